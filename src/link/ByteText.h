@@ -1,0 +1,43 @@
+#pragma once
+
+// Receiver text is 8-bit: values travel, are stored and are written to files as
+// bytes. "Ignoring case" means ASCII case folding only, so that bytes above 127
+// (names typed in a Windows code page) round-trip untouched.
+
+#include <QByteArray>
+
+#include <cstddef>
+
+inline char ToUpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+inline QByteArray UpperAscii(QByteArray text) {
+    for (char& c : text) c = ToUpperAscii(c);
+    return text;
+}
+
+inline bool EqualsIgnoringCase(const QByteArray& a, const QByteArray& b) {
+    if (a.size() != b.size()) return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (ToUpperAscii(a[i]) != ToUpperAscii(b[i])) return false;
+    }
+    return true;
+}
+
+inline bool StartsWithIgnoringCase(const QByteArray& text, const QByteArray& prefix) {
+    return text.size() >= prefix.size() && EqualsIgnoringCase(text.left(prefix.size()), prefix);
+}
+
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+// Removes blanks, tabs, CR and LF from both ends.
+inline QByteArray TrimmedBytes(const QByteArray& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && IsBlank(text[begin])) ++begin;
+    while (end > begin && IsBlank(text[end - 1])) --end;
+    return text.mid(begin, end - begin);
+}

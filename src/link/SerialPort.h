@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+// One serial device, opened raw at a given baud rate, 8N1, no flow control,
+// exclusively (a second opener, even another copy of the program, fails).
+//
+// A worker thread sleeps in poll() on the device and on a wake-up descriptor.
+// It cuts the received bytes into lines at each carriage return (LF is an
+// ordinary byte; a NUL ends the delivered text; of a line longer than 99 bytes
+// only its last 99 bytes arrive) and posts every line to the thread that owns
+// the SerialPort, where LineReceived is emitted: one line at a time, in order.
+// Writes are queued and written one at a time in order; a write that cannot
+// finish within 100 ms is given up.
+//
+// A device that hangs up (adapter unplugged, other end of a pseudo-terminal
+// closed) is no longer read: the port stays "open" for its owner, which notices
+// the silence, and Close works as usual.
+class SerialPort : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr unsigned kDefaultBaud = 115200;
+
+    explicit SerialPort(QObject* parent = nullptr);
+    ~SerialPort() override;
+
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    // Closes an open port first. On failure the port stays closed, no thread
+    // runs, and LastError() says why.
+    bool Open(const QString& devicePath, unsigned baud = kDefaultBaud);
+    bool IsOpen() const;
+    // Always true; safe when closed. Discards queued writes; lines not yet
+    // delivered are dropped. Never waits for the owner's thread.
+    bool Close();
+    // Queues the bytes (up to the first NUL). False when the port is closed.
+    // On a lost device the bytes are accepted and go nowhere, as on a cut cable.
+    bool Write(const QByteArray& text);
+
+    bool IsLost() const;
+    QString LastError() const;
+    QString DevicePath() const;
+
+signals:
+    void LineReceived(const QByteArray& line);
+    // Emitted once when the device hung up or failed.
+    void DeviceLost(const QString& reason);
+
+private:
+    struct Worker;
+    std::unique_ptr<Worker> m_worker;
+    QString m_lastError;
+    QString m_devicePath;
+};

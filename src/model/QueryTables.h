@@ -1,0 +1,31 @@
+#pragma once
+
+// The catalogue of keys the bulk read asks for: sections (in capitals, as they
+// go on the wire) times parameters, each parameter with the sections it exists
+// in and the receiver models that have it.
+
+#include <array>
+#include <cstdint>
+
+struct QuerySection {
+    const char* name;  // "TUNER", "MAIN", "ZONE2", ... "AUDYSSEY"
+    std::uint32_t bit;
+};
+
+struct QueryParameter {
+    const char* name;  // "Volume", "Speaker.Front.Config", ...
+    std::uint32_t sectionMask;
+    std::uint32_t modelMask;
+};
+
+extern const std::array<QuerySection, 21> kQuerySections;
+extern const std::array<QueryParameter, 137> kQueryParameters;
+
+inline constexpr int kQueryPairCount = 21 * 137;  // 2877
+
+// A pair is asked when the parameter exists in the section and on the model.
+// ModelBit 0 (no known model) asks nothing.
+inline bool IsQueried(const QuerySection& section, const QueryParameter& parameter,
+                      std::uint32_t modelBit) {
+    return (parameter.sectionMask & section.bit) != 0 && (parameter.modelMask & modelBit) != 0;
+}

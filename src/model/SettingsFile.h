@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class SettingsStore;
+
+// The settings file: "<ORVA Settings File>", a description line, the store's
+// lines, "</ORVA Settings File>" (no line break after it). CR LF line breaks
+// are written; LF and CR LF are read.
+
+struct SaveResult {
+    bool ok = false;
+    QString error;  // a message for the user when !ok
+};
+
+// Writes to a temporary file beside `path` and replaces `path` only once
+// everything is written and flushed, so a failed save leaves an existing file
+// as it was.
+SaveResult SaveToFile(const SettingsStore& store, const QString& path,
+                      const QByteArray& description);
+
+struct LoadResult {
+    bool opened = false;      // false: the file could not be opened; store untouched
+    bool recognised = false;  // false: first line is not the magic line; store untouched
+    QByteArray description;
+};
+
+LoadResult LoadFromFile(SettingsStore& store, const QString& path);

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <vector>
+
+// The one in-memory copy of the receiver's parameters: an ordered list of
+// "key=value" lines. Lines are only ever appended by whole-store refills
+// (defaults, bulk read, settings file), replaced in place by SetValue, and
+// never removed one by one. Lines are kept exactly as supplied.
+class SettingsStore {
+public:
+    static inline const QByteArray kError = QByteArrayLiteral("error");
+
+    // Empties the store and appends the default lines.
+    void ResetToDefaults();
+    // Value of the first line whose key contains `key` (case-sensitive); "error" when none.
+    QByteArray GetValue(const QByteArray& key) const;
+    // Replaces the first line whose key equals `key` ignoring case, keeping that
+    // line's own spelling of the key. Never adds a line.
+    bool SetValue(const QByteArray& key, const QByteArray& value);
+
+    // Whole-store refills only.
+    void Clear();
+    void Append(const QByteArray& line);
+
+    const std::vector<QByteArray>& Lines() const { return m_lines; }
+    int LineCount() const { return static_cast<int>(m_lines.size()); }
+    bool IsEmpty() const { return m_lines.empty(); }
+
+    // True while a bulk read or restore walks the store. Connecting and loading
+    // a file must not start then: they would refill the store under its feet.
+    bool IsBusy() const { return m_busy; }
+
+    class BusyScope {
+    public:
+        explicit BusyScope(SettingsStore& store) : m_store(store) { m_store.m_busy = true; }
+        ~BusyScope() { m_store.m_busy = false; }
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        SettingsStore& m_store;
+    };
+
+private:
+    std::vector<QByteArray> m_lines;
+    bool m_busy = false;
+};
+
+// The key of a line is the text before its first "="; a line without "=" has none.
+bool SplitLine(const QByteArray& line, QByteArray* key, QByteArray* value);

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "SettingPage.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <functional>
+
+class QRadioButton;
+
+// The "Control" tab: the main zone's everyday controls. Volume and trims are
+// stepped with raw step commands; the ten source buttons carry the source
+// names and follow each source's enabled state.
+class ControlPage : public SettingPage {
+    Q_OBJECT
+
+public:
+    struct Hooks {
+        std::function<bool(const QByteArray& command)> sendRaw;  // CommandChannel::Send
+        std::function<void(bool enabled)> tunerControls;         // tuner page Enable/DisableControls
+        std::function<void(const QString& message)> showMessage; // "invalid source number"
+    };
+
+    explicit ControlPage(QWidget* parent = nullptr);
+    void SetHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+
+    void ShowSource(const QByteArray& value);
+    void SetSourceName(int source, const QString& text);
+    void SetSourceEnabled(int source, bool enabled);
+    void EnableSourceButtons(bool enabled);
+    bool IsTunerSelected() const;
+    QRadioButton* SourceButton(int source) const;  // 1..10
+
+private:
+    Hooks m_hooks;
+    std::array<bool, 10> m_sourceEnabled{true, true, true, true, true,
+                                         true, true, true, true, true};
+};

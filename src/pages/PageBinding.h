@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <functional>
+
+class AvPresetPage;
+class ControlPage;
+class SettingPage;
+class SettingsStore;
+struct BindingRow;
+struct SessionState;
+
+// Ties the bound controls of every setting page to the settings store through
+// the binding table: fills the combos, loads controls from the store, applies
+// the enable rule (model, view, preset groups) and turns user changes into
+// UpdateSetting calls.
+class PageBinding {
+public:
+    struct Hooks {
+        // UpdateSetting with the main window's store, channel and state.
+        std::function<bool(const QByteArray& key, const QByteArray& value)> updateSetting;
+    };
+
+    PageBinding(SettingsStore& store, SessionState& state, Hooks hooks);
+
+    // Pages register themselves by their PageIndex; a page not attached has no
+    // controls (its rows are skipped).
+    void AttachPage(SettingPage* page);
+    void AttachControlPage(ControlPage* page);
+    void AttachAvPresetPage(AvPresetPage* page);
+
+    void FillChoices();
+    void RefreshAllPages();
+    void RefreshView();
+    void RefreshKey(const QByteArray& key);
+    // False when no row has that control id.
+    bool ControlChanged(int controlId, int argument);
+    void RebuildSourceTriggerChoices(bool reselect);
+
+    QByteArray ReadRowValue(const BindingRow& row) const;
+    QByteArray ComposeSourceInput(const BindingRow& row, const QByteArray& value) const;
+    void ShowRowValue(const BindingRow& row, const QByteArray& value);
+    void ApplyEnableRule(const BindingRow& row);
+
+    SettingPage* Page(int pageIndex) const;
+
+private:
+    SettingsStore& m_store;
+    SessionState& m_state;
+    Hooks m_hooks;
+    std::array<SettingPage*, 9> m_pages{};
+    ControlPage* m_controlPage = nullptr;
+    AvPresetPage* m_avPresetPage = nullptr;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <sys/types.h>
+
+// Runs build/bin/ampdesk-receiver-sim for one test: linked at a fresh path in a
+// temporary folder, logging the wire to a file there, killed on destruction.
+class SimProcess {
+public:
+    // Extra arguments, e.g. {"--model", "ZA08", "--latency-ms", "5"}.
+    explicit SimProcess(const QStringList& extraArgs = {});
+    ~SimProcess();
+    SimProcess(const SimProcess&) = delete;
+    SimProcess& operator=(const SimProcess&) = delete;
+
+    // True once the simulator runs and its link exists.
+    bool IsRunning() const { return m_pid > 0; }
+    // The symbolic link to the simulator's pseudo-terminal: open this as the port.
+    QString LinkPath() const { return m_linkPath; }
+    QString LogPath() const { return m_logPath; }
+    QString Folder() const { return m_folder; }
+
+    // The log so far: one line per received command and per sent line.
+    QByteArray Log() const;
+    // The commands the simulator received, in order, without framing CRs.
+    QList<QByteArray> ReceivedCommands() const;
+    // Sends a signal (SIGUSR1 toggles silence).
+    void Signal(int signalNumber) const;
+    void Stop();
+
+private:
+    pid_t m_pid = -1;
+    QString m_folder;
+    QString m_linkPath;
+    QString m_logPath;
+};
