@@ -19,7 +19,7 @@ class SerialPort;
 //
 // Every received line first goes to the terminal hook, then either fills the
 // reply slot or goes to the status-line hook, and finally restarts the
-// keep-alive hook.
+// keep-alive hook. The channel connects itself to the port's LineReceived.
 class CommandChannel : public QObject {
     Q_OBJECT
 
@@ -47,7 +47,9 @@ public:
     // first "=", "?", "+" or "-", trimmed and in capitals; empty when the
     // command has none of them. Untruncated, so callers can check the limit.
     static QByteArray KeyOf(const QByteArray& command);
-    static bool KeyFits(const QByteArray& command) { return KeyOf(command).size() <= kMaxKeyLength; }
+    static bool KeyFits(const QByteArray& command) {
+        return KeyOf(command).size() <= kMaxKeyLength;
+    }
 
     bool IsWaiting() const { return !m_pendingKey.isEmpty(); }
     QByteArray PendingKey() const { return m_pendingKey; }
@@ -62,6 +64,10 @@ public slots:
     void OnReceiverLine(const QByteArray& line);
 
 private:
+    // Writes the command and waits for its answer; Request wraps it with the
+    // hand-back to an outer waiting Request.
+    QByteArray Exchange(const QByteArray& command);
+
     SerialPort& m_port;
     QByteArray m_pendingKey;
     QByteArray m_replySlot;

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 
+#include <deque>
 #include <memory>
 
 // One serial device, opened raw at a given baud rate, 8N1, no flow control,
@@ -54,7 +55,22 @@ signals:
 
 private:
     struct Worker;
+    // A line or the loss of the device, on its way from the worker to the
+    // owner's thread; `session` tells stale deliveries from a closed port.
+    struct Delivery {
+        quint64 session = 0;
+        QByteArray line;
+        bool deviceLost = false;
+        QString reason;
+    };
+
+    void Post(std::deque<Delivery> deliveries);
+    void DeliverPending();
+
     std::unique_ptr<Worker> m_worker;
     QString m_lastError;
     QString m_devicePath;
+    quint64 m_session = 0;
+    std::deque<Delivery> m_inbox;
+    bool m_delivering = false;
 };

@@ -1,0 +1,221 @@
+#include "SerialWorker.h"
+
+#include "SystemError.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstdint>
+#include <system_error>
+
+namespace {
+
+// Bytes fetched per read(). The receiver sends a few dozen bytes a line, so
+// one read usually holds several lines.
+constexpr size_t kReadChunk = 512;
+
+}  // namespace
+
+SerialWorker::SerialWorker(int fd, QString devicePath, Callbacks callbacks)
+    : m_fd(fd), m_devicePath(std::move(devicePath)), m_callbacks(std::move(callbacks)) {}
+
+SerialWorker::~SerialWorker() {
+    Stop();
+}
+
+bool SerialWorker::Start(QString* error) {
+    m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (m_wakeFd < 0) {
+        *error =
+            DescribeSystemError(QStringLiteral("Cannot start the reader for"), m_devicePath, errno);
+        return false;
+    }
+    try {
+        m_thread = std::thread([this] { Run(); });
+    } catch (const std::system_error& failure) {
+        *error = DescribeSystemError(QStringLiteral("Cannot start the reader for"), m_devicePath,
+                                     failure.code().value());
+        return false;
+    }
+    return true;
+}
+
+void SerialWorker::Stop() {
+    if (m_thread.joinable()) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        Wake();
+        m_thread.join();
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.clear();
+    }
+    m_current = OutgoingWrite{};
+    if (m_fd >= 0) {
+        // The exclusive flag outlives our descriptor on some drivers; give the
+        // device back to the next opener.
+        (void)ioctl(m_fd, TIOCNXCL);
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (m_wakeFd >= 0) {
+        ::close(m_wakeFd);
+        m_wakeFd = -1;
+    }
+}
+
+void SerialWorker::Enqueue(QByteArray bytes) {
+    if (m_lost.load())
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.push_back(std::move(bytes));
+    }
+    Wake();
+}
+
+void SerialWorker::Wake() {
+    const uint64_t one = 1;
+    // The counter only saturates after 2^64 - 2 unread wake-ups, so a failed
+    // write here means the worker is already due to wake.
+    (void)!::write(m_wakeFd, &one, sizeof one);
+}
+
+void SerialWorker::DrainWake() {
+    uint64_t count = 0;
+    (void)!::read(m_wakeFd, &count, sizeof count);
+}
+
+void SerialWorker::Run() {
+    for (;;) {
+        while (!m_current.active && TakeNextWrite())
+            ContinueWrite();
+
+        pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {-1, 0, 0}};
+        nfds_t count = 1;
+        if (m_watchDevice) {
+            fds[1] = {m_fd, static_cast<short>(POLLIN | (m_current.active ? POLLOUT : 0)), 0};
+            count = 2;
+        }
+        const int ready = ::poll(fds, count, PollTimeoutMs());
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            // poll() itself failing (out of memory) cannot be waited out. Give
+            // up the device first; if even the wake-up descriptor cannot be
+            // polled, end the thread (Stop still joins it) rather than spin.
+            if (!m_watchDevice)
+                return;
+            LoseDevice(DescribeSystemError(QStringLiteral("Lost"), m_devicePath, error));
+            continue;
+        }
+        if (fds[0].revents != 0) {
+            DrainWake();
+            std::lock_guard lock(m_mutex);
+            if (m_stop)
+                return;
+        }
+        if (m_watchDevice && fds[1].revents != 0) {
+            ReadDevice(fds[1].revents);
+        }
+        if (m_current.active)
+            ContinueWrite();
+    }
+}
+
+bool SerialWorker::TakeNextWrite() {
+    std::lock_guard lock(m_mutex);
+    if (m_queue.empty())
+        return false;
+    m_current.data = std::move(m_queue.front());
+    m_queue.pop_front();
+    m_current.written = 0;
+    m_current.deadline = Clock::now() + kWriteTimeout;
+    m_current.active = true;
+    return true;
+}
+
+// Writes what the device takes now. A request is done when all of it is
+// written, when the device refuses it, or when its 100 ms are up; it is never
+// repeated.
+void SerialWorker::ContinueWrite() {
+    if (!m_watchDevice) {
+        m_current = OutgoingWrite{};
+        return;
+    }
+    while (m_current.written < m_current.data.size()) {
+        const ssize_t n = ::write(m_fd, m_current.data.constData() + m_current.written,
+                                  static_cast<size_t>(m_current.data.size() - m_current.written));
+        if (n > 0) {
+            m_current.written += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN && Clock::now() < m_current.deadline)
+            return;
+        break;
+    }
+    m_current = OutgoingWrite{};
+}
+
+int SerialWorker::PollTimeoutMs() const {
+    if (!m_current.active)
+        return -1;
+    const auto left = m_current.deadline - Clock::now();
+    if (left <= Clock::duration::zero())
+        return 0;
+    // Rounded up, so the deadline has passed when poll() returns.
+    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+}
+
+void SerialWorker::ReadDevice(short revents) {
+    if (revents & POLLNVAL) {
+        LoseDevice(DescribeSystemError(QStringLiteral("Lost"), m_devicePath, EBADF));
+        return;
+    }
+    char chunk[kReadChunk];
+    const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
+    if (n > 0) {
+        QList<QByteArray> lines;
+        for (ssize_t i = 0; i < n; ++i) {
+            if (std::optional<QByteArray> line = m_assembler.Feed(chunk[i])) {
+                lines.append(std::move(*line));
+            }
+        }
+        if (!lines.isEmpty())
+            m_callbacks.linesReceived(std::move(lines));
+        return;
+    }
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+        // A hang-up or error with nothing to read will be reported by every
+        // poll() from now on: stop watching the device instead of spinning.
+        if (revents & (POLLHUP | POLLERR)) {
+            LoseDevice(QStringLiteral("Lost %1: the device hung up").arg(m_devicePath));
+        }
+        return;
+    }
+    if (n == 0) {
+        LoseDevice(QStringLiteral("Lost %1: the device hung up").arg(m_devicePath));
+    } else {
+        LoseDevice(DescribeSystemError(QStringLiteral("Lost"), m_devicePath, errno));
+    }
+}
+
+void SerialWorker::LoseDevice(const QString& reason) {
+    if (m_lost.exchange(true))
+        return;
+    m_watchDevice = false;
+    m_current = OutgoingWrite{};
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.clear();
+    }
+    m_callbacks.deviceLost(reason);
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "LineAssembler.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+// The thread behind an open SerialPort. It sleeps in poll() on the device and
+// on an eventfd that Stop and Enqueue signal, assembles received lines, and
+// writes queued requests one at a time, each given up after 100 ms.
+//
+// The callbacks run on the worker thread; they must only hand their data on.
+class SerialWorker {
+public:
+    static constexpr std::chrono::milliseconds kWriteTimeout{100};
+
+    struct Callbacks {
+        std::function<void(QList<QByteArray> lines)> linesReceived;
+        std::function<void(QString reason)> deviceLost;  // at most once
+    };
+
+    // Takes ownership of `fd`, an open non-blocking device.
+    SerialWorker(int fd, QString devicePath, Callbacks callbacks);
+    ~SerialWorker();
+    SerialWorker(const SerialWorker&) = delete;
+    SerialWorker& operator=(const SerialWorker&) = delete;
+
+    // False (with the reason) when the thread could not be started.
+    bool Start(QString* error);
+    // Ends the thread, drops queued writes and closes the device. Never waits
+    // for anything but the worker leaving poll().
+    void Stop();
+    // Once the device is lost the bytes are dropped, as on a cut cable.
+    void Enqueue(QByteArray bytes);
+    bool IsLost() const { return m_lost.load(); }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    struct OutgoingWrite {
+        QByteArray data;
+        qsizetype written = 0;
+        Clock::time_point deadline;
+        bool active = false;
+    };
+
+    void Run();
+    void Wake();
+    void DrainWake();
+    bool TakeNextWrite();
+    void ContinueWrite();
+    void ReadDevice(short revents);
+    void LoseDevice(const QString& reason);
+    int PollTimeoutMs() const;
+
+    int m_fd = -1;
+    int m_wakeFd = -1;
+    QString m_devicePath;
+    Callbacks m_callbacks;
+    std::thread m_thread;
+
+    std::mutex m_mutex;  // guards m_queue and m_stop
+    std::deque<QByteArray> m_queue;
+    bool m_stop = false;
+
+    std::atomic<bool> m_lost{false};
+    // Worker-thread state.
+    bool m_watchDevice = true;
+    OutgoingWrite m_current;
+    LineAssembler m_assembler;
+};

@@ -1,0 +1,215 @@
+#include "CommandChannel.h"
+#include "LinkTestSupport.h"
+#include "PtyPeer.h"
+#include "SerialPort.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+class CommandChannelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_peer.IsOpen());
+        ASSERT_TRUE(m_port.Open(m_peer.DevicePath())) << m_port.LastError().toStdString();
+        m_channel.SetTerminalHook(
+            [this](const QByteArray& line) { m_events << "terminal:" + line; });
+        m_channel.SetStatusHook(
+            [this](const QByteArray& key, const QByteArray& value, const QByteArray& line) {
+                m_events << "status:" + key + "|" + value;
+                m_statusLines << line;
+            });
+        m_channel.SetKeepAliveHook([this] { m_events << "keepalive"; });
+    }
+
+    // Plays the receiver while a Request waits: reads the command, then sends
+    // the answer bytes.
+    void AnswerWhenAsked(const QByteArray& command, const QByteArray& answer) {
+        QTimer::singleShot(0, [this, command, answer] {
+            m_asked = m_peer.ReadUntil(command, 3s);
+            EXPECT_TRUE(m_peer.WriteAll(answer));
+        });
+    }
+
+    PtyPeer m_peer;
+    SerialPort m_port;
+    CommandChannel m_channel{m_port};
+    QList<QByteArray> m_events;
+    QList<QByteArray> m_statusLines;
+    QByteArray m_asked;
+};
+
+struct ReplyCase {
+    const char* name;
+    QByteArray command;
+    QByteArray answer;
+    QByteArray expectedReply;
+    QList<QByteArray> expectedStatus;
+};
+
+const ReplyCase kReplyCases[] = {
+    {"AnswerEqualToKey", "\rMain.Model?\r", "\rMain.Model=ZA01\r", "Main.Model=ZA01", {}},
+    {"AnswerInOtherCaseKeepsItsCase",
+     "\rMain.Model?\r",
+     "\rMAIN.model=ZA01\r",
+     "MAIN.model=ZA01",
+     {}},
+    {"AnswerWhoseKeyBeginsWithPendingKey",
+     "\rZone2.Volume?\r",
+     "\rZone2.VolumeControl=1\r",
+     "Zone2.VolumeControl=1",
+     {}},
+    {"StatusLineDuringWaitDoesNotAnswer",
+     "\rMain.Source?\r",
+     "\rMain.Volume=-30\r\rMain.Source=3\r",
+     "Main.Source=3",
+     {"Main.Volume=-30"}},
+    {"KeyContainingPendingKeyFurtherInIsStatus",
+     "\rMain.Source?\r",
+     "\rXMain.Source=1\r\rMain.Source=2\r",
+     "Main.Source=2",
+     {"XMain.Source=1"}},
+    {"LeadingLineFeedDoesNotAnswer",
+     "\rMain.Source?\r",
+     "\r\nMain.Source=1\rMain.Source=2\r",
+     "Main.Source=2",
+     {"\nMain.Source=1"}},
+    {"SetWithMinusInValueWaitsForItsKey",
+     "\rMain.Volume=-20\r",
+     "\rMain.Volume=-20\r",
+     "Main.Volume=-20",
+     {}},
+    {"ValueKeepsBlanksAndLaterEquals",
+     "\rSource1.Name?\r",
+     "\rSource1.Name= My = TV \r",
+     "Source1.Name= My = TV ",
+     {}},
+};
+
+// Test names list the row by name, not by its bytes.
+void PrintTo(const ReplyCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class ReplyMatchingTest : public CommandChannelTest,
+                          public ::testing::WithParamInterface<ReplyCase> {};
+
+TEST_P(ReplyMatchingTest, ReturnsTheAnsweringLine) {
+    const ReplyCase& row = GetParam();
+    AnswerWhenAsked(row.command, row.answer);
+    EXPECT_EQ(m_channel.Request(row.command), row.expectedReply);
+    EXPECT_EQ(m_asked, row.command);
+    EXPECT_EQ(m_statusLines, row.expectedStatus);
+    EXPECT_FALSE(m_channel.IsWaiting());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ReplyMatchingTest, ::testing::ValuesIn(kReplyCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CommandChannelKey, KeyOfTakesTextBeforeFirstOperator) {
+    const struct {
+        QByteArray command;
+        QByteArray key;
+    } cases[] = {
+        {"\rMain.Model?\r", "MAIN.MODEL"},
+        {"\rMain.Volume=-20\r", "MAIN.VOLUME"},
+        {"\rMain.Volume-\r", "MAIN.VOLUME"},
+        {"\rTuner.Preset+\r", "TUNER.PRESET"},
+        {"\r  zone2.volume ?\r", "ZONE2.VOLUME"},
+        {"\rhello\r", ""},
+        {"", ""},
+    };
+    for (const auto& row : cases) {
+        EXPECT_EQ(CommandChannel::KeyOf(row.command), row.key) << row.command.data();
+    }
+}
+
+TEST_F(CommandChannelTest, OverlongKeyIsRefusedWithoutSending) {
+    const QByteArray command = "\r" + QByteArray(200, 'K') + "=1\r";
+    EXPECT_FALSE(CommandChannel::KeyFits(command));
+    EXPECT_TRUE(CommandChannel::KeyFits("\r" + QByteArray(128, 'K') + "=1\r"));
+    EXPECT_EQ(m_channel.Request(command), "");
+    EXPECT_FALSE(m_channel.IsWaiting());
+    EXPECT_EQ(m_peer.ReadFor(100ms), "");
+}
+
+// The only test that waits out the full time. Without an operator character
+// the pending key stays empty, so even a line with the same text cannot answer.
+TEST_F(CommandChannelTest, SilentReceiverTimesOutJustAfterOneSecond) {
+    AnswerWhenAsked("\rhello\r", "\rhello=1\r");
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(m_channel.Request("\rhello\r"), CommandChannel::kTimeout);
+    const qint64 elapsedMs = clock.elapsed();
+    EXPECT_GT(elapsedMs, CommandChannel::kReplyTimeoutMs);
+    EXPECT_LT(elapsedMs, 1100);  // generous for a loaded machine; typically 1001
+    EXPECT_EQ(m_statusLines, QList<QByteArray>{"hello=1"});
+}
+
+TEST_F(CommandChannelTest, ClosedPortRefusesAtOnce) {
+    m_port.Close();
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(m_channel.Request("\rMain.Source?\r"), "");
+    EXPECT_LT(clock.elapsed(), 500);
+    EXPECT_FALSE(m_channel.Send("\rMain.Volume+\r"));
+    EXPECT_FALSE(m_channel.IsWaiting());
+}
+
+TEST_F(CommandChannelTest, SendWritesWithoutWaiting) {
+    EXPECT_TRUE(m_channel.Send("\rTuner?\r"));
+    EXPECT_EQ(m_peer.ReadUntil("Tuner?\r", 3s), "\rTuner?\r");
+    EXPECT_FALSE(m_channel.IsWaiting());
+}
+
+TEST_F(CommandChannelTest, EveryLineReachesTerminalThenStatusThenKeepAlive) {
+    ASSERT_TRUE(m_peer.WriteAll("\rMain.Mute=1\r"));
+    for (int i = 0; i < 100 && m_events.size() < 5; ++i)
+        CommandChannel::PumpMessages(20);
+    EXPECT_EQ(m_events, (QList<QByteArray>{"terminal:", "keepalive", "terminal:Main.Mute=1",
+                                           "status:Main.Mute|1", "keepalive"}));
+}
+
+TEST_F(CommandChannelTest, AnswerGoesToTerminalButNotToStatus) {
+    AnswerWhenAsked("\rMain.Model?\r", "\rMain.Model=ZA01\r");
+    EXPECT_EQ(m_channel.Request("\rMain.Model?\r"), "Main.Model=ZA01");
+    EXPECT_EQ(m_events, (QList<QByteArray>{"terminal:", "keepalive", "terminal:Main.Model=ZA01",
+                                           "keepalive"}));
+}
+
+// A timer that asks something itself while a Request waits (as the keep-alive
+// does): the inner Request gets its own answer, and the outer one is not handed
+// the inner's answer but still receives its own.
+TEST_F(CommandChannelTest, NestedRequestDoesNotStealOuterAnswer) {
+    QByteArray inner;
+    QTimer::singleShot(0, [&] {
+        m_peer.ReadUntil("Main.Source?\r", 3s);
+        AnswerWhenAsked("\rMain.Model?\r", "\rMain.Model=ZA01\r");
+        inner = m_channel.Request("\rMain.Model?\r");
+        EXPECT_TRUE(m_peer.WriteAll("\rMain.Source=5\r"));
+    });
+    EXPECT_EQ(m_channel.Request("\rMain.Source?\r"), "Main.Source=5");
+    EXPECT_EQ(inner, "Main.Model=ZA01");
+    EXPECT_FALSE(m_channel.IsWaiting());
+}
+
+TEST_F(CommandChannelTest, NestedAnswerToSameKeyAlsoAnswersOuter) {
+    QByteArray inner;
+    QTimer::singleShot(0, [&] {
+        m_peer.ReadUntil("Main.Source?\r", 3s);
+        AnswerWhenAsked("\rMain.Source?\r", "\rMain.Source=7\r");
+        inner = m_channel.Request("\rMain.Source?\r");
+    });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(m_channel.Request("\rMain.Source?\r"), "Main.Source=7");
+    EXPECT_EQ(inner, "Main.Source=7");
+    EXPECT_LT(clock.elapsed(), 900);  // answered, not timed out
+}
+
+}  // namespace
