@@ -34,13 +34,18 @@ public:
 
     class BusyScope {
     public:
-        explicit BusyScope(SettingsStore& store) : m_store(store) { m_store.m_busy = true; }
-        ~BusyScope() { m_store.m_busy = false; }
+        explicit BusyScope(SettingsStore& store) : m_store(store), m_wasBusy(store.m_busy) {
+            m_store.m_busy = true;
+        }
+        // Nested scopes (a restore started from inside another's wait) must not
+        // end the outer one's busy state early.
+        ~BusyScope() { m_store.m_busy = m_wasBusy; }
         BusyScope(const BusyScope&) = delete;
         BusyScope& operator=(const BusyScope&) = delete;
 
     private:
         SettingsStore& m_store;
+        bool m_wasBusy;
     };
 
 private:

@@ -1,0 +1,42 @@
+#include "UpdateSetting.h"
+
+#include "CommandChannel.h"
+#include "SessionState.h"
+#include "SettingsStore.h"
+
+QByteArray ViewSectionOf(int viewIndex) {
+    if (viewIndex == 0)
+        return QByteArrayLiteral("Main");
+    if (viewIndex >= 1 && viewIndex <= 5)
+        return "Preset" + QByteArray::number(viewIndex);
+    return QByteArrayLiteral("Unknown");
+}
+
+QByteArray RedirectKeyToView(const QByteArray& key, int viewIndex) {
+    if (viewIndex == 0)
+        return key;
+    const qsizetype dot = key.indexOf('.');
+    const QByteArray section = dot < 0 ? key : key.left(dot);
+    // An empty section would make the replacement insert the view between
+    // every byte of the key.
+    if (section.isEmpty())
+        return key;
+    QByteArray redirected = key;
+    redirected.replace(section, ViewSectionOf(viewIndex));
+    return redirected;
+}
+
+bool UpdateSetting(SettingsStore& store, CommandChannel& channel, const SessionState& state,
+                   const QByteArray& key, const QByteArray& value) {
+    // A reload of the pages from the store must never write back.
+    if (state.refreshingPages)
+        return true;
+
+    const QByteArray viewKey = RedirectKeyToView(key, state.viewIndex);
+    store.SetValue(viewKey, value);
+    if (!state.connected)
+        return false;
+
+    const QByteArray reply = channel.Request('\r' + viewKey + '=' + value + '\r');
+    return reply != CommandChannel::kTimeout;
+}

@@ -1,0 +1,137 @@
+#include "BulkTransfer.h"
+#include "CommandChannel.h"
+#include "KnownModels.h"
+#include "ProgressRecorder.h"
+#include "PtyPeer.h"
+#include "ScriptedReceiver.h"
+#include "SerialPort.h"
+#include "SettingsStore.h"
+#include "SimProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class BulkReadTest : public ::testing::Test {
+protected:
+    // Reads everything from a simulated receiver of the given model.
+    QList<QByteArray> ReadFromSimulator(const char* model) {
+        SimProcess sim({"--model", model, "--baud", "0"});
+        EXPECT_TRUE(sim.IsRunning());
+        EXPECT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
+        m_store.ResetToDefaults();
+        EXPECT_TRUE(ReadAllFromReceiver(m_store, m_channel, &m_progress, "Connecting to ZA08",
+                                        ModelBitOf(model)));
+        m_port.Close();
+        return sim.ReceivedCommands();
+    }
+
+    SettingsStore m_store;
+    SerialPort m_port;
+    CommandChannel m_channel{m_port};
+    ProgressRecorder m_progress;
+};
+
+TEST_F(BulkReadTest, Za08SkipsSpeakerSetsAndBackAmp) {
+    const QList<QByteArray> sent = ReadFromSimulator("ZA08");
+    ASSERT_EQ(sent.size(), 581);
+    EXPECT_EQ(sent.front(), "TUNER.DigitalMode?");
+    EXPECT_EQ(sent.back(), "AUDYSSEY.Distance.Sub?");
+    for (const char* absent : {"MAIN.SpeakerA?", "MAIN.SpeakerB?", "MAIN.Amp.Back?"}) {
+        EXPECT_FALSE(sent.contains(absent)) << absent;
+    }
+    for (const char* present : {"MAIN.IR.Channel?", "MAIN.Audyssey?", "PRESET5.Audyssey?",
+                                "SOURCE10.Preset?", "TUNER.Preset40?", "ZONE4.Mode?"}) {
+        EXPECT_TRUE(sent.contains(present)) << present;
+    }
+    // Every answer is stored in query order, in the receiver's own spelling.
+    EXPECT_EQ(m_store.LineCount(), 581);
+    EXPECT_TRUE(m_store.Lines().front().startsWith("Tuner.DigitalMode="))
+        << m_store.Lines().front().constData();
+    EXPECT_EQ(m_store.GetValue("Main.SpeakerA"), "error");
+}
+
+TEST_F(BulkReadTest, Za04AsksNoAudysseyMode) {
+    const QList<QByteArray> sent = ReadFromSimulator("ZA04");
+    ASSERT_EQ(sent.size(), 578);
+    EXPECT_EQ(sent.front(), "TUNER.DigitalMode?");
+    EXPECT_EQ(sent.back(), "AUDYSSEY.Distance.Sub?");
+    for (const char* absent : {"MAIN.Audyssey?", "PRESET1.Audyssey?", "PRESET2.Audyssey?",
+                               "PRESET3.Audyssey?", "PRESET4.Audyssey?", "PRESET5.Audyssey?"}) {
+        EXPECT_FALSE(sent.contains(absent)) << absent;
+    }
+    EXPECT_TRUE(sent.contains("MAIN.SpeakerA?"));
+    EXPECT_TRUE(sent.contains("AUDYSSEY.Level.Sub?"));
+}
+
+TEST_F(BulkReadTest, ProgressAdvancesForEveryPairFromZeroTo99) {
+    ReadFromSimulator("ZA08");
+    EXPECT_EQ(m_progress.begins, 1);
+    EXPECT_EQ(m_progress.ends, 1);
+    EXPECT_EQ(m_progress.labels, QList<QString>{"Connecting to ZA08"});
+    ASSERT_EQ(m_progress.percents.size(), 2877);
+    for (int k = 0; k < 2877; ++k)
+        ASSERT_EQ(m_progress.percents[k], k * 100 / 2877) << k;
+}
+
+TEST_F(BulkReadTest, ModelBitZeroAsksNothingAndEmptiesTheStore) {
+    PtyPeer peer;
+    ASSERT_TRUE(peer.IsOpen());
+    ASSERT_TRUE(m_port.Open(peer.DevicePath())) << m_port.LastError().toStdString();
+    m_store.ResetToDefaults();
+    EXPECT_TRUE(ReadAllFromReceiver(m_store, m_channel, &m_progress, "x", 0));
+    EXPECT_TRUE(m_store.IsEmpty());
+    EXPECT_EQ(peer.ReadFor(50ms), QByteArray());
+    EXPECT_EQ(m_progress.percents.size(), 2877);
+}
+
+TEST_F(BulkReadTest, StoreIsBusyOnlyWhileReading) {
+    PtyPeer peer;
+    ASSERT_TRUE(peer.IsOpen());
+    ASSERT_TRUE(m_port.Open(peer.DevicePath()));
+    struct BusyProbe : ProgressSink {
+        explicit BusyProbe(SettingsStore& s) : store(s) {}
+        void Begin(const QString&) override { busyAtBegin = store.IsBusy(); }
+        void SetPercent(int) override {}
+        void End() override { busyAtEnd = store.IsBusy(); }
+        SettingsStore& store;
+        bool busyAtBegin = false;
+        bool busyAtEnd = false;
+    } probe(m_store);
+    ReadAllFromReceiver(m_store, m_channel, &probe, "x", 0);
+    EXPECT_TRUE(probe.busyAtBegin);
+    EXPECT_TRUE(probe.busyAtEnd);
+    EXPECT_FALSE(m_store.IsBusy());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BulkReadReplies, RepliesAreTrimmedAndUnansweredKeysLeftOut) {
+    // Answers with blanks after the value; stays silent on
+    // one key, which then costs one time-out.
+    ScriptedReceiver receiver([](const QByteArray& command, int) -> QByteArray {
+        if (command == "MAIN.Mute?")
+            return QByteArray();
+        const QByteArray key = command.left(command.size() - 1);
+        return key + "= x \t";
+    });
+    ASSERT_TRUE(receiver.IsRunning());
+    SerialPort port;
+    CommandChannel channel(port);
+    ASSERT_TRUE(port.Open(receiver.DevicePath())) << port.LastError().toStdString();
+
+    SettingsStore store;
+    ReadAllFromReceiver(store, channel, nullptr, "x", ModelBitOf("ZA11"));
+    EXPECT_EQ(store.LineCount(), 583);
+    EXPECT_EQ(store.Lines().front(), "TUNER.DigitalMode= x");
+    EXPECT_EQ(store.GetValue("MAIN.Power"), " x");
+    EXPECT_EQ(store.GetValue("MAIN.Mute"), "error");
+}
+
+}  // namespace

@@ -1,0 +1,157 @@
+#include "BulkTransfer.h"
+#include "CommandChannel.h"
+#include "ProgressRecorder.h"
+#include "ScriptedReceiver.h"
+#include "SerialPort.h"
+#include "SettingsStore.h"
+#include "SimProcess.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QByteArray kUntouched = "untouched";
+
+class RestoreTest : public ::testing::Test {
+protected:
+    void Fill(const std::vector<QByteArray>& lines) {
+        m_store.Clear();
+        for (const QByteArray& line : lines)
+            m_store.Append(line);
+    }
+    int Restore() { return RestoreToReceiver(m_store, m_channel, &m_progress, &m_report); }
+
+    SettingsStore m_store;
+    SerialPort m_port;
+    CommandChannel m_channel{m_port};
+    ProgressRecorder m_progress;
+    QByteArray m_report = kUntouched;
+};
+
+std::vector<QByteArray> NumberedLines(int count) {
+    std::vector<QByteArray> lines;
+    for (int n = 1; n <= count; ++n)
+        lines.push_back("Source" + QByteArray::number(n) + ".Name=x");
+    return lines;
+}
+
+TEST_F(RestoreTest, EmptyStoreShowsNothingAndReportsNothing) {
+    EXPECT_EQ(Restore(), 0);
+    EXPECT_EQ(m_progress.begins, 0);
+    EXPECT_EQ(m_report, kUntouched);
+}
+
+TEST_F(RestoreTest, ClosedPortCountsEveryLineAsConfirmed) {
+    m_store.ResetToDefaults();
+    EXPECT_EQ(Restore(), 0);
+    EXPECT_EQ(m_report, kUntouched);
+    EXPECT_EQ(m_progress.labels, QList<QString>{"Restoring Receiver Settings..."});
+    EXPECT_EQ(m_progress.percents.size(), 537);
+    EXPECT_EQ(m_progress.percents.back(), 100);
+    EXPECT_EQ(m_progress.ends, 1);
+    EXPECT_FALSE(m_store.IsBusy());
+}
+
+TEST_F(RestoreTest, DefaultsAreTakenBySimulatedReceiver) {
+    SimProcess sim({"--baud", "0"});
+    ASSERT_TRUE(sim.IsRunning());
+    ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
+    m_store.ResetToDefaults();
+    EXPECT_EQ(Restore(), 0) << m_report.constData();
+    EXPECT_EQ(m_store.LineCount(), 537);
+    const QList<QByteArray> sent = sim.ReceivedCommands();
+    ASSERT_EQ(sent.size(), 537);
+    EXPECT_EQ(sent.front(), "Tuner.DigitalMode=XM");
+    EXPECT_EQ(sent.back(), "Preset5.ListeningMode.DTS=NEO6Music");
+}
+
+TEST_F(RestoreTest, OtherValueInAnswerFailsTwiceAndIsReportedInCapitals) {
+    SimProcess sim({"--baud", "0"});
+    ASSERT_TRUE(sim.IsRunning());
+    ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
+    // The unit holds its volume within range and answers the value it kept.
+    Fill({"Main.Mute=On", "Main.Volume=200", "Main.Power=On"});
+    EXPECT_EQ(Restore(), 1);
+    EXPECT_TRUE(m_report.startsWith("\tERROR: MAIN.VOLUME=200 \treturned: MAIN.VOLUME="))
+        << m_report.constData();
+    EXPECT_TRUE(m_report.endsWith('\n'));
+    EXPECT_EQ(m_report.count('\n'), 1);
+    EXPECT_FALSE(m_report.endsWith("=200\n"));
+    EXPECT_EQ(sim.ReceivedCommands().count("Main.Volume=200"), 2);
+    EXPECT_EQ(sim.ReceivedCommands().count("Main.Mute=On"), 1);
+}
+
+TEST_F(RestoreTest, ThreeSilentLinesAreEachReportedAsTimeout) {
+    SimProcess sim({"--baud", "0", "--silent"});
+    ASSERT_TRUE(sim.IsRunning());
+    ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
+    Fill({"Main.Mute=On", "Zone2.Volume=-20", "Source1.Name=Dvd"});
+    EXPECT_EQ(Restore(), 3);
+    EXPECT_EQ(m_report,
+              "\tERROR: MAIN.MUTE=ON \treturned: TIMEOUT\n"
+              "\tERROR: ZONE2.VOLUME=-20 \treturned: TIMEOUT\n"
+              "\tERROR: SOURCE1.NAME=DVD \treturned: TIMEOUT\n");
+    EXPECT_EQ(m_progress.percents, (QList<int>{33, 66, 100}));
+}
+
+TEST_F(RestoreTest, TwelveSilentLinesAreTooManyToReport) {
+    SimProcess sim({"--baud", "0", "--silent"});
+    ASSERT_TRUE(sim.IsRunning());
+    ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
+    Fill(NumberedLines(12));
+    EXPECT_EQ(Restore(), 12);
+    EXPECT_EQ(m_report, "ERROR: too many errors to report");
+}
+
+// A receiver that answers every set with another value fails every line fast.
+TEST_F(RestoreTest, NineErrorsAreListedTenAreSummarised) {
+    ScriptedReceiver receiver([](const QByteArray& command, int) -> QByteArray {
+        return command.left(command.indexOf('=')) + "=y";
+    });
+    ASSERT_TRUE(receiver.IsRunning());
+    ASSERT_TRUE(m_port.Open(receiver.DevicePath())) << m_port.LastError().toStdString();
+
+    Fill(NumberedLines(9));
+    EXPECT_EQ(Restore(), 9);
+    EXPECT_EQ(m_report.count("\tERROR: "), 9);
+    EXPECT_TRUE(m_report.startsWith("\tERROR: SOURCE1.NAME=X \treturned: SOURCE1.NAME=Y\n"));
+
+    Fill(NumberedLines(10));
+    EXPECT_EQ(Restore(), 10);
+    EXPECT_EQ(m_report, "ERROR: too many errors to report");
+}
+
+TEST_F(RestoreTest, ShortReplyCountsOnFirstSendButNotOnRetry) {
+    // "A=" occurs in "A=1" by chance: good enough at once, not after a miss.
+    ScriptedReceiver receiver([](const QByteArray& command, int occurrence) -> QByteArray {
+        const QByteArray key = command.left(command.indexOf('='));
+        if (key == "A")
+            return "A=";
+        if (key == "B")
+            return occurrence == 0 ? "B=9" : "B=";
+        return "Bcd=" + command.mid(command.indexOf('=') + 1) + (occurrence == 0 ? "x" : "");
+    });
+    ASSERT_TRUE(receiver.IsRunning());
+    ASSERT_TRUE(m_port.Open(receiver.DevicePath())) << m_port.LastError().toStdString();
+
+    Fill({"A=1", "B=1", "Bcd=12"});
+    EXPECT_EQ(Restore(), 1);
+    EXPECT_EQ(m_report, "\tERROR: B=1 \treturned: B=\n");
+    const QList<QByteArray> sent = receiver.ReceivedCommands();
+    EXPECT_EQ(sent, (QList<QByteArray>{"A=1", "B=1", "B=1", "Bcd=12", "Bcd=12"}));
+}
+
+TEST_F(RestoreTest, OverlongKeyIsNeitherSentNorCut) {
+    ScriptedReceiver receiver([](const QByteArray& command, int) { return command; });
+    ASSERT_TRUE(receiver.IsRunning());
+    ASSERT_TRUE(m_port.Open(receiver.DevicePath())) << m_port.LastError().toStdString();
+
+    // One byte over the channel's key limit.
+    const QByteArray tooLong = "Main." + QByteArray(CommandChannel::kMaxKeyLength - 4, 'k') + "=1";
+    Fill({"Main.Power=On", tooLong, "Main.Mute=On"});
+    EXPECT_EQ(Restore(), 1);
+    EXPECT_EQ(m_report, "\tERROR: " + tooLong.toUpper() + " \treturned: KEY TOO LONG\n");
+    EXPECT_EQ(receiver.ReceivedCommands(), (QList<QByteArray>{"Main.Power=On", "Main.Mute=On"}));
+}
+
+}  // namespace

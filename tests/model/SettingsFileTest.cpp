@@ -1,0 +1,208 @@
+#include "DefaultSettings.h"
+#include "SettingsFile.h"
+#include "SettingsStore.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+#include <csignal>
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+bool WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+    QString PathOf(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
+
+    // Loads the bytes into a store that starts with the defaults.
+    LoadResult Load(const QByteArray& bytes) {
+        const QString path = PathOf("in.kvx");
+        EXPECT_TRUE(WriteAll(path, bytes));
+        m_store.ResetToDefaults();
+        return LoadFromFile(m_store, path);
+    }
+
+    QTemporaryDir m_dir;
+    SettingsStore m_store;
+};
+
+TEST_F(SettingsFileTest, SaveAfterStartUpMatchesTheExpectedFileByteForByte) {
+    m_store.ResetToDefaults();
+    const QString path = PathOf("defaults.kvx");
+    const SaveResult result = SaveToFile(m_store, path, QByteArray());
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+
+    const QByteArray expected = ReadAll(QStringLiteral(AMPDESK_MODEL_DATA "/defaults.kvx"));
+    ASSERT_FALSE(expected.isEmpty());
+    const QByteArray written = ReadAll(path);
+    EXPECT_EQ(written, expected);
+    EXPECT_EQ(written.count("\r\n"), 539);
+    EXPECT_FALSE(written.endsWith('\n'));
+}
+
+TEST_F(SettingsFileTest, ShortSaveOverLongerFileLeavesNothingBehind) {
+    const QString path = PathOf("over.kvx");
+    m_store.ResetToDefaults();
+    ASSERT_TRUE(SaveToFile(m_store, path, QByteArray()).ok);
+
+    m_store.Clear();
+    m_store.Append("Main.Volume=-20");
+    m_store.Append("Main.Mute=Off");
+    m_store.Append("Main.Power=On");
+    ASSERT_TRUE(SaveToFile(m_store, path, QByteArray()).ok);
+    EXPECT_EQ(ReadAll(path),
+              "<ORVA Settings File>\r\n<DESCRIPTION></DESCRIPTION>\r\nMain.Volume=-20\r\n"
+              "Main.Mute=Off\r\nMain.Power=On\r\n</ORVA Settings File>");
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"over.kvx"});
+}
+
+TEST_F(SettingsFileTest, SavedFileLoadsBackToTheSameLines) {
+    m_store.Clear();
+    m_store.Append("Source1.Name=Caf\xe9 = bar ");
+    m_store.Append("");
+    m_store.Append("NoEquals");
+    const QString path = PathOf("round.kvx");
+    ASSERT_TRUE(SaveToFile(m_store, path, "a note").ok);
+
+    SettingsStore loaded;
+    const LoadResult result = LoadFromFile(loaded, path);
+    EXPECT_TRUE(result.opened);
+    EXPECT_TRUE(result.recognised);
+    EXPECT_EQ(result.description, "a note");
+    EXPECT_EQ(loaded.Lines(), m_store.Lines());
+}
+
+TEST_F(SettingsFileTest, MagicLineIsComparedWholeIgnoringCase) {
+    struct Row {
+        const char* first;
+        bool recognised;
+    };
+    const Row rows[] = {
+        {"<ORVA Settings File>", true},   {"<orva settings file>", true},
+        {"<ORVA Settings File> ", false}, {" <ORVA Settings File>", false},
+        {"<ORVA Settings File", false},   {"", false},
+    };
+    for (const Row& row : rows) {
+        const LoadResult result = Load(QByteArray(row.first) + "\r\nMain.Volume=-5\r\n");
+        EXPECT_TRUE(result.opened) << row.first;
+        EXPECT_EQ(result.recognised, row.recognised) << row.first;
+        if (row.recognised) {
+            EXPECT_EQ(m_store.Lines(), std::vector<QByteArray>{"Main.Volume=-5"}) << row.first;
+        } else {
+            EXPECT_EQ(m_store.Lines(), DefaultLines()) << row.first;
+        }
+    }
+}
+
+TEST_F(SettingsFileTest, EmptyOrMissingFileLeavesStoreUntouched) {
+    const LoadResult empty = Load(QByteArray());
+    EXPECT_TRUE(empty.opened);
+    EXPECT_FALSE(empty.recognised);
+    EXPECT_EQ(m_store.LineCount(), 537);
+
+    const LoadResult missing = LoadFromFile(m_store, PathOf("absent.kvx"));
+    EXPECT_FALSE(missing.opened);
+    EXPECT_EQ(m_store.LineCount(), 537);
+}
+
+TEST_F(SettingsFileTest, DescriptionLineRules) {
+    struct Row {
+        const char* line;
+        const char* description;  // nullptr: the line goes into the store
+    };
+    const Row rows[] = {
+        {"<DESCRIPTION>living room</DESCRIPTION>", "living room"},
+        {"<DESCRIPTION>a/b/c</DESCRIPTION>", "abc"},
+        {"<description>x</description>", "<description>x<description>"},
+        {"<Description>x</DESCRIPTION>", "<Description>x"},
+        {"<DESCRIPTION></DESCRIPTION>", ""},
+        {"<DESCRIPTION>", nullptr},
+        {"<DESCRIPTION>x</DESCRIPTION> ", nullptr},
+        {"x<DESCRIPTION></DESCRIPTION>", nullptr},
+    };
+    for (const Row& row : rows) {
+        const LoadResult result =
+            Load("<ORVA Settings File>\r\n" + QByteArray(row.line) + "\r\n</ORVA Settings File>");
+        if (row.description != nullptr) {
+            EXPECT_EQ(result.description, row.description) << row.line;
+            EXPECT_TRUE(m_store.IsEmpty()) << row.line;
+        } else {
+            EXPECT_EQ(result.description, "") << row.line;
+            EXPECT_EQ(m_store.Lines(), std::vector<QByteArray>{row.line}) << row.line;
+        }
+    }
+}
+
+TEST_F(SettingsFileTest, LaterDescriptionReplacesEarlierOne) {
+    const LoadResult result = Load(
+        "<ORVA Settings File>\n<DESCRIPTION>one</DESCRIPTION>\n<DESCRIPTION>two</DESCRIPTION>\n");
+    EXPECT_EQ(result.description, "two");
+}
+
+TEST_F(SettingsFileTest, LinesAfterEndLineAreStillRead) {
+    const LoadResult result = Load(
+        "<ORVA Settings File>\r\n<DESCRIPTION></DESCRIPTION>\r\nMain.Mute=On\r\n"
+        "</ORVA Settings File>\r\nMain.Power=Off\r\nx</ORVA Settings File>x\r\nlast");
+    EXPECT_TRUE(result.recognised);
+    EXPECT_EQ(m_store.Lines(), (std::vector<QByteArray>{"Main.Mute=On", "Main.Power=Off", "last"}));
+}
+
+TEST_F(SettingsFileTest, LfAndCrLfLineBreaksBothRead) {
+    Load("<ORVA Settings File>\nA=1\r\nB=2\n\r\nC=3\rD\n");
+    EXPECT_EQ(m_store.Lines(), (std::vector<QByteArray>{"A=1", "B=2", "", "C=3\rD"}));
+}
+
+TEST_F(SettingsFileTest, SaveIntoMissingFolderFailsWithTheFileAndReason) {
+    const QString blocker = PathOf("plain-file");
+    ASSERT_TRUE(WriteAll(blocker, "x"));
+    m_store.ResetToDefaults();
+    const QString path = blocker + QStringLiteral("/settings.kvx");
+    const SaveResult result = SaveToFile(m_store, path, QByteArray());
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.error.contains(path)) << result.error.toStdString();
+    EXPECT_EQ(ReadAll(blocker), "x");
+}
+
+// A write that fails half-way (here: the file size limit, which binds root as
+// well) must leave the previous file as it was and say so.
+TEST_F(SettingsFileTest, FailedSaveLeavesTheOldFileIntact) {
+    const QString path = PathOf("keep.kvx");
+    const QByteArray old =
+        "<ORVA Settings File>\r\n<DESCRIPTION></DESCRIPTION>\r\n"
+        "Main.Volume=-7\r\n</ORVA Settings File>";
+    ASSERT_TRUE(WriteAll(path, old));
+    m_store.ResetToDefaults();
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const SaveResult result = SaveToFile(m_store, path, QByteArray());
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.error.contains(path)) << result.error.toStdString();
+    EXPECT_EQ(ReadAll(path), old);
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"keep.kvx"});
+}
+
+}  // namespace
