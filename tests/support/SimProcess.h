@@ -23,10 +23,20 @@ public:
     QString LogPath() const { return m_logPath; }
     QString Folder() const { return m_folder; }
 
-    // The log so far: one line per received command and per sent line.
+    // The log so far: one line per received command and per sent line,
+    //   <ms since start, 3 decimals> <tag> <wire bytes> <escaped text>
+    // tag R: a command counted as received (text without framing; the bytes
+    // include framing CRs and empty commands before it); S: a line sent (bytes
+    // as written, framing included); D: an overlong command dropped; N: a note.
+    // Escapes: "\\" backslash, "\r", "\n", "\xHH" for other non-printable bytes.
     QByteArray Log() const;
     // The commands the simulator received, in order, without framing CRs.
     QList<QByteArray> ReceivedCommands() const;
+    // The lines the simulator sent, in order, without framing CRs.
+    QList<QByteArray> SentLines() const;
+    // Bytes that crossed the wire so far, each way, framing included.
+    qint64 BytesReceived() const;
+    qint64 BytesSent() const;
     // Sends a signal (SIGUSR1 toggles silence).
     void Signal(int signalNumber) const;
     void Stop();

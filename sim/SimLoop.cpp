@@ -1,0 +1,280 @@
+#include "SimLoop.h"
+
+#include "PtyEndpoint.h"
+#include "Receiver.h"
+#include "StateFile.h"
+#include "WireLog.h"
+
+#include <QFile>
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/inotify.h>
+#include <sys/prctl.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Without inotify, a closed line is looked at again this often: slow enough
+// not to load the machine, quick enough for a console that opens the port.
+constexpr auto kClosedLineRecheck = 20ms;
+// Saves are gathered: a restore of several hundred lines writes the file a few
+// times, not once per line.
+constexpr auto kSaveDelay = 200ms;
+
+void PrintError(const QString& text) {
+    std::fprintf(stderr, "ampdesk-receiver-sim: %s\n", text.toLocal8Bit().constData());
+}
+
+}  // namespace
+
+SimLoop::SimLoop(const SimOptions& options, Receiver& receiver, PtyEndpoint& pty, WireLog& log)
+    : m_options(options),
+      m_receiver(receiver),
+      m_pty(pty),
+      m_log(log),
+      m_inbound(LinePacer::ByteTime(options.baud)),
+      m_outbound(LinePacer::ByteTime(options.baud), options.leadingCr),
+      m_random(std::random_device{}()),
+      m_silent(options.silent) {}
+
+SimLoop::~SimLoop() {
+    if (m_signalFd >= 0)
+        ::close(m_signalFd);
+    if (m_openWatchFd >= 0)
+        ::close(m_openWatchFd);
+}
+
+bool SimLoop::SetUpSignals() {
+    ::signal(SIGPIPE, SIG_IGN);
+    sigset_t mask;
+    sigemptyset(&mask);
+    for (int number : {SIGINT, SIGTERM, SIGHUP, SIGUSR1})
+        sigaddset(&mask, number);
+    if (::sigprocmask(SIG_BLOCK, &mask, nullptr) != 0) {
+        PrintError(SystemErrorText("sigprocmask", errno));
+        return false;
+    }
+    m_signalFd = ::signalfd(-1, &mask, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (m_signalFd < 0) {
+        PrintError(SystemErrorText("signalfd", errno));
+        return false;
+    }
+    return true;
+}
+
+void SimLoop::WatchSlaveOpens() {
+    m_openWatchFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_openWatchFd < 0)
+        return;
+    if (::inotify_add_watch(m_openWatchFd, m_pty.SlavePath().constData(), IN_OPEN) < 0) {
+        ::close(m_openWatchFd);
+        m_openWatchFd = -1;
+    }
+}
+
+int SimLoop::Run() {
+    if (!SetUpSignals())
+        return 1;
+    WatchSlaveOpens();
+    if (m_options.frontPanelMs > 0)
+        m_nextFrontPanel = Clock::now() + std::chrono::milliseconds(m_options.frontPanelMs);
+    while (!m_stop) {
+        Clock::time_point now = Clock::now();
+        RunDue(now);
+        PumpOutput(now);
+
+        pollfd fds[2] = {{m_signalFd, POLLIN, 0}, {-1, 0, 0}};
+        if (m_lineOpen) {
+            fds[1] = {m_pty.MasterFd(), static_cast<short>(POLLIN | (m_blocked ? POLLOUT : 0)), 0};
+        } else if (m_openWatchFd >= 0) {
+            fds[1] = {m_openWatchFd, POLLIN, 0};
+        }
+        std::optional<Clock::time_point> deadline = NextDeadline();
+        if (!m_lineOpen && m_openWatchFd < 0) {
+            const Clock::time_point recheck = now + kClosedLineRecheck;
+            deadline = deadline ? std::min(*deadline, recheck) : recheck;
+        }
+        timespec timeout{};
+        if (deadline) {
+            const auto wait =
+                std::max(LinePacer::Duration::zero(),
+                         std::chrono::duration_cast<LinePacer::Duration>(*deadline - now));
+            timeout.tv_sec = wait.count() / 1'000'000'000;
+            timeout.tv_nsec = wait.count() % 1'000'000'000;
+        }
+        if (::ppoll(fds, 2, deadline ? &timeout : nullptr, nullptr) < 0 && errno != EINTR) {
+            PrintError(SystemErrorText("ppoll", errno));
+            return 1;
+        }
+        now = Clock::now();
+        if (fds[0].revents & POLLIN)
+            HandleSignals(now);
+        if (m_lineOpen && fds[1].fd >= 0) {
+            if (fds[1].revents & POLLOUT)
+                m_blocked = false;
+            if (fds[1].revents & POLLIN) {
+                ReadMaster(now);
+            } else if (fds[1].revents & (POLLHUP | POLLERR)) {
+                LineClosed(now);
+            }
+        } else if (!m_lineOpen) {
+            const bool opened = m_openWatchFd >= 0 ? DrainSlaveOpens() : true;
+            if (opened) {
+                m_lineOpen = true;
+                m_log.Note(now, "line opened");
+            }
+        }
+    }
+    SaveState();
+    return 0;
+}
+
+void SimLoop::RunDue(Clock::time_point now) {
+    while (std::optional<LinePacer::Command> command = m_inbound.TakeDue(now)) {
+        if (command->droppedLength > 0) {
+            m_log.Dropped(command->due, command->wireBytes, command->droppedLength);
+            continue;
+        }
+        m_log.Received(command->due, command->wireBytes, command->body);
+        if (m_silent)
+            continue;
+        Answer(m_receiver.Handle(command->body),
+               command->due + std::chrono::milliseconds(m_options.latencyMs));
+    }
+    if (m_nextFrontPanel && now >= *m_nextFrontPanel) {
+        const auto period = std::chrono::milliseconds(m_options.frontPanelMs);
+        *m_nextFrontPanel += period;
+        if (*m_nextFrontPanel <= now)
+            m_nextFrontPanel = now + period;
+        if (!m_silent)
+            Answer(m_receiver.FrontPanelChange(m_random), now);
+    }
+    if (m_receiver.TakeChanged()) {
+        m_stateDirty = true;
+        if (!m_saveDue)
+            m_saveDue = now + kSaveDelay;
+    }
+    if (m_saveDue && now >= *m_saveDue) {
+        SaveState();
+        m_saveDue.reset();
+    }
+}
+
+void SimLoop::Answer(const QList<QByteArray>& lines, Clock::time_point ready) {
+    // With nobody at the other end the lines go nowhere, as on an unplugged cable.
+    if (!m_lineOpen)
+        return;
+    for (const QByteArray& line : lines) {
+        if (!m_outbound.Queue(line, ready))
+            m_log.Note(ready, "output queue full, line dropped");
+    }
+}
+
+void SimLoop::PumpOutput(Clock::time_point now) {
+    m_outputWake.reset();
+    if (!m_lineOpen || m_blocked)
+        return;
+    const int fd = m_pty.MasterFd();
+    const LinePacer::Outbound::Result result = m_outbound.Pump(
+        now, [fd](const char* data, qsizetype size) { return qint64(::write(fd, data, size)); },
+        [this, now](qint64 wireBytes, const QByteArray& line) {
+            m_log.Sent(now, wireBytes, line);
+        });
+    switch (result) {
+        case LinePacer::Outbound::Result::Done:
+            break;
+        case LinePacer::Outbound::Result::Waiting:
+            m_outputWake = m_outbound.NextWake();
+            break;
+        case LinePacer::Outbound::Result::Blocked:
+            m_blocked = true;
+            break;
+        case LinePacer::Outbound::Result::Failed:
+            LineClosed(now);
+            break;
+    }
+}
+
+void SimLoop::ReadMaster(Clock::time_point now) {
+    char buffer[4096];
+    for (;;) {
+        const ssize_t count = ::read(m_pty.MasterFd(), buffer, sizeof buffer);
+        if (count > 0) {
+            m_inbound.Receive(buffer, count, now);
+            continue;
+        }
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        // EIO (or end of file): the console closed the slave.
+        LineClosed(now);
+        return;
+    }
+}
+
+void SimLoop::LineClosed(Clock::time_point now) {
+    if (!m_lineOpen)
+        return;
+    m_lineOpen = false;
+    m_blocked = false;
+    m_inbound.DropPartial();
+    m_outbound.Clear();
+    m_log.Note(now, "line closed");
+    if (m_openWatchFd < 0)
+        return;
+    // An open that came before the drain would be lost: look at the line again.
+    DrainSlaveOpens();
+    pollfd master{m_pty.MasterFd(), POLLIN, 0};
+    if (::poll(&master, 1, 0) >= 0 && (master.revents & POLLHUP) == 0) {
+        m_lineOpen = true;
+        m_log.Note(now, "line opened");
+    }
+}
+
+bool SimLoop::DrainSlaveOpens() {
+    alignas(inotify_event) char buffer[4096];
+    bool any = false;
+    while (::read(m_openWatchFd, buffer, sizeof buffer) > 0)
+        any = true;
+    return any;
+}
+
+void SimLoop::HandleSignals(Clock::time_point now) {
+    signalfd_siginfo info{};
+    while (::read(m_signalFd, &info, sizeof info) == sizeof info) {
+        if (info.ssi_signo == SIGUSR1) {
+            m_silent = !m_silent;
+            m_log.Note(now, m_silent ? "silent on" : "silent off");
+        } else {
+            m_stop = true;
+        }
+    }
+}
+
+void SimLoop::SaveState() {
+    if (m_options.statePath.isEmpty() || (!m_stateDirty && QFile::exists(m_options.statePath)))
+        return;
+    QString error;
+    if (!::SaveState(m_options.statePath, m_receiver.State(), &error))
+        PrintError(error);
+    m_stateDirty = false;
+}
+
+std::optional<SimLoop::Clock::time_point> SimLoop::NextDeadline() const {
+    std::optional<Clock::time_point> deadline;
+    for (const std::optional<Clock::time_point>& candidate :
+         {m_inbound.NextDue(), m_outputWake, m_nextFrontPanel, m_saveDue}) {
+        if (candidate && (!deadline || *candidate < *deadline))
+            deadline = candidate;
+    }
+    return deadline;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+struct SimOptions {
+    QByteArray model = "ZA11";
+    QString linkPath;
+    QString logPath;
+    QString statePath;
+    int latencyMs = 0;
+    int baud = 115200;  // 0: no pacing, bytes move as fast as the pseudo-terminal allows
+    int frontPanelMs = 0;
+    bool silent = false;
+    bool leadingCr = true;
+};
+
+struct ParsedOptions {
+    std::optional<SimOptions> options;  // empty on error or when help was asked
+    QString message;                    // the error, or the usage text for --help
+};
+
+ParsedOptions ParseOptions(int argc, const char* const* argv);
+QString UsageText();

@@ -1,0 +1,48 @@
+#include "PtyEndpoint.h"
+#include "Receiver.h"
+#include "SimLoop.h"
+#include "SimOptions.h"
+#include "StateFile.h"
+#include "WireLog.h"
+
+#include <cstdio>
+
+namespace {
+
+int Fail(const QString& message) {
+    std::fprintf(stderr, "ampdesk-receiver-sim: %s\n", message.toLocal8Bit().constData());
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const ParsedOptions parsed = ParseOptions(argc, argv);
+    if (!parsed.options) {
+        const bool help = parsed.message == UsageText();
+        std::fprintf(help ? stdout : stderr, "%s\n", parsed.message.toLocal8Bit().constData());
+        return help ? 0 : 2;
+    }
+    const SimOptions& options = *parsed.options;
+
+    QString error;
+    WireLog log;
+    if (!log.Open(options.logPath, WireLog::Clock::now(), &error))
+        return Fail(error);
+    Receiver receiver(options.model);
+    if (!options.statePath.isEmpty() && !LoadState(options.statePath, receiver, &error))
+        return Fail(error);
+    PtyEndpoint pty;
+    if (!pty.Open(&error))
+        return Fail(error);
+    if (!options.linkPath.isEmpty() && !pty.MakeLink(options.linkPath, &error))
+        return Fail(error);
+
+    std::printf("%s\n", pty.SlavePath().constData());
+    std::fflush(stdout);
+
+    SimLoop loop(options, receiver, pty, log);
+    const int status = loop.Run();
+    pty.RemoveLink();
+    return status;
+}

@@ -1,0 +1,257 @@
+#include "PortClient.h"
+#include "SimProcess.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Instant line unless pacing is the point.
+QStringList Args(QStringList extra) {
+    if (!extra.contains("--baud"))
+        extra << "--baud"
+              << "0";
+    return extra;
+}
+
+// Waits until the simulator's log holds `text` (signals arrive asynchronously),
+// woken by each write to the log.
+bool WaitForLog(const SimProcess& sim, const QByteArray& text) {
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ::inotify_add_watch(watch, QFile::encodeName(sim.LogPath()).constData(), IN_MODIFY);
+    const Clock::time_point deadline = Clock::now() + 3s;
+    bool found = sim.Log().contains(text);
+    while (!found && Clock::now() < deadline) {
+        pollfd fd{watch, POLLIN, 0};
+        ::poll(&fd, 1, 100);
+        char events[4096];
+        while (::read(watch, events, sizeof events) > 0) {
+        }
+        found = sim.Log().contains(text);
+    }
+    ::close(watch);
+    return found;
+}
+
+struct ModelCase {
+    QStringList args;
+    const char* answer;
+};
+
+TEST(SimWire, ModelAnswerNamesTheModelAsGiven) {
+    const ModelCase cases[] = {
+        {{}, "Main.Model=ZA11"},
+        {{"--model", "za04"}, "Main.Model=za04"},
+    };
+    for (const ModelCase& row : cases) {
+        SimProcess sim(Args(row.args));
+        ASSERT_TRUE(sim.IsRunning());
+        PortClient port(sim.LinkPath());
+        ASSERT_TRUE(port.IsOpen());
+        port.Send("Main.Model?");
+        EXPECT_EQ(port.ReadLine(), row.answer);
+    }
+}
+
+struct KeyCase {
+    const char* model;
+    const char* query;
+    const char* answer;  // nullptr: silence
+};
+
+TEST(SimWire, MissingKeysStaySilentAndPresentKeysAnswer) {
+    const KeyCase cases[] = {
+        {"ZA11", "Main.SpeakerA?", "Main.SpeakerA=On"},
+        {"ZA08", "Main.SpeakerA?", nullptr},
+        {"ZA04", "Main.Audyssey?", nullptr},
+        {"ZA04", "main.VOLUME?", "Main.Volume=-20"},
+    };
+    for (const KeyCase& row : cases) {
+        SimProcess sim(Args({"--model", row.model}));
+        PortClient port(sim.LinkPath());
+        ASSERT_TRUE(port.IsOpen());
+        port.Send(row.query);
+        // The next line answers a query that always exists: a lacked key said nothing.
+        port.Send("Main.Source?");
+        if (row.answer) {
+            EXPECT_EQ(port.ReadLine(), row.answer) << row.model << row.query;
+        }
+        EXPECT_EQ(port.ReadLine(), "Main.Source=1") << row.model << row.query;
+    }
+}
+
+TEST(SimWire, AnswersAreFramedWithALeadingCrUnlessTurnedOff) {
+    {
+        SimProcess sim(Args({}));
+        PortClient port(sim.LinkPath());
+        port.Send("Main.Volume=200");
+        EXPECT_EQ(port.ReadBytes(16, 3s), "\rMain.Volume=16\r");
+    }
+    {
+        SimProcess sim(Args({"--no-leading-cr"}));
+        PortClient port(sim.LinkPath());
+        port.Send("Main.Volume+");
+        EXPECT_EQ(port.ReadBytes(16, 3s), "Main.Volume=-19\r");
+    }
+}
+
+TEST(SimWire, SetsAndStepsReportTheHeldValue) {
+    SimProcess sim(Args({}));
+    PortClient port(sim.LinkPath());
+    port.Send("Main.Volume=200");
+    EXPECT_EQ(port.ReadLine(), "Main.Volume=16");
+    port.Send("Main.Audyssey=Loud");
+    EXPECT_EQ(port.ReadLine(), "Main.Audyssey=Off");
+    port.Send("Main.Volume-");
+    EXPECT_EQ(port.ReadLine(), "Main.Volume=15");
+    port.Send("Tuner.Band=AM");
+    EXPECT_EQ(port.ReadLines(2), (QList<QByteArray>{"Tuner.Band=AM", "Tuner.AM.Frequency=1000"}));
+    port.Send("Main.IR=212");
+    EXPECT_EQ(port.ReadLine(), "Tuner.AM.Frequency=1010");
+    EXPECT_EQ(sim.ReceivedCommands(),
+              (QList<QByteArray>{"Main.Volume=200", "Main.Audyssey=Loud", "Main.Volume-",
+                                 "Tuner.Band=AM", "Main.IR=212"}));
+}
+
+TEST(SimWire, TunerQuerySendsAllElevenTunerLines) {
+    SimProcess sim(Args({}));
+    PortClient port(sim.LinkPath());
+    port.Send("Tuner?");
+    const QList<QByteArray> lines = port.ReadLines(11);
+    ASSERT_EQ(lines.size(), 11);
+    EXPECT_EQ(lines.first(), "Tuner.Band=FM");
+    EXPECT_EQ(lines.last(), "Tuner.XM.Title=Take Five");
+}
+
+TEST(SimWire, ByteCountsMatchWhatCrossedTheWire) {
+    SimProcess sim(Args({}));
+    PortClient port(sim.LinkPath());
+    const QByteArray commands = "\rMain.Model?\r\n\r\rMain.Volume?\r";
+    port.Write(commands);
+    EXPECT_EQ(port.ReadLines(2), (QList<QByteArray>{"Main.Model=ZA11", "Main.Volume=-20"}));
+    EXPECT_EQ(sim.BytesReceived(), commands.size());
+    EXPECT_EQ(sim.BytesSent(), QByteArray("\rMain.Model=ZA11\r\rMain.Volume=-20\r").size());
+}
+
+TEST(SimWire, OverlongCommandIsDroppedAndTheLineKeepsWorking) {
+    SimProcess sim(Args({}));
+    PortClient port(sim.LinkPath());
+    port.Write("\r" + QByteArray(5000, 'A') + "\r");
+    port.Send("Main.Model?");
+    EXPECT_EQ(port.ReadLine(), "Main.Model=ZA11");
+    EXPECT_TRUE(sim.Log().contains("command of 5000 bytes dropped"));
+    EXPECT_EQ(sim.ReceivedCommands(), QList<QByteArray>{"Main.Model?"});
+}
+
+TEST(SimWire, SilenceByOptionAndBySignalReadsButNeverAnswers) {
+    SimProcess sim(Args({"--silent"}));
+    PortClient port(sim.LinkPath());
+    port.Send("Main.Source?");
+    EXPECT_EQ(port.ReadLine(300ms), "");
+    EXPECT_EQ(sim.ReceivedCommands(), QList<QByteArray>{"Main.Source?"});
+
+    sim.Signal(SIGUSR1);
+    ASSERT_TRUE(WaitForLog(sim, "silent off"));
+    port.Send("Main.Source?");
+    EXPECT_EQ(port.ReadLine(), "Main.Source=1");
+
+    sim.Signal(SIGUSR1);
+    ASSERT_TRUE(WaitForLog(sim, "silent on"));
+    port.Send("Main.Source?");
+    EXPECT_EQ(port.ReadLine(300ms), "");
+}
+
+TEST(SimWire, AnswerAtBaudRateTakesAtLeastItsWireTime) {
+    SimProcess sim({"--baud", "115200"});
+    PortClient port(sim.LinkPath());
+    const QByteArray command = "\rMain?\r";
+    const Clock::time_point start = Clock::now();
+    port.Write(command);
+    // The Main section dump is some 2 kB; read until the wire has been quiet.
+    QList<QByteArray> lines;
+    for (QByteArray line; !(line = port.ReadLine(300ms)).isEmpty();)
+        lines.append(line);
+    const auto elapsed = Clock::now() - start;
+    ASSERT_GT(lines.size(), 70);
+    const qint64 wireBytes = sim.BytesSent() + command.size();
+    ASSERT_GT(wireBytes, 1024);
+    const auto wireTime = std::chrono::microseconds(wireBytes * 10'000'000 / 115200);
+    EXPECT_GE(elapsed, wireTime) << wireBytes << " bytes";
+}
+
+TEST(SimWire, LatencyDelaysEveryAnswer) {
+    SimProcess sim(Args({"--latency-ms", "150"}));
+    PortClient port(sim.LinkPath());
+    const Clock::time_point start = Clock::now();
+    port.Send("Main.Model?");
+    EXPECT_EQ(port.ReadLine(), "Main.Model=ZA11");
+    EXPECT_GE(Clock::now() - start, 150ms);
+}
+
+TEST(SimWire, StateSurvivesARestart) {
+    QTemporaryDir folder;
+    const QString state = folder.filePath("receiver.kvx");
+    {
+        SimProcess sim(Args({"--state", state}));
+        PortClient port(sim.LinkPath());
+        port.Send("Main.Volume=-30");
+        EXPECT_EQ(port.ReadLine(), "Main.Volume=-30");
+        port.Send("Source2.Name=Turntable");
+        EXPECT_EQ(port.ReadLine(), "Source2.Name=Turntable");
+    }
+    ASSERT_TRUE(QFile::exists(state));
+    SimProcess sim(Args({"--state", state, "--model", "ZA08"}));
+    PortClient port(sim.LinkPath());
+    port.Send("Main.Volume?");
+    EXPECT_EQ(port.ReadLine(), "Main.Volume=-30");
+    port.Send("Source2.Name?");
+    EXPECT_EQ(port.ReadLine(), "Source2.Name=Turntable");
+    port.Send("Main.Model?");
+    EXPECT_EQ(port.ReadLine(), "Main.Model=ZA08");
+}
+
+TEST(SimWire, LinkIsRemovedWhenStoppedBySignal) {
+    for (int signalNumber : {SIGTERM, SIGINT}) {
+        SimProcess sim(Args({}));
+        ASSERT_TRUE(QFile::exists(sim.LinkPath()));
+        sim.Signal(signalNumber);
+        sim.Stop();
+        EXPECT_FALSE(QFile::exists(sim.LinkPath())) << signalNumber;
+        EXPECT_FALSE(QFileInfo(sim.LinkPath()).isSymLink()) << signalNumber;
+    }
+}
+
+TEST(SimWire, ConsoleCanOpenCloseAndReopenTheExclusiveLine) {
+    SimProcess sim(Args({}));
+    for (int round = 0; round < 3; ++round) {
+        PortClient port(sim.LinkPath());
+        ASSERT_TRUE(port.IsOpen()) << round;
+        ASSERT_EQ(::ioctl(port.Fd(), TIOCEXCL), 0);
+        port.Send("Main.Model?");
+        EXPECT_EQ(port.ReadLine(), "Main.Model=ZA11") << round;
+    }
+}
+
+TEST(SimWire, FrontPanelReportsChangesUnasked) {
+    SimProcess sim(Args({"--front-panel-ms", "20"}));
+    PortClient port(sim.LinkPath());
+    const QByteArray line = port.ReadLine();
+    EXPECT_TRUE(line.contains('=')) << line.constData();
+    EXPECT_TRUE(sim.ReceivedCommands().isEmpty());
+}
+
+}  // namespace
