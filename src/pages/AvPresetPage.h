@@ -4,15 +4,7 @@
 
 #include <array>
 
-// Preset groups of the binding table.
-enum class PresetGroup : int {
-    None = 0,
-    ListeningMode = 1,
-    DspOptions = 2,
-    SpeakerSetup = 4,
-    DisplaySetup = 5,
-    ToneControls = 6,
-};
+class QComboBox;
 
 // The "A/V Preset" tab: names and setup switches of the five presets. The
 // switches of the preset shown in the View combo decide which groups of the
@@ -28,7 +20,14 @@ public:
     void SetView(int view);
     bool Flag(PresetGroup group) const;
 
+    static constexpr int kPresetCount = 5;
+    static constexpr int kSetupCount = 5;
+
 private:
+    void OnSetupChosen(int controlId, int index);
+
+    // Setup combos by column (Listening Mode .. Display Setup) and preset.
+    std::array<std::array<QComboBox*, kPresetCount>, kSetupCount> m_setupCombos{};
     int m_view = 0;
     std::array<bool, 7> m_flags{};
 };

@@ -8,7 +8,9 @@
 #include <array>
 #include <functional>
 
+class QButtonGroup;
 class QRadioButton;
+class StepButtons;
 
 // The "Control" tab: the main zone's everyday controls. Volume and trims are
 // stepped with raw step commands; the ten source buttons carry the source
@@ -19,8 +21,8 @@ class ControlPage : public SettingPage {
 public:
     struct Hooks {
         std::function<bool(const QByteArray& command)> sendRaw;  // CommandChannel::Send
-        std::function<void(bool enabled)> tunerControls;         // tuner page Enable/DisableControls
-        std::function<void(const QString& message)> showMessage; // "invalid source number"
+        std::function<void(bool enabled)> tunerControls;  // tuner page Enable/DisableControls
+        std::function<void(const QString& message)> showMessage;  // "invalid source number"
     };
 
     explicit ControlPage(QWidget* parent = nullptr);
@@ -33,8 +35,21 @@ public:
     bool IsTunerSelected() const;
     QRadioButton* SourceButton(int source) const;  // 1..10
 
+    // The source buttons follow the MainSource row; the lip-sync arrows follow their edit.
+    void AfterEnableRule(int controlId, bool enabled) override;
+
+    static constexpr int kSourceCount = 10;
+    static constexpr int kFirstSourceButton = 1210;
+
 private:
+    void BuildLayout();
+    void OnSourceClicked(int source);
+    void SendStep(const char* key, int delta);
+
     Hooks m_hooks;
+    QButtonGroup* m_sourceGroup = nullptr;
+    std::array<QRadioButton*, kSourceCount> m_sourceButtons{};
+    StepButtons* m_lipSyncSpin = nullptr;
     std::array<bool, 10> m_sourceEnabled{true, true, true, true, true,
                                          true, true, true, true, true};
 };

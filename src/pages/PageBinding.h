@@ -10,6 +10,7 @@ class AvPresetPage;
 class ControlPage;
 class SettingPage;
 class SettingsStore;
+class QWidget;
 struct BindingRow;
 struct SessionState;
 
@@ -48,6 +49,12 @@ public:
     SettingPage* Page(int pageIndex) const;
 
 private:
+    QWidget* ControlOf(const BindingRow& row) const;
+    void ShowAndEnable(const BindingRow& row, bool show);
+    bool Update(const QByteArray& key, const QByteArray& value);
+    bool ChangeSourceInput(const BindingRow& row, int argument);
+    QByteArray EditText(const BindingRow& row) const;
+
     SettingsStore& m_store;
     SessionState& m_state;
     Hooks m_hooks;

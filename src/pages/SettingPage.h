@@ -1,23 +1,13 @@
 #pragma once
 
+#include "BindingTable.h"
+
 #include <QHash>
 #include <QWidget>
 
 class PageBinding;
-
-// Page numbers of the binding table (not the tab order).
-enum class PageIndex : int {
-    Source = 0,
-    Amplifier = 1,
-    AvPreset = 2,
-    Display = 3,
-    ListeningMode = 4,
-    Speaker = 5,
-    Trigger = 6,
-    Zone = 7,
-    Control = 8,
-};
-inline constexpr int kBindingPageCount = 9;
+class QComboBox;
+class QLineEdit;
 
 // A tab page whose controls are bound to settings. Each control is registered
 // under its numeric id so that binding rows find it; the page's handlers only
@@ -39,9 +29,22 @@ public:
 
     void SetBinding(PageBinding* binding) { m_binding = binding; }
 
+    // The page's own rule after the enable rule decided on the control `controlId`
+    // (for example: the Control page's source buttons follow their radio group row).
+    virtual void AfterEnableRule(int controlId, bool enabled);
+
 protected:
     void Register(int id, QWidget* control);
     PageBinding* Binding() const { return m_binding; }
+
+    // Registers a bound combo whose user choices (not programmatic selections)
+    // reach ControlChanged with the chosen list position.
+    void RegisterCombo(int id, QComboBox* combo);
+    // Registers a bound edit whose every text change, typed or written by a
+    // refresh, reaches ControlChanged unless the page is loading.
+    void RegisterEdit(int id, QLineEdit* edit);
+    // ControlChanged(id, argument) unless the page is loading or not bound yet.
+    void Forward(int id, int argument);
 
 private:
     PageIndex m_index;

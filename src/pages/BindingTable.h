@@ -1,0 +1,93 @@
+#pragma once
+
+#include "ValueLists.h"
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <span>
+
+// Page numbers of the binding table (not the tab order).
+enum class PageIndex : int {
+    Source = 0,
+    Amplifier = 1,
+    AvPreset = 2,
+    Display = 3,
+    ListeningMode = 4,
+    Speaker = 5,
+    Trigger = 6,
+    Zone = 7,
+    Control = 8,
+};
+inline constexpr int kBindingPageCount = 9;
+
+// Preset groups of the binding table: which A/V preset setup switch governs a
+// control in a preset view (3 is not used).
+enum class PresetGroup : int {
+    None = 0,
+    ListeningMode = 1,
+    DspOptions = 2,
+    SpeakerSetup = 4,
+    DisplaySetup = 5,
+    ToneControls = 6,
+};
+
+// How a bound control reads and shows its value; the numbers are the table's codes.
+enum class BindingKind : int {
+    SourceName = 1,
+    AnalogInput = 2,
+    DigitalInput = 3,
+    VideoInput = 4,
+    SourceTrigger = 5,
+    TriggerOut = 7,
+    TriggerDelay = 8,
+    SourceEnabled = 9,
+    SourcePreset = 10,
+    AmpChoice = 11,
+    DisplayChoice = 12,
+    ListeningChoice = 13,
+    SpeakerChoice = 14,
+    SpeakerNumber = 15,
+    ZoneChoice = 16,
+    ZoneLevel = 17,
+    PresetSetup = 18,
+    PresetName = 19,
+    ControlChoice = 20,
+    ControlNumber = 21,
+    MainSource = 22,
+};
+
+// Models on which a control is enabled (ModelBit AND mask equals ModelBit).
+inline constexpr std::uint32_t kAllModels = 2047;
+inline constexpr std::uint32_t kSpeakerSetModels = 247;  // not ZA08, ZA03, ZA02, ZA01
+inline constexpr std::uint32_t kAudysseyModels = 1855;   // not ZA05, ZA04
+
+struct BindingRow {
+    int controlId;  // for a radio group, its first button
+    const char* section;
+    const char* parameter;
+    PageIndex page;
+    BindingKind kind;
+    PresetGroup presetGroup;
+    const ValueChoice* values;  // nullptr when the control has no list
+    int valueCount;
+    std::uint32_t modelMask;
+
+    ValueList Choices() const { return ValueList(values, static_cast<std::size_t>(valueCount)); }
+    // The row's own key, section "." parameter.
+    QByteArray Key() const;
+};
+
+// Every bound control of every page, in refresh order: Trigger, Source,
+// Speaker, Listening Mode, Amplifier, Display, Zone, A/V Preset, Control.
+// Rows are found by first match.
+extern const std::span<const BindingRow> kBindingTable;
+
+bool IsComboKind(BindingKind kind);
+bool IsEditKind(BindingKind kind);
+bool IsSourceInputKind(BindingKind kind);
+
+// First row with that control id, or nullptr.
+const BindingRow* FindRowByControl(int controlId);
+// First row whose own key equals `key` exactly (case-sensitive), or nullptr.
+const BindingRow* FindRowByKey(const QByteArray& key);

@@ -1,0 +1,257 @@
+#include "ControlPage.h"
+
+#include "ByteText.h"
+#include "PageBinding.h"
+#include "StepButtons.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const char* const kSourceCaptions[ControlPage::kSourceCount] = {
+    "DVD",      "SATELLITE", "VCR",  "VIDEO 4",      "VIDEO 5",
+    "FRONT AV", "CD",        "DISC", "EXTERNAL 7.1", "TUNER",
+};
+
+struct ComboField {
+    int id;
+    const char* label;
+};
+
+constexpr ComboField kSwitchCombos[] = {
+    {1124, "Power"},
+    {1120, "Mute"},
+    {1220, "SpeakerA"},
+    {1221, "SpeakerB"},
+};
+
+constexpr ComboField kToneCombos[] = {
+    {1004, "Bass:"},
+    {1237, "Treble:"},
+    {1048, "Dialog:"},
+    {1236, "Tone Defeat"},
+};
+
+// Arrows that step a level on the receiver with a raw step command; the
+// receiver reports the new level as a status line, which reaches the edit.
+struct RawStepper {
+    int editId;
+    int spinId;
+    const char* label;
+    const char* key;
+};
+
+constexpr RawStepper kVolumeStepper = {1248, 1250, "Volume:", "Main.Volume"};
+
+constexpr RawStepper kTrimSteppers[] = {
+    {1324, 1325, "Center:", "Main.Trim.Center"},
+    {1253, 1255, "Surround", "Main.Trim.Surround"},
+    {1257, 1259, "Sub", "Main.Trim.Sub"},
+};
+
+constexpr int kVolumeMinimum = -72;
+constexpr int kVolumeMaximum = 16;
+constexpr int kLipSyncEdit = 1011;
+constexpr int kLipSyncSpin = 1323;
+constexpr int kLipSyncMaximumMs = 120;
+constexpr int kSurroundModeCombo = 1016;
+constexpr int kAudysseyCombo = 1019;
+
+QLineEdit* NumberEdit(QWidget* parent) {
+    auto* edit = new QLineEdit(parent);
+    edit->setReadOnly(true);
+    edit->setMaximumWidth(60);
+    edit->setAlignment(Qt::AlignRight);
+    return edit;
+}
+
+QLabel* Note(const char* first, const char* second, QWidget* parent) {
+    auto* label =
+        new QLabel(QString::fromLatin1(first) + '\n' + QString::fromLatin1(second), parent);
+    label->setEnabled(false);
+    return label;
+}
+
+// A radio button shows "&" as a mnemonic marker; source names show it as typed.
+QString Caption(const QString& name) {
+    QString caption = name;
+    return caption.replace('&', QStringLiteral("&&"));
+}
+
+}  // namespace
+
+ControlPage::ControlPage(QWidget* parent) : SettingPage(PageIndex::Control, parent) {
+    BuildLayout();
+}
+
+void ControlPage::BuildLayout() {
+    auto* columns = new QHBoxLayout(this);
+    auto* left = new QGridLayout;
+    columns->addLayout(left);
+    int line = 0;
+    auto addCombo = [&](const ComboField& field) {
+        auto* combo = new QComboBox(this);
+        combo->setMinimumContentsLength(10);
+        RegisterCombo(field.id, combo);
+        left->addWidget(new QLabel(QString::fromLatin1(field.label), this), line, 0);
+        left->addWidget(combo, line, 1, 1, 2);
+        ++line;
+    };
+    for (const ComboField& field : kSwitchCombos)
+        addCombo(field);
+    for (const ComboField& field : kToneCombos)
+        addCombo(field);
+
+    auto* volume = NumberEdit(this);
+    RegisterEdit(kVolumeStepper.editId, volume);
+    auto* volumeSpin = new StepButtons(this);
+    volumeSpin->SetRange(kVolumeMinimum, kVolumeMaximum);
+    Register(kVolumeStepper.spinId, volumeSpin);
+    connect(volumeSpin, &StepButtons::Stepped, this,
+            [this](int delta) { SendStep(kVolumeStepper.key, delta); });
+    left->addWidget(new QLabel(QString::fromLatin1(kVolumeStepper.label), this), line, 0);
+    auto* volumeBox = new QHBoxLayout;
+    volumeBox->addWidget(volume);
+    volumeBox->addWidget(volumeSpin);
+    volumeBox->addStretch();
+    left->addLayout(volumeBox, line++, 1, 1, 2);
+    left->addWidget(Note("Note: Max. and Min. volume", "depends on other levels", this), line++, 0,
+                    1, 3);
+
+    addCombo({kSurroundModeCombo, "Surround Mode:"});
+
+    auto* lipSync = NumberEdit(this);
+    RegisterEdit(kLipSyncEdit, lipSync);
+    m_lipSyncSpin = new StepButtons(this);
+    m_lipSyncSpin->SetRange(0, kLipSyncMaximumMs);
+    m_lipSyncSpin->SetBuddy(lipSync);
+    Register(kLipSyncSpin, m_lipSyncSpin);
+    left->addWidget(new QLabel(QStringLiteral("Lip Sync (ms)"), this), line, 0);
+    auto* lipSyncBox = new QHBoxLayout;
+    lipSyncBox->addWidget(lipSync);
+    lipSyncBox->addWidget(m_lipSyncSpin);
+    lipSyncBox->addStretch();
+    left->addLayout(lipSyncBox, line++, 1, 1, 2);
+
+    addCombo({kAudysseyCombo, "Audyssey:"});
+    left->addWidget(Note("Note: Audyssey calibration must be run ",
+                         "before a filter curve can be selected", this),
+                    line++, 0, 1, 3);
+    left->setRowStretch(line, 1);
+    left->setColumnStretch(2, 1);
+
+    auto* right = new QVBoxLayout;
+    columns->addLayout(right);
+    auto* trim = new QGroupBox(QStringLiteral("Trim"), this);
+    auto* trimGrid = new QGridLayout(trim);
+    int trimLine = 0;
+    for (const RawStepper& stepper : kTrimSteppers) {
+        auto* edit = NumberEdit(trim);
+        Register(stepper.editId, edit);
+        auto* spin = new StepButtons(trim);
+        Register(stepper.spinId, spin);
+        connect(spin, &StepButtons::Stepped, this,
+                [this, key = stepper.key](int delta) { SendStep(key, delta); });
+        trimGrid->addWidget(new QLabel(QString::fromLatin1(stepper.label), trim), trimLine, 0);
+        trimGrid->addWidget(edit, trimLine, 1);
+        trimGrid->addWidget(spin, trimLine, 2);
+        ++trimLine;
+    }
+    trimGrid->setColumnStretch(3, 1);
+    right->addWidget(trim);
+
+    auto* sources = new QGroupBox(QStringLiteral("Source"), this);
+    auto* sourceGrid = new QGridLayout(sources);
+    m_sourceGroup = new QButtonGroup(this);
+    m_sourceGroup->setExclusive(true);
+    for (int n = 1; n <= kSourceCount; ++n) {
+        auto* button = new QRadioButton(QString::fromLatin1(kSourceCaptions[n - 1]), sources);
+        m_sourceButtons[static_cast<std::size_t>(n - 1)] = button;
+        m_sourceGroup->addButton(button, n);
+        Register(kFirstSourceButton + n - 1, button);
+        connect(button, &QRadioButton::clicked, this, [this, n] { OnSourceClicked(n); });
+        sourceGrid->addWidget(button, (n - 1) % 5, (n - 1) / 5);
+    }
+    right->addWidget(sources);
+    right->addStretch();
+    columns->addStretch();
+}
+
+void ControlPage::SendStep(const char* key, int delta) {
+    if (delta == 0 || !m_hooks.sendRaw)
+        return;
+    m_hooks.sendRaw('\r' + QByteArray(key) + (delta > 0 ? '+' : '-') + '\r');
+}
+
+void ControlPage::OnSourceClicked(int source) {
+    QRadioButton* button = SourceButton(source);
+    if (IsLoading() || button == nullptr || !button->isChecked())
+        return;
+    if (Binding() != nullptr)
+        Binding()->ControlChanged(kFirstSourceButton, source);
+    if (m_hooks.tunerControls)
+        m_hooks.tunerControls(source == kSourceCount);
+}
+
+void ControlPage::ShowSource(const QByteArray& value) {
+    // The receiver writes the number in decimal, perhaps padded with blanks;
+    // anything else is no source number.
+    const QByteArray text = TrimmedBytes(value);
+    qsizetype digits = 0;
+    while (digits < text.size() && digits < 4 && text[digits] >= '0' && text[digits] <= '9') {
+        ++digits;
+    }
+    const int number = digits > 0 ? text.left(digits).toInt() : 0;
+    if (number >= 1 && number <= kSourceCount) {
+        SourceButton(number)->setChecked(true);
+    } else if (m_hooks.showMessage) {
+        m_hooks.showMessage(QStringLiteral("invalid source number"));
+    }
+    if (m_hooks.tunerControls)
+        m_hooks.tunerControls(number == kSourceCount);
+}
+
+void ControlPage::SetSourceName(int source, const QString& text) {
+    if (QRadioButton* button = SourceButton(source))
+        button->setText(Caption(text));
+}
+
+void ControlPage::SetSourceEnabled(int source, bool enabled) {
+    QRadioButton* button = SourceButton(source);
+    if (button == nullptr)
+        return;
+    m_sourceEnabled[static_cast<std::size_t>(source - 1)] = enabled;
+    button->setEnabled(enabled);
+}
+
+void ControlPage::EnableSourceButtons(bool enabled) {
+    for (int n = 1; n <= kSourceCount; ++n) {
+        SourceButton(n)->setEnabled(enabled && m_sourceEnabled[static_cast<std::size_t>(n - 1)]);
+    }
+}
+
+bool ControlPage::IsTunerSelected() const {
+    return SourceButton(kSourceCount)->isChecked();
+}
+
+QRadioButton* ControlPage::SourceButton(int source) const {
+    if (source < 1 || source > kSourceCount)
+        return nullptr;
+    return m_sourceButtons[static_cast<std::size_t>(source - 1)];
+}
+
+void ControlPage::AfterEnableRule(int controlId, bool enabled) {
+    if (controlId == kFirstSourceButton)
+        EnableSourceButtons(enabled);
+    // The arrows write the edit, whose change is sent: they may not bypass its state.
+    if (controlId == kLipSyncEdit)
+        m_lipSyncSpin->setEnabled(enabled);
+}

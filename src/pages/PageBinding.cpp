@@ -1,0 +1,388 @@
+#include "PageBinding.h"
+
+#include "AvPresetPage.h"
+#include "BindingTable.h"
+#include "ByteText.h"
+#include "ControlPage.h"
+#include "SessionState.h"
+#include "SettingPage.h"
+#include "SettingsStore.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+
+#include <utility>
+
+namespace {
+
+// How a chosen input entry's stored value names its format: the first prefix
+// that matches wins, so "SVIDEO" is tested before "VIDEO".
+struct FormatPrefix {
+    const char* prefix;
+    const char* format;
+};
+
+constexpr FormatPrefix kDigitalFormats[] = {
+    {"HDMI", "HDMI"},
+    {"OPTICAL", "Optical"},
+    {"COAXIAL", "Coaxial"},
+};
+
+constexpr FormatPrefix kVideoFormats[] = {
+    {"HDMI", "HDMI"},
+    {"SVIDEO", "SVideo"},
+    {"COMPONENT", "Component"},
+    {"VIDEO", "Video"},
+};
+
+// Which settings of its source section an input kind writes.
+struct SourceInputKeys {
+    BindingKind kind;
+    const char* format;
+    const char* input;
+};
+
+constexpr SourceInputKeys kSourceInputKeys[] = {
+    {BindingKind::AnalogInput, "AnalogAudioFormat", "AnalogAudioInput"},
+    {BindingKind::DigitalInput, "DigitalAudioFormat", "DigitalAudioInput"},
+    {BindingKind::VideoInput, "VideoFormat", "VideoInput"},
+};
+
+const SourceInputKeys* InputKeysOf(BindingKind kind) {
+    for (const SourceInputKeys& keys : kSourceInputKeys) {
+        if (keys.kind == kind)
+            return &keys;
+    }
+    return nullptr;
+}
+
+template <std::size_t N>
+const char* FormatOf(const FormatPrefix (&table)[N], const QByteArray& stored) {
+    for (const FormatPrefix& entry : table) {
+        if (stored.startsWith(entry.prefix))
+            return entry.format;
+    }
+    return nullptr;
+}
+
+// "Source3" gives 3; 0 for any other section.
+int SourceNumberOf(const char* section) {
+    const QByteArray text(section);
+    if (!text.startsWith("Source"))
+        return 0;
+    bool ok = false;
+    const int number = text.mid(6).toInt(&ok);
+    return ok && number >= 1 && number <= 10 ? number : 0;
+}
+
+const ValueChoice* ChoiceAt(const BindingRow& row, int argument) {
+    if (argument < 0 || argument >= row.valueCount)
+        return nullptr;
+    return &row.values[argument];
+}
+
+void SelectStored(QComboBox* combo, ValueList list, const QByteArray& value) {
+    const int index = FindStoredValue(list, value);
+    combo->setCurrentIndex(index < 0 ? -1 : combo->findData(index));
+}
+
+// Restores the flag on leaving, so that a refresh started while another runs
+// (a message box shown during a refresh dispatches events) does not end the
+// outer one's protection early.
+class FlagScope {
+public:
+    FlagScope(bool& flag, bool value) : m_flag(flag), m_previous(flag) { m_flag = value; }
+    ~FlagScope() { m_flag = m_previous; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& m_flag;
+    bool m_previous;
+};
+
+}  // namespace
+
+PageBinding::PageBinding(SettingsStore& store, SessionState& state, Hooks hooks)
+    : m_store(store), m_state(state), m_hooks(std::move(hooks)) {}
+
+void PageBinding::AttachPage(SettingPage* page) {
+    const int index = static_cast<int>(page->Index());
+    if (index < 0 || index >= kBindingPageCount)
+        return;
+    m_pages[static_cast<std::size_t>(index)] = page;
+    page->SetBinding(this);
+}
+
+void PageBinding::AttachControlPage(ControlPage* page) {
+    AttachPage(page);
+    m_controlPage = page;
+}
+
+void PageBinding::AttachAvPresetPage(AvPresetPage* page) {
+    AttachPage(page);
+    m_avPresetPage = page;
+}
+
+SettingPage* PageBinding::Page(int pageIndex) const {
+    if (pageIndex < 0 || pageIndex >= kBindingPageCount)
+        return nullptr;
+    return m_pages[static_cast<std::size_t>(pageIndex)];
+}
+
+QWidget* PageBinding::ControlOf(const BindingRow& row) const {
+    SettingPage* page = Page(static_cast<int>(row.page));
+    return page == nullptr ? nullptr : page->Control(row.controlId);
+}
+
+void PageBinding::FillChoices() {
+    for (const BindingRow& row : kBindingTable) {
+        if (!IsComboKind(row.kind))
+            continue;
+        auto* combo = qobject_cast<QComboBox*>(ControlOf(row));
+        if (combo == nullptr)
+            continue;
+        combo->clear();
+        for (const ValueChoice& choice : row.Choices()) {
+            combo->addItem(QString::fromLatin1(choice.shown), choice.index);
+        }
+    }
+}
+
+QByteArray PageBinding::ReadRowValue(const BindingRow& row) const {
+    const QByteArray section = (m_state.viewIndex != 0 && row.presetGroup != PresetGroup::None)
+                                   ? ViewSectionOf(m_state.viewIndex)
+                                   : QByteArray(row.section);
+    return m_store.GetValue(section + '.' + row.parameter);
+}
+
+QByteArray PageBinding::ComposeSourceInput(const BindingRow& row, const QByteArray& value) const {
+    const SourceInputKeys* keys = InputKeysOf(row.kind);
+    if (keys == nullptr)
+        return value;
+    const QByteArray format = m_store.GetValue(QByteArray(row.section) + '.' + keys->format);
+    if (row.kind == BindingKind::AnalogInput) {
+        // An analog input digit means something only with a stereo format.
+        return format.contains("7.1") || format.contains("Off") ? format : value;
+    }
+    return format.contains("Off") ? format : format + ' ' + value;
+}
+
+void PageBinding::ShowRowValue(const BindingRow& row, const QByteArray& value) {
+    QWidget* control = ControlOf(row);
+    if (control == nullptr)
+        return;
+    if (IsEditKind(row.kind)) {
+        if (auto* edit = qobject_cast<QLineEdit*>(control))
+            edit->setText(QString::fromLatin1(value));
+        return;
+    }
+    switch (row.kind) {
+        case BindingKind::SourceEnabled: {
+            const bool yes = EqualsIgnoringCase(value, "Yes");
+            if (auto* box = qobject_cast<QAbstractButton*>(control))
+                box->setChecked(yes);
+            if (m_controlPage != nullptr)
+                m_controlPage->SetSourceEnabled(SourceNumberOf(row.section), yes);
+            return;
+        }
+        case BindingKind::SourceTrigger:
+            // The last source's row rebuilds all ten lists at once.
+            if (SourceNumberOf(row.section) == 10)
+                RebuildSourceTriggerChoices(true);
+            return;
+        case BindingKind::MainSource:
+            if (m_controlPage != nullptr)
+                m_controlPage->ShowSource(value);
+            return;
+        default:
+            if (auto* combo = qobject_cast<QComboBox*>(control)) {
+                SelectStored(combo, row.Choices(), value);
+            }
+            return;
+    }
+}
+
+void PageBinding::ApplyEnableRule(const BindingRow& row) {
+    QWidget* control = ControlOf(row);
+    if (control == nullptr)
+        return;
+    const int view = m_state.viewIndex;
+    if (m_avPresetPage != nullptr)
+        m_avPresetPage->SetView(view);
+
+    const std::uint32_t bit = m_state.modelBit;
+    const bool allowed = (bit & row.modelMask) == bit;
+    bool editable = false;
+    if (view == 0) {
+        editable = true;
+    } else if (view >= 1 && view <= 5) {
+        if (row.presetGroup == PresetGroup::None) {
+            editable = ViewSectionOf(view) == row.section;
+        } else {
+            editable = m_avPresetPage != nullptr && m_avPresetPage->Flag(row.presetGroup);
+        }
+    }
+    const bool enabled = allowed && editable;
+    control->setEnabled(enabled);
+    Page(static_cast<int>(row.page))->AfterEnableRule(row.controlId, enabled);
+}
+
+void PageBinding::ShowAndEnable(const BindingRow& row, bool show) {
+    if (ControlOf(row) == nullptr)
+        return;
+    if (show) {
+        QByteArray value = ReadRowValue(row);
+        if (IsSourceInputKind(row.kind))
+            value = ComposeSourceInput(row, value);
+        ShowRowValue(row, value);
+    }
+    ApplyEnableRule(row);
+}
+
+void PageBinding::RefreshAllPages() {
+    FlagScope refreshing(m_state.refreshingPages, true);
+    for (const BindingRow& row : kBindingTable)
+        ShowAndEnable(row, true);
+}
+
+void PageBinding::RefreshView() {
+    FlagScope refreshing(m_state.refreshingPages, true);
+    for (const BindingRow& row : kBindingTable) {
+        ShowAndEnable(row, row.presetGroup != PresetGroup::None);
+    }
+}
+
+void PageBinding::RefreshKey(const QByteArray& key) {
+    const BindingRow* row = FindRowByKey(key);
+    if (row == nullptr)
+        return;
+    std::array<bool, kBindingPageCount> wasLoading{};
+    for (std::size_t i = 0; i < m_pages.size(); ++i) {
+        if (m_pages[i] == nullptr)
+            continue;
+        wasLoading[i] = m_pages[i]->IsLoading();
+        m_pages[i]->SetLoading(true);
+    }
+    ShowAndEnable(*row, true);
+    for (std::size_t i = 0; i < m_pages.size(); ++i) {
+        if (m_pages[i] != nullptr)
+            m_pages[i]->SetLoading(wasLoading[i]);
+    }
+}
+
+bool PageBinding::Update(const QByteArray& key, const QByteArray& value) {
+    return m_hooks.updateSetting ? m_hooks.updateSetting(key, value) : false;
+}
+
+QByteArray PageBinding::EditText(const BindingRow& row) const {
+    auto* edit = qobject_cast<QLineEdit*>(ControlOf(row));
+    return edit == nullptr ? QByteArray() : edit->text().toLatin1();
+}
+
+bool PageBinding::ChangeSourceInput(const BindingRow& row, int argument) {
+    const ValueChoice* choice = ChoiceAt(row, argument);
+    const SourceInputKeys* keys = InputKeysOf(row.kind);
+    if (choice == nullptr || keys == nullptr)
+        return false;
+    const QByteArray stored(choice->stored);
+    const QByteArray formatKey = QByteArray(row.section) + '.' + keys->format;
+    const QByteArray inputKey = QByteArray(row.section) + '.' + keys->input;
+    if (stored == "Off" || (row.kind == BindingKind::AnalogInput && stored == "7.1")) {
+        Update(formatKey, stored);
+        return true;
+    }
+    const char* format = "Stereo";
+    if (row.kind == BindingKind::DigitalInput)
+        format = FormatOf(kDigitalFormats, stored);
+    if (row.kind == BindingKind::VideoInput)
+        format = FormatOf(kVideoFormats, stored);
+    if (format == nullptr)
+        return false;
+    // The receiver takes the format first; each Update waits for its answer.
+    Update(formatKey, format);
+    Update(inputKey, stored.right(1));
+    return true;
+}
+
+bool PageBinding::ControlChanged(int controlId, int argument) {
+    const BindingRow* found = FindRowByControl(controlId);
+    if (found == nullptr)
+        return false;
+    const BindingRow& row = *found;
+    const QByteArray key = row.Key();
+
+    if (IsSourceInputKind(row.kind))
+        return ChangeSourceInput(row, argument);
+    switch (row.kind) {
+        case BindingKind::SourceName: {
+            if (ControlOf(row) == nullptr)
+                return false;
+            const QByteArray text = EditText(row);
+            if (m_controlPage != nullptr) {
+                m_controlPage->SetSourceName(SourceNumberOf(row.section),
+                                             QString::fromLatin1(text));
+            }
+            Update(key, text);
+            return true;
+        }
+        case BindingKind::SourceEnabled: {
+            const bool yes = argument != 0;
+            if (m_controlPage != nullptr)
+                m_controlPage->SetSourceEnabled(SourceNumberOf(row.section), yes);
+            Update(key, yes ? "Yes" : "No");
+            return true;
+        }
+        case BindingKind::MainSource:
+            if (argument < 1 || argument > 10)
+                return false;
+            Update(key, QByteArray::number(argument));
+            return true;
+        default:
+            break;
+    }
+    if (IsEditKind(row.kind)) {
+        if (ControlOf(row) == nullptr)
+            return false;
+        Update(key, EditText(row));
+        return true;
+    }
+    // A combo without a selection reports -1: there is no entry to send.
+    const ValueChoice* choice = ChoiceAt(row, argument);
+    if (choice == nullptr)
+        return false;
+    Update(key, choice->stored);
+    if (row.kind == BindingKind::TriggerOut)
+        RebuildSourceTriggerChoices(true);
+    return true;
+}
+
+void PageBinding::RebuildSourceTriggerChoices(bool reselect) {
+    int sourceMask = 0;
+    for (int i = 1; i <= 3; ++i) {
+        QByteArray target = m_store.GetValue("Main.Trigger" + QByteArray::number(i) + ".Out");
+        while (!target.isEmpty() && IsBlank(target.back()))
+            target.chop(1);
+        if (EqualsIgnoringCase(target, "Source"))
+            sourceMask |= 1 << (i - 1);
+    }
+    for (const BindingRow& row : kBindingTable) {
+        if (row.kind != BindingKind::SourceTrigger)
+            continue;
+        auto* combo = qobject_cast<QComboBox*>(ControlOf(row));
+        if (combo == nullptr)
+            continue;
+        combo->clear();
+        for (const ValueChoice& choice : row.Choices()) {
+            if ((choice.index & sourceMask) == choice.index) {
+                combo->addItem(QString::fromLatin1(choice.shown), choice.index);
+            }
+        }
+        if (!reselect)
+            continue;
+        const int index = FindStoredValue(row.Choices(), m_store.GetValue(row.Key()));
+        const int position = index < 0 ? -1 : combo->findData(index);
+        combo->setCurrentIndex(position < 0 ? 0 : position);
+    }
+}

@@ -1,0 +1,43 @@
+#include "StepButtons.h"
+
+#include <QLineEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+StepButtons::StepButtons(QWidget* parent)
+    : QWidget(parent), m_up(new QToolButton(this)), m_down(new QToolButton(this)) {
+    m_up->setArrowType(Qt::UpArrow);
+    m_down->setArrowType(Qt::DownArrow);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    for (QToolButton* button : {m_up, m_down}) {
+        button->setAutoRepeat(true);
+        button->setFixedSize(18, 12);
+        button->setFocusPolicy(Qt::NoFocus);
+        layout->addWidget(button);
+    }
+    connect(m_up, &QToolButton::clicked, this, [this] { Step(+1); });
+    connect(m_down, &QToolButton::clicked, this, [this] { Step(-1); });
+}
+
+void StepButtons::SetRange(int minimum, int maximum) {
+    m_minimum = std::min(minimum, maximum);
+    m_maximum = std::max(minimum, maximum);
+}
+
+void StepButtons::Step(int delta) {
+    emit Stepped(delta);
+    if (m_buddy == nullptr)
+        return;
+    bool ok = false;
+    const int shown = m_buddy->text().trimmed().toInt(&ok);
+    // A buddy showing no number (say "error") starts from the range's lower end.
+    const int from = ok ? std::clamp(shown, m_minimum, m_maximum) : m_minimum;
+    const int to = std::clamp(from + delta, m_minimum, m_maximum);
+    if (ok && to == shown)
+        return;
+    m_buddy->setText(QString::number(to));
+}

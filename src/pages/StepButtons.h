@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QWidget>
+
+class QLineEdit;
+class QToolButton;
+
+// A pair of small up/down arrows beside a number edit. Every press emits
+// Stepped (+1 up, -1 down). With a buddy edit, a press also writes the buddy's
+// number moved by one step and held within the range into the buddy, so the
+// arrows never go past the range ends and a press at an end changes nothing.
+class StepButtons : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit StepButtons(QWidget* parent = nullptr);
+
+    void SetRange(int minimum, int maximum);
+    void SetBuddy(QLineEdit* buddy) { m_buddy = buddy; }
+    int Minimum() const { return m_minimum; }
+    int Maximum() const { return m_maximum; }
+
+    QToolButton* UpButton() const { return m_up; }
+    QToolButton* DownButton() const { return m_down; }
+
+signals:
+    void Stepped(int delta);
+
+private:
+    void Step(int delta);
+
+    QToolButton* m_up;
+    QToolButton* m_down;
+    QLineEdit* m_buddy = nullptr;
+    int m_minimum = 0;
+    int m_maximum = 100;
+};

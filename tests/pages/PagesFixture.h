@@ -1,0 +1,61 @@
+#pragma once
+
+#include "AvPresetPage.h"
+#include "CommandChannel.h"
+#include "ControlPage.h"
+#include "PageBinding.h"
+#include "SerialPort.h"
+#include "SessionState.h"
+#include "SettingsStore.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+using KeyValue = std::pair<QByteArray, QByteArray>;
+
+// A Source page stand-in with the controls the binding rows of the Source page
+// name (name edits, enabled boxes, trigger combos), wired as that page wires them.
+class SourceTestPage : public SettingPage {
+public:
+    SourceTestPage();
+    QComboBox* TriggerCombo(int source) const;
+    QCheckBox* EnabledBox(int source) const;
+    QLineEdit* NameEdit(int source) const;
+};
+
+// The Control and A/V Preset pages bound to a real store with the defaults,
+// UpdateSetting on a channel whose port is closed (it stores and returns
+// false), and recorders for everything the pages hand to the main window.
+class PagesFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void Build(bool withSourcePage = false);
+
+    QComboBox* Combo(SettingPage& page, int id) const;
+    QLineEdit* Edit(SettingPage& page, int id) const;
+    // What a user's pick in a drop-down list does.
+    void Choose(SettingPage& page, int id, int index) const;
+    QString Shown(SettingPage& page, int id) const;
+    void SetView(int view);
+
+    SettingsStore m_store;
+    SessionState m_state;
+    SerialPort m_port;
+    std::unique_ptr<CommandChannel> m_channel;
+    std::vector<KeyValue> m_updates;
+    std::vector<QByteArray> m_raw;
+    std::vector<bool> m_tuner;
+    QStringList m_messages;
+    std::unique_ptr<PageBinding> m_binding;
+    std::unique_ptr<ControlPage> m_control;
+    std::unique_ptr<AvPresetPage> m_avPreset;
+    std::unique_ptr<SourceTestPage> m_source;
+};
