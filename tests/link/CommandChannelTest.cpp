@@ -145,9 +145,10 @@ TEST_F(CommandChannelTest, SilentReceiverTimesOutJustAfterOneSecond) {
     QElapsedTimer clock;
     clock.start();
     EXPECT_EQ(m_channel.Request("\rhello\r"), CommandChannel::kTimeout);
-    const qint64 elapsedMs = clock.elapsed();
-    EXPECT_GT(elapsedMs, CommandChannel::kReplyTimeoutMs);
-    EXPECT_LT(elapsedMs, 1100);  // generous for a loaded machine; typically 1001
+    // Nanoseconds: whole milliseconds would round 1000.9 ms down to the limit.
+    const qint64 elapsedNs = clock.nsecsElapsed();
+    EXPECT_GT(elapsedNs, qint64{CommandChannel::kReplyTimeoutMs} * 1'000'000);
+    EXPECT_LT(elapsedNs, qint64{1100} * 1'000'000);  // generous for a loaded machine
     EXPECT_EQ(m_statusLines, QList<QByteArray>{"hello=1"});
 }
 

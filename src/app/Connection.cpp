@@ -1,0 +1,161 @@
+#include "Connection.h"
+
+#include "BulkTransfer.h"
+#include "ByteText.h"
+#include "CommandChannel.h"
+#include "KnownModels.h"
+#include "PortNames.h"
+#include "SerialPort.h"
+#include "SessionState.h"
+#include "SettingsStore.h"
+
+namespace {
+
+const QString kConnectingOn = QStringLiteral("Connecting on %1 ...");
+const QString kConnectingTo = QStringLiteral("Connecting to %1 on %2");
+const QString kConnectedTo = QStringLiteral("Connected to %1 on %2");
+const QString kNotConnected = QStringLiteral("Not connected to a Unit");
+const QString kCannotOpen = QStringLiteral("Cannot open Com Port");
+
+const QByteArray kModelQuery = QByteArrayLiteral("\rMain.Model?\r");
+const QByteArray kSourceQuery = QByteArrayLiteral("\rMain.Source?\r");
+const QByteArray kTunerQuery = QByteArrayLiteral("\rTuner?\r");
+
+const QString kTerminalTab = QStringLiteral("Terminal");
+const QString kTunerTab = QStringLiteral("Tuner");
+
+class AttemptScope {
+public:
+    explicit AttemptScope(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~AttemptScope() { m_flag = false; }
+    AttemptScope(const AttemptScope&) = delete;
+    AttemptScope& operator=(const AttemptScope&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+}  // namespace
+
+Connection::Connection(SerialPort& port, CommandChannel& channel, SettingsStore& store,
+                       SessionState& state, Hooks hooks, QObject* parent)
+    : QObject(parent),
+      m_port(port),
+      m_channel(channel),
+      m_store(store),
+      m_state(state),
+      m_hooks(std::move(hooks)) {
+    m_keepAlive.setSingleShot(false);
+    m_keepAlive.setInterval(kKeepAliveMs);
+    connect(&m_keepAlive, &QTimer::timeout, this, &Connection::OnKeepAliveTimer);
+}
+
+bool Connection::ConnectTo(const QString& portName) {
+    AttemptScope attempt(m_attempting);
+    if (portName.compare(kAutoDetect, Qt::CaseInsensitive) == 0)
+        return AutoDetect();
+    return Connect(portName);
+}
+
+bool Connection::AutoDetect() {
+    for (const QString& name : ComPortNames()) {
+        if (Connect(name))
+            return true;
+    }
+    return false;
+}
+
+bool Connection::Connect(const QString& portName) {
+    ++m_generation;
+    m_hooks.setStatus(kConnectingOn.arg(portName));
+    m_state.connected = false;
+    m_state.portName = portName.toLocal8Bit();
+    if (m_port.IsOpen())
+        m_port.Close();
+
+    const QString device = m_hooks.resolvePort ? m_hooks.resolvePort(portName) : portName;
+    if (!m_port.Open(device, SerialPort::kDefaultBaud))
+        return Fail(kCannotOpen);
+
+    const QByteArray answer = m_channel.Request(kModelQuery);
+    const qsizetype equals = answer.indexOf('=');
+    // "Timeout" and the empty answer of a refused write carry no "=".
+    if (equals < 0) {
+        m_port.Close();
+        return Fail(kNotConnected);
+    }
+    const QByteArray model = TrimmedBytes(answer.mid(equals + 1));
+    m_state.model = model;
+    m_state.modelBit = ModelBitOf(model);
+    // An unknown model keeps its port open: raw steps still reach it, settings do not.
+    if (!IsKnownModel(model))
+        return Fail(kNotConnected);
+
+    m_state.connected = true;
+    const QString modelText = QString::fromLatin1(model);
+    const QString label = kConnectingTo.arg(modelText, portName);
+    m_hooks.setStatus(label);
+    ReadAllFromReceiver(m_store, m_channel, m_hooks.progress, label, m_state.modelBit);
+    m_hooks.setStatus(kConnectedTo.arg(modelText, portName));
+    if (m_hooks.refreshAllPages)
+        m_hooks.refreshAllPages();
+    RestartKeepAlive();
+    m_channel.Send(kTunerQuery);
+    return true;
+}
+
+bool Connection::Fail(const QString& text) {
+    StopKeepAlive();
+    m_state.connected = false;
+    m_hooks.setStatus(text);
+    return false;
+}
+
+void Connection::RestartKeepAlive() {
+    m_keepAlive.start(kKeepAliveMs);
+}
+
+void Connection::StopKeepAlive() {
+    m_keepAlive.stop();
+}
+
+void Connection::OnKeepAliveTimer() {
+    const QString tab = m_hooks.currentTabTitle ? m_hooks.currentTabTitle() : QString();
+    if (tab.isEmpty() || tab.compare(kTerminalTab, Qt::CaseInsensitive) == 0)
+        return;
+    if (!m_port.IsOpen() || !m_state.connected)
+        return;
+    // A poll now would take over the one reply slot from the Request that is
+    // waiting (the bulk read's, a setting's) and make it time out.
+    if (m_channel.IsWaiting())
+        return;
+
+    StopKeepAlive();
+    const unsigned generation = m_generation;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const bool answered = PollOnce();
+        if (generation != m_generation)
+            return;
+        if (answered) {
+            RestartKeepAlive();
+            TunerPoll();
+            return;
+        }
+    }
+    StopKeepAlive();
+    m_state.connected = false;
+    m_hooks.setStatus(kNotConnected);
+    m_port.Close();
+}
+
+bool Connection::PollOnce() {
+    return m_channel.Request(kSourceQuery) != CommandChannel::kTimeout;
+}
+
+void Connection::TunerPoll() {
+    const QString tab = m_hooks.currentTabTitle ? m_hooks.currentTabTitle() : QString();
+    if (tab.compare(kTunerTab, Qt::CaseInsensitive) != 0)
+        return;
+    if (m_hooks.isTunerSelected && m_hooks.isTunerSelected())
+        m_channel.Send(kTunerQuery);
+}

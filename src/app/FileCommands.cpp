@@ -1,0 +1,63 @@
+#include "FileCommands.h"
+
+#include "BulkTransfer.h"
+#include "Prompts.h"
+#include "SettingsFile.h"
+#include "SettingsStore.h"
+
+#include <QDir>
+
+FileCommands::FileCommands(SettingsStore& store, CommandChannel& channel, Prompts& prompts,
+                           QWidget* parent, Hooks hooks)
+    : m_store(store),
+      m_channel(channel),
+      m_prompts(prompts),
+      m_parent(parent),
+      m_hooks(std::move(hooks)) {}
+
+void FileCommands::SaveSettings() {
+    const QString path = m_prompts.SaveFileName(m_parent);
+    if (path.isEmpty())
+        return;
+    const SaveResult result = SaveToFile(m_store, path, QByteArray());
+    if (!result.ok)
+        m_prompts.ShowMessage(m_parent, result.error);
+}
+
+void FileCommands::LoadSettings() {
+    if (m_hooks.mayReplaceStore && !m_hooks.mayReplaceStore())
+        return;
+    const QStringList paths = m_prompts.OpenFileNames(m_parent);
+    if (paths.isEmpty()) {
+        m_prompts.ShowMessage(m_parent, kOpenError);
+        return;
+    }
+    for (const QString& path : paths)
+        LoadOne(path);
+}
+
+void FileCommands::LoadOne(const QString& path) {
+    const LoadResult loaded = LoadFromFile(m_store, path);
+    const QString shown = QDir::toNativeSeparators(path);
+    // The receiver still gets the store as it stands, as it always has; the user
+    // is told that it is not the file's content.
+    if (!loaded.opened) {
+        m_prompts.ShowMessage(m_parent, QStringLiteral("Cannot open the settings file %1.\n"
+                                                       "The current settings were kept.")
+                                            .arg(shown));
+    } else if (!loaded.recognised) {
+        m_prompts.ShowMessage(m_parent, QStringLiteral("%1 is not an Ampdesk settings file.\n"
+                                                       "The current settings were kept.")
+                                            .arg(shown));
+    }
+    QByteArray report;
+    const int errors = RestoreToReceiver(m_store, m_channel, m_hooks.progress, &report);
+    if (m_hooks.refreshAllPages)
+        m_hooks.refreshAllPages();
+    if (errors > 0) {
+        m_prompts.ShowMessage(m_parent,
+                              QStringLiteral("The receiver did not take %1 setting(s) of %2:\n%3")
+                                  .arg(errors)
+                                  .arg(shown, QString::fromLatin1(report)));
+    }
+}

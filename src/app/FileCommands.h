@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class CommandChannel;
+class ProgressSink;
+class Prompts;
+class QWidget;
+class SettingsStore;
+
+// "Save Settings" and "Load Settings" of the File menu.
+class FileCommands {
+public:
+    static inline const QString kOpenError = QStringLiteral("error opening file.");
+
+    struct Hooks {
+        std::function<void()> refreshAllPages;
+        // False (after telling the user) when the store must not be refilled now.
+        std::function<bool()> mayReplaceStore;
+        ProgressSink* progress = nullptr;
+    };
+
+    FileCommands(SettingsStore& store, CommandChannel& channel, Prompts& prompts, QWidget* parent,
+                 Hooks hooks);
+
+    void SaveSettings();
+    void LoadSettings();
+
+private:
+    void LoadOne(const QString& path);
+
+    SettingsStore& m_store;
+    CommandChannel& m_channel;
+    Prompts& m_prompts;
+    QWidget* m_parent;
+    Hooks m_hooks;
+};

@@ -1,0 +1,333 @@
+#include "MainDialog.h"
+
+#include "AvPresetPage.h"
+#include "Connection.h"
+#include "ControlPage.h"
+#include "FileCommands.h"
+#include "PortNames.h"
+#include "Profile.h"
+#include "ProgressWindow.h"
+#include "Prompts.h"
+#include "SettingPage.h"
+#include "UpdateSetting.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+enum class TabKind { Bound, AvPreset, Control, Tuner };
+
+struct TabRow {
+    const char* title;
+    TabKind kind;
+    PageIndex page;  // the binding table's page number; unused for the tuner
+};
+
+// Tab order as the receiver's manual shows it; the binding table numbers its
+// pages differently, hence the second column.
+constexpr TabRow kTabTable[] = {
+    {"Source", TabKind::Bound, PageIndex::Source},
+    {"Amplifier", TabKind::Bound, PageIndex::Amplifier},
+    {"Display", TabKind::Bound, PageIndex::Display},
+    {"Listening Mode", TabKind::Bound, PageIndex::ListeningMode},
+    {"Speaker", TabKind::Bound, PageIndex::Speaker},
+    {"Trigger", TabKind::Bound, PageIndex::Trigger},
+    {"Zone", TabKind::Bound, PageIndex::Zone},
+    {"A/V Preset", TabKind::AvPreset, PageIndex::AvPreset},
+    {"Control", TabKind::Control, PageIndex::Control},
+    {"Tuner", TabKind::Tuner, PageIndex::Control},
+};
+
+const char* const kViewTable[] = {
+    "Main",
+    "Preset 1 Settings",
+    "Preset 2 Settings",
+    "Preset 3 Settings",
+    "Preset 4 Settings",
+    "Preset 5 Settings",
+};
+
+}  // namespace
+
+MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
+    : QDialog(parent),
+      m_prompts(prompts),
+      m_channel(m_port),
+      m_binding(m_store, m_state,
+                PageBinding::Hooks{[this](const QByteArray& key, const QByteArray& value) {
+                    return UpdateSetting(m_store, m_channel, m_state, key, value);
+                }}),
+      m_statusLines(m_store, [this](const QByteArray& key) { m_binding.RefreshKey(key); }) {
+    setWindowTitle(kTitle);
+    setSizeGripEnabled(true);
+    m_progress = new ProgressWindow(this);
+
+    auto* layout = new QVBoxLayout(this);
+    BuildMenu();
+    layout->setMenuBar(m_menuBar);
+    BuildConnectionRow();
+    BuildTabs();
+
+    m_connection = std::make_unique<Connection>(
+        m_port, m_channel, m_store, m_state,
+        Connection::Hooks{
+            [this](const QString& text) { SetStatus(text); },
+            [this] { m_binding.RefreshAllPages(); },
+            [this] { return CurrentTabTitle(); },
+            [this] { return m_controlPage->IsTunerSelected(); },
+            [](const QString& portName) {
+                return ResolvePortPath(portName, Profile::PortsFolder());
+            },
+            m_progress,
+        });
+    m_fileCommands = std::make_unique<FileCommands>(
+        m_store, m_channel, m_prompts, this,
+        FileCommands::Hooks{[this] { m_binding.RefreshAllPages(); },
+                            [this] { return MayReplaceStore(); }, m_progress});
+
+    m_channel.SetStatusHook(
+        [this](const QByteArray& key, const QByteArray& value, const QByteArray& line) {
+            m_statusLines.HandleStatusLine(key, value, line);
+        });
+    m_channel.SetKeepAliveHook([this] { m_connection->RestartKeepAlive(); });
+
+    m_controlPage->SetHooks(ControlPage::Hooks{
+        [this](const QByteArray& command) { return m_channel.Send(command); },
+        {},
+        [this](const QString& message) { m_prompts.ShowMessage(this, message); },
+    });
+
+    PreselectPort();
+    m_state = SessionState{};
+    m_viewCombo->setCurrentIndex(0);
+    m_store.ResetToDefaults();
+    m_binding.FillChoices();
+    m_binding.RefreshAllPages();
+    SetStatus(kNotConnectedAtStart);
+
+    // Wired only now: choices made while the window opens are not the user's.
+    connect(m_viewCombo, &QComboBox::currentIndexChanged, this, &MainDialog::OnViewChanged);
+    connect(m_portCombo, &QComboBox::currentIndexChanged, this, &MainDialog::OnPortChanged);
+    FitToPages();
+}
+
+MainDialog::~MainDialog() {
+    // Lines still queued for delivery must not reach half-destroyed members.
+    m_connection->StopKeepAlive();
+    m_channel.SetStatusHook({});
+    m_channel.SetKeepAliveHook({});
+    m_port.Close();
+}
+
+void MainDialog::BuildMenu() {
+    m_menuBar = new QMenuBar(this);
+    QMenu* file = m_menuBar->addMenu(QStringLiteral("&File"));
+    file->addAction(QStringLiteral("Save Settings"), this, &MainDialog::SaveSettings);
+    file->addAction(QStringLiteral("Load Settings"), this, &MainDialog::LoadSettings);
+    file->addSeparator();
+    file->addAction(QStringLiteral("Exit"), this, &MainDialog::reject);
+
+    // The Terminal tab joins with the terminal page; until then the item is inert.
+    QMenu* view = m_menuBar->addMenu(QStringLiteral("&View"));
+    QAction* terminal = view->addAction(QStringLiteral("Terminal"));
+    terminal->setCheckable(true);
+    terminal->setEnabled(false);
+
+    QMenu* help = m_menuBar->addMenu(QStringLiteral("&Help"));
+    help->addAction(QStringLiteral("Contents"))->setEnabled(false);
+    help->addSeparator();
+    help->addAction(QStringLiteral("Check for upgrade"))->setEnabled(false);
+    help->addSeparator();
+    help->addAction(QStringLiteral("About"), this, &MainDialog::ShowAbout);
+}
+
+void MainDialog::BuildConnectionRow() {
+    m_status = new QLineEdit(this);
+    m_status->setReadOnly(true);
+    m_status->setObjectName(QStringLiteral("status"));
+
+    m_viewCombo = new QComboBox(this);
+    for (const char* text : kViewTable)
+        m_viewCombo->addItem(QString::fromLatin1(text));
+
+    m_portCombo = new QComboBox(this);
+    m_portCombo->setEditable(true);
+    m_portCombo->setInsertPolicy(QComboBox::NoInsert);
+    m_portCombo->addItem(Connection::kAutoDetect);
+    m_portCombo->addItems(ComPortNames());
+    m_portCombo->setMinimumContentsLength(12);
+
+    m_connectButton = new QPushButton(QStringLiteral("Connect"), this);
+    m_connectButton->setDefault(true);
+    m_closeButton = new QPushButton(QStringLiteral("Close"), this);
+    m_closeButton->setAutoDefault(false);
+    connect(m_connectButton, &QPushButton::clicked, this, &MainDialog::OnConnect);
+    connect(m_closeButton, &QPushButton::clicked, this, &MainDialog::reject);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(QStringLiteral("Status:"), this), 0, 0);
+    grid->addWidget(m_status, 0, 1, 1, 4);
+    grid->addWidget(m_connectButton, 0, 5);
+    grid->addWidget(new QLabel(QStringLiteral("View:"), this), 1, 0);
+    grid->addWidget(m_viewCombo, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Com Port:"), this), 1, 2, Qt::AlignRight);
+    grid->addWidget(m_portCombo, 1, 3);
+    grid->setColumnStretch(4, 1);
+    grid->addWidget(m_closeButton, 1, 5);
+    static_cast<QVBoxLayout*>(layout())->addLayout(grid);
+}
+
+void MainDialog::BuildTabs() {
+    m_tabs = new QTabWidget(this);
+    m_tabs->setUsesScrollButtons(true);
+    for (const TabRow& row : kTabTable) {
+        QWidget* page = nullptr;
+        switch (row.kind) {
+            case TabKind::Bound: {
+                auto* bound = new SettingPage(row.page);
+                m_binding.AttachPage(bound);
+                page = bound;
+                break;
+            }
+            case TabKind::AvPreset:
+                m_avPresetPage = new AvPresetPage;
+                m_binding.AttachAvPresetPage(m_avPresetPage);
+                page = m_avPresetPage;
+                break;
+            case TabKind::Control:
+                m_controlPage = new ControlPage;
+                m_binding.AttachControlPage(m_controlPage);
+                page = m_controlPage;
+                break;
+            case TabKind::Tuner:
+                page = new QWidget;
+                break;
+        }
+        // Pages scroll, so the window can be made smaller than a page.
+        auto* scroll = new QScrollArea;
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidget(page);
+        m_tabs->addTab(scroll, QString::fromLatin1(row.title));
+    }
+    static_cast<QVBoxLayout*>(layout())->addWidget(m_tabs, 1);
+}
+
+void MainDialog::PreselectPort() {
+    const QString remembered = Profile::ReadPort();
+    int found = -1;
+    for (int i = 0; i < m_portCombo->count(); ++i) {
+        if (m_portCombo->itemText(i).startsWith(remembered, Qt::CaseInsensitive)) {
+            found = i;
+            break;
+        }
+    }
+    m_portCombo->setCurrentIndex(found);
+}
+
+void MainDialog::FitToPages() {
+    QSize pages(0, 0);
+    for (int i = 0; i < m_tabs->count(); ++i) {
+        auto* scroll = static_cast<QScrollArea*>(m_tabs->widget(i));
+        pages = pages.expandedTo(scroll->widget()->sizeHint());
+    }
+    // All ten tab titles visible at once, without the scroll arrows.
+    pages = pages.expandedTo(QSize(m_tabs->tabBar()->sizeHint().width(), 0));
+    const QSize chrome = sizeHint() - m_tabs->sizeHint();
+    QSize wanted = pages + chrome + QSize(24, m_tabs->tabBar()->sizeHint().height() + 24);
+    wanted = wanted.expandedTo(QSize(640, 480));
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        wanted = wanted.boundedTo(screen->availableSize() * 9 / 10);
+    }
+    resize(wanted);
+}
+
+void MainDialog::OnConnect() {
+    if (!MayReplaceStore())
+        return;
+    const QString portName = m_portCombo->currentText();
+    if (!m_prompts.AskYesNo(this, kConnectWarning))
+        return;
+    m_connectButton->setEnabled(false);
+    m_connection->ConnectTo(portName);
+    m_connectButton->setEnabled(true);
+}
+
+void MainDialog::OnViewChanged(int index) {
+    m_state.viewIndex = index;
+    m_binding.RefreshView();
+}
+
+void MainDialog::OnPortChanged(int index) {
+    if (index < 0)
+        return;
+    Profile::WritePort(m_portCombo->itemText(index));
+}
+
+void MainDialog::SaveSettings() {
+    m_fileCommands->SaveSettings();
+}
+
+void MainDialog::LoadSettings() {
+    m_fileCommands->LoadSettings();
+}
+
+bool MainDialog::MayReplaceStore() {
+    if (!m_store.IsBusy() && !m_connection->IsAttempting())
+        return true;
+    m_prompts.ShowMessage(this, kBusyMessage);
+    return false;
+}
+
+void MainDialog::SetStatus(const QString& text) {
+    m_status->setText(text);
+}
+
+QString MainDialog::StatusText() const {
+    return m_status->text();
+}
+
+QString MainDialog::CurrentTabTitle() const {
+    const int index = m_tabs->currentIndex();
+    return index < 0 ? QString() : m_tabs->tabText(index);
+}
+
+bool MainDialog::SelectTab(const QString& title) {
+    for (int i = 0; i < m_tabs->count(); ++i) {
+        if (m_tabs->tabText(i) == title) {
+            m_tabs->setCurrentIndex(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+void MainDialog::reject() {
+    // A bulk read or restore still waiting below us ends quickly on a closed port.
+    m_connection->StopKeepAlive();
+    m_state.connected = false;
+    m_port.Close();
+    QDialog::reject();
+}
+
+void MainDialog::ShowAbout() {
+    QMessageBox::about(this, QStringLiteral("About Ampdesk"),
+                       QStringLiteral("Ampdesk Version %1.%2\n\nVelmar AVR control console")
+                           .arg(kVersionMajor)
+                           .arg(kVersionMinor));
+}

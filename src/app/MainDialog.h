@@ -1,0 +1,109 @@
+#pragma once
+
+#include "CommandChannel.h"
+#include "PageBinding.h"
+#include "SerialPort.h"
+#include "SessionState.h"
+#include "SettingsStore.h"
+#include "StatusLines.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class AvPresetPage;
+class Connection;
+class ControlPage;
+class FileCommands;
+class ProgressWindow;
+class Prompts;
+class QAction;
+class QComboBox;
+class QLineEdit;
+class QMenuBar;
+class QPushButton;
+class QTabWidget;
+
+// The console's one window: the connection row, the menu and the tab pages.
+// It owns the port, the channel, the store and the pages, and wires them
+// together; the work itself lives in Connection, StatusLineHandler,
+// FileCommands and PageBinding.
+class MainDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kVersionMajor = 1;
+    static constexpr int kVersionMinor = 2;
+    static inline const QString kTitle = QStringLiteral("Velmar AVR Ampdesk");
+    static inline const QString kNotConnectedAtStart = QStringLiteral("Not Connected to a Unit");
+    static inline const QString kConnectWarning = QStringLiteral(
+        "Warning: Connecting imports settings and overwrites any unsaved changes, continue?");
+    static inline const QString kBusyMessage =
+        QStringLiteral("Please wait until the receiver settings have been read or restored.");
+
+    explicit MainDialog(Prompts& prompts, QWidget* parent = nullptr);
+    ~MainDialog() override;
+
+    void OnConnect();
+    void OnViewChanged(int index);
+    void OnPortChanged(int index);
+    void SaveSettings();
+    void LoadSettings();
+
+    void SetStatus(const QString& text);
+    QString StatusText() const;
+    QString CurrentTabTitle() const;
+    // False when no tab has that title.
+    bool SelectTab(const QString& title);
+
+    SettingsStore& Store() { return m_store; }
+    SessionState& State() { return m_state; }
+    SerialPort& Port() { return m_port; }
+    CommandChannel& Channel() { return m_channel; }
+    PageBinding& Binding() { return m_binding; }
+    StatusLineHandler& StatusLines() { return m_statusLines; }
+    Connection& GetConnection() { return *m_connection; }
+    ControlPage* GetControlPage() const { return m_controlPage; }
+    AvPresetPage* GetAvPresetPage() const { return m_avPresetPage; }
+    ProgressWindow* GetProgressWindow() const { return m_progress; }
+    QComboBox* PortCombo() const { return m_portCombo; }
+    QComboBox* ViewCombo() const { return m_viewCombo; }
+    QPushButton* ConnectButton() const { return m_connectButton; }
+    QTabWidget* Tabs() const { return m_tabs; }
+    QMenuBar* MenuBar() const { return m_menuBar; }
+
+public slots:
+    void reject() override;
+
+private:
+    void BuildMenu();
+    void BuildConnectionRow();
+    void BuildTabs();
+    void PreselectPort();
+    void FitToPages();
+    // True when a connection or a file load may start now; otherwise says why.
+    bool MayReplaceStore();
+    void ShowAbout();
+
+    Prompts& m_prompts;
+    SessionState m_state;
+    SettingsStore m_store;
+    SerialPort m_port;
+    CommandChannel m_channel;
+    PageBinding m_binding;
+    StatusLineHandler m_statusLines;
+
+    QMenuBar* m_menuBar = nullptr;
+    QLineEdit* m_status = nullptr;
+    QComboBox* m_viewCombo = nullptr;
+    QComboBox* m_portCombo = nullptr;
+    QPushButton* m_connectButton = nullptr;
+    QPushButton* m_closeButton = nullptr;
+    QTabWidget* m_tabs = nullptr;
+    ControlPage* m_controlPage = nullptr;
+    AvPresetPage* m_avPresetPage = nullptr;
+    ProgressWindow* m_progress = nullptr;
+
+    std::unique_ptr<Connection> m_connection;
+    std::unique_ptr<FileCommands> m_fileCommands;
+};

@@ -1,0 +1,43 @@
+#include "Profile.h"
+
+#include <QFileInfo>
+#include <QSettings>
+
+namespace {
+
+const QString kSection = QStringLiteral("Settings");
+const QString kPortKey = QStringLiteral("Port");
+
+QSettings OpenProfile() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmar"),
+                     QStringLiteral("Ampdesk"));
+}
+
+QString PortKeyPath() {
+    return kSection + QLatin1Char('/') + kPortKey;
+}
+
+}  // namespace
+
+namespace Profile {
+
+QString ReadPort() {
+    const QSettings settings = OpenProfile();
+    return settings.value(PortKeyPath(), kPortDefault).toString();
+}
+
+void WritePort(const QString& port) {
+    QSettings settings = OpenProfile();
+    settings.setValue(PortKeyPath(), port);
+    settings.sync();
+}
+
+QString FilePath() {
+    return OpenProfile().fileName();
+}
+
+QString PortsFolder() {
+    return QFileInfo(FilePath()).absolutePath() + QStringLiteral("/ports");
+}
+
+}  // namespace Profile

@@ -1,0 +1,53 @@
+#include "ProgressWindow.h"
+
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+ProgressWindow::ProgressWindow(QWidget* parent)
+    : QDialog(parent),
+      m_label(new QLineEdit(this)),
+      m_bar(new QProgressBar(this)),
+      m_cancel(new QPushButton(QStringLiteral("Cancel"), this)) {
+    setWindowTitle(QStringLiteral("Progress"));
+    setModal(false);
+    m_label->setReadOnly(true);
+    m_label->setAlignment(Qt::AlignCenter);
+    m_label->setFrame(false);
+    m_label->setMinimumWidth(320);
+    m_bar->setRange(0, 100);
+    m_bar->setValue(0);
+    m_cancel->setEnabled(false);
+    m_cancel->setAutoDefault(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_label);
+    layout->addWidget(m_bar);
+    layout->addWidget(m_cancel, 0, Qt::AlignHCenter);
+}
+
+void ProgressWindow::Begin(const QString& label) {
+    m_label->setText(label);
+    m_bar->setValue(0);
+    show();
+    raise();
+}
+
+void ProgressWindow::SetPercent(int percent) {
+    m_bar->setValue(std::clamp(percent, 0, 100));
+}
+
+void ProgressWindow::End() {
+    hide();
+}
+
+QString ProgressWindow::Label() const {
+    return m_label->text();
+}
+
+int ProgressWindow::Percent() const {
+    return m_bar->value();
+}

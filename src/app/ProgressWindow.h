@@ -1,0 +1,32 @@
+#pragma once
+
+#include "BulkTransfer.h"
+
+#include <QDialog>
+
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+// The small modeless "Progress" window of the bulk read and the restore. It is
+// shown only while one of them runs; neither can be cancelled, so "Cancel"
+// stays disabled.
+class ProgressWindow : public QDialog, public ProgressSink {
+    Q_OBJECT
+
+public:
+    explicit ProgressWindow(QWidget* parent = nullptr);
+
+    void Begin(const QString& label) override;
+    void SetPercent(int percent) override;
+    void End() override;
+
+    QString Label() const;
+    int Percent() const;
+    const QPushButton* CancelButton() const { return m_cancel; }
+
+private:
+    QLineEdit* m_label;
+    QProgressBar* m_bar;
+    QPushButton* m_cancel;
+};

@@ -1,0 +1,32 @@
+#include "Screenshot.h"
+
+#include "Connection.h"
+#include "MainDialog.h"
+
+#include <QComboBox>
+#include <QPixmap>
+
+ScreenshotRequest ScreenshotRequestFromEnvironment() {
+    return ScreenshotRequest{qEnvironmentVariable("AMPDESK_SCREENSHOT"),
+                             qEnvironmentVariable("AMPDESK_SCREENSHOT_PORT")};
+}
+
+QString TakeConnectedScreenshot(MainDialog& dialog, const ScreenshotRequest& request) {
+    // Show the port as the user would have chosen it.
+    QComboBox* ports = dialog.PortCombo();
+    const int listed = ports->findText(request.portName, Qt::MatchFixedString);
+    if (listed >= 0)
+        ports->setCurrentIndex(listed);
+    else
+        ports->setEditText(request.portName);
+    if (!dialog.GetConnection().ConnectTo(request.portName)) {
+        return QStringLiteral("could not connect on %1: %2")
+            .arg(request.portName, dialog.StatusText());
+    }
+    dialog.SelectTab(QStringLiteral("Control"));
+    const QPixmap picture = dialog.grab();
+    if (picture.isNull() || !picture.save(request.pngPath, "PNG")) {
+        return QStringLiteral("could not write %1").arg(request.pngPath);
+    }
+    return {};
+}

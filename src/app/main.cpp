@@ -1,0 +1,32 @@
+#include "MainDialog.h"
+#include "Prompts.h"
+#include "Screenshot.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Velmar"));
+    QApplication::setApplicationName(QStringLiteral("Ampdesk"));
+
+    DialogPrompts prompts;
+    MainDialog dialog(prompts);
+
+    int status = 0;
+    const ScreenshotRequest screenshot = ScreenshotRequestFromEnvironment();
+    if (screenshot.IsSet()) {
+        QTimer::singleShot(0, &dialog, [&] {
+            const QString error = TakeConnectedScreenshot(dialog, screenshot);
+            if (!error.isEmpty()) {
+                std::fprintf(stderr, "ampdesk: screenshot: %s\n", qPrintable(error));
+                status = 1;
+            }
+            dialog.reject();
+        });
+    }
+    dialog.exec();
+    return status;
+}

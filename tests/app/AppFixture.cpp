@@ -1,0 +1,122 @@
+#include "AppFixture.h"
+
+#include "ControlPage.h"
+#include "Profile.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTest>
+
+namespace {
+
+QApplication& Application() {
+    static int argc = 1;
+    static char name[] = "ampdesk-app-tests";
+    static char* argv[] = {name, nullptr};
+    // These tests never need a display; a developer's DISPLAY must not pull one in.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+}  // namespace
+
+AppFixture::AppFixture() {
+    Application();
+    qputenv("XDG_CONFIG_HOME", m_home.path().toLocal8Bit());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_home.path());
+    QDir().mkpath(PortsFolder());
+}
+
+AppFixture::~AppFixture() {
+    m_window.reset();
+    m_sim.reset();
+}
+
+MainDialog& AppFixture::Window() {
+    if (!m_window)
+        OpenWindow();
+    return *m_window;
+}
+
+MainDialog& AppFixture::Restart() {
+    m_window.reset();
+    OpenWindow();
+    return *m_window;
+}
+
+void AppFixture::OpenWindow() {
+    m_statusHistory.clear();
+    m_window = std::make_unique<MainDialog>(m_prompts);
+    m_statusHistory << m_window->StatusText();
+    auto* status = m_window->findChild<QLineEdit*>(QStringLiteral("status"));
+    QObject::connect(status, &QLineEdit::textChanged,
+                     [this](const QString& text) { m_statusHistory << text; });
+}
+
+QString AppFixture::PortsFolder() const {
+    return Profile::PortsFolder();
+}
+
+void AppFixture::LinkPort(int number, const QString& target) const {
+    const QString link = PortsFolder() + QStringLiteral("/COM%1").arg(number);
+    QFile::remove(link);
+    EXPECT_TRUE(QFile::link(target, link)) << qPrintable(link);
+}
+
+SimProcess& AppFixture::StartSim(int number, const QStringList& extraArgs) {
+    m_sim = std::make_unique<SimProcess>(
+        QStringList{QStringLiteral("--baud"), QStringLiteral("0")} + extraArgs);
+    EXPECT_TRUE(m_sim->IsRunning());
+    LinkPort(number, m_sim->LinkPath());
+    return *m_sim;
+}
+
+bool AppFixture::ConnectOn(const QString& portName) {
+    MainDialog& window = Window();
+    m_prompts.answerYes = true;
+    window.PortCombo()->setEditText(portName);
+    window.OnConnect();
+    return window.State().connected;
+}
+
+void AppFixture::ConnectToSim(int number, const QStringList& extraArgs) {
+    StartSim(number, extraArgs);
+    ASSERT_TRUE(ConnectOn(QStringLiteral("COM%1").arg(number)));
+    ASSERT_TRUE(WaitFor([this] { return m_sim->ReceivedCommands().contains("Tuner?"); }, 3000));
+}
+
+void AppFixture::Choose(QComboBox* combo, const QString& text) {
+    const int index = combo->findText(text);
+    ASSERT_GE(index, 0) << qPrintable(text);
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+
+QWidget* AppFixture::ControlWidget(int id) {
+    return Window().GetControlPage()->Control(id);
+}
+
+QComboBox* AppFixture::ControlCombo(int id) {
+    return qobject_cast<QComboBox*>(ControlWidget(id));
+}
+
+bool AppFixture::WaitFor(const std::function<bool()>& predicate, int timeoutMs) {
+    return QTest::qWaitFor(predicate, timeoutMs);
+}
+
+qsizetype AppFixture::CommandMark() const {
+    return m_sim ? m_sim->ReceivedCommands().size() : 0;
+}
+
+QByteArrayList AppFixture::CommandsSince(qsizetype mark, bool withPolls) const {
+    QByteArrayList commands = m_sim->ReceivedCommands().mid(mark);
+    if (!withPolls)
+        commands.removeAll("Main.Source?");
+    return commands;
+}

@@ -1,0 +1,158 @@
+#include "AppFixture.h"
+
+#include "AvPresetPage.h"
+#include "ControlPage.h"
+#include "StepButtons.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QToolButton>
+
+namespace {
+
+class ControlScenario : public AppFixture {
+protected:
+    void ConnectToSim(const QStringList& extraArgs = {}) {
+        AppFixture::ConnectToSim(3, extraArgs);
+        Window().SelectTab("Control");
+    }
+    bool HasSetCommand(const QByteArrayList& commands) {
+        for (const QByteArray& command : commands) {
+            if (command.contains('='))
+                return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(ControlScenario, BassInMainViewSendsMainBass) {
+    ConnectToSim();
+    const qsizetype mark = CommandMark();
+    QComboBox* bass = ControlCombo(1004);
+    Choose(bass, "4 dB");
+    EXPECT_EQ(CommandsSince(mark), QByteArrayList{"Main.Bass=4"});
+    EXPECT_EQ(Window().Store().GetValue("Main.Bass"), "4");
+}
+
+TEST_F(ControlScenario, BassInPresetTwoViewSendsPreset2Bass) {
+    ConnectToSim();
+    MainDialog& w = Window();
+    ASSERT_TRUE(w.Store().SetValue("Preset2.Setup.ToneControls", "Yes"));
+    w.ViewCombo()->setCurrentIndex(2);
+    QComboBox* bass = ControlCombo(1004);
+    ASSERT_TRUE(bass->isEnabled());
+    const qsizetype mark = CommandMark();
+    Choose(bass, "4 dB");
+    EXPECT_EQ(CommandsSince(mark), QByteArrayList{"Preset2.Bass=4"});
+    EXPECT_EQ(w.Store().GetValue("Preset2.Bass"), "4");
+}
+
+TEST_F(ControlScenario, PresetViewEnablesOnlyGroupsThePresetCovers) {
+    MainDialog& w = Window();
+    ASSERT_TRUE(w.Store().SetValue("Preset2.Setup.ToneControls", "Yes"));
+    ASSERT_TRUE(w.Store().SetValue("Preset2.Setup.ListeningMode", "No"));
+    ASSERT_TRUE(w.Store().SetValue("Preset2.Setup.DSPOptions", "No"));
+    w.Binding().RefreshAllPages();
+    w.ViewCombo()->setCurrentIndex(2);
+    EXPECT_EQ(w.State().viewIndex, 2);
+    for (int id : {1004, 1237, 1048, 1236})
+        EXPECT_TRUE(ControlWidget(id)->isEnabled()) << id;
+    for (int id : {1124, 1120, 1248, 1016, 1011, 1019}) {
+        EXPECT_FALSE(ControlWidget(id)->isEnabled()) << id;
+    }
+    for (int n = 1; n <= 10; ++n)
+        EXPECT_FALSE(w.GetControlPage()->SourceButton(n)->isEnabled());
+
+    ASSERT_TRUE(w.Store().SetValue("Preset2.Setup.ToneControls", "No"));
+    w.Binding().RefreshAllPages();
+    w.Binding().RefreshView();
+    EXPECT_FALSE(ControlWidget(1004)->isEnabled());
+
+    w.ViewCombo()->setCurrentIndex(0);
+    for (int id : {1004, 1124, 1248, 1016})
+        EXPECT_TRUE(ControlWidget(id)->isEnabled()) << id;
+    EXPECT_TRUE(w.GetControlPage()->SourceButton(1)->isEnabled());
+}
+
+TEST_F(ControlScenario, VolumeUpSendsStepOnlyAndShowsReceiverAnswer) {
+    ConnectToSim();
+    MainDialog& w = Window();
+    auto* volume = qobject_cast<QLineEdit*>(ControlWidget(1248));
+    ASSERT_NE(volume, nullptr);
+    auto* spin = qobject_cast<StepButtons*>(ControlWidget(1250));
+    ASSERT_NE(spin, nullptr) << "volume spin 1250 is not registered";
+    const QByteArray before = w.Store().GetValue("Main.Volume");
+    const qsizetype mark = CommandMark();
+
+    spin->UpButton()->click();
+    // Nothing changes here until the receiver reports the new volume.
+    EXPECT_EQ(w.Store().GetValue("Main.Volume"), before);
+    EXPECT_EQ(volume->text(), QString::fromLatin1(before));
+
+    ASSERT_TRUE(WaitFor([&] { return w.Store().GetValue("Main.Volume") != before; }, 3000));
+    EXPECT_EQ(volume->text(), QString::fromLatin1(w.Store().GetValue("Main.Volume")));
+    EXPECT_EQ(volume->text().toInt(), before.toInt() + 1);
+    EXPECT_EQ(CommandsSince(mark), QByteArrayList{"Main.Volume+"});
+}
+
+TEST_F(ControlScenario, FrontPanelChangesReachStoreWithoutCommandSentBack) {
+    ConnectToSim({"--front-panel-ms", "50"});
+    MainDialog& w = Window();
+    const std::vector<QByteArray> before = w.Store().Lines();
+    const qsizetype mark = CommandMark();
+    ASSERT_TRUE(WaitFor([&] { return w.Store().Lines() != before; }, 4000));
+    // Let a few more changes arrive, then check that none was echoed.
+    WaitFor([] { return false; }, 300);
+    EXPECT_FALSE(HasSetCommand(CommandsSince(mark)));
+
+    // The Control page shows what the store now holds.
+    EXPECT_EQ(qobject_cast<QLineEdit*>(ControlWidget(1248))->text(),
+              QString::fromLatin1(w.Store().GetValue("Main.Volume")));
+}
+
+TEST_F(ControlScenario, StatusLineForBassSelectsComboWithoutEcho) {
+    ConnectToSim();
+    MainDialog& w = Window();
+    const qsizetype mark = CommandMark();
+    w.Channel().OnReceiverLine("Main.Bass=-6");
+    EXPECT_EQ(ControlCombo(1004)->currentText(), "-6 dB");
+    WaitFor([] { return false; }, 100);
+    EXPECT_FALSE(HasSetCommand(CommandsSince(mark)));
+}
+
+TEST_F(ControlScenario, DiscAndTunerButtonsSendSourceNumbers) {
+    ConnectToSim();
+    ControlPage* page = Window().GetControlPage();
+    const qsizetype mark = CommandMark();
+    page->SourceButton(8)->click();
+    EXPECT_FALSE(page->IsTunerSelected());
+    page->SourceButton(10)->click();
+    EXPECT_TRUE(page->IsTunerSelected());
+    EXPECT_EQ(CommandsSince(mark), (QByteArrayList{"Main.Source=8", "Main.Source=10"}));
+    EXPECT_EQ(Window().Store().GetValue("Main.Source"), "10");
+}
+
+struct MaskCase {
+    const char* model;
+    bool speakersEnabled;
+    bool audysseyEnabled;
+};
+
+class ModelMask : public ControlScenario, public ::testing::WithParamInterface<MaskCase> {};
+
+TEST_P(ModelMask, ModelDecidesSpeakerAndAudysseyControls) {
+    const MaskCase& c = GetParam();
+    ConnectToSim({"--model", c.model});
+    EXPECT_EQ(ControlWidget(1220)->isEnabled(), c.speakersEnabled);
+    EXPECT_EQ(ControlWidget(1221)->isEnabled(), c.speakersEnabled);
+    EXPECT_EQ(ControlWidget(1019)->isEnabled(), c.audysseyEnabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, ModelMask,
+                         ::testing::Values(MaskCase{"ZA05", true, false},
+                                           MaskCase{"ZA01", false, true},
+                                           MaskCase{"ZA11", true, true}),
+                         [](const auto& info) { return std::string(info.param.model); });
+
+}  // namespace

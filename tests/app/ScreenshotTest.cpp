@@ -1,0 +1,38 @@
+#include "AppFixture.h"
+
+#include "Screenshot.h"
+
+#include <QImage>
+
+namespace {
+
+class ScreenshotMode : public AppFixture {};
+
+TEST_F(ScreenshotMode, ConnectsWithoutAskingAndWritesControlTabPicture) {
+    StartSim(3);
+    const ScreenshotRequest request{m_home.path() + "/shot.png", "COM3"};
+    EXPECT_EQ(TakeConnectedScreenshot(Window(), request), QString());
+    EXPECT_TRUE(m_prompts.questions.isEmpty());
+    EXPECT_EQ(Window().CurrentTabTitle(), "Control");
+    const QImage picture(request.pngPath);
+    EXPECT_FALSE(picture.isNull());
+    EXPECT_GE(picture.width(), 400);
+}
+
+TEST_F(ScreenshotMode, NoReceiverIsReportedNotPictured) {
+    LinkPort(3, m_home.path() + "/missing");
+    const ScreenshotRequest request{m_home.path() + "/shot.png", "COM3"};
+    EXPECT_EQ(TakeConnectedScreenshot(Window(), request),
+              "could not connect on COM3: Cannot open Com Port");
+    EXPECT_FALSE(QFile::exists(request.pngPath));
+}
+
+TEST(ScreenshotRequestTest, NeedsBothVariables) {
+    qputenv("AMPDESK_SCREENSHOT", "/tmp/x.png");
+    qunsetenv("AMPDESK_SCREENSHOT_PORT");
+    EXPECT_FALSE(ScreenshotRequestFromEnvironment().IsSet());
+    qputenv("AMPDESK_SCREENSHOT_PORT", "COM3");
+    EXPECT_TRUE(ScreenshotRequestFromEnvironment().IsSet());
+}
+
+}  // namespace
