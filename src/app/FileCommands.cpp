@@ -45,6 +45,10 @@ void FileCommands::LoadOne(const QString& path) {
         m_prompts.ShowMessage(m_parent, QStringLiteral("Cannot open the settings file %1.\n"
                                                        "The current settings were kept.")
                                             .arg(shown));
+    } else if (loaded.tooLarge) {
+        m_prompts.ShowMessage(m_parent, QStringLiteral("%1 is too large to be a settings file.\n"
+                                                       "The current settings were kept.")
+                                            .arg(shown));
     } else if (!loaded.recognised) {
         m_prompts.ShowMessage(m_parent, QStringLiteral("%1 is not an Ampdesk settings file.\n"
                                                        "The current settings were kept.")

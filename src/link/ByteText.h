@@ -13,14 +13,17 @@ inline char ToUpperAscii(char c) {
 }
 
 inline QByteArray UpperAscii(QByteArray text) {
-    for (char& c : text) c = ToUpperAscii(c);
+    for (char& c : text)
+        c = ToUpperAscii(c);
     return text;
 }
 
 inline bool EqualsIgnoringCase(const QByteArray& a, const QByteArray& b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (qsizetype i = 0; i < a.size(); ++i) {
-        if (ToUpperAscii(a[i]) != ToUpperAscii(b[i])) return false;
+        if (ToUpperAscii(a[i]) != ToUpperAscii(b[i]))
+            return false;
     }
     return true;
 }
@@ -37,7 +40,9 @@ inline bool IsBlank(char c) {
 inline QByteArray TrimmedBytes(const QByteArray& text) {
     qsizetype begin = 0;
     qsizetype end = text.size();
-    while (begin < end && IsBlank(text[begin])) ++begin;
-    while (end > begin && IsBlank(text[end - 1])) --end;
+    while (begin < end && IsBlank(text[begin]))
+        ++begin;
+    while (end > begin && IsBlank(text[end - 1]))
+        --end;
     return text.mid(begin, end - begin);
 }

@@ -1,25 +1,6 @@
 #include "KnownModels.h"
 
-namespace {
-
-// Plain ASCII folding: model names are ASCII, and bytes above 127 must not
-// match anything by accident.
-char FoldAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool EqualsIgnoringAsciiCase(const QByteArray& a, const char* b) {
-    const QByteArray other(b);
-    if (a.size() != other.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(other[i]))
-            return false;
-    }
-    return true;
-}
-
-}  // namespace
+#include "ByteText.h"
 
 const std::array<KnownModel, 11> kKnownModels = {{
     {"ZA11", 1},
@@ -45,7 +26,7 @@ std::uint32_t ModelBitOf(const QByteArray& model) {
 
 bool IsKnownModel(const QByteArray& model) {
     for (const KnownModel& row : kKnownModels) {
-        if (EqualsIgnoringAsciiCase(model, row.name))
+        if (EqualsIgnoringCase(model, row.name))
             return true;
     }
     return false;

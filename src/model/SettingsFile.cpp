@@ -98,6 +98,10 @@ LoadResult LoadFromFile(SettingsStore& store, const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         return result;
     result.opened = true;
+    if (file.size() > kMaxSettingsFileBytes) {
+        result.tooLarge = true;
+        return result;
+    }
 
     if (file.atEnd())
         return result;

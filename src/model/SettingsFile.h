@@ -20,8 +20,13 @@ struct SaveResult {
 SaveResult SaveToFile(const SettingsStore& store, const QString& path,
                       const QByteArray& description);
 
+// A settings file holds some 600 short lines (about 15 kB); anything far larger
+// is not one, and is refused before it is read into memory.
+inline constexpr qint64 kMaxSettingsFileBytes = 16 * 1024 * 1024;
+
 struct LoadResult {
     bool opened = false;      // false: the file could not be opened; store untouched
+    bool tooLarge = false;    // true: larger than kMaxSettingsFileBytes; store untouched
     bool recognised = false;  // false: first line is not the magic line; store untouched
     QByteArray description;
 };

@@ -82,6 +82,16 @@ const ValueChoice* ChoiceAt(const BindingRow& row, int argument) {
     return &row.values[argument];
 }
 
+// Appends the row's entries whose index is a subset of `offered` (all of them by
+// default); each item carries its entry's index, so position and meaning may differ.
+void FillCombo(QComboBox* combo, const BindingRow& row, int offered = ~0) {
+    combo->clear();
+    for (const ValueChoice& choice : row.Choices()) {
+        if ((choice.index & offered) == choice.index)
+            combo->addItem(QString::fromLatin1(choice.shown), choice.index);
+    }
+}
+
 void SelectStored(QComboBox* combo, ValueList list, const QByteArray& value) {
     const int index = FindStoredValue(list, value);
     combo->setCurrentIndex(index < 0 ? -1 : combo->findData(index));
@@ -143,10 +153,7 @@ void PageBinding::FillChoices() {
         auto* combo = qobject_cast<QComboBox*>(ControlOf(row));
         if (combo == nullptr)
             continue;
-        combo->clear();
-        for (const ValueChoice& choice : row.Choices()) {
-            combo->addItem(QString::fromLatin1(choice.shown), choice.index);
-        }
+        FillCombo(combo, row);
     }
 }
 
@@ -373,12 +380,7 @@ void PageBinding::RebuildSourceTriggerChoices(bool reselect) {
         auto* combo = qobject_cast<QComboBox*>(ControlOf(row));
         if (combo == nullptr)
             continue;
-        combo->clear();
-        for (const ValueChoice& choice : row.Choices()) {
-            if ((choice.index & sourceMask) == choice.index) {
-                combo->addItem(QString::fromLatin1(choice.shown), choice.index);
-            }
-        }
+        FillCombo(combo, row, sourceMask);
         if (!reselect)
             continue;
         const int index = FindStoredValue(row.Choices(), m_store.GetValue(row.Key()));

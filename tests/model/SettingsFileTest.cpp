@@ -121,6 +121,22 @@ TEST_F(SettingsFileTest, EmptyOrMissingFileLeavesStoreUntouched) {
     EXPECT_EQ(m_store.LineCount(), 537);
 }
 
+TEST_F(SettingsFileTest, OversizedFileIsRefusedBeforeReading) {
+    const QString path = PathOf("huge.kvx");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(file.write("<ORVA Settings File>\r\nMain.Volume=-5\r\n") > 0);
+    // Sparse: the size is there without the disk space.
+    ASSERT_TRUE(file.resize(kMaxSettingsFileBytes + 1));
+    file.close();
+    m_store.ResetToDefaults();
+    const LoadResult result = LoadFromFile(m_store, path);
+    EXPECT_TRUE(result.opened);
+    EXPECT_TRUE(result.tooLarge);
+    EXPECT_FALSE(result.recognised);
+    EXPECT_EQ(m_store.Lines(), DefaultLines());
+}
+
 TEST_F(SettingsFileTest, DescriptionLineRules) {
     struct Row {
         const char* line;

@@ -6,14 +6,15 @@
 
 namespace {
 
-// Requests wait in the event loop, so every test needs an application object.
+// Lines are delivered and requests wait through the event loop, so every test
+// needs an application object: one for the whole run, as in the program.
 class CoreAppEnvironment : public ::testing::Environment {
 public:
     void SetUp() override { m_app = std::make_unique<QCoreApplication>(m_argc, m_argv); }
     void TearDown() override { m_app.reset(); }
 
 private:
-    char m_name[16] = "model_tests";
+    char m_name[16] = "ampdesk-tests";
     char* m_argv[2] = {m_name, nullptr};
     int m_argc = 1;
     std::unique_ptr<QCoreApplication> m_app;
