@@ -58,7 +58,8 @@ bool Connection::ConnectTo(const QString& portName) {
 }
 
 bool Connection::AutoDetect() {
-    for (const QString& name : ComPortNames()) {
+    const QStringList names = m_hooks.autoDetectPorts ? m_hooks.autoDetectPorts() : ComPortNames();
+    for (const QString& name : names) {
         if (Connect(name))
             return true;
     }
@@ -74,8 +75,12 @@ bool Connection::Connect(const QString& portName) {
         m_port.Close();
 
     const QString device = m_hooks.resolvePort ? m_hooks.resolvePort(portName) : portName;
-    if (!m_port.Open(device, SerialPort::kDefaultBaud))
-        return Fail(kCannotOpen);
+    if (!m_port.Open(device, SerialPort::kDefaultBaud)) {
+        Fail(kCannotOpen);
+        if (m_hooks.openFailed)
+            m_hooks.openFailed(portName, m_port);
+        return false;
+    }
 
     const QByteArray answer = m_channel.Request(kModelQuery);
     const qsizetype equals = answer.indexOf('=');

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <functional>
@@ -30,12 +31,17 @@ public:
         // COM1..COM9 or a typed name to the device path to open.
         std::function<QString(const QString& portName)> resolvePort;
         ProgressSink* progress = nullptr;
+        // The ports "Auto-Detect" tries, in order; COM1..COM9 when not set.
+        std::function<QStringList()> autoDetectPorts;
+        // Told after "Cannot open Com Port" is shown; the port holds the reason.
+        std::function<void(const QString& portName, const SerialPort& port)> openFailed;
     };
 
     Connection(SerialPort& port, CommandChannel& channel, SettingsStore& store, SessionState& state,
                Hooks hooks, QObject* parent = nullptr);
 
-    // "Auto-Detect" (any letter case) tries COM1..COM9, anything else that port.
+    // "Auto-Detect" (any letter case) tries COM1..COM9 and the adapters on the
+    // machine, anything else that port.
     bool ConnectTo(const QString& portName);
     bool AutoDetect();
     bool Connect(const QString& portName);

@@ -4,6 +4,7 @@
 #include "Connection.h"
 #include "ControlPage.h"
 #include "FileCommands.h"
+#include "PortDiagnostics.h"
 #include "PortNames.h"
 #include "Profile.h"
 #include "ProgressWindow.h"
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QSignalBlocker>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -94,6 +96,12 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
                 return ResolvePortPath(portName, Profile::PortsFolder());
             },
             m_progress,
+            [this] { return AutoDetectPortNames(Profile::PortsFolder(), m_deviceFolders); },
+            [this](const QString& portName, const SerialPort& port) {
+                SetStatusReason(DescribeOpenFailure(
+                    {portName, port.DevicePath(), port.LastErrorNumber(), port.LastError()},
+                    Profile::PortsFolder()));
+            },
         });
     m_fileCommands = std::make_unique<FileCommands>(
         m_store, m_channel, m_prompts, this,
@@ -160,6 +168,12 @@ void MainDialog::BuildConnectionRow() {
     m_status = new QLineEdit(this);
     m_status->setReadOnly(true);
     m_status->setObjectName(QStringLiteral("status"));
+    m_statusReason = new QLabel(this);
+    m_statusReason->setObjectName(QStringLiteral("statusReason"));
+    m_statusReason->setWordWrap(true);
+    m_statusReason->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_statusReason->setAccessibleName(QStringLiteral("Status reason"));
+    m_statusReason->hide();
 
     m_viewCombo = new QComboBox(this);
     for (const char* text : kViewTable)
@@ -170,6 +184,7 @@ void MainDialog::BuildConnectionRow() {
     m_portCombo->setInsertPolicy(QComboBox::NoInsert);
     m_portCombo->addItem(Connection::kAutoDetect);
     m_portCombo->addItems(ComPortNames());
+    FillAdapterChoices();
     m_portCombo->setMinimumContentsLength(12);
 
     m_connectButton = new QPushButton(QStringLiteral("Connect"), this);
@@ -189,6 +204,7 @@ void MainDialog::BuildConnectionRow() {
     grid->addWidget(m_portCombo, 1, 3);
     grid->setColumnStretch(4, 1);
     grid->addWidget(m_closeButton, 1, 5);
+    grid->addWidget(m_statusReason, 2, 1, 1, 4);
     static_cast<QVBoxLayout*>(layout())->addLayout(grid);
 }
 
@@ -238,6 +254,26 @@ void MainDialog::PreselectPort() {
         }
     }
     m_portCombo->setCurrentIndex(found);
+}
+
+// Adapters follow "Auto-Detect" and COM1..COM9, under their stable names.
+void MainDialog::FillAdapterChoices() {
+    const int fixed = 1 + kComPortCount;
+    while (m_portCombo->count() > fixed)
+        m_portCombo->removeItem(fixed);
+    m_portCombo->addItems(SerialAdapterPaths(m_deviceFolders));
+}
+
+void MainDialog::SetDeviceFolders(const DeviceFolders& folders) {
+    const QSignalBlocker quiet(m_portCombo);
+    const QString chosen = m_portCombo->currentText();
+    m_deviceFolders = folders;
+    FillAdapterChoices();
+    const int index = m_portCombo->findText(chosen, Qt::MatchFixedString);
+    if (index >= 0)
+        m_portCombo->setCurrentIndex(index);
+    else
+        m_portCombo->setEditText(chosen);
 }
 
 void MainDialog::FitToPages() {
@@ -296,6 +332,18 @@ bool MainDialog::MayReplaceStore() {
 
 void MainDialog::SetStatus(const QString& text) {
     m_status->setText(text);
+    SetStatusReason(QString());
+}
+
+void MainDialog::SetStatusReason(const QString& reason) {
+    m_statusReason->setText(reason);
+    m_statusReason->setVisible(!reason.isEmpty());
+    m_status->setToolTip(reason);
+    m_status->setAccessibleDescription(reason);
+}
+
+QString MainDialog::StatusReason() const {
+    return m_statusReason->text();
 }
 
 QString MainDialog::StatusText() const {

@@ -2,6 +2,7 @@
 
 #include "CommandChannel.h"
 #include "PageBinding.h"
+#include "SerialAdapters.h"
 #include "SerialPort.h"
 #include "SessionState.h"
 #include "SettingsStore.h"
@@ -19,6 +20,7 @@ class ProgressWindow;
 class Prompts;
 class QAction;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QMenuBar;
 class QPushButton;
@@ -50,8 +52,15 @@ public:
     void SaveSettings();
     void LoadSettings();
 
+    // Also clears the reason line below the status field.
     void SetStatus(const QString& text);
     QString StatusText() const;
+    // Why the status is what it is ("Another program holds /dev/ttyUSB0"): the
+    // line below the status field and the field's tooltip.
+    void SetStatusReason(const QString& reason);
+    QString StatusReason() const;
+    // Where the Com Port list and Auto-Detect look for serial adapters.
+    void SetDeviceFolders(const DeviceFolders& folders);
     QString CurrentTabTitle() const;
     // False when no tab has that title.
     bool SelectTab(const QString& title);
@@ -80,6 +89,7 @@ private:
     void BuildConnectionRow();
     void BuildTabs();
     void PreselectPort();
+    void FillAdapterChoices();
     void FitToPages();
     // True when a connection or a file load may start now; otherwise says why.
     bool MayReplaceStore();
@@ -95,6 +105,8 @@ private:
 
     QMenuBar* m_menuBar = nullptr;
     QLineEdit* m_status = nullptr;
+    QLabel* m_statusReason = nullptr;
+    DeviceFolders m_deviceFolders;
     QComboBox* m_viewCombo = nullptr;
     QComboBox* m_portCombo = nullptr;
     QPushButton* m_connectButton = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SerialAdapters.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -15,3 +17,11 @@ QStringList ComPortNames();
 // 1..9 for "COM1".."COM9" in any letter case, else 0.
 int ComPortNumber(const QString& portName);
 QString ResolvePortPath(const QString& portName, const QString& portsFolder);
+
+// For COMn, where the name was looked for, e.g. "COM3 is the link
+// ~/.config/Velmar/ports/COM3 to /dev/ttyUSB0"; empty for any other name.
+QString ExplainPortLookup(const QString& portName, const QString& portsFolder);
+
+// What Auto-Detect tries, in order: COM1..COM9, then the serial adapters on the
+// machine that no COMn link already reached.
+QStringList AutoDetectPortNames(const QString& portsFolder, const DeviceFolders& folders);

@@ -62,7 +62,7 @@ void SetModemLines(int fd) {
 SerialDeviceResult Fail(int fd, const QString& action, const QString& devicePath, int err) {
     if (fd >= 0)
         ::close(fd);
-    return {-1, DescribeSystemError(action, devicePath, err)};
+    return {-1, DescribeSystemError(action, devicePath, err), err};
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 struct SerialDeviceResult {
     int fd = -1;  // non-blocking, close-on-exec; -1 on failure
     QString error;
+    int errorNumber = 0;  // the errno behind the error; 0 when none
 };
 
 SerialDeviceResult OpenSerialDevice(const QString& devicePath, unsigned baud);

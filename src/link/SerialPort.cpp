@@ -20,10 +20,12 @@ bool SerialPort::Open(const QString& devicePath, unsigned baud) {
     Close();
     m_devicePath = devicePath;
     m_lastError.clear();
+    m_lastErrorNumber = 0;
 
     SerialDeviceResult device = OpenSerialDevice(devicePath, baud);
     if (device.fd < 0) {
         m_lastError = device.error;
+        m_lastErrorNumber = device.errorNumber;
         return false;
     }
 
@@ -85,6 +87,10 @@ QString SerialPort::LastError() const {
     return m_lastError;
 }
 
+int SerialPort::LastErrorNumber() const {
+    return m_lastErrorNumber;
+}
+
 QString SerialPort::DevicePath() const {
     return m_devicePath;
 }
@@ -117,6 +123,7 @@ void SerialPort::DeliverPending() {
             continue;
         if (delivery.deviceLost) {
             m_lastError = delivery.reason;
+            m_lastErrorNumber = 0;
             emit DeviceLost(delivery.reason);
         } else {
             emit LineReceived(delivery.line);

@@ -46,6 +46,8 @@ public:
 
     bool IsLost() const;
     QString LastError() const;
+    // The errno behind LastError(), for advice (SystemError.h); 0 when none.
+    int LastErrorNumber() const;
     QString DevicePath() const;
 
 signals:
@@ -69,6 +71,7 @@ private:
 
     std::unique_ptr<Worker> m_worker;
     QString m_lastError;
+    int m_lastErrorNumber = 0;
     QString m_devicePath;
     quint64 m_session = 0;
     std::deque<Delivery> m_inbox;

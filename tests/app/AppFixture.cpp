@@ -31,6 +31,9 @@ AppFixture::AppFixture() {
     qputenv("XDG_CONFIG_HOME", m_home.path().toLocal8Bit());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_home.path());
     QDir().mkpath(PortsFolder());
+    m_devices.byId = m_home.path() + QStringLiteral("/dev/serial/by-id");
+    m_devices.dev = m_home.path() + QStringLiteral("/dev");
+    QDir().mkpath(m_devices.byId);
 }
 
 AppFixture::~AppFixture() {
@@ -53,6 +56,7 @@ MainDialog& AppFixture::Restart() {
 void AppFixture::OpenWindow() {
     m_statusHistory.clear();
     m_window = std::make_unique<MainDialog>(m_prompts);
+    m_window->SetDeviceFolders(m_devices);
     m_statusHistory << m_window->StatusText();
     auto* status = m_window->findChild<QLineEdit*>(QStringLiteral("status"));
     QObject::connect(status, &QLineEdit::textChanged,

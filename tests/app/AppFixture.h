@@ -54,6 +54,9 @@ protected:
     qsizetype CommandMark() const;
 
     QTemporaryDir m_home;
+    // Empty stand-ins for /dev/serial/by-id and /dev, so the machine's own
+    // adapters never join a test's Auto-Detect.
+    DeviceFolders m_devices;
     ScriptedPrompts m_prompts;
     std::unique_ptr<SimProcess> m_sim;
 

@@ -1,0 +1,64 @@
+#include "AppFixture.h"
+
+#include "SerialPort.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace {
+
+class PortScenario : public AppFixture {
+protected:
+    void LinkAllComPortsNowhere() const {
+        for (int n = 1; n <= 9; ++n)
+            LinkPort(n, m_home.path() + "/missing");
+    }
+    QLabel* ReasonLine() { return Window().findChild<QLabel*>(QStringLiteral("statusReason")); }
+    QLineEdit* StatusField() { return Window().findChild<QLineEdit*>(QStringLiteral("status")); }
+};
+
+const QString kAdapter = QStringLiteral("usb-FTDI_FT232R_USB_UART_A1234567-if00-port0");
+
+TEST_F(PortScenario, UsbAdapterWithoutComLinkIsListedAndFoundByAutoDetect) {
+    LinkAllComPortsNowhere();
+    m_sim = std::make_unique<SimProcess>(QStringList{"--baud", "0"});
+    const QString adapter = m_devices.byId + "/" + kAdapter;
+    ASSERT_TRUE(QFile::link(m_sim->LinkPath(), adapter));
+
+    MainDialog& w = Window();
+    EXPECT_GE(w.PortCombo()->findText(adapter), 0);
+    EXPECT_TRUE(ConnectOn("Auto-Detect"));
+    EXPECT_EQ(w.StatusText(), "Connected to ZA11 on " + adapter);
+    EXPECT_TRUE(StatusHistory().contains("Connecting on COM9 ..."));
+    EXPECT_EQ(w.StatusReason(), QString());
+}
+
+TEST_F(PortScenario, MissingComLinkTargetIsExplainedBelowTheStatus) {
+    LinkPort(3, m_home.path() + "/ttyUSB4");
+    EXPECT_FALSE(ConnectOn("COM3"));
+    MainDialog& w = Window();
+    EXPECT_EQ(w.StatusText(), "Cannot open Com Port");
+    const QString expected = m_home.path() + "/ttyUSB4 does not exist (COM3 is the link " +
+                             PortsFolder() + "/COM3 to " + m_home.path() + "/ttyUSB4)";
+    EXPECT_EQ(w.StatusReason(), expected);
+    EXPECT_FALSE(ReasonLine()->isHidden());
+    EXPECT_EQ(StatusField()->toolTip(), expected);
+}
+
+TEST_F(PortScenario, PortHeldByAnotherProgramIsNamedAndClearedByTheNextAttempt) {
+    StartSim(3);
+    SerialPort other;
+    ASSERT_TRUE(other.Open(m_sim->LinkPath()));
+    EXPECT_FALSE(ConnectOn("COM3"));
+    EXPECT_EQ(Window().StatusReason(), "Another program holds " + PortsFolder() + "/COM3");
+
+    other.Close();
+    EXPECT_TRUE(ConnectOn("COM3"));
+    EXPECT_EQ(Window().StatusReason(), QString());
+    EXPECT_TRUE(ReasonLine()->isHidden());
+    EXPECT_EQ(StatusField()->toolTip(), QString());
+}
+
+}  // namespace
