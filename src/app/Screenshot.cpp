@@ -8,7 +8,8 @@
 
 ScreenshotRequest ScreenshotRequestFromEnvironment() {
     return ScreenshotRequest{qEnvironmentVariable("AMPDESK_SCREENSHOT"),
-                             qEnvironmentVariable("AMPDESK_SCREENSHOT_PORT")};
+                             qEnvironmentVariable("AMPDESK_SCREENSHOT_PORT"),
+                             qEnvironmentVariable("AMPDESK_SCREENSHOT_TAB")};
 }
 
 QString TakeConnectedScreenshot(MainDialog& dialog, const ScreenshotRequest& request) {
@@ -23,7 +24,9 @@ QString TakeConnectedScreenshot(MainDialog& dialog, const ScreenshotRequest& req
         return QStringLiteral("could not connect on %1: %2")
             .arg(request.portName, dialog.StatusText());
     }
-    dialog.SelectTab(QStringLiteral("Control"));
+    const QString tab = request.tabTitle.isEmpty() ? QStringLiteral("Control") : request.tabTitle;
+    if (!dialog.SelectTab(tab))
+        return QStringLiteral("the window has no tab \"%1\"").arg(tab);
     const QPixmap picture = dialog.grab();
     if (picture.isNull() || !picture.save(request.pngPath, "PNG")) {
         return QStringLiteral("could not write %1").arg(request.pngPath);

@@ -4,13 +4,14 @@
 
 class MainDialog;
 
-// A developer's aid for the README picture: with AMPDESK_SCREENSHOT=<png> and
+// A developer's aid for the README pictures: with AMPDESK_SCREENSHOT=<png> and
 // AMPDESK_SCREENSHOT_PORT=<port> in the environment the program connects to
-// that port without asking, shows the Control tab, saves the window as the PNG
-// and closes.
+// that port without asking, shows the tab named by AMPDESK_SCREENSHOT_TAB
+// (default "Control"), saves the window as the PNG and closes.
 struct ScreenshotRequest {
     QString pngPath;
     QString portName;
+    QString tabTitle;  // empty: "Control"
     bool IsSet() const { return !pngPath.isEmpty() && !portName.isEmpty(); }
 };
 

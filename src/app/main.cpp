@@ -11,6 +11,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Velmar"));
     QApplication::setApplicationName(QStringLiteral("Ampdesk"));
+    // Lets the desktop match the window to its entry and icon (Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.velmar.ampdesk"));
 
     DialogPrompts prompts;
     MainDialog dialog(prompts);

@@ -10,7 +10,7 @@ class ScreenshotMode : public AppFixture {};
 
 TEST_F(ScreenshotMode, ConnectsWithoutAskingAndWritesControlTabPicture) {
     StartSim(3);
-    const ScreenshotRequest request{m_home.path() + "/shot.png", "COM3"};
+    const ScreenshotRequest request{m_home.path() + "/shot.png", "COM3", ""};
     EXPECT_EQ(TakeConnectedScreenshot(Window(), request), QString());
     EXPECT_TRUE(m_prompts.questions.isEmpty());
     EXPECT_EQ(Window().CurrentTabTitle(), "Control");
@@ -19,9 +19,19 @@ TEST_F(ScreenshotMode, ConnectsWithoutAskingAndWritesControlTabPicture) {
     EXPECT_GE(picture.width(), 400);
 }
 
+TEST_F(ScreenshotMode, NamedTabIsShownAndUnknownTabIsReported) {
+    StartSim(3);
+    const ScreenshotRequest zone{m_home.path() + "/zone.png", "COM3", "Zone"};
+    EXPECT_EQ(TakeConnectedScreenshot(Window(), zone), QString());
+    EXPECT_EQ(Window().CurrentTabTitle(), "Zone");
+    const ScreenshotRequest bogus{m_home.path() + "/bogus.png", "COM3", "Bogus"};
+    EXPECT_EQ(TakeConnectedScreenshot(Window(), bogus), "the window has no tab \"Bogus\"");
+    EXPECT_FALSE(QFile::exists(bogus.pngPath));
+}
+
 TEST_F(ScreenshotMode, NoReceiverIsReportedNotPictured) {
     LinkPort(3, m_home.path() + "/missing");
-    const ScreenshotRequest request{m_home.path() + "/shot.png", "COM3"};
+    const ScreenshotRequest request{m_home.path() + "/shot.png", "COM3", ""};
     EXPECT_EQ(TakeConnectedScreenshot(Window(), request),
               "could not connect on COM3: Cannot open Com Port");
     EXPECT_FALSE(QFile::exists(request.pngPath));

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Builds the Debian package from an existing build tree, unpacks it into a
+# temporary root, checks what it holds and starts the installed console,
+# offscreen, against the installed receiver simulator.
+#   PackageTest.sh <cpack> <build dir>
+# Exits 77 (skipped) when the packaging tools are not installed.
+set -euo pipefail
+cpack=$1
+build=$2
+
+for tool in dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli file; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+
+work=$(mktemp -d)
+sim_pid=
+cleanup() {
+  if [[ -n $sim_pid ]]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+"$cpack" --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
+  { cat "$work/cpack.log" >&2; fail "cpack did not build the package"; }
+debs=("$work"/out/ampdesk_*.deb)
+[[ ${#debs[@]} -eq 1 && -f ${debs[0]} ]] || fail "expected one ampdesk_*.deb in $work/out"
+deb=${debs[0]}
+
+depends=$(dpkg-deb --field "$deb" Depends)
+for wanted in libqt6widgets6 libqt6core6 xdg-utils qt6-qpa-plugins; do
+  [[ $depends == *"$wanted"* ]] || fail "Depends lacks $wanted: $depends"
+done
+
+root=$work/root
+dpkg-deb -x "$deb" "$root"
+expected=(
+  usr/bin/ampdesk
+  usr/bin/ampdesk-receiver-sim
+  usr/share/applications/com.velmar.ampdesk.desktop
+  usr/share/metainfo/com.velmar.ampdesk.metainfo.xml
+  usr/share/icons/hicolor/scalable/apps/ampdesk.svg
+  usr/share/man/man1/ampdesk.1.gz
+  usr/share/man/man1/ampdesk-receiver-sim.1.gz
+  usr/share/doc/ampdesk/copyright
+  usr/share/doc/ampdesk/changelog.gz
+)
+for path in "${expected[@]}"; do
+  [[ -f $root/$path ]] || fail "the package lacks /$path"
+done
+for program in ampdesk ampdesk-receiver-sim; do
+  [[ -x $root/usr/bin/$program ]] || fail "/usr/bin/$program is not executable"
+  # Stripped, and no run path into the build tree.
+  file "$root/usr/bin/$program" | grep -q ", stripped" || fail "/usr/bin/$program is not stripped"
+  if readelf -d "$root/usr/bin/$program" 2>/dev/null | grep -q -E "RPATH|RUNPATH"; then
+    fail "/usr/bin/$program carries a run path"
+  fi
+done
+gzip -t "$root"/usr/share/man/man1/*.gz "$root/usr/share/doc/ampdesk/changelog.gz" ||
+  fail "a compressed file is damaged"
+desktop-file-validate "$root/usr/share/applications/com.velmar.ampdesk.desktop" ||
+  fail "desktop-file-validate refused the desktop entry"
+appstreamcli validate --no-net "$root/usr/share/metainfo/com.velmar.ampdesk.metainfo.xml" ||
+  fail "appstreamcli refused the metainfo"
+
+# The installed simulator, linked as COM1 in a profile of the test's own.
+mkfifo "$work/sim.out"
+"$root/usr/bin/ampdesk-receiver-sim" --link "$work/port" --baud 0 >"$work/sim.out" &
+sim_pid=$!
+exec 3<"$work/sim.out"
+read -r -t 10 -u 3 _ || fail "the installed simulator did not start"
+mkdir -p "$work/config/Velmar/ports"
+ln -s "$work/port" "$work/config/Velmar/ports/COM1"
+
+shot=$work/shot.png
+XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen AMPDESK_SCREENSHOT=$shot \
+  AMPDESK_SCREENSHOT_PORT=COM1 timeout 60 "$root/usr/bin/ampdesk" ||
+  fail "the installed console did not connect to the simulator and take its picture"
+file "$shot" | grep -q "PNG image data" || fail "the console wrote no picture"
+echo "package $(basename "$deb") installs and starts"
