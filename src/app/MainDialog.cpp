@@ -186,6 +186,8 @@ void MainDialog::BuildConnectionRow() {
     m_portCombo->addItems(ComPortNames());
     FillAdapterChoices();
     m_portCombo->setMinimumContentsLength(12);
+    // A by-id adapter name is long: the list shows it whole, the field scrolls.
+    m_portCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
 
     m_connectButton = new QPushButton(QStringLiteral("Connect"), this);
     m_connectButton->setDefault(true);
