@@ -2,11 +2,12 @@
 # Builds the Debian package from an existing build tree, unpacks it into a
 # temporary root, checks what it holds and starts the installed console,
 # offscreen, against the installed receiver simulator.
-#   PackageTest.sh <cpack> <build dir>
+#   PackageTest.sh <cpack> <build dir> <source dir>
 # Exits 77 (skipped) when the packaging tools are not installed.
 set -euo pipefail
 cpack=$1
 build=$2
+source=$3
 
 for tool in dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli file; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
@@ -45,6 +46,12 @@ expected=(
   usr/share/doc/ampdesk/copyright
   usr/share/doc/ampdesk/changelog.gz
 )
+# The HTML manual goes where Help looks for it, whenever the source has one.
+if [[ -d $source/docs/manual ]]; then
+  while IFS= read -r -d '' page; do
+    expected+=("usr/share/doc/ampdesk/manual/${page#"$source/docs/manual/"}")
+  done < <(find "$source/docs/manual" -type f -print0)
+fi
 for path in "${expected[@]}"; do
   [[ -f $root/$path ]] || fail "the package lacks /$path"
 done
