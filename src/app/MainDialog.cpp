@@ -198,7 +198,10 @@ void MainDialog::BuildConnectionRow() {
 
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(QStringLiteral("Status:"), this), 0, 0);
-    grid->addWidget(m_status, 0, 1, 1, 4);
+    auto* statusColumn = new QVBoxLayout;
+    statusColumn->addWidget(m_status);
+    statusColumn->addWidget(m_statusReason);
+    grid->addLayout(statusColumn, 0, 1, 1, 4);
     grid->addWidget(m_connectButton, 0, 5);
     grid->addWidget(new QLabel(QStringLiteral("View:"), this), 1, 0);
     grid->addWidget(m_viewCombo, 1, 1);
@@ -206,7 +209,6 @@ void MainDialog::BuildConnectionRow() {
     grid->addWidget(m_portCombo, 1, 3);
     grid->setColumnStretch(4, 1);
     grid->addWidget(m_closeButton, 1, 5);
-    grid->addWidget(m_statusReason, 2, 1, 1, 4);
     static_cast<QVBoxLayout*>(layout())->addLayout(grid);
 }
 
