@@ -8,6 +8,7 @@
 #include "PortNames.h"
 #include "Profile.h"
 #include "ProgressWindow.h"
+#include "PageFactory.h"
 #include "Prompts.h"
 #include "SettingPage.h"
 #include "UpdateSetting.h"
@@ -219,19 +220,19 @@ void MainDialog::BuildTabs() {
         QWidget* page = nullptr;
         switch (row.kind) {
             case TabKind::Bound: {
-                auto* bound = new SettingPage(row.page);
+                SettingPage* bound = CreateBoundPage(row.page);
                 m_binding.AttachPage(bound);
                 page = bound;
                 break;
             }
             case TabKind::AvPreset:
                 m_avPresetPage = new AvPresetPage;
-                m_binding.AttachAvPresetPage(m_avPresetPage);
+                m_binding.AttachPage(m_avPresetPage);
                 page = m_avPresetPage;
                 break;
             case TabKind::Control:
                 m_controlPage = new ControlPage;
-                m_binding.AttachControlPage(m_controlPage);
+                m_binding.AttachPage(m_controlPage);
                 page = m_controlPage;
                 break;
             case TabKind::Tuner:

@@ -1,7 +1,5 @@
 #include "AvPresetPage.h"
 
-#include "PageBinding.h"
-
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,20 +13,18 @@ constexpr int kNameMaxLength = 12;
 
 constexpr int kNameIds[AvPresetPage::kPresetCount] = {1100, 1103, 1105, 1107, 1109};
 
-// One column of setup switches: its heading, the preset group it governs and
-// its combo per preset 1..5.
+// One column of setup switches: its heading and its combo per preset 1..5.
 struct SetupColumn {
     const char* heading;
-    PresetGroup group;
     int ids[AvPresetPage::kPresetCount];
 };
 
 constexpr SetupColumn kSetupColumns[AvPresetPage::kSetupCount] = {
-    {"Listening Mode", PresetGroup::ListeningMode, {1017, 1043, 1067, 1087, 1089}},
-    {"DSP Options", PresetGroup::DspOptions, {1084, 1091, 1093, 1095, 1021}},
-    {"Tone Controls", PresetGroup::ToneControls, {1023, 1025, 1027, 1029, 1031}},
-    {"Speaker Setup", PresetGroup::SpeakerSetup, {1033, 1035, 1037, 1039, 1045}},
-    {"Display Setup", PresetGroup::DisplaySetup, {1047, 1050, 1052, 1054, 1056}},
+    {"Listening Mode", {1017, 1043, 1067, 1087, 1089}},
+    {"DSP Options", {1084, 1091, 1093, 1095, 1021}},
+    {"Tone Controls", {1023, 1025, 1027, 1029, 1031}},
+    {"Speaker Setup", {1033, 1035, 1037, 1039, 1045}},
+    {"Display Setup", {1047, 1050, 1052, 1054, 1056}},
 };
 
 }  // namespace
@@ -55,38 +51,14 @@ AvPresetPage::AvPresetPage(QWidget* parent) : SettingPage(PageIndex::AvPreset, p
         for (int column = 0; column < kSetupCount; ++column) {
             const int id = kSetupColumns[column].ids[preset];
             auto* combo = new QComboBox(box);
-            Register(id, combo);
-            connect(combo, &QComboBox::activated, this,
-                    [this, id](int index) { OnSetupChosen(id, index); });
-            m_setupCombos[static_cast<std::size_t>(column)][static_cast<std::size_t>(preset)] =
-                combo;
+            RegisterCombo(id, combo);
+            // The switch decides at once which controls of the other pages can be edited.
+            connect(combo, &QComboBox::activated, this, [this] {
+                if (!IsLoading())
+                    RefreshView();
+            });
             grid->addWidget(combo, line, column + 2);
         }
     }
     grid->setColumnStretch(1, 1);
-}
-
-void AvPresetPage::OnSetupChosen(int controlId, int index) {
-    if (IsLoading() || Binding() == nullptr)
-        return;
-    Binding()->ControlChanged(controlId, index);
-    // The switch decides at once which controls of the other pages can be edited.
-    Binding()->RefreshView();
-}
-
-void AvPresetPage::SetView(int view) {
-    m_view = view;
-    if (view < 1 || view > kPresetCount)
-        return;
-    for (int column = 0; column < kSetupCount; ++column) {
-        const QComboBox* combo =
-            m_setupCombos[static_cast<std::size_t>(column)][static_cast<std::size_t>(view - 1)];
-        // The first entry is "YES".
-        m_flags[static_cast<std::size_t>(kSetupColumns[column].group)] = combo->currentIndex() == 0;
-    }
-}
-
-bool AvPresetPage::Flag(PresetGroup group) const {
-    const auto index = static_cast<std::size_t>(group);
-    return index < m_flags.size() && m_flags[index];
 }

@@ -275,6 +275,20 @@ const std::array<BindingRow, 16> kControlRows{{
     ControlNumber(1257, "Trim.Sub", kNoGroup),
 }};
 
+// Which preset group each setup switch of a preset governs.
+struct SetupSwitch {
+    const char* parameter;
+    PresetGroup group;
+};
+
+constexpr SetupSwitch kSetupSwitches[] = {
+    {"Setup.ListeningMode", PresetGroup::ListeningMode},
+    {"Setup.DSPOptions", PresetGroup::DspOptions},
+    {"Setup.ToneControls", PresetGroup::ToneControls},
+    {"Setup.Speaker", PresetGroup::SpeakerSetup},
+    {"Setup.Display", PresetGroup::DisplaySetup},
+};
+
 template <std::size_t... N>
 auto Concatenate(const std::array<BindingRow, N>&... parts) {
     std::array<BindingRow, (N + ...)> all{};
@@ -347,6 +361,25 @@ const BindingRow* FindRowByKey(const QByteArray& key) {
     for (const BindingRow& row : kBindingTable) {
         if (row.Key() == key)
             return &row;
+    }
+    return nullptr;
+}
+
+int SourceNumberOf(const char* section) {
+    const QByteArray text(section);
+    if (!text.startsWith("Source"))
+        return 0;
+    bool ok = false;
+    const int number = text.mid(6).toInt(&ok);
+    return ok && number >= 1 && number <= 10 ? number : 0;
+}
+
+const BindingRow* FindPresetSetupRow(int preset, PresetGroup group) {
+    if (preset < 1 || preset > 5)
+        return nullptr;
+    for (const SetupSwitch& setup : kSetupSwitches) {
+        if (setup.group == group)
+            return FindRowByKey("Preset" + QByteArray::number(preset) + '.' + setup.parameter);
     }
     return nullptr;
 }

@@ -91,3 +91,8 @@ bool IsSourceInputKind(BindingKind kind);
 const BindingRow* FindRowByControl(int controlId);
 // First row whose own key equals `key` exactly (case-sensitive), or nullptr.
 const BindingRow* FindRowByKey(const QByteArray& key);
+
+// "Source3" gives 3; 0 for any section that is not Source1..Source10.
+int SourceNumberOf(const char* section);
+// The A/V Preset setup row of preset 1..5 that governs `group`, or nullptr.
+const BindingRow* FindPresetSetupRow(int preset, PresetGroup group);

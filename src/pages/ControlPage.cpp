@@ -1,7 +1,6 @@
 #include "ControlPage.h"
 
 #include "ByteText.h"
-#include "PageBinding.h"
 #include "StepButtons.h"
 
 #include <QButtonGroup>
@@ -130,14 +129,14 @@ void ControlPage::BuildLayout() {
 
     auto* lipSync = NumberEdit(this);
     RegisterEdit(kLipSyncEdit, lipSync);
-    m_lipSyncSpin = new StepButtons(this);
-    m_lipSyncSpin->SetRange(0, kLipSyncMaximumMs);
-    m_lipSyncSpin->SetBuddy(lipSync);
-    Register(kLipSyncSpin, m_lipSyncSpin);
+    auto* lipSyncSpin = new StepButtons(this);
+    lipSyncSpin->SetRange(0, kLipSyncMaximumMs);
+    lipSyncSpin->SetBuddy(lipSync);
+    Register(kLipSyncSpin, lipSyncSpin);
     left->addWidget(new QLabel(QStringLiteral("Lip Sync (ms)"), this), line, 0);
     auto* lipSyncBox = new QHBoxLayout;
     lipSyncBox->addWidget(lipSync);
-    lipSyncBox->addWidget(m_lipSyncSpin);
+    lipSyncBox->addWidget(lipSyncSpin);
     lipSyncBox->addStretch();
     left->addLayout(lipSyncBox, line++, 1, 1, 2);
 
@@ -195,8 +194,7 @@ void ControlPage::OnSourceClicked(int source) {
     QRadioButton* button = SourceButton(source);
     if (IsLoading() || button == nullptr || !button->isChecked())
         return;
-    if (Binding() != nullptr)
-        Binding()->ControlChanged(kFirstSourceButton, source);
+    Forward(kFirstSourceButton, source);
     if (m_hooks.tunerControls)
         m_hooks.tunerControls(source == kSourceCount);
 }
@@ -251,7 +249,22 @@ QRadioButton* ControlPage::SourceButton(int source) const {
 void ControlPage::AfterEnableRule(int controlId, bool enabled) {
     if (controlId == kFirstSourceButton)
         EnableSourceButtons(enabled);
-    // The arrows write the edit, whose change is sent: they may not bypass its state.
-    if (controlId == kLipSyncEdit)
-        m_lipSyncSpin->setEnabled(enabled);
+}
+
+void ControlPage::RowShown(const BindingRow& row, const QByteArray& value) {
+    if (row.kind == BindingKind::MainSource)
+        ShowSource(value);
+    MirrorSource(row, value);
+}
+
+void ControlPage::RowChosen(const BindingRow& row, const QByteArray& value) {
+    MirrorSource(row, value);
+}
+
+void ControlPage::MirrorSource(const BindingRow& row, const QByteArray& value) {
+    const int source = SourceNumberOf(row.section);
+    if (row.kind == BindingKind::SourceName)
+        SetSourceName(source, QString::fromLatin1(value));
+    if (row.kind == BindingKind::SourceEnabled)
+        SetSourceEnabled(source, EqualsIgnoringCase(value, "Yes"));
 }

@@ -35,8 +35,12 @@ public:
     bool IsTunerSelected() const;
     QRadioButton* SourceButton(int source) const;  // 1..10
 
-    // The source buttons follow the MainSource row; the lip-sync arrows follow their edit.
+    // The source buttons follow the MainSource row.
     void AfterEnableRule(int controlId, bool enabled) override;
+    // The source buttons show the main source and mirror the Source page's
+    // names and enabled boxes.
+    void RowShown(const BindingRow& row, const QByteArray& value) override;
+    void RowChosen(const BindingRow& row, const QByteArray& value) override;
 
     static constexpr int kSourceCount = 10;
     static constexpr int kFirstSourceButton = 1210;
@@ -45,11 +49,11 @@ private:
     void BuildLayout();
     void OnSourceClicked(int source);
     void SendStep(const char* key, int delta);
+    void MirrorSource(const BindingRow& row, const QByteArray& value);
 
     Hooks m_hooks;
     QButtonGroup* m_sourceGroup = nullptr;
     std::array<QRadioButton*, kSourceCount> m_sourceButtons{};
-    StepButtons* m_lipSyncSpin = nullptr;
     std::array<bool, 10> m_sourceEnabled{true, true, true, true, true,
                                          true, true, true, true, true};
 };

@@ -1,9 +1,6 @@
 #include "PageBinding.h"
 
-#include "AvPresetPage.h"
-#include "BindingTable.h"
 #include "ByteText.h"
-#include "ControlPage.h"
 #include "SessionState.h"
 #include "SettingPage.h"
 #include "SettingsStore.h"
@@ -66,16 +63,6 @@ const char* FormatOf(const FormatPrefix (&table)[N], const QByteArray& stored) {
     return nullptr;
 }
 
-// "Source3" gives 3; 0 for any other section.
-int SourceNumberOf(const char* section) {
-    const QByteArray text(section);
-    if (!text.startsWith("Source"))
-        return 0;
-    bool ok = false;
-    const int number = text.mid(6).toInt(&ok);
-    return ok && number >= 1 && number <= 10 ? number : 0;
-}
-
 const ValueChoice* ChoiceAt(const BindingRow& row, int argument) {
     if (argument < 0 || argument >= row.valueCount)
         return nullptr;
@@ -125,16 +112,6 @@ void PageBinding::AttachPage(SettingPage* page) {
     page->SetBinding(this);
 }
 
-void PageBinding::AttachControlPage(ControlPage* page) {
-    AttachPage(page);
-    m_controlPage = page;
-}
-
-void PageBinding::AttachAvPresetPage(AvPresetPage* page) {
-    AttachPage(page);
-    m_avPresetPage = page;
-}
-
 SettingPage* PageBinding::Page(int pageIndex) const {
     if (pageIndex < 0 || pageIndex >= kBindingPageCount)
         return nullptr;
@@ -180,35 +157,26 @@ void PageBinding::ShowRowValue(const BindingRow& row, const QByteArray& value) {
     QWidget* control = ControlOf(row);
     if (control == nullptr)
         return;
-    if (IsEditKind(row.kind)) {
-        if (auto* edit = qobject_cast<QLineEdit*>(control))
-            edit->setText(QString::fromLatin1(value));
-        return;
+    if (auto* edit = qobject_cast<QLineEdit*>(control); edit != nullptr && IsEditKind(row.kind)) {
+        edit->setText(QString::fromLatin1(value));
+    } else if (row.kind == BindingKind::SourceEnabled) {
+        if (auto* box = qobject_cast<QAbstractButton*>(control))
+            box->setChecked(EqualsIgnoringCase(value, "Yes"));
+    } else if (row.kind == BindingKind::SourceTrigger) {
+        // The last source's row rebuilds all ten lists at once.
+        if (SourceNumberOf(row.section) == 10)
+            RebuildSourceTriggerChoices(true);
+    } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+        SelectStored(combo, row.Choices(), value);
     }
-    switch (row.kind) {
-        case BindingKind::SourceEnabled: {
-            const bool yes = EqualsIgnoringCase(value, "Yes");
-            if (auto* box = qobject_cast<QAbstractButton*>(control))
-                box->setChecked(yes);
-            if (m_controlPage != nullptr)
-                m_controlPage->SetSourceEnabled(SourceNumberOf(row.section), yes);
-            return;
-        }
-        case BindingKind::SourceTrigger:
-            // The last source's row rebuilds all ten lists at once.
-            if (SourceNumberOf(row.section) == 10)
-                RebuildSourceTriggerChoices(true);
-            return;
-        case BindingKind::MainSource:
-            if (m_controlPage != nullptr)
-                m_controlPage->ShowSource(value);
-            return;
-        default:
-            if (auto* combo = qobject_cast<QComboBox*>(control)) {
-                SelectStored(combo, row.Choices(), value);
-            }
-            return;
-    }
+    TellPagesShown(row, value);
+}
+
+bool PageBinding::PresetCovers(int view, PresetGroup group) const {
+    const BindingRow* setup = FindPresetSetupRow(view, group);
+    const auto* combo = setup == nullptr ? nullptr : qobject_cast<QComboBox*>(ControlOf(*setup));
+    // The first entry is "YES".
+    return combo != nullptr && combo->currentIndex() == 0;
 }
 
 void PageBinding::ApplyEnableRule(const BindingRow& row) {
@@ -216,20 +184,14 @@ void PageBinding::ApplyEnableRule(const BindingRow& row) {
     if (control == nullptr)
         return;
     const int view = m_state.viewIndex;
-    if (m_avPresetPage != nullptr)
-        m_avPresetPage->SetView(view);
-
     const std::uint32_t bit = m_state.modelBit;
     const bool allowed = (bit & row.modelMask) == bit;
     bool editable = false;
     if (view == 0) {
         editable = true;
     } else if (view >= 1 && view <= 5) {
-        if (row.presetGroup == PresetGroup::None) {
-            editable = ViewSectionOf(view) == row.section;
-        } else {
-            editable = m_avPresetPage != nullptr && m_avPresetPage->Flag(row.presetGroup);
-        }
+        editable = row.presetGroup == PresetGroup::None ? ViewSectionOf(view) == row.section
+                                                        : PresetCovers(view, row.presetGroup);
     }
     const bool enabled = allowed && editable;
     control->setEnabled(enabled);
@@ -296,6 +258,7 @@ bool PageBinding::ChangeSourceInput(const BindingRow& row, int argument) {
     const QByteArray stored(choice->stored);
     const QByteArray formatKey = QByteArray(row.section) + '.' + keys->format;
     const QByteArray inputKey = QByteArray(row.section) + '.' + keys->input;
+    TellPagesChosen(row, stored);
     if (stored == "Off" || (row.kind == BindingKind::AnalogInput && stored == "7.1")) {
         Update(formatKey, stored);
         return true;
@@ -318,51 +281,46 @@ bool PageBinding::ControlChanged(int controlId, int argument) {
     if (found == nullptr)
         return false;
     const BindingRow& row = *found;
-    const QByteArray key = row.Key();
-
     if (IsSourceInputKind(row.kind))
         return ChangeSourceInput(row, argument);
-    switch (row.kind) {
-        case BindingKind::SourceName: {
-            if (ControlOf(row) == nullptr)
-                return false;
-            const QByteArray text = EditText(row);
-            if (m_controlPage != nullptr) {
-                m_controlPage->SetSourceName(SourceNumberOf(row.section),
-                                             QString::fromLatin1(text));
-            }
-            Update(key, text);
-            return true;
-        }
-        case BindingKind::SourceEnabled: {
-            const bool yes = argument != 0;
-            if (m_controlPage != nullptr)
-                m_controlPage->SetSourceEnabled(SourceNumberOf(row.section), yes);
-            Update(key, yes ? "Yes" : "No");
-            return true;
-        }
-        case BindingKind::MainSource:
-            if (argument < 1 || argument > 10)
-                return false;
-            Update(key, QByteArray::number(argument));
-            return true;
-        default:
-            break;
-    }
+
+    QByteArray value;
     if (IsEditKind(row.kind)) {
         if (ControlOf(row) == nullptr)
             return false;
-        Update(key, EditText(row));
-        return true;
+        value = EditText(row);
+    } else if (row.kind == BindingKind::SourceEnabled) {
+        value = argument != 0 ? "Yes" : "No";
+    } else if (row.kind == BindingKind::MainSource) {
+        if (argument < 1 || argument > 10)
+            return false;
+        value = QByteArray::number(argument);
+    } else {
+        // A combo without a selection reports -1: there is no entry to send.
+        const ValueChoice* choice = ChoiceAt(row, argument);
+        if (choice == nullptr)
+            return false;
+        value = choice->stored;
     }
-    // A combo without a selection reports -1: there is no entry to send.
-    const ValueChoice* choice = ChoiceAt(row, argument);
-    if (choice == nullptr)
-        return false;
-    Update(key, choice->stored);
+    TellPagesChosen(row, value);
+    Update(row.Key(), value);
     if (row.kind == BindingKind::TriggerOut)
         RebuildSourceTriggerChoices(true);
     return true;
+}
+
+void PageBinding::TellPagesShown(const BindingRow& row, const QByteArray& value) {
+    for (SettingPage* page : m_pages) {
+        if (page != nullptr)
+            page->RowShown(row, value);
+    }
+}
+
+void PageBinding::TellPagesChosen(const BindingRow& row, const QByteArray& value) {
+    for (SettingPage* page : m_pages) {
+        if (page != nullptr)
+            page->RowChosen(row, value);
+    }
 }
 
 void PageBinding::RebuildSourceTriggerChoices(bool reselect) {

@@ -1,23 +1,23 @@
 #pragma once
 
+#include "BindingTable.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <array>
 #include <functional>
 
-class AvPresetPage;
-class ControlPage;
 class SettingPage;
 class SettingsStore;
 class QWidget;
-struct BindingRow;
 struct SessionState;
 
 // Ties the bound controls of every setting page to the settings store through
 // the binding table: fills the combos, loads controls from the store, applies
 // the enable rule (model, view, preset groups) and turns user changes into
-// UpdateSetting calls.
+// UpdateSetting calls. It reaches pages only as SettingPage: by control id and
+// through the page hooks.
 class PageBinding {
 public:
     struct Hooks {
@@ -27,11 +27,9 @@ public:
 
     PageBinding(SettingsStore& store, SessionState& state, Hooks hooks);
 
-    // Pages register themselves by their PageIndex; a page not attached has no
+    // Pages are attached by their PageIndex; a page not attached has no
     // controls (its rows are skipped).
     void AttachPage(SettingPage* page);
-    void AttachControlPage(ControlPage* page);
-    void AttachAvPresetPage(AvPresetPage* page);
 
     void FillChoices();
     void RefreshAllPages();
@@ -47,6 +45,10 @@ public:
     void ApplyEnableRule(const BindingRow& row);
 
     SettingPage* Page(int pageIndex) const;
+    // In preset view `view` (1..5): whether that preset's A/V Preset setup
+    // switch for `group` shows "YES". The page's combos decide, not the store,
+    // so a switch takes effect in the refresh that follows its change.
+    bool PresetCovers(int view, PresetGroup group) const;
 
 private:
     QWidget* ControlOf(const BindingRow& row) const;
@@ -54,11 +56,11 @@ private:
     bool Update(const QByteArray& key, const QByteArray& value);
     bool ChangeSourceInput(const BindingRow& row, int argument);
     QByteArray EditText(const BindingRow& row) const;
+    void TellPagesShown(const BindingRow& row, const QByteArray& value);
+    void TellPagesChosen(const BindingRow& row, const QByteArray& value);
 
     SettingsStore& m_store;
     SessionState& m_state;
     Hooks m_hooks;
-    std::array<SettingPage*, 9> m_pages{};
-    ControlPage* m_controlPage = nullptr;
-    AvPresetPage* m_avPresetPage = nullptr;
+    std::array<SettingPage*, kBindingPageCount> m_pages{};
 };

@@ -2,16 +2,20 @@
 
 #include "BindingTable.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QWidget>
 
 class PageBinding;
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 
 // A tab page whose controls are bound to settings. Each control is registered
 // under its numeric id so that binding rows find it; the page's handlers only
-// read their control and forward to PageBinding::ControlChanged.
+// read their control and forward to the binding. The binding knows pages only
+// through this class: a page's own rules live in the three hooks below, so a
+// page joins the window without the binding knowing its type.
 class SettingPage : public QWidget {
     Q_OBJECT
 
@@ -29,22 +33,34 @@ public:
 
     void SetBinding(PageBinding* binding) { m_binding = binding; }
 
-    // The page's own rule after the enable rule decided on the control `controlId`
-    // (for example: the Control page's source buttons follow their radio group row).
+    // The page's own rule after the enable rule decided on its control
+    // `controlId` (the Speaker page's Enhanced Bass, say).
     virtual void AfterEnableRule(int controlId, bool enabled);
+    // Every page hears of every row a refresh has just shown, on any page, so
+    // that it may mirror another page's settings.
+    virtual void RowShown(const BindingRow& row, const QByteArray& value);
+    // Every page hears of every row the user has just changed, on any page,
+    // with the value about to be stored; for the source inputs it is the
+    // chosen entry's stored value.
+    virtual void RowChosen(const BindingRow& row, const QByteArray& value);
 
 protected:
     void Register(int id, QWidget* control);
-    PageBinding* Binding() const { return m_binding; }
 
     // Registers a bound combo whose user choices (not programmatic selections)
-    // reach ControlChanged with the chosen list position.
+    // reach ControlChanged with the chosen item's list index (its item data),
+    // which differs from its position once a list is filtered.
     void RegisterCombo(int id, QComboBox* combo);
     // Registers a bound edit whose every text change, typed or written by a
     // refresh, reaches ControlChanged unless the page is loading.
     void RegisterEdit(int id, QLineEdit* edit);
+    // Registers a bound check box whose clicks reach ControlChanged with 1 or 0.
+    void RegisterCheck(int id, QCheckBox* box);
+
     // ControlChanged(id, argument) unless the page is loading or not bound yet.
     void Forward(int id, int argument);
+    // Reloads the preset-governed controls of every page for the current view.
+    void RefreshView();
 
 private:
     PageIndex m_index;

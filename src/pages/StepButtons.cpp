@@ -1,5 +1,6 @@
 #include "StepButtons.h"
 
+#include <QEvent>
 #include <QLineEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -21,6 +22,27 @@ StepButtons::StepButtons(QWidget* parent)
     }
     connect(m_up, &QToolButton::clicked, this, [this] { Step(+1); });
     connect(m_down, &QToolButton::clicked, this, [this] { Step(-1); });
+}
+
+void StepButtons::SetBuddy(QLineEdit* buddy) {
+    if (m_buddy != nullptr)
+        m_buddy->removeEventFilter(this);
+    m_buddy = buddy;
+    if (m_buddy == nullptr)
+        return;
+    m_buddy->installEventFilter(this);
+    setEnabled(m_buddy->isEnabled());
+}
+
+bool StepButtons::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_buddy && event->type() == QEvent::EnabledChange)
+        setEnabled(m_buddy->isEnabled());
+    return QWidget::eventFilter(watched, event);
+}
+
+void StepButtons::NameArrows(const QString& subject) {
+    m_up->setAccessibleName(subject + QStringLiteral(" up"));
+    m_down->setAccessibleName(subject + QStringLiteral(" down"));
 }
 
 void StepButtons::SetRange(int minimum, int maximum) {

@@ -8,7 +8,9 @@ class QToolButton;
 // A pair of small up/down arrows beside a number edit. Every press emits
 // Stepped (+1 up, -1 down). With a buddy edit, a press also writes the buddy's
 // number moved by one step and held within the range into the buddy, so the
-// arrows never go past the range ends and a press at an end changes nothing.
+// arrows never go past the range ends and a press at an end changes nothing;
+// and the arrows are enabled exactly while the buddy is, since writing the
+// buddy changes its setting.
 class StepButtons : public QWidget {
     Q_OBJECT
 
@@ -16,7 +18,9 @@ public:
     explicit StepButtons(QWidget* parent = nullptr);
 
     void SetRange(int minimum, int maximum);
-    void SetBuddy(QLineEdit* buddy) { m_buddy = buddy; }
+    void SetBuddy(QLineEdit* buddy);
+    // Names the arrows for assistive technology: "<subject> up", "<subject> down".
+    void NameArrows(const QString& subject);
     int Minimum() const { return m_minimum; }
     int Maximum() const { return m_maximum; }
 
@@ -25,6 +29,9 @@ public:
 
 signals:
     void Stepped(int delta);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Step(int delta);

@@ -66,8 +66,8 @@ void PagesFixture::Build(bool withSourcePage) {
         [this](const QString& message) { m_messages << message; },
     });
     m_avPreset = std::make_unique<AvPresetPage>();
-    m_binding->AttachControlPage(m_control.get());
-    m_binding->AttachAvPresetPage(m_avPreset.get());
+    m_binding->AttachPage(m_control.get());
+    m_binding->AttachPage(m_avPreset.get());
     if (withSourcePage) {
         m_source = std::make_unique<SourceTestPage>();
         m_binding->AttachPage(m_source.get());

@@ -34,6 +34,14 @@ TEST_F(SourceBindingTest, RefreshRelabelsSourceButtonsWithoutStoring) {
     EXPECT_EQ(m_store.GetValue("Source1.Name"), "Game");
 }
 
+TEST_F(SourceBindingTest, StatusLineForANameRelabelsTheButtonWithoutSending) {
+    ASSERT_TRUE(m_store.SetValue("Source2.Name", "Console"));
+    m_binding->RefreshKey("Source2.Name");
+    EXPECT_EQ(m_source->NameEdit(2)->text(), "Console");
+    EXPECT_EQ(m_control->SourceButton(2)->text(), "Console");
+    EXPECT_TRUE(m_updates.empty());
+}
+
 TEST_F(SourceBindingTest, DisabledSourceStaysDisabledAcrossPresetViews) {
     m_source->EnabledBox(4)->click();
     EXPECT_EQ(m_store.GetValue("Source4.Enabled"), "No");
