@@ -1,9 +1,11 @@
 #include "SettingPage.h"
 
 #include "PageBinding.h"
+#include "StepButtons.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QLineEdit>
 
 SettingPage::SettingPage(PageIndex index, QWidget* parent) : QWidget(parent), m_index(index) {}
@@ -24,18 +26,83 @@ void SettingPage::RegisterCombo(int id, QComboBox* combo) {
     // not run the handler (the A/V Preset page would start a nested refresh).
     connect(combo, &QComboBox::activated, this, [this, id, combo](int position) {
         const QVariant index = combo->itemData(position);
-        Forward(id, index.isValid() ? index.toInt() : position);
+        OnControlChange(id, index.isValid() ? index.toInt() : position);
     });
 }
 
 void SettingPage::RegisterEdit(int id, QLineEdit* edit) {
     Register(id, edit);
-    connect(edit, &QLineEdit::textChanged, this, [this, id] { Forward(id, 0); });
+    connect(edit, &QLineEdit::textChanged, this, [this, id] { OnControlChange(id, 0); });
 }
 
 void SettingPage::RegisterCheck(int id, QCheckBox* box) {
     Register(id, box);
-    connect(box, &QCheckBox::clicked, this, [this, id](bool checked) { Forward(id, checked); });
+    connect(box, &QCheckBox::clicked, this,
+            [this, id](bool checked) { OnControlChange(id, checked); });
+}
+
+void SettingPage::OnControlChange(int id, int argument) {
+    Forward(id, argument);
+}
+
+int SettingPage::ChosenIndex(int comboId) const {
+    auto* combo = qobject_cast<QComboBox*>(Control(comboId));
+    if (combo == nullptr || combo->currentIndex() < 0)
+        return -1;
+    const QVariant index = combo->currentData();
+    return index.isValid() ? index.toInt() : combo->currentIndex();
+}
+
+QComboBox* SettingPage::AddCombo(int id, const QString& name, QWidget* parent) {
+    auto* combo = new QComboBox(parent);
+    // As wide as its longest entry, refilled or not; a window too small for
+    // the page scrolls rather than clipping entries.
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    combo->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
+    combo->setAccessibleName(name);
+    RegisterCombo(id, combo);
+    return combo;
+}
+
+QLineEdit* SettingPage::AddText(int id, int maxLength, const QString& name, QWidget* parent) {
+    auto* edit = new QLineEdit(parent);
+    edit->setMaxLength(maxLength);
+    edit->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
+    edit->setAccessibleName(name);
+    RegisterEdit(id, edit);
+    return edit;
+}
+
+QCheckBox* SettingPage::AddCheck(int id, const QString& caption, const QString& name,
+                                 QWidget* parent) {
+    auto* box = new QCheckBox(caption, parent);
+    box->setAccessibleName(name);
+    RegisterCheck(id, box);
+    return box;
+}
+
+NumberField SettingPage::AddNumber(int editId, int arrowsId, int minimum, int maximum,
+                                   const QString& name, QWidget* parent) {
+    auto* box = new QWidget(parent);
+    auto* edit = new QLineEdit(box);
+    edit->setReadOnly(true);
+    edit->setAlignment(Qt::AlignRight);
+    // Room for "-72" and a little more, whatever the font.
+    edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("-000")) + 16);
+    edit->setAccessibleName(name);
+    auto* arrows = new StepButtons(box);
+    arrows->SetRange(minimum, maximum);
+    arrows->SetBuddy(edit);
+    arrows->NameArrows(name);
+    auto* layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(edit);
+    layout->addWidget(arrows);
+    layout->addStretch();
+    RegisterEdit(editId, edit);
+    Register(arrowsId, arrows);
+    return {box, edit, arrows};
 }
 
 void SettingPage::Forward(int id, int argument) {

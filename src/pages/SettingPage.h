@@ -10,6 +10,14 @@ class PageBinding;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class StepButtons;
+
+// A read-only number edit with its step arrows, as one widget for a layout.
+struct NumberField {
+    QWidget* box;
+    QLineEdit* edit;
+    StepButtons* arrows;
+};
 
 // A tab page whose controls are bound to settings. Each control is registered
 // under its numeric id so that binding rows find it; the page's handlers only
@@ -46,6 +54,23 @@ public:
 
 protected:
     void Register(int id, QWidget* control);
+
+    // A registered control changed: a user's choice in a combo or a check box,
+    // or an edit's text however written. The default forwards it; a page with
+    // a rule of its own overrides this and calls it.
+    virtual void OnControlChange(int id, int argument);
+    // The list index of the combo's chosen item (its item data); -1 when none.
+    int ChosenIndex(int comboId) const;
+
+    // Builders for bound controls: each creates the control under `parent`,
+    // registers it and names it for assistive technology.
+    QComboBox* AddCombo(int id, const QString& name, QWidget* parent);
+    QLineEdit* AddText(int id, int maxLength, const QString& name, QWidget* parent);
+    QCheckBox* AddCheck(int id, const QString& caption, const QString& name, QWidget* parent);
+    // The arrows write their position, held within minimum..maximum, into the
+    // edit, whose change is sent; Up and Down in the edit press them.
+    NumberField AddNumber(int editId, int arrowsId, int minimum, int maximum, const QString& name,
+                          QWidget* parent);
 
     // Registers a bound combo whose user choices (not programmatic selections)
     // reach ControlChanged with the chosen item's list index (its item data),

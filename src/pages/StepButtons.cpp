@@ -1,6 +1,7 @@
 #include "StepButtons.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -35,8 +36,19 @@ void StepButtons::SetBuddy(QLineEdit* buddy) {
 }
 
 bool StepButtons::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_buddy && event->type() == QEvent::EnabledChange)
+    if (watched != m_buddy)
+        return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::EnabledChange)
         setEnabled(m_buddy->isEnabled());
+    // Up and Down in the (read-only) edit press the arrows, so the number can
+    // be changed without a mouse.
+    if (event->type() == QEvent::KeyPress && isEnabled()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            Step(key == Qt::Key_Up ? +1 : -1);
+            return true;
+        }
+    }
     return QWidget::eventFilter(watched, event);
 }
 

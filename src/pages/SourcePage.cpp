@@ -1,0 +1,97 @@
+#include "SourcePage.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kNameMaxLength = 12;
+constexpr int kWidestChoice = 5;
+
+enum class Cell { Enabled, Name, Input, Choice };
+
+// A column of the source grid; the control id of source N is
+// firstId + step * (N - 1).
+struct SourceColumn {
+    const char* heading;
+    Cell cell;
+    int firstId;
+    int step;
+};
+
+constexpr SourceColumn kSourceColumns[] = {
+    {"Enabled", Cell::Enabled, 1200, 1},    {"Name", Cell::Name, 1142, 6},
+    {"Analog Audio", Cell::Input, 1140, 6}, {"Digital Audio", Cell::Input, 1141, 6},
+    {"Video", Cell::Input, 1145, 6},        {"Preset", Cell::Choice, 1143, 6},
+    {"Trigger", Cell::Choice, 1144, 6},
+};
+
+// "01".."09", and "Tuner" for the tenth source.
+QString Caption(int source) {
+    return source == SourcePage::kSourceCount ? QStringLiteral("Tuner")
+                                              : QStringLiteral("%1").arg(source, 2, 10, QChar('0'));
+}
+
+// What assistive technology calls the line: "Source 01" .. "Source 09", "Tuner".
+QString LineName(int source) {
+    return source == SourcePage::kSourceCount ? Caption(source)
+                                              : QStringLiteral("Source ") + Caption(source);
+}
+
+}  // namespace
+
+SourcePage::SourcePage() : SettingPage(PageIndex::Source) {
+    auto* outer = new QVBoxLayout(this);
+    auto* grid = new QGridLayout;
+    outer->addLayout(grid);
+    outer->addStretch();
+    for (int column = 0; column < static_cast<int>(std::size(kSourceColumns)); ++column) {
+        auto* heading = new QLabel(QString::fromLatin1(kSourceColumns[column].heading), this);
+        QFont bold = heading->font();
+        bold.setBold(true);
+        heading->setFont(bold);
+        grid->addWidget(heading, 0, column);
+    }
+    // Line by line, so that the tab order reads like the page.
+    for (int source = 1; source <= kSourceCount; ++source) {
+        for (int column = 0; column < static_cast<int>(std::size(kSourceColumns)); ++column) {
+            const SourceColumn& spec = kSourceColumns[column];
+            const int id = spec.firstId + spec.step * (source - 1);
+            const QString name =
+                LineName(source) + ' ' + QString::fromLatin1(spec.heading).toLower();
+            QWidget* control = nullptr;
+            switch (spec.cell) {
+                case Cell::Enabled:
+                    control = AddCheck(id, Caption(source), name, this);
+                    break;
+                case Cell::Name:
+                    control = AddText(id, kNameMaxLength, name, this);
+                    break;
+                case Cell::Input:
+                    if (source == kSourceCount) {
+                        // The tuner has no inputs: no setting stands behind these.
+                        auto* unbound = new QComboBox(this);
+                        unbound->setAccessibleName(name);
+                        unbound->setEnabled(false);
+                        Register(id, unbound);
+                        control = unbound;
+                        break;
+                    }
+                    [[fallthrough]];
+                case Cell::Choice: {
+                    auto* combo = AddCombo(id, name, this);
+                    // Wide enough for "1+2+3" however the trigger list is filtered.
+                    combo->setMinimumContentsLength(kWidestChoice);
+                    control = combo;
+                    break;
+                }
+            }
+            grid->addWidget(control, source, column);
+        }
+    }
+    grid->setColumnStretch(static_cast<int>(std::size(kSourceColumns)), 1);
+}
