@@ -63,6 +63,17 @@ const char* FormatOf(const FormatPrefix (&table)[N], const QByteArray& stored) {
     return nullptr;
 }
 
+// A source input's format has no row of its own: its input row shows both, so
+// a new format ("Source3.VideoFormat") reloads that row ("Source3.VideoInput").
+const BindingRow* InputRowOfFormat(const QByteArray& key) {
+    for (const SourceInputKeys& keys : kSourceInputKeys) {
+        const QByteArray suffix = QByteArray(".") + keys.format;
+        if (key.endsWith(suffix))
+            return FindRowByKey(key.chopped(suffix.size()) + '.' + keys.input);
+    }
+    return nullptr;
+}
+
 const ValueChoice* ChoiceAt(const BindingRow& row, int argument) {
     if (argument < 0 || argument >= row.valueCount)
         return nullptr;
@@ -168,6 +179,10 @@ void PageBinding::ShowRowValue(const BindingRow& row, const QByteArray& value) {
             RebuildSourceTriggerChoices(true);
     } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
         SelectStored(combo, row.Choices(), value);
+        // A target changed at the receiver filters the source trigger lists
+        // as a change made here does.
+        if (row.kind == BindingKind::TriggerOut)
+            RebuildSourceTriggerChoices(true);
     }
     TellPagesShown(row, value);
 }
@@ -225,6 +240,8 @@ void PageBinding::RefreshView() {
 
 void PageBinding::RefreshKey(const QByteArray& key) {
     const BindingRow* row = FindRowByKey(key);
+    if (row == nullptr)
+        row = InputRowOfFormat(key);
     if (row == nullptr)
         return;
     std::array<bool, kBindingPageCount> wasLoading{};

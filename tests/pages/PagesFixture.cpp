@@ -1,47 +1,16 @@
 #include "PagesFixture.h"
 
+#include "PageFactory.h"
 #include "UpdateSetting.h"
 
-namespace {
-
-int NameId(int source) {
+int SourceNameId(int source) {
     return 1142 + 6 * (source - 1);
 }
-int TriggerId(int source) {
+int SourceTriggerId(int source) {
     return 1144 + 6 * (source - 1);
 }
-int EnabledId(int source) {
+int SourceEnabledId(int source) {
     return 1200 + source - 1;
-}
-
-}  // namespace
-
-SourceTestPage::SourceTestPage() : SettingPage(PageIndex::Source) {
-    for (int n = 1; n <= 10; ++n) {
-        RegisterEdit(NameId(n), new QLineEdit(this));
-        const int triggerId = TriggerId(n);
-        auto* trigger = new QComboBox(this);
-        Register(triggerId, trigger);
-        // The trigger list may be filtered: its item data is the list index.
-        connect(trigger, &QComboBox::activated, this, [this, trigger, triggerId](int position) {
-            Forward(triggerId, trigger->itemData(position).toInt());
-        });
-        const int enabledId = EnabledId(n);
-        auto* enabled = new QCheckBox(this);
-        Register(enabledId, enabled);
-        connect(enabled, &QCheckBox::clicked, this,
-                [this, enabledId](bool checked) { Forward(enabledId, checked ? 1 : 0); });
-    }
-}
-
-QComboBox* SourceTestPage::TriggerCombo(int source) const {
-    return qobject_cast<QComboBox*>(Control(TriggerId(source)));
-}
-QCheckBox* SourceTestPage::EnabledBox(int source) const {
-    return qobject_cast<QCheckBox*>(Control(EnabledId(source)));
-}
-QLineEdit* SourceTestPage::NameEdit(int source) const {
-    return qobject_cast<QLineEdit*>(Control(NameId(source)));
 }
 
 void PagesFixture::SetUp() {
@@ -49,7 +18,7 @@ void PagesFixture::SetUp() {
     m_channel = std::make_unique<CommandChannel>(m_port);
 }
 
-void PagesFixture::Build(bool withSourcePage) {
+void PagesFixture::Build(bool withAllPages) {
     PageBinding::Hooks hooks;
     hooks.updateSetting = [this](const QByteArray& key, const QByteArray& value) {
         m_updates.emplace_back(key, value);
@@ -68,14 +37,27 @@ void PagesFixture::Build(bool withSourcePage) {
     m_avPreset = std::make_unique<AvPresetPage>();
     m_binding->AttachPage(m_control.get());
     m_binding->AttachPage(m_avPreset.get());
-    if (withSourcePage) {
-        m_source = std::make_unique<SourceTestPage>();
-        m_binding->AttachPage(m_source.get());
+    if (withAllPages) {
+        for (PageIndex page :
+             {PageIndex::Source, PageIndex::Amplifier, PageIndex::Display, PageIndex::ListeningMode,
+              PageIndex::Speaker, PageIndex::Trigger, PageIndex::Zone}) {
+            m_boundPages.emplace_back(CreateBoundPage(page));
+            m_binding->AttachPage(m_boundPages.back().get());
+        }
     }
     m_binding->FillChoices();
     m_binding->RefreshAllPages();
     m_updates.clear();
     m_tuner.clear();
+}
+
+SettingPage& PagesFixture::Page(PageIndex page) const {
+    for (const auto& bound : m_boundPages) {
+        if (bound->Index() == page)
+            return *bound;
+    }
+    ADD_FAILURE() << "page " << static_cast<int>(page) << " not built";
+    return *m_control;
 }
 
 QComboBox* PagesFixture::Combo(SettingPage& page, int id) const {

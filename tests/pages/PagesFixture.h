@@ -21,23 +21,21 @@
 
 using KeyValue = std::pair<QByteArray, QByteArray>;
 
-// A Source page stand-in with the controls the binding rows of the Source page
-// name (name edits, enabled boxes, trigger combos), wired as that page wires them.
-class SourceTestPage : public SettingPage {
-public:
-    SourceTestPage();
-    QComboBox* TriggerCombo(int source) const;
-    QCheckBox* EnabledBox(int source) const;
-    QLineEdit* NameEdit(int source) const;
-};
+// Control ids of the Source page's line for source 1..10.
+int SourceNameId(int source);
+int SourceTriggerId(int source);
+int SourceEnabledId(int source);
 
-// The Control and A/V Preset pages bound to a real store with the defaults,
-// UpdateSetting on a channel whose port is closed (it stores and returns
-// false), and recorders for everything the pages hand to the main window.
+// The Control and A/V Preset pages (and, when asked, the seven other pages)
+// bound to a real store with the defaults, UpdateSetting on a channel whose
+// port is closed (it stores and returns false), and recorders for everything
+// the pages hand to the main window.
 class PagesFixture : public ::testing::Test {
 protected:
     void SetUp() override;
-    void Build(bool withSourcePage = false);
+    void Build(bool withAllPages = false);
+    // One of the seven pages Build(true) attached.
+    SettingPage& Page(PageIndex page) const;
 
     QComboBox* Combo(SettingPage& page, int id) const;
     QLineEdit* Edit(SettingPage& page, int id) const;
@@ -57,5 +55,5 @@ protected:
     std::unique_ptr<PageBinding> m_binding;
     std::unique_ptr<ControlPage> m_control;
     std::unique_ptr<AvPresetPage> m_avPreset;
-    std::unique_ptr<SourceTestPage> m_source;
+    std::vector<std::unique_ptr<SettingPage>> m_boundPages;
 };

@@ -17,9 +17,15 @@ protected:
         ASSERT_TRUE(m_store.SetValue("Main.Trigger3.Out", "Zone4"));
         Build(true);
     }
+    SettingPage& Source() const { return Page(PageIndex::Source); }
+    QComboBox* TriggerCombo(int source) const { return Combo(Source(), SourceTriggerId(source)); }
+    QCheckBox* EnabledBox(int source) const {
+        return qobject_cast<QCheckBox*>(Source().Control(SourceEnabledId(source)));
+    }
+    QLineEdit* NameEdit(int source) const { return Edit(Source(), SourceNameId(source)); }
     QStringList Items(int source) const {
         QStringList items;
-        QComboBox* combo = m_source->TriggerCombo(source);
+        QComboBox* combo = TriggerCombo(source);
         for (int i = 0; i < combo->count(); ++i)
             items << combo->itemText(i);
         return items;
@@ -29,7 +35,7 @@ protected:
 TEST_F(SourceBindingTest, RefreshRelabelsSourceButtonsWithoutStoring) {
     EXPECT_EQ(m_control->SourceButton(1)->text(), "BluRay");
     EXPECT_EQ(m_store.GetValue("Source1.Name"), "BluRay");
-    m_source->NameEdit(1)->setText("Game");
+    NameEdit(1)->setText("Game");
     EXPECT_EQ(m_control->SourceButton(1)->text(), "Game");
     EXPECT_EQ(m_store.GetValue("Source1.Name"), "Game");
 }
@@ -37,13 +43,13 @@ TEST_F(SourceBindingTest, RefreshRelabelsSourceButtonsWithoutStoring) {
 TEST_F(SourceBindingTest, StatusLineForANameRelabelsTheButtonWithoutSending) {
     ASSERT_TRUE(m_store.SetValue("Source2.Name", "Console"));
     m_binding->RefreshKey("Source2.Name");
-    EXPECT_EQ(m_source->NameEdit(2)->text(), "Console");
+    EXPECT_EQ(NameEdit(2)->text(), "Console");
     EXPECT_EQ(m_control->SourceButton(2)->text(), "Console");
     EXPECT_TRUE(m_updates.empty());
 }
 
 TEST_F(SourceBindingTest, DisabledSourceStaysDisabledAcrossPresetViews) {
-    m_source->EnabledBox(4)->click();
+    EnabledBox(4)->click();
     EXPECT_EQ(m_store.GetValue("Source4.Enabled"), "No");
     EXPECT_FALSE(m_control->SourceButton(4)->isEnabled());
     SetView(2);
@@ -57,7 +63,7 @@ TEST_F(SourceBindingTest, DisabledSourceStaysDisabledAcrossPresetViews) {
 TEST_F(SourceBindingTest, TriggerListsOfferOnlyTriggersUnderSourceControl) {
     for (int n = 1; n <= 10; ++n)
         EXPECT_EQ(Items(n), (QStringList{"None", "2"})) << n;
-    EXPECT_EQ(m_source->TriggerCombo(3)->currentText(), "None");
+    EXPECT_EQ(TriggerCombo(3)->currentText(), "None");
     EXPECT_EQ(m_store.GetValue("Source3.TriggerOut"), "1");
 
     // Trigger 1 and 3 to "Source", trigger 2 back to "Main" (with a trailing blank).
@@ -66,10 +72,10 @@ TEST_F(SourceBindingTest, TriggerListsOfferOnlyTriggersUnderSourceControl) {
     ASSERT_TRUE(m_store.SetValue("Main.Trigger2.Out", "Main "));
     m_binding->RebuildSourceTriggerChoices(true);
     EXPECT_EQ(Items(7), (QStringList{"None", "1", "3", "1+3"}));
-    EXPECT_EQ(m_source->TriggerCombo(3)->currentText(), "1");
+    EXPECT_EQ(TriggerCombo(3)->currentText(), "1");
 
     m_updates.clear();
-    QComboBox* combo = m_source->TriggerCombo(5);
+    QComboBox* combo = TriggerCombo(5);
     combo->setCurrentIndex(3);
     emit combo->activated(3);
     EXPECT_EQ(m_updates, (std::vector<KeyValue>{{"Source5.TriggerOut", "5"}}));
