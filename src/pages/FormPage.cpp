@@ -55,11 +55,7 @@ FormPage::FormPage(PageIndex index, std::span<const FormField> fields,
         }
         if (field.heading != nullptr &&
             (previous == nullptr || !SameText(previous->heading, field.heading))) {
-            auto* heading = new QLabel(QString::fromLatin1(field.heading), area);
-            QFont bold = heading->font();
-            bold.setBold(true);
-            heading->setFont(bold);
-            grid->addWidget(heading, line++, 0, 1, 3);
+            grid->addWidget(Heading(field.heading, area), line++, 0, 1, 3);
         }
         FieldWidgets widgets;
         widgets.label = new QLabel(QString::fromLatin1(field.label), area);

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 
 SettingPage::SettingPage(PageIndex index, QWidget* parent) : QWidget(parent), m_index(index) {}
@@ -103,6 +104,14 @@ NumberField SettingPage::AddNumber(int editId, int arrowsId, int minimum, int ma
     RegisterEdit(editId, edit);
     Register(arrowsId, arrows);
     return {box, edit, arrows};
+}
+
+QLabel* SettingPage::Heading(const char* text, QWidget* parent) {
+    auto* label = new QLabel(QString::fromLatin1(text), parent);
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+    return label;
 }
 
 void SettingPage::Forward(int id, int argument) {

@@ -8,6 +8,7 @@
 
 class PageBinding;
 class QCheckBox;
+class QLabel;
 class QComboBox;
 class QLineEdit;
 class StepButtons;
@@ -71,6 +72,8 @@ protected:
     // edit, whose change is sent; Up and Down in the edit press them.
     NumberField AddNumber(int editId, int arrowsId, int minimum, int maximum, const QString& name,
                           QWidget* parent);
+    // A column heading or the title of a few lines: bold text.
+    static QLabel* Heading(const char* text, QWidget* parent);
 
     // Registers a bound combo whose user choices (not programmatic selections)
     // reach ControlChanged with the chosen item's list index (its item data),

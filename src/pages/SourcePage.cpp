@@ -50,11 +50,7 @@ SourcePage::SourcePage() : SettingPage(PageIndex::Source) {
     outer->addLayout(grid);
     outer->addStretch();
     for (int column = 0; column < static_cast<int>(std::size(kSourceColumns)); ++column) {
-        auto* heading = new QLabel(QString::fromLatin1(kSourceColumns[column].heading), this);
-        QFont bold = heading->font();
-        bold.setBold(true);
-        heading->setFont(bold);
-        grid->addWidget(heading, 0, column);
+        grid->addWidget(Heading(kSourceColumns[column].heading, this), 0, column);
     }
     // Line by line, so that the tab order reads like the page.
     for (int source = 1; source <= kSourceCount; ++source) {

@@ -54,12 +54,12 @@ constexpr int kMinimumLevel = -12;
 constexpr int kMaximumLevel = 12;
 constexpr int kMaximumDistance = 30;
 
-QLabel* Heading(const char* text, QWidget* parent) {
-    auto* label = new QLabel(QString::fromLatin1(text), parent);
-    QFont bold = label->font();
-    bold.setBold(true);
-    label->setFont(bold);
-    return label;
+// A grid with two column headings over its second and third columns.
+QGridLayout* HeadedGrid(QWidget* box, QLabel* first, QLabel* second) {
+    auto* grid = new QGridLayout(box);
+    grid->addWidget(first, 0, 1);
+    grid->addWidget(second, 0, 2);
+    return grid;
 }
 
 }  // namespace
@@ -94,9 +94,7 @@ SpeakerPage::SpeakerPage() : SettingPage(PageIndex::Speaker) {
 }
 
 void SpeakerPage::BuildCrossover(QWidget* box) {
-    auto* grid = new QGridLayout(box);
-    grid->addWidget(Heading("Size", box), 0, 1);
-    grid->addWidget(Heading("Frequency", box), 0, 2);
+    QGridLayout* grid = HeadedGrid(box, Heading("Size", box), Heading("Frequency", box));
     int line = 1;
     for (const CrossoverLine& entry : kCrossoverLines) {
         const QString label = QString::fromLatin1(entry.label);
@@ -115,9 +113,7 @@ void SpeakerPage::BuildCrossover(QWidget* box) {
 }
 
 void SpeakerPage::BuildLevels(QWidget* box) {
-    auto* grid = new QGridLayout(box);
-    grid->addWidget(Heading("Level (dB)", box), 0, 1);
-    grid->addWidget(Heading("Distance (ft)", box), 0, 2);
+    QGridLayout* grid = HeadedGrid(box, Heading("Level (dB)", box), Heading("Distance (ft)", box));
     int line = 1;
     for (const ChannelLine& channel : kChannelLines) {
         const QString label = QString::fromLatin1(channel.label);
