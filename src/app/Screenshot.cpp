@@ -4,6 +4,7 @@
 #include "MainDialog.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QPixmap>
 
 ScreenshotRequest ScreenshotRequestFromEnvironment() {
@@ -27,6 +28,10 @@ QString TakeConnectedScreenshot(MainDialog& dialog, const ScreenshotRequest& req
     const QString tab = request.tabTitle.isEmpty() ? QStringLiteral("Control") : request.tabTitle;
     if (!dialog.SelectTab(tab))
         return QStringLiteral("the window has no tab \"%1\"").arg(tab);
+    // A tab shown for the first time is laid out by posted events: let them
+    // run, or the picture shows the page's first, provisional layout.
+    for (int round = 0; round < 5; ++round)
+        QCoreApplication::processEvents();
     const QPixmap picture = dialog.grab();
     if (picture.isNull() || !picture.save(request.pngPath, "PNG")) {
         return QStringLiteral("could not write %1").arg(request.pngPath);
