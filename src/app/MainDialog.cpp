@@ -4,6 +4,7 @@
 #include "Connection.h"
 #include "ControlPage.h"
 #include "FileCommands.h"
+#include "HelpCommands.h"
 #include "PageFactory.h"
 #include "PortDiagnostics.h"
 #include "PortNames.h"
@@ -11,9 +12,11 @@
 #include "ProgressWindow.h"
 #include "Prompts.h"
 #include "SettingPage.h"
+#include "TerminalPage.h"
 #include "UpdateSetting.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -114,6 +117,21 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
             m_statusLines.HandleStatusLine(key, value, line);
         });
     m_channel.SetKeepAliveHook([this] { m_connection->RestartKeepAlive(); });
+    m_channel.SetTerminalHook([this](const QByteArray& line) {
+        if (m_terminalPage &&
+            CurrentTabTitle().compare(TerminalPage::kTitle, Qt::CaseInsensitive) == 0)
+            m_terminalPage->EchoLine(line);
+    });
+    m_help = new HelpCommands(
+        m_prompts, this,
+        HelpCommands::Hooks{
+            [this] {
+                return !m_channel.IsWaiting() && !m_store.IsBusy() &&
+                       !m_connection->IsAttempting();
+            },
+            [] { return Profile::ReadUpgradeHost(); },
+        },
+        kVersionMajor, kVersionMinor);
 
     m_controlPage->SetHooks(ControlPage::Hooks{
         [this](const QByteArray& command) { return m_channel.Send(command); },
@@ -140,6 +158,7 @@ MainDialog::~MainDialog() {
     m_connection->StopKeepAlive();
     m_channel.SetStatusHook({});
     m_channel.SetKeepAliveHook({});
+    m_channel.SetTerminalHook({});
     m_port.Close();
 }
 
@@ -151,16 +170,16 @@ void MainDialog::BuildMenu() {
     file->addSeparator();
     file->addAction(QStringLiteral("Exit"), this, &MainDialog::reject);
 
-    // The Terminal tab joins with the terminal page; until then the item is inert.
     QMenu* view = m_menuBar->addMenu(QStringLiteral("&View"));
     QAction* terminal = view->addAction(QStringLiteral("Terminal"));
     terminal->setCheckable(true);
-    terminal->setEnabled(false);
+    connect(terminal, &QAction::toggled, this, &MainDialog::OnToggleTerminal);
 
     QMenu* help = m_menuBar->addMenu(QStringLiteral("&Help"));
-    help->addAction(QStringLiteral("Contents"))->setEnabled(false);
+    QAction* contents = help->addAction(QStringLiteral("Contents"), this, &MainDialog::ShowHelp);
+    contents->setShortcut(QKeySequence::HelpContents);
     help->addSeparator();
-    help->addAction(QStringLiteral("Check for upgrade"))->setEnabled(false);
+    help->addAction(QStringLiteral("Check for upgrade"), this, &MainDialog::CheckForUpgrade);
     help->addSeparator();
     help->addAction(QStringLiteral("About"), this, &MainDialog::ShowAbout);
 }
@@ -326,6 +345,30 @@ void MainDialog::SaveSettings() {
 
 void MainDialog::LoadSettings() {
     m_fileCommands->LoadSettings();
+}
+
+void MainDialog::OnToggleTerminal(bool show) {
+    if (!show) {
+        for (int i = m_tabs->count() - 1; i >= 0; --i) {
+            if (m_tabs->tabText(i) == TerminalPage::kTitle)
+                m_tabs->removeTab(i);
+        }
+        return;
+    }
+    if (!m_terminalPage) {
+        m_terminalPage = new TerminalPage(this);
+        m_terminalPage->SetSendHook(
+            [this](const QByteArray& command) { return m_channel.Send(command); });
+    }
+    m_tabs->addTab(m_terminalPage, TerminalPage::kTitle);
+}
+
+void MainDialog::CheckForUpgrade() {
+    m_help->CheckForUpgrade();
+}
+
+void MainDialog::ShowHelp() {
+    m_help->ShowHelp(QCoreApplication::applicationDirPath());
 }
 
 bool MainDialog::MayReplaceStore() {

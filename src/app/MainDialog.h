@@ -16,6 +16,7 @@ class AvPresetPage;
 class Connection;
 class ControlPage;
 class FileCommands;
+class HelpCommands;
 class ProgressWindow;
 class Prompts;
 class QAction;
@@ -25,6 +26,7 @@ class QLineEdit;
 class QMenuBar;
 class QPushButton;
 class QTabWidget;
+class TerminalPage;
 
 // The console's one window: the connection row, the menu and the tab pages.
 // It owns the port, the channel, the store and the pages, and wires them
@@ -51,6 +53,10 @@ public:
     void OnPortChanged(int index);
     void SaveSettings();
     void LoadSettings();
+    // Adds the Terminal tab at the end, or removes it.
+    void OnToggleTerminal(bool show);
+    void CheckForUpgrade();
+    void ShowHelp();
 
     // Also clears the reason line below the status field.
     void SetStatus(const QString& text);
@@ -75,6 +81,8 @@ public:
     ControlPage* GetControlPage() const { return m_controlPage; }
     AvPresetPage* GetAvPresetPage() const { return m_avPresetPage; }
     ProgressWindow* GetProgressWindow() const { return m_progress; }
+    TerminalPage* GetTerminalPage() const { return m_terminalPage; }
+    HelpCommands& Help() { return *m_help; }
     QComboBox* PortCombo() const { return m_portCombo; }
     QComboBox* ViewCombo() const { return m_viewCombo; }
     QPushButton* ConnectButton() const { return m_connectButton; }
@@ -115,7 +123,9 @@ private:
     ControlPage* m_controlPage = nullptr;
     AvPresetPage* m_avPresetPage = nullptr;
     ProgressWindow* m_progress = nullptr;
+    TerminalPage* m_terminalPage = nullptr;  // kept while its tab is closed, for its history
 
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<FileCommands> m_fileCommands;
+    HelpCommands* m_help = nullptr;
 };

@@ -7,6 +7,7 @@ namespace {
 
 const QString kSection = QStringLiteral("Settings");
 const QString kPortKey = QStringLiteral("Port");
+const QString kUpgradeHostKey = QStringLiteral("UpgradeHost");
 
 QSettings OpenProfile() {
     return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmar"),
@@ -30,6 +31,13 @@ void WritePort(const QString& port) {
     QSettings settings = OpenProfile();
     settings.setValue(PortKeyPath(), port);
     settings.sync();
+}
+
+QString ReadUpgradeHost() {
+    const QSettings settings = OpenProfile();
+    const QString host =
+        settings.value(kSection + QLatin1Char('/') + kUpgradeHostKey).toString().trimmed();
+    return host.isEmpty() ? kUpgradeHostDefault : host;
 }
 
 QString FilePath() {

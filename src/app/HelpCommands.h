@@ -1,0 +1,58 @@
+#pragma once
+
+#include "UpgradeCheck.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class Prompts;
+class QWidget;
+
+// The Help menu's services: the manual in the user's web browser, and the
+// check for a newer version, which runs while the window goes on working.
+// Messages wait until no receiver request or transfer is under way, so that a
+// message box never holds up a wait below it.
+class HelpCommands : public QObject {
+    Q_OBJECT
+
+public:
+    static inline const QString kNewerQuestion = QStringLiteral(
+        "There is a newer software version available.  Would you like to download it now?");
+    static inline const QString kMostRecent =
+        QStringLiteral("Software is the most recent version.");
+    static inline const QString kNoConnection =
+        QStringLiteral("Cannot open internet connection to check for latest version");
+    static inline const QString kInvalidPath = QStringLiteral("Invalid path.  Help not available.");
+    static constexpr int kPromptRetryMs = 100;
+
+    static QString CannotFindMessage(const QString& site);
+    static QString ManualMissingMessage(const QStringList& lookedAt);
+    static QString BrowserFailedMessage(const QString& target);
+
+    struct Hooks {
+        std::function<bool()> mayPrompt;  // false while a request or transfer runs
+        std::function<QString()> upgradeHost;
+    };
+
+    HelpCommands(Prompts& prompts, QWidget* window, Hooks hooks, int ownMajor, int ownMinor);
+
+    void CheckForUpgrade();
+    // Opens the manual of the program in the given folder; an empty folder
+    // means the program's own path is unknown.
+    void ShowHelp(const QString& executableDir);
+    UpgradeCheck& Check() { return m_check; }
+
+private:
+    void OnCheckFinished(UpgradeCheck::Outcome outcome);
+    // Runs the prompt once no request or transfer is under way.
+    void WhenIdle(std::function<void()> prompt);
+    void OpenInBrowser(const QUrl& url);
+
+    Prompts& m_prompts;
+    QWidget* m_window;
+    Hooks m_hooks;
+    UpgradeCheck m_check;
+    QString m_checkedHost;
+};
