@@ -122,16 +122,15 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
             CurrentTabTitle().compare(TerminalPage::kTitle, Qt::CaseInsensitive) == 0)
             m_terminalPage->EchoLine(line);
     });
-    m_help = new HelpCommands(
-        m_prompts, this,
-        HelpCommands::Hooks{
-            [this] {
-                return !m_channel.IsWaiting() && !m_store.IsBusy() &&
-                       !m_connection->IsAttempting();
-            },
-            [] { return Profile::ReadUpgradeHost(); },
-        },
-        kVersionMajor, kVersionMinor);
+    m_help = new HelpCommands(m_prompts, this,
+                              HelpCommands::Hooks{
+                                  [this] {
+                                      return !m_channel.IsWaiting() && !m_store.IsBusy() &&
+                                             !m_connection->IsAttempting();
+                                  },
+                                  [] { return Profile::ReadUpgradeHost(); },
+                              },
+                              kVersionMajor, kVersionMinor);
 
     m_controlPage->SetHooks(ControlPage::Hooks{
         [this](const QByteArray& command) { return m_channel.Send(command); },

@@ -148,7 +148,15 @@ void TerminalCtrl::resizeEvent(QResizeEvent* event) {
     UpdateCharactersPerLine();
 }
 
+void TerminalCtrl::showEvent(QShowEvent* event) {
+    QPlainTextEdit::showEvent(event);
+    UpdateCharactersPerLine();
+}
+
 void TerminalCtrl::UpdateCharactersPerLine() {
+    // A hidden view has no width of its own yet.
+    if (!isVisible())
+        return;
     const int charWidth = std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('X')));
     const int margins = 2 * static_cast<int>(document()->documentMargin());
     // One column stays free for the caret.

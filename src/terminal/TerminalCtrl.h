@@ -34,6 +34,7 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     // Brings the document up to the buffer: replaces the live rows, adds the

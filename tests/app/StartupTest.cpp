@@ -73,8 +73,8 @@ TEST_F(Startup, WindowCarriesTabsCombosAndMenusInOrder) {
                                           : item->text() + (item->isEnabled() ? "" : "(off)"));
         }
     }
-    EXPECT_EQ(items, (QStringList{"Save Settings", "Load Settings", "-", "Exit", "Terminal(off)",
-                                  "Contents(off)", "-", "Check for upgrade(off)", "-", "About"}));
+    EXPECT_EQ(items, (QStringList{"Save Settings", "Load Settings", "-", "Exit", "Terminal",
+                                  "Contents", "-", "Check for upgrade", "-", "About"}));
 }
 
 TEST_F(Startup, ChosenPortIsPreselectedAfterRestartTypedNameIsNot) {

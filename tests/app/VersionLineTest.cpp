@@ -66,7 +66,7 @@ struct CompareCase {
 };
 
 TEST(IsNewerVersion, ComparesWithOurOneTwo) {
-    const CompareCase cases[] = {{1, 2, false}, {1, 3, true}, {2, 0, true},
+    const CompareCase cases[] = {{1, 2, false}, {1, 3, true},  {2, 0, true},
                                  {0, 9, false}, {1, 1, false}, {1, 10, true}};
     for (const CompareCase& c : cases)
         EXPECT_EQ(IsNewerVersion(c.major, c.minor, 1, 2), c.newer) << c.major << "." << c.minor;

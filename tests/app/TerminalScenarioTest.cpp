@@ -1,0 +1,132 @@
+#include "AppFixture.h"
+
+#include "TerminalCtrl.h"
+#include "TerminalPage.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QMenuBar>
+#include <QTabWidget>
+#include <QTest>
+
+namespace {
+
+class TerminalScenario : public AppFixture {
+protected:
+    QAction* TerminalItem() {
+        for (QAction* menu : Window().MenuBar()->actions()) {
+            for (QAction* item : menu->menu()->actions()) {
+                if (item->text() == "Terminal")
+                    return item;
+            }
+        }
+        ADD_FAILURE() << "no View > Terminal";
+        return nullptr;
+    }
+
+    QStringList TabTitles() {
+        QStringList titles;
+        for (int i = 0; i < Window().Tabs()->count(); ++i)
+            titles << Window().Tabs()->tabText(i);
+        return titles;
+    }
+
+    TerminalCtrl* OpenTerminal() {
+        TerminalItem()->trigger();
+        EXPECT_TRUE(Window().SelectTab("Terminal"));
+        return Window().GetTerminalPage()->Control();
+    }
+
+    static bool Shows(const TerminalCtrl* terminal, const QString& row) {
+        return terminal->toPlainText().split('\n').contains(row);
+    }
+
+    void Type(TerminalCtrl* terminal, const char* command) {
+        QTest::keyClicks(terminal, command);
+        QTest::keyClick(terminal, Qt::Key_Return);
+    }
+};
+
+TEST_F(TerminalScenario, CommandUsedTwiceAddsTabAtEndAndRemovesIt) {
+    const QStringList before = TabTitles();
+    Window().SelectTab("Zone");
+    QAction* item = TerminalItem();
+    ASSERT_TRUE(item->isEnabled());
+    ASSERT_TRUE(item->isCheckable());
+
+    item->trigger();
+    EXPECT_TRUE(item->isChecked());
+    EXPECT_EQ(TabTitles(), before + QStringList{"Terminal"});
+    EXPECT_EQ(Window().CurrentTabTitle(), "Zone");
+
+    Window().SelectTab("Terminal");
+    item->trigger();
+    EXPECT_FALSE(item->isChecked());
+    EXPECT_EQ(TabTitles(), before);
+    EXPECT_EQ(Window().CurrentTabTitle(), "Tuner");
+}
+
+TEST_F(TerminalScenario, TypedCommandReachesReceiverAndAnswerIsShown) {
+    ConnectToSim(3);
+    TerminalCtrl* terminal = OpenTerminal();
+    const qsizetype mark = CommandMark();
+    Type(terminal, "Main.Model?");
+    ASSERT_TRUE(WaitFor([&] { return Shows(terminal, "Main.Model=ZA11"); }, 3000));
+    EXPECT_EQ(CommandsSince(mark), QByteArrayList{"Main.Model?"});
+    const QStringList rows = terminal->toPlainText().split('\n');
+    // The receiver frames its answer CR text CR: an empty line comes first.
+    EXPECT_EQ(rows.mid(rows.indexOf("> Main.Model?")),
+              (QStringList{"> Main.Model?", "", "Main.Model=ZA11", "> "}))
+        << rows.join('|').toStdString();
+}
+
+TEST_F(TerminalScenario, SetCommandChangesTheBoundControlToo) {
+    ConnectToSim(3);
+    TerminalCtrl* terminal = OpenTerminal();
+    Type(terminal, "Main.Bass=4");
+    ASSERT_TRUE(WaitFor([&] { return Shows(terminal, "Main.Bass=4"); }, 3000));
+    EXPECT_EQ(ControlCombo(1004)->currentText(), "4 dB");
+}
+
+TEST_F(TerminalScenario, LinesReachTerminalOnlyWhileItsTabIsCurrent) {
+    ConnectToSim(3);
+    TerminalCtrl* terminal = OpenTerminal();
+    Window().SelectTab("Control");
+    Window().Channel().Send("\rMain.Treble?\r");
+    // Lines arrive in order: once this answer is in, so is the treble line.
+    EXPECT_EQ(Window().Channel().Request("\rMain.Model?\r"), "Main.Model=ZA11");
+    Window().SelectTab("Terminal");
+    EXPECT_FALSE(terminal->toPlainText().contains("Main.Treble="));
+
+    Window().Channel().Send("\rMain.Treble?\r");
+    EXPECT_TRUE(WaitFor([&] { return terminal->toPlainText().contains("Main.Treble="); }, 3000));
+}
+
+TEST_F(TerminalScenario, WithoutConnectionTheCommandIsNotSentAndTerminalSaysSo) {
+    TerminalCtrl* terminal = OpenTerminal();
+    Type(terminal, "Main.Model?");
+    const QStringList rows = terminal->toPlainText().split('\n');
+    ASSERT_GE(rows.size(), 3);
+    EXPECT_EQ(rows.at(rows.size() - 3), "> Main.Model?");
+    EXPECT_EQ(rows.at(rows.size() - 2), TerminalPage::kNotSent);
+}
+
+TEST_F(TerminalScenario, HistorySurvivesClosingTheTab) {
+    TerminalCtrl* terminal = OpenTerminal();
+    Type(terminal, "Zone2.Volume?");
+    TerminalItem()->trigger();
+    terminal = OpenTerminal();
+    QTest::keyClick(terminal, Qt::Key_Up);
+    EXPECT_EQ(terminal->Buffer().Command(), "Zone2.Volume?");
+}
+
+TEST_F(TerminalScenario, TerminalHasTheFocusWhenItsTabIsShown) {
+    Window().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Window()));
+    TerminalCtrl* terminal = OpenTerminal();
+    EXPECT_TRUE(WaitFor(
+        [&] { return terminal->hasFocus() || QApplication::focusWidget() == terminal; }, 1000));
+}
+
+}  // namespace
