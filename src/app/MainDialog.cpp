@@ -170,9 +170,9 @@ void MainDialog::BuildMenu() {
     file->addAction(QStringLiteral("Exit"), this, &MainDialog::reject);
 
     QMenu* view = m_menuBar->addMenu(QStringLiteral("&View"));
-    QAction* terminal = view->addAction(QStringLiteral("Terminal"));
-    terminal->setCheckable(true);
-    connect(terminal, &QAction::toggled, this, &MainDialog::OnToggleTerminal);
+    m_terminalItem = view->addAction(QStringLiteral("Terminal"));
+    m_terminalItem->setCheckable(true);
+    connect(m_terminalItem, &QAction::toggled, this, &MainDialog::OnToggleTerminal);
 
     QMenu* help = m_menuBar->addMenu(QStringLiteral("&Help"));
     QAction* contents = help->addAction(QStringLiteral("Contents"), this, &MainDialog::ShowHelp);
@@ -347,6 +347,13 @@ void MainDialog::LoadSettings() {
 }
 
 void MainDialog::OnToggleTerminal(bool show) {
+    {
+        const QSignalBlocker quiet(m_terminalItem);
+        m_terminalItem->setChecked(show);
+    }
+    const bool shown = m_terminalPage && m_tabs->indexOf(m_terminalPage) >= 0;
+    if (show == shown)
+        return;
     if (!show) {
         for (int i = m_tabs->count() - 1; i >= 0; --i) {
             if (m_tabs->tabText(i) == TerminalPage::kTitle)

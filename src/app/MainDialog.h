@@ -124,6 +124,7 @@ private:
     AvPresetPage* m_avPresetPage = nullptr;
     ProgressWindow* m_progress = nullptr;
     TerminalPage* m_terminalPage = nullptr;  // kept while its tab is closed, for its history
+    QAction* m_terminalItem = nullptr;
 
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<FileCommands> m_fileCommands;

@@ -7,7 +7,8 @@ class MainDialog;
 // A developer's aid for the README pictures: with AMPDESK_SCREENSHOT=<png> and
 // AMPDESK_SCREENSHOT_PORT=<port> in the environment the program connects to
 // that port without asking, shows the tab named by AMPDESK_SCREENSHOT_TAB
-// (default "Control"), saves the window as the PNG and closes.
+// (default "Control"), saves the window as the PNG and closes. For "Terminal" it
+// first opens that tab and asks the receiver a few questions there.
 struct ScreenshotRequest {
     QString pngPath;
     QString portName;

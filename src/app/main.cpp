@@ -21,7 +21,10 @@ int main(int argc, char* argv[]) {
     const ScreenshotRequest screenshot = ScreenshotRequestFromEnvironment();
     if (screenshot.IsSet()) {
         QTimer::singleShot(0, &dialog, [&] {
-            const QString error = TakeConnectedScreenshot(dialog, screenshot);
+            QString error = TakeConnectedScreenshot(dialog, screenshot);
+            const QString terminalPng = TerminalScreenshotPathFromEnvironment();
+            if (error.isEmpty() && !terminalPng.isEmpty())
+                error = TakeTerminalScreenshot(dialog, terminalPng);
             if (!error.isEmpty()) {
                 std::fprintf(stderr, "ampdesk: screenshot: %s\n", qPrintable(error));
                 status = 1;

@@ -1,6 +1,8 @@
 #include "AppFixture.h"
 
 #include "Screenshot.h"
+#include "TerminalCtrl.h"
+#include "TerminalPage.h"
 
 #include <QImage>
 
@@ -27,6 +29,16 @@ TEST_F(ScreenshotMode, NamedTabIsShownAndUnknownTabIsReported) {
     const ScreenshotRequest bogus{m_home.path() + "/bogus.png", "COM3", "Bogus"};
     EXPECT_EQ(TakeConnectedScreenshot(Window(), bogus), "the window has no tab \"Bogus\"");
     EXPECT_FALSE(QFile::exists(bogus.pngPath));
+}
+
+TEST_F(ScreenshotMode, TerminalPictureShowsAnExchange) {
+    StartSim(3);
+    const ScreenshotRequest request{m_home.path() + "/terminal.png", "COM3", "Terminal"};
+    EXPECT_EQ(TakeConnectedScreenshot(Window(), request), QString());
+    EXPECT_EQ(Window().CurrentTabTitle(), "Terminal");
+    const QString shown = Window().GetTerminalPage()->Control()->toPlainText();
+    EXPECT_TRUE(shown.contains("> Main.Model?\n\nMain.Model=ZA11")) << shown.toStdString();
+    EXPECT_FALSE(QImage(request.pngPath).isNull());
 }
 
 TEST_F(ScreenshotMode, NoReceiverIsReportedNotPictured) {
