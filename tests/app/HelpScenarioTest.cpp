@@ -105,8 +105,6 @@ const UpgradeCase kUpgradeCases[] = {
      "There is a newer software version available.  Would you like to download it now?", false},
     {"SameVersionIsMostRecent", 200, "Version=1.2\r\n", true,
      "Software is the most recent version.", false},
-    {"OlderVersionIsMostRecent", 200, "Version=1.1\r\n", true,
-     "Software is the most recent version.", false},
     {"MissingFileNamesTheSite", 404, "", true,
      "Cannot find latest version.  Check %1 for the latest version.", false},
     {"FileWithoutVersionNamesTheSite", 200, "<html>\n", true,

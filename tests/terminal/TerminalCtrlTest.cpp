@@ -195,14 +195,4 @@ TEST_F(TerminalWidget, EchoLineShowsReceiverBytesAsLatin1) {
               QStringLiteral("Source1.Name=Caf\u00E9\n"));
 }
 
-TEST_F(TerminalWidget, LooksLikeTheReceiverConsole) {
-    TerminalCtrl terminal;
-    EXPECT_TRUE(terminal.isReadOnly());
-    EXPECT_EQ(terminal.font().family(), TerminalCtrl::kFontFamily);
-    EXPECT_TRUE(QFontInfo(terminal.font()).fixedPitch());
-    EXPECT_EQ(terminal.palette().color(QPalette::Text), TerminalCtrl::kTextColour);
-    EXPECT_EQ(terminal.palette().color(QPalette::Base), QColor(Qt::white));
-    EXPECT_EQ(terminal.focusPolicy(), Qt::StrongFocus);
-}
-
 }  // namespace
