@@ -8,7 +8,7 @@
 namespace Profile {
 
 inline const QString kPortDefault = QStringLiteral("Auto-Detect");
-inline const QString kUpgradeHostDefault = QStringLiteral("www.velmaraudio.com");
+inline const QString kUpgradeHostDefault = QStringLiteral("www.velmar.com");
 
 QString ReadPort();
 void WritePort(const QString& port);

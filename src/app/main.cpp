@@ -21,10 +21,7 @@ int main(int argc, char* argv[]) {
     const ScreenshotRequest screenshot = ScreenshotRequestFromEnvironment();
     if (screenshot.IsSet()) {
         QTimer::singleShot(0, &dialog, [&] {
-            QString error = TakeConnectedScreenshot(dialog, screenshot);
-            const QString terminalPng = TerminalScreenshotPathFromEnvironment();
-            if (error.isEmpty() && !terminalPng.isEmpty())
-                error = TakeTerminalScreenshot(dialog, terminalPng);
+            const QString error = TakeConnectedScreenshot(dialog, screenshot);
             if (!error.isEmpty()) {
                 std::fprintf(stderr, "ampdesk: screenshot: %s\n", qPrintable(error));
                 status = 1;

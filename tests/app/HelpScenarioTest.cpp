@@ -182,9 +182,9 @@ TEST_F(HelpScenario, ResultWaitsWhileATransferRuns) {
 }
 
 TEST_F(HelpScenario, ProfileWithoutUpgradeHostAsksTheMakersSite) {
-    EXPECT_EQ(Profile::ReadUpgradeHost(), "www.velmaraudio.com");
+    EXPECT_EQ(Profile::ReadUpgradeHost(), "www.velmar.com");
     SetUpgradeHost("  ");
-    EXPECT_EQ(Profile::ReadUpgradeHost(), "www.velmaraudio.com");
+    EXPECT_EQ(Profile::ReadUpgradeHost(), "www.velmar.com");
     SetUpgradeHost("updates.example.org:8080");
     EXPECT_EQ(Profile::ReadUpgradeHost(), "updates.example.org:8080");
 }

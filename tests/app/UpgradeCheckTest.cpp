@@ -95,7 +95,7 @@ struct UrlCase {
 
 TEST(UpgradeCheck, SiteUrlTakesHostAndOptionalPort) {
     const UrlCase cases[] = {
-        {"www.velmaraudio.com", "http://www.velmaraudio.com/software"},
+        {"www.velmar.com", "http://www.velmar.com/software"},
         {"127.0.0.1:8080", "http://127.0.0.1:8080/software"},
         {" updates.example.org ", "http://updates.example.org/software"},
         {"[::1]:81", "http://[::1]:81/software"},
