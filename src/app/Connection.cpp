@@ -8,6 +8,7 @@
 #include "SerialPort.h"
 #include "SessionState.h"
 #include "SettingsStore.h"
+#include "Windows1252.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ Connection::Connection(SerialPort& port, CommandChannel& channel, SettingsStore&
     m_keepAlive.setSingleShot(false);
     m_keepAlive.setInterval(kKeepAliveMs);
     connect(&m_keepAlive, &QTimer::timeout, this, &Connection::OnKeepAliveTimer);
+    connect(&m_port, &SerialPort::DeviceLost, this, &Connection::OnDeviceLost);
 }
 
 bool Connection::ConnectTo(const QString& portName) {
@@ -97,10 +99,17 @@ bool Connection::Connect(const QString& portName) {
         return Fail(kNotConnected);
 
     m_state.connected = true;
-    const QString modelText = QString::fromLatin1(model);
+    const QString modelText = FromWindows1252(model);
     const QString label = kConnectingTo.arg(modelText, portName);
     m_hooks.setStatus(label);
-    ReadAllFromReceiver(m_store, m_channel, m_hooks.progress, label, m_state.modelBit);
+    if (!ReadAllFromReceiver(m_store, m_channel, m_hooks.progress, label, m_state.modelBit)) {
+        // The receiver went silent or away during the read, which put the store
+        // back as it was; the pages show that again, not half a read.
+        m_port.Close();
+        if (m_hooks.refreshAllPages)
+            m_hooks.refreshAllPages();
+        return Fail(kNotConnected);
+    }
     m_hooks.setStatus(kConnectedTo.arg(modelText, portName));
     if (m_hooks.refreshAllPages)
         m_hooks.refreshAllPages();
@@ -138,8 +147,10 @@ void Connection::OnKeepAliveTimer() {
     StopKeepAlive();
     const unsigned generation = m_generation;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const bool answered = PollOnce();
-        if (generation != m_generation)
+        const bool answered = m_channel.Request(kSourceQuery) != CommandChannel::kTimeout;
+        // A new attempt or a closed port (lost device, Exit) during the wait
+        // has settled the connection already.
+        if (generation != m_generation || !m_port.IsOpen())
             return;
         if (answered) {
             RestartKeepAlive();
@@ -147,14 +158,20 @@ void Connection::OnKeepAliveTimer() {
             return;
         }
     }
+    GiveUp();
+}
+
+void Connection::OnDeviceLost() {
+    // Closing wakes every waiting Request with "", which ends a bulk read or
+    // restore in progress; the user can plug the adapter back and Connect.
+    GiveUp();
+}
+
+void Connection::GiveUp() {
     StopKeepAlive();
     m_state.connected = false;
     m_hooks.setStatus(kNotConnected);
     m_port.Close();
-}
-
-bool Connection::PollOnce() {
-    return m_channel.Request(kSourceQuery) != CommandChannel::kTimeout;
 }
 
 void Connection::TunerPoll() {

@@ -57,7 +57,9 @@ public:
 
 private:
     bool Fail(const QString& text);
-    bool PollOnce();
+    void OnDeviceLost();
+    // Ends the connection: "Not connected to a Unit", port closed.
+    void GiveUp();
     void TunerPoll();
 
     SerialPort& m_port;

@@ -4,6 +4,7 @@
 #include "Prompts.h"
 #include "SettingsFile.h"
 #include "SettingsStore.h"
+#include "Windows1252.h"
 
 #include <QDir>
 
@@ -62,6 +63,6 @@ void FileCommands::LoadOne(const QString& path) {
         m_prompts.ShowMessage(m_parent,
                               QStringLiteral("The receiver did not take %1 setting(s) of %2:\n%3")
                                   .arg(errors)
-                                  .arg(shown, QString::fromLatin1(report)));
+                                  .arg(shown, FromWindows1252(report)));
     }
 }

@@ -8,6 +8,7 @@
 #include "PageFactory.h"
 #include "PortDiagnostics.h"
 #include "PortNames.h"
+#include "PostedMessages.h"
 #include "Profile.h"
 #include "ProgressWindow.h"
 #include "Prompts.h"
@@ -82,6 +83,7 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
     setWindowTitle(kTitle);
     setSizeGripEnabled(true);
     m_progress = new ProgressWindow(this);
+    m_messages = new PostedMessages(m_prompts, m_channel, this);
 
     auto* layout = new QVBoxLayout(this);
     BuildMenu();
@@ -135,7 +137,7 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
     m_controlPage->SetHooks(ControlPage::Hooks{
         [this](const QByteArray& command) { return m_channel.Send(command); },
         {},
-        [this](const QString& message) { m_prompts.ShowMessage(this, message); },
+        [this](const QString& message) { m_messages->Post(message); },
     });
 
     PreselectPort();
@@ -380,7 +382,7 @@ void MainDialog::ShowHelp() {
 bool MainDialog::MayReplaceStore() {
     if (!m_store.IsBusy() && !m_connection->IsAttempting())
         return true;
-    m_prompts.ShowMessage(this, kBusyMessage);
+    m_messages->Post(kBusyMessage);
     return false;
 }
 

@@ -17,6 +17,7 @@ class Connection;
 class ControlPage;
 class FileCommands;
 class HelpCommands;
+class PostedMessages;
 class ProgressWindow;
 class Prompts;
 class QAction;
@@ -129,4 +130,5 @@ private:
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<FileCommands> m_fileCommands;
     HelpCommands* m_help = nullptr;
+    PostedMessages* m_messages = nullptr;
 };

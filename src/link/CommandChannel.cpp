@@ -8,6 +8,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 // The four characters that end the key part of a command: query, set, step up,
@@ -25,25 +27,23 @@ bool IsKeyTerminator(char c) {
 }
 
 // The reply test: a line answers when its key, in capitals, equals or begins
-// with the pending key. An empty pending key is answered by nothing.
-bool Answers(const QByteArray& upperKey, const QByteArray& pendingKey) {
-    return !pendingKey.isEmpty() && upperKey.startsWith(pendingKey);
-}
-
-// The key of a re-formed reply "key=value", in capitals; empty for "Timeout"
-// and "".
-QByteArray ReplyKey(const QByteArray& reply) {
-    const qsizetype equals = reply.indexOf('=');
-    return equals < 0 ? QByteArray() : UpperAscii(reply.left(equals));
+// with the waiting key. An empty waiting key is answered by nothing.
+bool Answers(const QByteArray& upperKey, const QByteArray& waitingKey) {
+    return !waitingKey.isEmpty() && upperKey.startsWith(waitingKey);
 }
 
 }  // namespace
 
 CommandChannel::CommandChannel(SerialPort& port, QObject* parent) : QObject(parent), m_port(port) {
     connect(&m_port, &SerialPort::LineReceived, this, &CommandChannel::OnReceiverLine);
+    connect(&m_port, &SerialPort::Closed, this, &CommandChannel::OnPortClosed);
 }
 
 CommandChannel::~CommandChannel() = default;
+
+bool CommandChannel::IsOpen() const {
+    return m_port.IsOpen();
+}
 
 bool CommandChannel::Send(const QByteArray& command) {
     if (!m_port.IsOpen())
@@ -60,81 +60,83 @@ QByteArray CommandChannel::KeyOf(const QByteArray& command) {
 }
 
 QByteArray CommandChannel::Request(const QByteArray& command) {
-    // A Request started inside another's wait takes over the one pending key
-    // and reply slot. Remember the outer one's, so that it is not handed the
-    // answer to a different key.
-    const bool nested = !m_waits.empty();
-    const QByteArray outerKey = m_pendingKey;
-    const QByteArray outerReply = m_replySlot;
-
-    m_pendingKey.clear();
-    m_replySlot.clear();
-    QByteArray result = Exchange(command);
-
-    if (nested) {
-        // The outer one keeps its own key. It takes this answer only if the
-        // answer fits its key too; otherwise it waits on within its own
-        // 1000 ms (an answer of its own that came during this wait went to the
-        // status hook).
-        m_pendingKey = outerKey;
-        if (!outerReply.isEmpty()) {
-            m_replySlot = outerReply;
-        } else if (Answers(ReplyKey(result), outerKey)) {
-            m_replySlot = result;
-        } else {
-            m_replySlot.clear();
-        }
-        if (!m_replySlot.isEmpty())
-            m_waits.back()->quit();
-    }
-    return result;
-}
-
-QByteArray CommandChannel::Exchange(const QByteArray& command) {
     if (!m_port.IsOpen())
         return {};
-    QByteArray key = KeyOf(command);
+    WaitFrame frame;
+    frame.key = KeyOf(command);
     // Only a line restored from a file can carry a key this long; the receiver
     // has none, so the command is refused rather than sent with a cut key.
-    if (key.size() > kMaxKeyLength)
+    if (frame.key.size() > kMaxKeyLength)
         return {};
 
     QElapsedTimer clock;
     clock.start();
-    m_pendingKey = std::move(key);
-    if (!m_port.Write(command)) {
-        m_pendingKey.clear();
+    if (!m_port.Write(command))
         return {};
-    }
 
     QEventLoop loop;
     QTimer deadline;
     deadline.setTimerType(Qt::PreciseTimer);
     deadline.setSingleShot(true);
     connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    frame.loop = &loop;
+    m_frames.push_back(&frame);
 
-    // OnReceiverLine quits the loop as soon as the reply slot fills, so the
+    // OnReceiverLine quits the loop as soon as the frame's reply fills, so the
     // answer is taken the moment it is delivered; the timer only ends the wait
-    // for a receiver that stays silent.
-    m_waits.push_back(&loop);
+    // for a receiver that stays silent. A nested Request may hold this loop
+    // below its own; this one then resumes when that one returns.
     QByteArray result;
     for (;;) {
-        if (!m_replySlot.isEmpty()) {
-            result = m_replySlot;
+        if (!frame.reply.isEmpty()) {
+            result = frame.reply;
             break;
         }
+        if (frame.portClosed)
+            break;
         const qint64 elapsedNs = clock.nsecsElapsed();
         const qint64 limitNs = qint64{kReplyTimeoutMs} * kNsPerMs;
         if (elapsedNs > limitNs) {
-            result = kTimeout;
+            result = HeldBackAnswer(frame);
+            if (result.isEmpty())
+                result = kTimeout;
             break;
         }
         deadline.start(static_cast<int>((limitNs - elapsedNs) / kNsPerMs + 1));
         loop.exec();
     }
-    m_waits.pop_back();
-    m_pendingKey.clear();
+    m_frames.erase(std::find(m_frames.begin(), m_frames.end(), &frame));
+    if (m_frames.empty())
+        emit WaitsEnded();
     return result;
+}
+
+CommandChannel::WaitFrame* CommandChannel::FrameAnsweredBy(const QByteArray& upperKey) const {
+    for (WaitFrame* frame : m_frames) {
+        if (frame->reply.isEmpty() && !frame->portClosed && frame->key == upperKey)
+            return frame;
+    }
+    for (WaitFrame* frame : m_frames) {
+        if (frame->reply.isEmpty() && !frame->portClosed && Answers(upperKey, frame->key))
+            return frame;
+    }
+    return nullptr;
+}
+
+QByteArray CommandChannel::HeldBackAnswer(const WaitFrame& frame) const {
+    for (const QByteArray& line : m_port.HeldBackLines()) {
+        const qsizetype equals = line.indexOf('=');
+        if (equals >= 0 && Answers(UpperAscii(line.left(equals)), frame.key))
+            return line;
+    }
+    return {};
+}
+
+void CommandChannel::OnPortClosed() {
+    for (WaitFrame* frame : m_frames) {
+        frame->portClosed = true;
+        frame->loop->quit();
+    }
 }
 
 void CommandChannel::PumpMessages(unsigned milliseconds) {
@@ -157,10 +159,9 @@ void CommandChannel::OnReceiverLine(const QByteArray& line) {
     if (equals >= 0) {
         const QByteArray key = line.left(equals);
         const QByteArray value = line.mid(equals + 1);
-        if (Answers(UpperAscii(key), m_pendingKey)) {
-            m_replySlot = key + '=' + value;
-            if (!m_waits.empty())
-                m_waits.back()->quit();
+        if (WaitFrame* frame = FrameAnsweredBy(UpperAscii(key))) {
+            frame->reply = key + '=' + value;
+            frame->loop->quit();
         } else if (m_statusHook) {
             m_statusHook(key, value, line);
         }

@@ -14,11 +14,13 @@ class SerialPort;
 // Send writes and returns at once. Request writes and waits, with the event
 // loop running, until a line whose key equals or begins with the command's key
 // (ignoring case) arrives, or until more than 1000 ms have passed ("Timeout").
-// There is one pending key and one reply slot: a Request made while another
-// waits replaces them.
+// Requests nest: one started while another waits (a user change during the
+// connect-time read, a keep-alive poll) gets its own wait frame, and every
+// received line is matched against all waiting frames, so each Request gets its
+// own answer. Closing the port ends every wait at once with "".
 //
-// Every received line first goes to the terminal hook, then either fills the
-// reply slot or goes to the status-line hook, and finally restarts the
+// Every received line first goes to the terminal hook, then either answers a
+// waiting Request or goes to the status-line hook, and finally restarts the
 // keep-alive hook. The channel connects itself to the port's LineReceived.
 class CommandChannel : public QObject {
     Q_OBJECT
@@ -51,8 +53,8 @@ public:
         return KeyOf(command).size() <= kMaxKeyLength;
     }
 
-    bool IsWaiting() const { return !m_pendingKey.isEmpty(); }
-    QByteArray PendingKey() const { return m_pendingKey; }
+    bool IsWaiting() const { return !m_frames.empty(); }
+    bool IsOpen() const;
 
     void SetTerminalHook(LineHook hook) { m_terminalHook = std::move(hook); }
     void SetStatusHook(StatusHook hook) { m_statusHook = std::move(hook); }
@@ -63,15 +65,31 @@ public:
 public slots:
     void OnReceiverLine(const QByteArray& line);
 
+signals:
+    // The last waiting Request has returned.
+    void WaitsEnded();
+
 private:
-    // Writes the command and waits for its answer; Request wraps it with the
-    // hand-back to an outer waiting Request.
-    QByteArray Exchange(const QByteArray& command);
+    // One waiting Request: the key it waits for (in capitals; empty for a
+    // command without an operator, which nothing answers) and its reply slot.
+    struct WaitFrame {
+        QByteArray key;
+        QByteArray reply;
+        bool portClosed = false;
+        QEventLoop* loop = nullptr;
+    };
+
+    // The frame a line with this key answers: an exact key before a longer one
+    // that begins with it, and the oldest Request first, as the receiver
+    // answers in order. Null when none waits for it.
+    WaitFrame* FrameAnsweredBy(const QByteArray& upperKey) const;
+    // At the deadline: an answer that has arrived but is held back behind a
+    // handler still running further down the stack is no time-out.
+    QByteArray HeldBackAnswer(const WaitFrame& frame) const;
+    void OnPortClosed();
 
     SerialPort& m_port;
-    QByteArray m_pendingKey;
-    QByteArray m_replySlot;
-    std::vector<QEventLoop*> m_waits;
+    std::vector<WaitFrame*> m_frames;  // oldest first
     LineHook m_terminalHook;
     StatusHook m_statusHook;
     KeepAliveHook m_keepAliveHook;

@@ -58,6 +58,7 @@ bool SerialPort::IsOpen() const {
 }
 
 bool SerialPort::Close() {
+    const bool wasOpen = m_worker != nullptr;
     if (m_worker) {
         m_worker->Stop();
         m_worker.reset();
@@ -66,6 +67,8 @@ bool SerialPort::Close() {
     // session; it must not reach the owner after Close or in a new session.
     ++m_session;
     m_inbox.clear();
+    if (wasOpen)
+        emit Closed();
     return true;
 }
 
@@ -93,6 +96,17 @@ int SerialPort::LastErrorNumber() const {
 
 QString SerialPort::DevicePath() const {
     return m_devicePath;
+}
+
+QList<QByteArray> SerialPort::HeldBackLines() const {
+    QList<QByteArray> lines;
+    if (!m_delivering)
+        return lines;
+    for (const Delivery& delivery : m_inbox) {
+        if (delivery.session == m_session && !delivery.deviceLost)
+            lines.append(delivery.line);
+    }
+    return lines;
 }
 
 // Runs on the worker thread. The posted call is dropped by Qt if this object is

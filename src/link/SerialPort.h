@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -50,10 +51,17 @@ public:
     int LastErrorNumber() const;
     QString DevicePath() const;
 
+    // Lines that have arrived but wait, in order, for the owner to return from
+    // handling an earlier line (a handler that runs a nested event loop holds
+    // the rest back). Empty while nothing is being delivered.
+    QList<QByteArray> HeldBackLines() const;
+
 signals:
     void LineReceived(const QByteArray& line);
     // Emitted once when the device hung up or failed.
     void DeviceLost(const QString& reason);
+    // Emitted by Close when the port was open.
+    void Closed();
 
 private:
     struct Worker;

@@ -5,15 +5,37 @@
 #include "QueryTables.h"
 #include "SettingsStore.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr unsigned kFirstPaintMs = 10;
+// As with the keep-alive: two unanswered commands in a row mean the receiver
+// is gone, and waiting a second for each of hundreds more would hold the
+// console for minutes.
+constexpr int kTimeoutsThatEnd = 2;
 // From the tenth failed line on, the report is only a summary.
 constexpr int kTooManyErrorsCount = 10;
+constexpr int kUnsentListed = 10;
 constexpr qsizetype kMinRetryReplyLength = 3;
 const QByteArray kTooManyErrors = QByteArrayLiteral("ERROR: too many errors to report");
-const QByteArray kKeyTooLong = QByteArrayLiteral("KEY TOO LONG");
 const QString kRestoreLabel = QStringLiteral("Restoring Receiver Settings...");
+
+// Lines that must not go out as they stand, and why. A CR or LF inside a line
+// would split it into two commands on the wire; the serial writer ends a
+// command at a NUL, which would set a cut key or value.
+struct Refusal {
+    char byte;
+    const char* reason;
+};
+constexpr Refusal kRefusals[] = {
+    {'\r', "NOT SENT, HOLDS A CARRIAGE RETURN"},
+    {'\n', "NOT SENT, HOLDS A LINE FEED"},
+    {'\0', "NOT SENT, HOLDS A NUL BYTE"},
+};
+const QByteArray kKeyTooLong = QByteArrayLiteral("NOT SENT, KEY TOO LONG");
+
+enum class Stop { None, Silent, PortClosed };
 
 int Percent(qint64 done, qint64 total) {
     return static_cast<int>(done * 100 / total);
@@ -29,36 +51,123 @@ bool Confirms(const QByteArray& comparedCommand, const QByteArray& comparedReply
     return comparedCommand.contains(comparedReply);
 }
 
+// Why a store line is not sent; empty when it may go out.
+QByteArray RefusalOf(const QByteArray& line, const QByteArray& command) {
+    for (const Refusal& refusal : kRefusals) {
+        if (line.contains(refusal.byte))
+            return refusal.reason;
+    }
+    // The channel keeps only 128 bytes of a key; a cut key would set a
+    // different parameter.
+    if (!CommandChannel::KeyFits(command))
+        return kKeyTooLong;
+    return {};
+}
+
+// Counts the answers that did not come, and says when to give up.
+class SilenceWatch {
+public:
+    explicit SilenceWatch(CommandChannel& channel)
+        : m_channel(channel), m_wasOpen(channel.IsOpen()) {}
+
+    QByteArray Request(const QByteArray& command) {
+        const QByteArray reply = m_channel.Request(command);
+        if (m_wasOpen && !m_channel.IsOpen()) {
+            m_stop = Stop::PortClosed;  // closed by the user or a lost device
+        } else {
+            m_timeoutsInARow = reply == CommandChannel::kTimeout ? m_timeoutsInARow + 1 : 0;
+            if (m_timeoutsInARow >= kTimeoutsThatEnd)
+                m_stop = Stop::Silent;
+        }
+        return reply;
+    }
+    Stop Stopped() const { return m_stop; }
+
+private:
+    CommandChannel& m_channel;
+    bool m_wasOpen;
+    int m_timeoutsInARow = 0;
+    Stop m_stop = Stop::None;
+};
+
+void ReplaceLines(SettingsStore& store, const std::vector<QByteArray>& lines) {
+    store.Clear();
+    for (const QByteArray& line : lines)
+        store.Append(line);
+}
+
+QByteArray UnsentReport(Stop stop, const std::vector<QByteArray>& unsent) {
+    QByteArray text = stop == Stop::Silent ? QByteArrayLiteral("The receiver stopped answering")
+                                           : QByteArrayLiteral("The connection was lost");
+    text += "; " + QByteArray::number(unsent.size()) + " line(s) were not sent:\n";
+    const std::size_t listed = std::min<std::size_t>(unsent.size(), kUnsentListed);
+    for (std::size_t i = 0; i < listed; ++i)
+        text += '\t' + QuotedForReport(unsent[i]) + '\n';
+    if (unsent.size() > listed)
+        text += "\t... and " + QByteArray::number(unsent.size() - listed) + " more\n";
+    return text;
+}
+
 }  // namespace
+
+QByteArray QuotedForReport(const QByteArray& text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    QByteArray quoted;
+    for (qsizetype i = 0; i < text.size() && i < kReportQuoteBytes; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == '\r') {
+            quoted += "\\r";
+        } else if (byte == '\n') {
+            quoted += "\\n";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            quoted += "\\x";
+            quoted += kHex[byte >> 4];
+            quoted += kHex[byte & 0xF];
+        } else {
+            quoted += static_cast<char>(byte);
+        }
+    }
+    if (text.size() > kReportQuoteBytes)
+        quoted += "...";
+    return quoted;
+}
 
 bool ReadAllFromReceiver(SettingsStore& store, CommandChannel& channel, ProgressSink* progress,
                          const QString& label, std::uint32_t modelBit) {
     SettingsStore::BusyScope busy(store);
+    // A read that ends early leaves the store as it was: half a receiver's
+    // settings would show "error" on every page.
+    const std::vector<QByteArray> before = store.Lines();
     store.Clear();
     if (progress != nullptr)
         progress->Begin(label);
     CommandChannel::PumpMessages(kFirstPaintMs);
 
-    int pair = 0;
-    for (const QuerySection& section : kQuerySections) {
-        for (const QueryParameter& parameter : kQueryParameters) {
-            if (progress != nullptr)
-                progress->SetPercent(Percent(pair, kQueryPairCount));
-            ++pair;
-            if (!IsQueried(section, parameter, modelBit))
-                continue;
+    SilenceWatch watch(channel);
+    constexpr int kParameterCount = static_cast<int>(kQueryParameters.size());
+    for (int pair = 0; pair < kQueryPairCount && watch.Stopped() == Stop::None; ++pair) {
+        if (progress != nullptr)
+            progress->SetPercent(Percent(pair, kQueryPairCount));
+        const QuerySection& section =
+            kQuerySections[static_cast<std::size_t>(pair / kParameterCount)];
+        const QueryParameter& parameter =
+            kQueryParameters[static_cast<std::size_t>(pair % kParameterCount)];
+        if (!IsQueried(section, parameter, modelBit))
+            continue;
 
-            const QByteArray query =
-                '\r' + QByteArray(section.name) + '.' + QByteArray(parameter.name) + "?\r";
-            const QByteArray reply = TrimmedBytes(channel.Request(query));
-            if (!reply.isEmpty() && reply != CommandChannel::kTimeout)
-                store.Append(reply);
-        }
+        const QByteArray query =
+            '\r' + QByteArray(section.name) + '.' + QByteArray(parameter.name) + "?\r";
+        const QByteArray reply = TrimmedBytes(watch.Request(query));
+        if (!reply.isEmpty() && reply != CommandChannel::kTimeout)
+            store.Append(reply);
     }
 
+    const bool complete = watch.Stopped() == Stop::None;
+    if (!complete)
+        ReplaceLines(store, before);
     if (progress != nullptr)
         progress->End();
-    return true;
+    return complete;
 }
 
 int RestoreToReceiver(SettingsStore& store, CommandChannel& channel, ProgressSink* progress,
@@ -69,47 +178,67 @@ int RestoreToReceiver(SettingsStore& store, CommandChannel& channel, ProgressSin
     if (progress != nullptr)
         progress->Begin(kRestoreLabel);
 
+    SilenceWatch watch(channel);
     int errors = 0;
     QByteArray collected;
     const qint64 total = store.LineCount();
+    qint64 i = 1;
     // Lines are taken by index and copied: status lines handled during a wait
     // may rewrite a line in place.
-    for (qint64 i = 1; i <= total && i <= store.LineCount(); ++i) {
-        const QByteArray command = '\r' + store.Lines()[i - 1] + '\r';
+    for (; i <= total && i <= store.LineCount(); ++i) {
+        const QByteArray line = store.Lines()[static_cast<std::size_t>(i - 1)];
+        const QByteArray command = '\r' + line + '\r';
         const QByteArray comparedCommand = Compared(command);
 
-        QByteArray comparedReply;
+        QByteArray comparedReply = RefusalOf(line, command);
         bool confirmed = false;
-        if (!CommandChannel::KeyFits(command)) {
-            // The channel keeps only 128 bytes of a key; a cut key would set a
-            // different parameter, so the line is not sent at all.
-            comparedReply = kKeyTooLong;
-        } else {
-            comparedReply = Compared(channel.Request(command));
-            confirmed = Confirms(comparedCommand, comparedReply);
-            if (!confirmed) {
-                comparedReply = Compared(channel.Request(command));
+        if (comparedReply.isEmpty()) {
+            comparedReply = Compared(watch.Request(command));
+            confirmed = watch.Stopped() == Stop::None && Confirms(comparedCommand, comparedReply);
+            if (!confirmed && watch.Stopped() == Stop::None) {
+                comparedReply = Compared(watch.Request(command));
                 // One or two bytes occur in almost any command by chance.
-                confirmed = Confirms(comparedCommand, comparedReply) &&
+                confirmed = watch.Stopped() == Stop::None &&
+                            Confirms(comparedCommand, comparedReply) &&
                             comparedReply.size() >= kMinRetryReplyLength;
             }
         }
+        // Cut off by a closed port, the line is not known to have arrived.
+        if (watch.Stopped() == Stop::PortClosed)
+            break;
 
         if (!confirmed) {
             if (errors < kTooManyErrorsCount) {
-                collected += "\tERROR: " + comparedCommand + " \treturned: " + comparedReply + '\n';
+                collected += "\tERROR: " + QuotedForReport(comparedCommand) +
+                             " \treturned: " + QuotedForReport(comparedReply) + '\n';
             }
             ++errors;
         }
         if (progress != nullptr)
             progress->SetPercent(Percent(i, total));
+        if (watch.Stopped() == Stop::Silent) {
+            ++i;
+            break;
+        }
     }
+
+    std::vector<QByteArray> unsent;
+    for (; i <= store.LineCount(); ++i)
+        unsent.push_back(store.Lines()[static_cast<std::size_t>(i - 1)]);
 
     if (progress != nullptr)
         progress->End();
-    if (errors == 0)
+    const int failed = errors + static_cast<int>(unsent.size());
+    if (failed == 0)
         return 0;
-    if (report != nullptr)
-        *report = errors >= kTooManyErrorsCount ? kTooManyErrors : collected;
-    return errors;
+    if (report != nullptr) {
+        QByteArray text = errors >= kTooManyErrorsCount ? kTooManyErrors : collected;
+        if (!unsent.empty()) {
+            if (errors >= kTooManyErrorsCount)
+                text += '\n';
+            text += UnsentReport(watch.Stopped(), unsent);
+        }
+        *report = text;
+    }
+    return failed;
 }

@@ -4,7 +4,14 @@
 #include "SettingsStore.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace {
 
@@ -61,7 +68,7 @@ QByteArray DescriptionOf(QByteArray line) {
 // Qt reports a short write (file size limit, disk nearly full) as success, so
 // the file is written unbuffered and every byte accounted for; the rest of a
 // short write is retried until the system says why it cannot go on.
-bool WriteFully(QSaveFile& file, const QByteArray& bytes) {
+bool WriteFully(QFileDevice& file, const QByteArray& bytes) {
     qsizetype done = 0;
     while (done < bytes.size()) {
         const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
@@ -72,17 +79,37 @@ bool WriteFully(QSaveFile& file, const QByteArray& bytes) {
     return true;
 }
 
-}  // namespace
+// The file a save writes: a symbolic link is followed to what it points at, so
+// the link stays a link. A loop of links is left to fail when opened.
+QString SaveTarget(const QString& path) {
+    constexpr int kMaxLinks = 40;
+    QString target = path;
+    for (int i = 0; i < kMaxLinks && QFileInfo(target).isSymLink(); ++i)
+        target = QFileInfo(target).symLinkTarget();
+    return target;
+}
 
-SaveResult SaveToFile(const SettingsStore& store, const QString& path,
-                      const QByteArray& description) {
-    // The old file is replaced only once the new one is complete on disk, so a
-    // failure half-way cannot leave it truncated.
-    QSaveFile file(path);
+// Writing a new file beside the old one and renaming it over is safe against a
+// failure half-way, but it makes a new file: only right for a plain file of
+// ours in a folder we may write, with no other name linked to it. A device, a
+// pipe, a hard-linked file or one owned by someone else is written in place.
+bool MayReplaceByRename(const QString& target) {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(target).constData(), &info) != 0)
+        return true;  // a new file
+    if (!S_ISREG(info.st_mode) || info.st_nlink != 1 || info.st_uid != ::geteuid())
+        return false;
+    const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
+    return ::access(folder.constData(), W_OK | X_OK) == 0;
+}
+
+SaveResult SaveByRename(const QString& path, const QString& target, const QByteArray& bytes) {
+    // QSaveFile gives the new file the old one's permissions.
+    QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return {false, SaveError(path, file.errorString())};
     }
-    if (!WriteFully(file, FileBytes(store, description))) {
+    if (!WriteFully(file, bytes)) {
         const QString reason = file.errorString();
         file.cancelWriting();
         return {false, SaveError(path, reason)};
@@ -90,6 +117,44 @@ SaveResult SaveToFile(const SettingsStore& store, const QString& path,
     if (!file.commit())
         return {false, SaveError(path, file.errorString())};
     return {true, QString()};
+}
+
+SaveResult SaveInPlace(const QString& path, const QString& target, const QByteArray& bytes) {
+    // Opened without waiting, so a pipe nobody reads is an error rather than a
+    // frozen window; the writes themselves may wait.
+    const int fd = ::open(QFile::encodeName(target).constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return {false, SaveError(path, qt_error_string(errno))};
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return {false, SaveError(path, qt_error_string(error))};
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                   QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {false, SaveError(path, file.errorString())};
+    }
+    if (!WriteFully(file, bytes))
+        return {false, SaveError(path, file.errorString())};
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return {false, SaveError(path, file.errorString())};
+    return {true, QString()};
+}
+
+}  // namespace
+
+SaveResult SaveToFile(const SettingsStore& store, const QString& path,
+                      const QByteArray& description) {
+    const QByteArray bytes = FileBytes(store, description);
+    const QString target = SaveTarget(path);
+    if (MayReplaceByRename(target))
+        return SaveByRename(path, target, bytes);
+    return SaveInPlace(path, target, bytes);
 }
 
 LoadResult LoadFromFile(SettingsStore& store, const QString& path) {

@@ -14,9 +14,11 @@ struct SaveResult {
     QString error;  // a message for the user when !ok
 };
 
-// Writes to a temporary file beside `path` and replaces `path` only once
-// everything is written and flushed, so a failed save leaves an existing file
-// as it was.
+// A plain file of ours in a writable folder is written to a temporary file
+// beside it and replaced only once everything is written and flushed (keeping
+// its permissions), so a failed save leaves it as it was. A symbolic link is
+// followed to its target. Anything else (a device, a pipe, a hard-linked file,
+// another user's file, a file in a folder we may not write) is written in place.
 SaveResult SaveToFile(const SettingsStore& store, const QString& path,
                       const QByteArray& description);
 

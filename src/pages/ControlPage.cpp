@@ -2,6 +2,7 @@
 
 #include "ByteText.h"
 #include "StepButtons.h"
+#include "Windows1252.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -264,7 +265,7 @@ void ControlPage::RowChosen(const BindingRow& row, const QByteArray& value) {
 void ControlPage::MirrorSource(const BindingRow& row, const QByteArray& value) {
     const int source = SourceNumberOf(row.section);
     if (row.kind == BindingKind::SourceName)
-        SetSourceName(source, QString::fromLatin1(value));
+        SetSourceName(source, FromWindows1252(value));
     if (row.kind == BindingKind::SourceEnabled)
         SetSourceEnabled(source, EqualsIgnoringCase(value, "Yes"));
 }

@@ -4,6 +4,7 @@
 #include "SessionState.h"
 #include "SettingPage.h"
 #include "SettingsStore.h"
+#include "Windows1252.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -169,7 +170,7 @@ void PageBinding::ShowRowValue(const BindingRow& row, const QByteArray& value) {
     if (control == nullptr)
         return;
     if (auto* edit = qobject_cast<QLineEdit*>(control); edit != nullptr && IsEditKind(row.kind)) {
-        edit->setText(QString::fromLatin1(value));
+        edit->setText(FromWindows1252(value));
     } else if (row.kind == BindingKind::SourceEnabled) {
         if (auto* box = qobject_cast<QAbstractButton*>(control))
             box->setChecked(EqualsIgnoringCase(value, "Yes"));
@@ -264,7 +265,7 @@ bool PageBinding::Update(const QByteArray& key, const QByteArray& value) {
 
 QByteArray PageBinding::EditText(const BindingRow& row) const {
     auto* edit = qobject_cast<QLineEdit*>(ControlOf(row));
-    return edit == nullptr ? QByteArray() : edit->text().toLatin1();
+    return edit == nullptr ? QByteArray() : ToWindows1252(edit->text());
 }
 
 bool PageBinding::ChangeSourceInput(const BindingRow& row, int argument) {

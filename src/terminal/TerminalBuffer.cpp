@@ -1,5 +1,7 @@
 #include "TerminalBuffer.h"
 
+#include "Windows1252.h"
+
 #include <algorithm>
 
 namespace {
@@ -8,8 +10,7 @@ constexpr QChar kReplacement(0xFFFD);
 
 // Characters the receiver's 8-bit set can carry and a user can see.
 bool IsTypeable(QChar c) {
-    const char16_t code = c.unicode();
-    return (code >= 0x20 && code <= 0x7E) || (code >= 0xA0 && code <= 0xFF);
+    return IsWindows1252Printable(c);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "TerminalPage.h"
 
 #include "TerminalCtrl.h"
+#include "Windows1252.h"
 
 #include <QKeyEvent>
 #include <QVBoxLayout>
@@ -16,8 +17,8 @@ TerminalPage::TerminalPage(QWidget* parent) : QWidget(parent) {
 }
 
 void TerminalPage::EchoLine(const QByteArray& line) {
-    // Receiver text is 8-bit; Latin-1 shows every byte as one character.
-    m_terminal->AppendLine(QString::fromLatin1(line));
+    // Receiver text is 8-bit, in the Windows code page: one character a byte.
+    m_terminal->AppendLine(FromWindows1252(line));
 }
 
 void TerminalPage::showEvent(QShowEvent* event) {
@@ -46,7 +47,7 @@ void TerminalPage::OnCommandEntered(const QString& command) {
     if (!m_send)
         return;
     // The buffer takes only characters of the 8-bit set, so nothing is lost here.
-    const QByteArray framed = '\r' + command.toLatin1() + '\r';
+    const QByteArray framed = '\r' + ToWindows1252(command) + '\r';
     if (!m_send(framed))
         m_terminal->AppendLine(kNotSent);
 }
