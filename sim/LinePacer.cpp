@@ -62,24 +62,68 @@ void Inbound::DropPartial() {
     m_overflowLength = 0;
 }
 
-bool Outbound::Queue(const QByteArray& line, Clock::time_point ready) {
-    if (m_lines.size() >= kMaxQueuedLines)
-        return false;
+namespace {
+
+QByteArray KeyOf(const QByteArray& line) {
+    const qsizetype equals = line.indexOf('=');
+    return equals < 0 ? line : line.left(equals);
+}
+
+}  // namespace
+
+bool Outbound::Queue(const QByteArray& line, Clock::time_point ready, Kind kind) {
     // The unit frames an answer as CR text CR, so the console sees an empty line
     // before each answer.
     QByteArray framed = m_leadingCr ? QByteArray("\r") : QByteArray();
     framed += line;
     framed += '\r';
-    m_lines.push_back({framed, line, ready, 0, false});
+    if (kind == Kind::Unsolicited) {
+        const QByteArray key = KeyOf(line);
+        for (Line& queued : m_unsolicited) {
+            if (queued.written == 0 && KeyOf(queued.text) == key) {
+                queued.framed = framed;
+                queued.text = line;
+                return true;
+            }
+        }
+        if (!HasUnsolicitedRoom())
+            return false;
+        m_unsolicited.push_back({framed, line, ready, 0, false});
+        return true;
+    }
+    if (m_answers.size() >= kMaxQueuedLines)
+        return false;
+    m_answers.push_back({framed, line, ready, 0, false});
     return true;
+}
+
+void Outbound::Clear() {
+    m_answers.clear();
+    m_unsolicited.clear();
+}
+
+Clock::time_point Outbound::StartOf(const Line& line) const {
+    return line.written == 0 ? std::max(line.ready, m_wireFree) : m_wireFree;
+}
+
+std::deque<Outbound::Line>* Outbound::NextQueue() {
+    if (!m_answers.empty() && m_answers.front().written > 0)
+        return &m_answers;
+    if (!m_unsolicited.empty() && m_unsolicited.front().written > 0)
+        return &m_unsolicited;
+    if (m_unsolicited.empty())
+        return m_answers.empty() ? nullptr : &m_answers;
+    if (m_answers.empty())
+        return &m_unsolicited;
+    return StartOf(m_answers.front()) <= StartOf(m_unsolicited.front()) ? &m_answers
+                                                                        : &m_unsolicited;
 }
 
 Outbound::Result Outbound::Pump(Clock::time_point now, const Writer& write, const Logger& log) {
     m_nextWake.reset();
-    while (!m_lines.empty()) {
-        Line& line = m_lines.front();
-        const Clock::time_point start =
-            line.written == 0 ? std::max(line.ready, m_wireFree) : m_wireFree;
+    while (std::deque<Line>* queue = NextQueue()) {
+        Line& line = queue->front();
+        const Clock::time_point start = StartOf(line);
         const qsizetype chunk = std::min(kChunkBytes, line.framed.size() - line.written);
         const Clock::time_point end = start + m_byteTime * chunk;
         if (end > now) {
@@ -98,7 +142,7 @@ Outbound::Result Outbound::Pump(Clock::time_point now, const Writer& write, cons
         m_wireFree = start + m_byteTime * done;
         line.written += done;
         if (line.written == line.framed.size())
-            m_lines.pop_front();
+            queue->pop_front();
         if (done < chunk)
             return Result::Blocked;
     }

@@ -35,6 +35,9 @@ public:
     explicit Inbound(Duration byteTime) : m_byteTime(byteTime) {}
 
     void Receive(const char* data, qsizetype size, Clock::time_point arrival);
+    // When the last byte received so far has crossed the wire: the line takes
+    // no more bytes before then, so a fast writer meets a real line's pace.
+    Clock::time_point WireFree() const { return m_wireFree; }
     std::optional<Clock::time_point> NextDue() const;
     // The oldest command due at `now`, if any.
     std::optional<Command> TakeDue(Clock::time_point now);
@@ -51,19 +54,26 @@ private:
 };
 
 // Sends framed lines at the line's pace: written in chunks, each when its last
-// byte would have left the wire.
+// byte would have left the wire. Answers go ahead of unsolicited (front-panel)
+// lines, so an answer waits at most for the one line already on the wire. The
+// unsolicited queue is short and holds one line per key: a key reported again
+// before its line went out is sent once, with its latest value.
 class Outbound {
 public:
     using Writer = std::function<qint64(const char*, qsizetype)>;  // like write(2)
     using Logger = std::function<void(qint64 wireBytes, const QByteArray& line)>;
 
+    enum class Kind { Answer, Unsolicited };
+
     Outbound(Duration byteTime, bool leadingCr) : m_byteTime(byteTime), m_leadingCr(leadingCr) {}
 
     // False when the queue is full (a console that stopped reading): the line
     // is dropped rather than held without bound.
-    bool Queue(const QByteArray& line, Clock::time_point ready);
-    bool IsEmpty() const { return m_lines.empty(); }
-    void Clear() { m_lines.clear(); }
+    bool Queue(const QByteArray& line, Clock::time_point ready, Kind kind = Kind::Answer);
+    // Whether an unsolicited line would be taken now.
+    bool HasUnsolicitedRoom() const { return m_unsolicited.size() < kMaxUnsolicited; }
+    bool IsEmpty() const { return m_answers.empty() && m_unsolicited.empty(); }
+    void Clear();
 
     enum class Result { Done, Waiting, Blocked, Failed };
     // Writes every chunk due at `now`. Done: nothing queued; Waiting: NextWake()
@@ -81,13 +91,20 @@ private:
         bool logged = false;
     };
 
+    // The queue whose head goes next: a line begun is finished first; then the
+    // line that can start first, an answer on a tie.
+    std::deque<Line>* NextQueue();
+    Clock::time_point StartOf(const Line& line) const;
+
     static constexpr qsizetype kChunkBytes = 64;
     static constexpr std::size_t kMaxQueuedLines = 10000;
+    static constexpr std::size_t kMaxUnsolicited = 8;
 
     Duration m_byteTime;
     bool m_leadingCr;
     Clock::time_point m_wireFree{};
-    std::deque<Line> m_lines;
+    std::deque<Line> m_answers;
+    std::deque<Line> m_unsolicited;
     std::optional<Clock::time_point> m_nextWake;
 };
 

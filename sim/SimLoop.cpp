@@ -28,6 +28,9 @@ constexpr auto kClosedLineRecheck = 20ms;
 // Saves are gathered: a restore of several hundred lines writes the file a few
 // times, not once per line.
 constexpr auto kSaveDelay = 200ms;
+// Bytes taken from the terminal at a time on a paced line (1.4 ms at 115200
+// baud).
+constexpr size_t kPacedReadBytes = 16;
 
 void PrintError(const QString& text) {
     std::fprintf(stderr, "ampdesk-receiver-sim: %s\n", text.toLocal8Bit().constData());
@@ -80,10 +83,19 @@ void SimLoop::WatchSlaveOpens() {
     }
 }
 
-int SimLoop::Run() {
+bool SimLoop::Prepare() {
     if (!SetUpSignals())
-        return 1;
+        return false;
     WatchSlaveOpens();
+    // Without the watch an open cannot be told from a line never opened.
+    if (m_openWatchFd < 0)
+        m_lineOpen = true;
+    return true;
+}
+
+int SimLoop::Run() {
+    if (m_signalFd < 0 && !Prepare())
+        return 1;
     if (m_options.frontPanelMs > 0)
         m_nextFrontPanel = Clock::now() + std::chrono::milliseconds(m_options.frontPanelMs);
     while (!m_stop) {
@@ -93,7 +105,10 @@ int SimLoop::Run() {
 
         pollfd fds[2] = {{m_signalFd, POLLIN, 0}, {-1, 0, 0}};
         if (m_lineOpen) {
-            fds[1] = {m_pty.MasterFd(), static_cast<short>(POLLIN | (m_blocked ? POLLOUT : 0)), 0};
+            // Without POLLIN a hang-up is still reported.
+            const short events =
+                static_cast<short>((MayRead(now) ? POLLIN : 0) | (m_blocked ? POLLOUT : 0));
+            fds[1] = {m_pty.MasterFd(), events, 0};
         } else if (m_openWatchFd >= 0) {
             fds[1] = {m_openWatchFd, POLLIN, 0};
         }
@@ -154,8 +169,7 @@ void SimLoop::RunDue(Clock::time_point now) {
         *m_nextFrontPanel += period;
         if (*m_nextFrontPanel <= now)
             m_nextFrontPanel = now + period;
-        if (!m_silent)
-            Answer(m_receiver.FrontPanelChange(m_random), now);
+        FrontPanel(now);
     }
     if (m_receiver.TakeChanged()) {
         m_stateDirty = true;
@@ -168,14 +182,28 @@ void SimLoop::RunDue(Clock::time_point now) {
     }
 }
 
-void SimLoop::Answer(const QList<QByteArray>& lines, Clock::time_point ready) {
+void SimLoop::Answer(const QList<QByteArray>& lines, Clock::time_point ready,
+                     LinePacer::Outbound::Kind kind) {
     // With nobody at the other end the lines go nowhere, as on an unplugged cable.
     if (!m_lineOpen)
         return;
     for (const QByteArray& line : lines) {
-        if (!m_outbound.Queue(line, ready))
+        if (!m_outbound.Queue(line, ready, kind))
             m_log.Note(ready, "output queue full, line dropped");
     }
+}
+
+// The person at the front panel is no faster than the unit can report: while
+// the unsolicited queue is full (a flood faster than the line), nothing changes,
+// so every change made is also reported.
+void SimLoop::FrontPanel(Clock::time_point now) {
+    if (m_silent || !m_lineOpen || !m_outbound.HasUnsolicitedRoom())
+        return;
+    Answer(m_receiver.FrontPanelChange(m_random), now, LinePacer::Outbound::Kind::Unsolicited);
+}
+
+bool SimLoop::MayRead(Clock::time_point now) const {
+    return m_options.baud <= 0 || m_inbound.WireFree() <= now;
 }
 
 void SimLoop::PumpOutput(Clock::time_point now) {
@@ -205,12 +233,24 @@ void SimLoop::PumpOutput(Clock::time_point now) {
 
 void SimLoop::ReadMaster(Clock::time_point now) {
     char buffer[4096];
+    // A paced line takes one small chunk and then no more until it has crossed
+    // the wire; the rest waits in the terminal, whose writer then blocks.
+    const bool paced = m_options.baud > 0;
+    const size_t chunk = paced ? kPacedReadBytes : sizeof buffer;
     for (;;) {
-        const ssize_t count = ::read(m_pty.MasterFd(), buffer, sizeof buffer);
+        const ssize_t count = ::read(m_pty.MasterFd(), buffer, chunk);
         if (count > 0) {
-            m_inbound.Receive(buffer, count, now);
+            // After a full chunk more bytes were waiting: they crossed the wire
+            // right behind it, not when this loop happened to wake.
+            const Clock::time_point arrival =
+                paced && m_moreWaiting ? std::min(now, m_inbound.WireFree()) : now;
+            m_inbound.Receive(buffer, count, arrival);
+            m_moreWaiting = static_cast<size_t>(count) == chunk;
+            if (paced)
+                return;
             continue;
         }
+        m_moreWaiting = false;
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
@@ -271,8 +311,12 @@ void SimLoop::SaveState() {
 
 std::optional<SimLoop::Clock::time_point> SimLoop::NextDeadline() const {
     std::optional<Clock::time_point> deadline;
+    // While the last bytes read cross the wire, come back when it is free.
+    std::optional<Clock::time_point> readAgain;
+    if (m_lineOpen && m_options.baud > 0 && m_inbound.WireFree() > Clock::now())
+        readAgain = m_inbound.WireFree();
     for (const std::optional<Clock::time_point>& candidate :
-         {m_inbound.NextDue(), m_outputWake, m_nextFrontPanel, m_saveDue}) {
+         {m_inbound.NextDue(), m_outputWake, m_nextFrontPanel, m_saveDue, readAgain}) {
         if (candidate && (!deadline || *candidate < *deadline))
             deadline = candidate;
     }

@@ -21,6 +21,9 @@ public:
     SimLoop(const SimLoop&) = delete;
     SimLoop& operator=(const SimLoop&) = delete;
 
+    // Sets up signals and the watch for the console opening the line. Called
+    // before the line is made known, so that no open goes unseen.
+    bool Prepare();
     // Runs until SIGINT, SIGTERM or SIGHUP. Returns the exit status.
     int Run();
 
@@ -30,7 +33,11 @@ private:
     bool SetUpSignals();
     void WatchSlaveOpens();
     void RunDue(Clock::time_point now);
-    void Answer(const QList<QByteArray>& lines, Clock::time_point ready);
+    void Answer(const QList<QByteArray>& lines, Clock::time_point ready,
+                LinePacer::Outbound::Kind kind = LinePacer::Outbound::Kind::Answer);
+    void FrontPanel(Clock::time_point now);
+    // False while the bytes read last are still crossing the wire.
+    bool MayRead(Clock::time_point now) const;
     void PumpOutput(Clock::time_point now);
     void ReadMaster(Clock::time_point now);
     void LineClosed(Clock::time_point now);
@@ -48,8 +55,12 @@ private:
     std::mt19937 m_random;
     int m_signalFd = -1;
     int m_openWatchFd = -1;  // inotify on the slave: tells when the console opens it
-    bool m_lineOpen = true;  // someone holds the slave open (as far as we know)
-    bool m_blocked = false;  // the terminal is full: wait until it can be written
+    // Someone holds the slave open (as far as we know). Closed until the
+    // console first opens it: nothing is sent to a line nobody has opened.
+    bool m_lineOpen = false;
+    bool m_blocked = false;
+    bool m_moreWaiting = false;  // the last paced read filled its chunk  // the terminal is full:
+                                 // wait until it can be written
     bool m_silent;
     bool m_stop = false;
     bool m_stateDirty = false;

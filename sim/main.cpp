@@ -35,13 +35,15 @@ int main(int argc, char** argv) {
     PtyEndpoint pty;
     if (!pty.Open(&error))
         return Fail(error);
+    SimLoop loop(options, receiver, pty, log);
+    if (!loop.Prepare())
+        return 1;
     if (!options.linkPath.isEmpty() && !pty.MakeLink(options.linkPath, &error))
         return Fail(error);
 
     std::printf("%s\n", pty.SlavePath().constData());
     std::fflush(stdout);
 
-    SimLoop loop(options, receiver, pty, log);
     const int status = loop.Run();
     pty.RemoveLink();
     return status;
