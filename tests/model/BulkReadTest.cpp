@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 
 namespace {
@@ -133,5 +134,60 @@ TEST(BulkReadReplies, RepliesAreTrimmedAndUnansweredKeysLeftOut) {
     EXPECT_EQ(store.GetValue("MAIN.Power"), " x");
     EXPECT_EQ(store.GetValue("MAIN.Mute"), "error");
 }
+
+}  // namespace
+
+namespace {
+
+// How a receiver can fail the connect-time read part-way: after answering the
+// first queries it falls silent, or its adapter is pulled. Either way the read
+// ends (after two unanswered queries, or at once) and the store is as before.
+struct BrokenReadCase {
+    const char* name;
+    int answered;  // queries answered before the trouble
+    bool hangUp;
+    int queriesSent;
+};
+
+void PrintTo(const BrokenReadCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const BrokenReadCase kBrokenReads[] = {
+    {"SilentAfterFiftyQueries", 50, false, 52},
+    {"HungUpAtQuery291", 290, true, 291},
+};
+
+class BrokenRead : public ::testing::TestWithParam<BrokenReadCase> {};
+
+TEST_P(BrokenRead, EndsEarlyAndLeavesTheStoreAsItWas) {
+    const BrokenReadCase& c = GetParam();
+    std::atomic<int> seen{0};
+    ScriptedReceiver broken([&seen, c](const QByteArray& command,
+                                       int) -> ScriptedReceiver::Answer {
+        const int n = ++seen;
+        if (n > c.answered)
+            return c.hangUp ? ScriptedReceiver::Answer::HangUp() : ScriptedReceiver::Answer();
+        return command.chopped(1) + "=1";
+    });
+    ASSERT_TRUE(broken.IsRunning());
+    SerialPort port;
+    CommandChannel channel(port);
+    QObject::connect(&port, &SerialPort::DeviceLost, [&port] { port.Close(); });
+    ASSERT_TRUE(port.Open(broken.DevicePath())) << port.LastError().toStdString();
+
+    SettingsStore store;
+    store.ResetToDefaults();
+    const std::vector<QByteArray> before = store.Lines();
+    ProgressRecorder progress;
+    EXPECT_FALSE(ReadAllFromReceiver(store, channel, &progress, "x", ModelBitOf("ZA11")));
+    EXPECT_EQ(store.Lines(), before);
+    EXPECT_FALSE(store.IsBusy());
+    EXPECT_EQ(progress.ends, 1);
+    EXPECT_EQ(broken.CommandCount(), c.queriesSent);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, BrokenRead, ::testing::ValuesIn(kBrokenReads),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

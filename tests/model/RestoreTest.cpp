@@ -81,7 +81,9 @@ TEST_F(RestoreTest, OtherValueInAnswerFailsTwiceAndIsReportedInCapitals) {
     EXPECT_EQ(sim.ReceivedCommands().count("Main.Mute=On"), 1);
 }
 
-TEST_F(RestoreTest, ThreeSilentLinesAreEachReportedAsTimeout) {
+// A receiver that stops answering ends the restore after two unanswered
+// commands (the first line, sent twice), instead of two seconds per line.
+TEST_F(RestoreTest, SilentReceiverStopsTheRestoreAndListsWhatWasNotSent) {
     SimProcess sim({"--baud", "0", "--silent"});
     ASSERT_TRUE(sim.IsRunning());
     ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
@@ -89,18 +91,39 @@ TEST_F(RestoreTest, ThreeSilentLinesAreEachReportedAsTimeout) {
     EXPECT_EQ(Restore(), 3);
     EXPECT_EQ(m_report,
               "\tERROR: MAIN.MUTE=ON \treturned: TIMEOUT\n"
-              "\tERROR: ZONE2.VOLUME=-20 \treturned: TIMEOUT\n"
-              "\tERROR: SOURCE1.NAME=DVD \treturned: TIMEOUT\n");
-    EXPECT_EQ(m_progress.percents, (QList<int>{33, 66, 100}));
+              "The receiver stopped answering; 2 line(s) were not sent:\n"
+              "\tZone2.Volume=-20\n"
+              "\tSource1.Name=Dvd\n");
+    EXPECT_EQ(sim.ReceivedCommands(), (QList<QByteArray>{"Main.Mute=On", "Main.Mute=On"}));
+    EXPECT_EQ(m_progress.ends, 1);
 }
 
-TEST_F(RestoreTest, TwelveSilentLinesAreTooManyToReport) {
+TEST_F(RestoreTest, LongListOfUnsentLinesIsCut) {
     SimProcess sim({"--baud", "0", "--silent"});
     ASSERT_TRUE(sim.IsRunning());
     ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
-    Fill(NumberedLines(12));
-    EXPECT_EQ(Restore(), 12);
-    EXPECT_EQ(m_report, "ERROR: too many errors to report");
+    Fill(NumberedLines(14));
+    EXPECT_EQ(Restore(), 14);
+    EXPECT_TRUE(m_report.contains("13 line(s) were not sent:\n\tSource2.Name=x\n"));
+    EXPECT_TRUE(m_report.endsWith("\tSource11.Name=x\n\t... and 3 more\n")) << m_report.constData();
+}
+
+// The adapter is pulled half-way: the owner closes the port on the lost device,
+// which ends the restore at once.
+TEST_F(RestoreTest, LostDeviceStopsTheRestoreAtOnce) {
+    ScriptedReceiver receiver([](const QByteArray& command, int) -> ScriptedReceiver::Answer {
+        if (command.startsWith("Source3."))
+            return ScriptedReceiver::Answer::HangUp();
+        return command;
+    });
+    ASSERT_TRUE(receiver.IsRunning());
+    ASSERT_TRUE(m_port.Open(receiver.DevicePath())) << m_port.LastError().toStdString();
+    QObject::connect(&m_port, &SerialPort::DeviceLost, [this] { m_port.Close(); });
+    Fill(NumberedLines(5));
+    EXPECT_EQ(Restore(), 3);
+    EXPECT_EQ(m_report,
+              "The connection was lost; 3 line(s) were not sent:\n"
+              "\tSource3.Name=x\n\tSource4.Name=x\n\tSource5.Name=x\n");
 }
 
 // A receiver that answers every set with another value fails every line fast.
@@ -141,17 +164,49 @@ TEST_F(RestoreTest, ShortReplyCountsOnFirstSendButNotOnRetry) {
     EXPECT_EQ(sent, (QList<QByteArray>{"A=1", "B=1", "B=1", "Bcd=12", "Bcd=12"}));
 }
 
-TEST_F(RestoreTest, OverlongKeyIsNeitherSentNorCut) {
+struct RefusedLineCase {
+    const char* name;
+    QByteArray line;
+    QByteArray reported;  // the report line after "\tERROR: "
+};
+
+void PrintTo(const RefusedLineCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const QByteArray kLongKey = "Main." + QByteArray(CommandChannel::kMaxKeyLength - 4, 'k') + "=1";
+
+// Lines that would not reach the receiver as they stand: a CR or LF splits the
+// command in two on the wire, a NUL cuts it, an overlong key would be cut.
+// None is sent; each fails with its reason, quoted at a readable length.
+const RefusedLineCase kRefusedLines[] = {
+    {"LoneCrWouldSplitTheCommand", "Main.Treble=\r1",
+     "MAIN.TREBLE=\\r1 \treturned: NOT SENT, HOLDS A CARRIAGE RETURN"},
+    {"LineFeedWouldSplitTheCommand", "Main.Bass=2\nMain.Power=Off",
+     "MAIN.BASS=2\\nMAIN.POWER=OFF \treturned: NOT SENT, HOLDS A LINE FEED"},
+    {"NulWouldCutTheCommand", QByteArray("Main.Vol\0ume=-20", 16),
+     "MAIN.VOL\\x00UME=-20 \treturned: NOT SENT, HOLDS A NUL BYTE"},
+    {"OverlongKeyWouldBeCut", kLongKey,
+     kLongKey.toUpper().left(kReportQuoteBytes) + "... \treturned: NOT SENT, KEY TOO LONG"},
+    {"TenKilobyteKeyIsQuotedShort", QByteArray(10000, 'K') + "=1",
+     QByteArray(kReportQuoteBytes, 'K') + "... \treturned: NOT SENT, KEY TOO LONG"},
+};
+
+class RefusedLineTest : public RestoreTest, public ::testing::WithParamInterface<RefusedLineCase> {};
+
+TEST_P(RefusedLineTest, IsNotSentAndFailsWithItsReason) {
     ScriptedReceiver receiver([](const QByteArray& command, int) { return command; });
     ASSERT_TRUE(receiver.IsRunning());
     ASSERT_TRUE(m_port.Open(receiver.DevicePath())) << m_port.LastError().toStdString();
 
-    // One byte over the channel's key limit.
-    const QByteArray tooLong = "Main." + QByteArray(CommandChannel::kMaxKeyLength - 4, 'k') + "=1";
-    Fill({"Main.Power=On", tooLong, "Main.Mute=On"});
+    Fill({"Main.Power=On", GetParam().line, "Main.Mute=On"});
     EXPECT_EQ(Restore(), 1);
-    EXPECT_EQ(m_report, "\tERROR: " + tooLong.toUpper() + " \treturned: KEY TOO LONG\n");
+    EXPECT_EQ(m_report, "\tERROR: " + GetParam().reported + '\n');
+    // The line after it went out: nothing of the refused line reached the wire.
     EXPECT_EQ(receiver.ReceivedCommands(), (QList<QByteArray>{"Main.Power=On", "Main.Mute=On"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, RefusedLineTest, ::testing::ValuesIn(kRefusedLines),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -6,7 +6,8 @@
 
 #include <cerrno>
 
-ScriptedReceiver::ScriptedReceiver(Script script) : m_script(std::move(script)) {
+ScriptedReceiver::ScriptedReceiver(Script script, std::chrono::milliseconds latency)
+    : m_script(std::move(script)), m_latency(latency) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
         return;
@@ -42,6 +43,34 @@ QList<QByteArray> ScriptedReceiver::ReceivedCommands() const {
     return m_commands;
 }
 
+qsizetype ScriptedReceiver::CommandCount() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_commands.size();
+}
+
+void ScriptedReceiver::Say(const QByteArray& line) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_hungUp)
+        m_peer.WriteAll('\r' + line + '\r');
+}
+
+void ScriptedReceiver::Reply(const Answer& answer) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (answer.hangUp) {
+        m_hungUp = true;
+        m_peer.CloseMaster();
+        if (m_slaveHolder >= 0) {
+            close(m_slaveHolder);
+            m_slaveHolder = -1;
+        }
+        return;
+    }
+    if (answer.lines.isEmpty())
+        return;
+    for (const QByteArray& line : answer.lines.split('\r'))
+        m_peer.WriteAll('\r' + line + '\r');
+}
+
 void ScriptedReceiver::Run() {
     QByteArray pending;
     for (;;) {
@@ -73,9 +102,12 @@ void ScriptedReceiver::Run() {
                 occurrence = static_cast<int>(m_commands.count(command));
                 m_commands.append(command);
             }
-            const QByteArray answer = m_script(command, occurrence);
-            if (!answer.isEmpty())
-                m_peer.WriteAll('\r' + answer + '\r');
+            const Answer answer = m_script(command, occurrence);
+            if (m_latency.count() > 0 && !answer.lines.isEmpty())
+                std::this_thread::sleep_for(m_latency);
+            Reply(answer);
+            if (m_hungUp)
+                return;
         }
     }
 }
