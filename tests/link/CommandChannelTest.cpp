@@ -197,6 +197,10 @@ struct NestingCase {
     QByteArray innerReply;
 };
 
+void PrintTo(const NestingCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 const NestingCase kNestingCases[] = {
     {"OuterAnswerArrivesDuringInnerWait", "\rMAIN.Bass?\r", "\rMain.Volume=-20\r",
      "\rMain.Bass=0\r\rMain.Volume=-20\r", "Main.Bass=0", "Main.Volume=-20"},

@@ -10,6 +10,10 @@ struct ConversionCase {
     QString text;
 };
 
+void PrintTo(const ConversionCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 // Bytes from the receiver or a file and the text the window shows for them;
 // the text converts back to the same bytes.
 const ConversionCase kRoundTrips[] = {

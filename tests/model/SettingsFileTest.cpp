@@ -8,8 +8,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <csignal>
+#include <functional>
 
 namespace {
 
@@ -219,6 +223,137 @@ TEST_F(SettingsFileTest, FailedSaveLeavesTheOldFileIntact) {
     EXPECT_TRUE(result.error.contains(path)) << result.error.toStdString();
     EXPECT_EQ(ReadAll(path), old);
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"keep.kvx"});
+}
+
+// What a save must do to the thing at the chosen path: replace a plain file of
+// ours safely, and otherwise write into what is there, keeping its kind, its
+// links and its owner.
+struct SaveTargetCase {
+    const char* name;
+    bool needsRoot;     // chown to another user
+    bool needsNonRoot;  // root may write anywhere
+    // Prepares the folder and returns the path the user picks.
+    std::function<QString(const QString& dir)> prepare;
+    // What must hold afterwards, besides a successful save.
+    std::function<void(const QString& dir, const QByteArray& saved)> check;
+};
+
+void PrintTo(const SaveTargetCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+struct stat StatOf(const QString& path) {
+    struct stat info {};
+    EXPECT_EQ(::lstat(QFile::encodeName(path).constData(), &info), 0) << qPrintable(path);
+    return info;
+}
+
+const SaveTargetCase kSaveTargets[] = {
+    {"PlainFileKeepsItsPermissions", false, false,
+     [](const QString& dir) {
+         const QString path = dir + "/plain.kvx";
+         WriteAll(path, "old");
+         ::chmod(QFile::encodeName(path).constData(), 0640);
+         return path;
+     },
+     [](const QString& dir, const QByteArray& saved) {
+         EXPECT_EQ(ReadAll(dir + "/plain.kvx"), saved);
+         EXPECT_EQ(StatOf(dir + "/plain.kvx").st_mode & 07777, 0640u);
+     }},
+    {"SymbolicLinkStaysALinkAndItsTargetIsWritten", false, false,
+     [](const QString& dir) {
+         QDir(dir).mkdir("real");
+         WriteAll(dir + "/real/target.kvx", "old");
+         QFile::link(dir + "/real/target.kvx", dir + "/link.kvx");
+         return dir + "/link.kvx";
+     },
+     [](const QString& dir, const QByteArray& saved) {
+         EXPECT_TRUE(S_ISLNK(StatOf(dir + "/link.kvx").st_mode));
+         EXPECT_EQ(ReadAll(dir + "/real/target.kvx"), saved);
+     }},
+    {"HardLinkedFileKeepsItsOtherName", false, false,
+     [](const QString& dir) {
+         WriteAll(dir + "/one.kvx", "old");
+         ::link(QFile::encodeName(dir + "/one.kvx").constData(),
+                QFile::encodeName(dir + "/two.kvx").constData());
+         return dir + "/one.kvx";
+     },
+     [](const QString& dir, const QByteArray& saved) {
+         EXPECT_EQ(ReadAll(dir + "/two.kvx"), saved);
+         EXPECT_EQ(StatOf(dir + "/one.kvx").st_ino, StatOf(dir + "/two.kvx").st_ino);
+     }},
+    {"AnotherUsersFileKeepsItsOwner", true, false,
+     [](const QString& dir) {
+         WriteAll(dir + "/theirs.kvx", "old");
+         ::chown(QFile::encodeName(dir + "/theirs.kvx").constData(), 65534, 65534);
+         return dir + "/theirs.kvx";
+     },
+     [](const QString& dir, const QByteArray& saved) {
+         EXPECT_EQ(ReadAll(dir + "/theirs.kvx"), saved);
+         EXPECT_EQ(StatOf(dir + "/theirs.kvx").st_uid, 65534u);
+     }},
+    {"PipeIsWrittenNotReplaced", false, false,
+     [](const QString& dir) {
+         ::mkfifo(QFile::encodeName(dir + "/pipe").constData(), 0600);
+         return dir + "/pipe";
+     },
+     [](const QString& dir, const QByteArray&) {
+         EXPECT_TRUE(S_ISFIFO(StatOf(dir + "/pipe").st_mode));
+     }},
+    {"WritableFileInReadOnlyFolderIsSaved", false, true,
+     [](const QString& dir) {
+         QDir(dir).mkdir("locked");
+         WriteAll(dir + "/locked/file.kvx", "old");
+         ::chmod(QFile::encodeName(dir + "/locked").constData(), 0555);
+         return dir + "/locked/file.kvx";
+     },
+     [](const QString& dir, const QByteArray& saved) {
+         EXPECT_EQ(ReadAll(dir + "/locked/file.kvx"), saved);
+         ::chmod(QFile::encodeName(dir + "/locked").constData(), 0755);
+     }},
+};
+
+class SaveTarget : public SettingsFileTest, public ::testing::WithParamInterface<SaveTargetCase> {};
+
+TEST_P(SaveTarget, IsWrittenWithoutBeingReplaced) {
+    const SaveTargetCase& c = GetParam();
+    if (c.needsRoot && ::geteuid() != 0)
+        GTEST_SKIP() << "changing a file's owner needs root";
+    if (c.needsNonRoot && ::geteuid() == 0)
+        GTEST_SKIP() << "root writes into any folder";
+    const QString path = c.prepare(m_dir.path());
+    // A pipe needs a reader, or the save would rightly fail.
+    const int reader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+    const bool isPipe = S_ISFIFO(StatOf(path).st_mode);
+    if (!isPipe && reader >= 0)
+        ::close(reader);
+
+    m_store.Clear();
+    m_store.Append("Main.Volume=-20");
+    const SaveResult result = SaveToFile(m_store, path, QByteArray());
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    const QByteArray saved =
+        "<ORVA Settings File>\r\n<DESCRIPTION></DESCRIPTION>\r\nMain.Volume=-20\r\n"
+        "</ORVA Settings File>";
+    if (isPipe) {
+        char buffer[256] = {};
+        const ssize_t count = ::read(reader, buffer, sizeof buffer);
+        ::close(reader);
+        EXPECT_EQ(QByteArray(buffer, count > 0 ? count : 0), saved);
+    }
+    c.check(m_dir.path(), saved);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, SaveTarget, ::testing::ValuesIn(kSaveTargets),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SettingsFileTest, PipeWithoutReaderFailsInsteadOfWaiting) {
+    const QString path = PathOf("lonely-pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    m_store.ResetToDefaults();
+    const SaveResult result = SaveToFile(m_store, path, QByteArray());
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.error.contains(path)) << result.error.toStdString();
 }
 
 }  // namespace
