@@ -133,7 +133,7 @@ Outbound::Result Outbound::Pump(Clock::time_point now, const Writer& write, cons
         // Logged before its last bytes go out, so whoever reads the answer
         // finds it in the log already.
         if (line.written + chunk == line.framed.size() && !line.logged) {
-            log(line.framed.size(), line.text);
+            log(end, line.framed.size(), line.text);
             line.logged = true;
         }
         const qint64 done = write(line.framed.constData() + line.written, chunk);

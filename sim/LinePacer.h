@@ -61,7 +61,9 @@ private:
 class Outbound {
 public:
     using Writer = std::function<qint64(const char*, qsizetype)>;  // like write(2)
-    using Logger = std::function<void(qint64 wireBytes, const QByteArray& line)>;
+    // `sent`: when the line's last byte leaves the wire.
+    using Logger = std::function<void(Clock::time_point sent, qint64 wireBytes,
+                                      const QByteArray& line)>;
 
     enum class Kind { Answer, Unsolicited };
 

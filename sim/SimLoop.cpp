@@ -213,8 +213,8 @@ void SimLoop::PumpOutput(Clock::time_point now) {
     const int fd = m_pty.MasterFd();
     const LinePacer::Outbound::Result result = m_outbound.Pump(
         now, [fd](const char* data, qsizetype size) { return qint64(::write(fd, data, size)); },
-        [this, now](qint64 wireBytes, const QByteArray& line) {
-            m_log.Sent(now, wireBytes, line);
+        [this](Clock::time_point sent, qint64 wireBytes, const QByteArray& line) {
+            m_log.Sent(sent, wireBytes, line);
         });
     switch (result) {
         case LinePacer::Outbound::Result::Done:

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <thread>
 #include <csignal>
 
 namespace {
@@ -252,6 +253,100 @@ TEST(SimWire, FrontPanelReportsChangesUnasked) {
     const QByteArray line = port.ReadLine();
     EXPECT_TRUE(line.contains('=')) << line.constData();
     EXPECT_TRUE(sim.ReceivedCommands().isEmpty());
+}
+
+struct LogEvent {
+    double ms = 0;
+    QByteArray text;  // "<tag> <text>"
+};
+
+// The log's lines in the order written, each with its time on the wire.
+QList<LogEvent> LogEvents(const SimProcess& sim) {
+    QList<LogEvent> events;
+    for (const QByteArray& line : sim.Log().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() >= 4)
+            events.append({fields[0].toDouble(), fields[1] + ' ' + fields.mid(3).join(' ')});
+    }
+    return events;
+}
+
+// Changes made at the front panel while nobody had the line open are not sent
+// when the console opens it: it would have to wade through all of them first.
+TEST(SimWire, FrontPanelLinesBeforeTheFirstOpenAreDropped) {
+    SimProcess sim({"--front-panel-ms", "1", "--baud", "115200"});
+    // Let the front panel run a while with the line closed.
+    std::this_thread::sleep_for(150ms);
+    PortClient port(sim.LinkPath());
+    ASSERT_TRUE(port.IsOpen());
+    port.Send("Main.Model?");
+    for (QByteArray line; (line = port.ReadLine()) != "Main.Model=ZA11";)
+        ASSERT_FALSE(line.isEmpty()) << "no answer";
+    const QList<LogEvent> events = LogEvents(sim);
+    qsizetype opened = 0;
+    while (opened < events.size() && events[opened].text != "N line opened")
+        ++opened;
+    ASSERT_LT(opened, events.size());
+    for (qsizetype i = 0; i < opened; ++i)
+        EXPECT_FALSE(events[i].text.startsWith("S ")) << events[i].text.constData();
+}
+
+// A flood of front-panel lines at the line's full rate: every answer still
+// leaves right after the one line already on the wire.
+TEST(SimWire, AnswersGoAheadOfAFrontPanelFlood) {
+    SimProcess sim({"--front-panel-ms", "1", "--baud", "115200"});
+    PortClient port(sim.LinkPath());
+    ASSERT_TRUE(port.IsOpen());
+    for (int round = 0; round < 20; ++round) {
+        port.Send("Main.Model?");
+        for (QByteArray line; (line = port.ReadLine()) != "Main.Model=ZA11";)
+            ASSERT_FALSE(line.isEmpty()) << "no answer in round " << round;
+    }
+    // Lines that finished leaving between a question and its answer.
+    const QList<LogEvent> events = LogEvents(sim);
+    int answers = 0;
+    for (qsizetype i = 0; i < events.size(); ++i) {
+        if (events[i].text != "R Main.Model?")
+            continue;
+        qsizetype answer = i + 1;
+        while (answer < events.size() && events[answer].text != "S Main.Model=ZA11")
+            ++answer;
+        ASSERT_LT(answer, events.size());
+        int linesBetween = 0;
+        for (const LogEvent& event : events) {
+            if (event.text.startsWith("S ") && event.ms > events[i].ms &&
+                event.ms < events[answer].ms) {
+                ++linesBetween;
+            }
+        }
+        EXPECT_LE(linesBetween, 1) << "answer " << answers;
+        ++answers;
+    }
+    EXPECT_EQ(answers, 20);
+}
+
+// A writer faster than 115200 baud is held back as by a real line: the
+// simulator takes bytes no faster than they cross the wire, so the terminal
+// fills and the writer has to wait.
+TEST(SimWire, FastWriterMeetsTheLinePace) {
+    SimProcess sim({"--silent", "--baud", "115200"});
+    PortClient port(sim.LinkPath());
+    ASSERT_TRUE(port.IsOpen());
+    const QByteArray burst = QByteArray("\rMain.Volume?\r").repeated(64);
+    qint64 accepted = 0;
+    const Clock::time_point end = Clock::now() + 300ms;
+    while (Clock::now() < end) {
+        const ssize_t n = ::write(port.Fd(), burst.constData(), burst.size());
+        if (n > 0) {
+            accepted += n;
+        } else {
+            pollfd fd{port.Fd(), POLLOUT, 0};
+            ::poll(&fd, 1, 10);
+        }
+    }
+    // 300 ms of wire is 3456 bytes; the terminal holds a few kilobytes more.
+    EXPECT_LT(accepted, 64 * 1024) << accepted << " bytes taken";
+    EXPECT_GT(accepted, 0);
 }
 
 }  // namespace
