@@ -163,8 +163,7 @@ class BrokenRead : public ::testing::TestWithParam<BrokenReadCase> {};
 TEST_P(BrokenRead, EndsEarlyAndLeavesTheStoreAsItWas) {
     const BrokenReadCase& c = GetParam();
     std::atomic<int> seen{0};
-    ScriptedReceiver broken([&seen, c](const QByteArray& command,
-                                       int) -> ScriptedReceiver::Answer {
+    ScriptedReceiver broken([&seen, c](const QByteArray& command, int) -> ScriptedReceiver::Answer {
         const int n = ++seen;
         if (n > c.answered)
             return c.hangUp ? ScriptedReceiver::Answer::HangUp() : ScriptedReceiver::Answer();

@@ -192,7 +192,8 @@ const RefusedLineCase kRefusedLines[] = {
      QByteArray(kReportQuoteBytes, 'K') + "... \treturned: NOT SENT, KEY TOO LONG"},
 };
 
-class RefusedLineTest : public RestoreTest, public ::testing::WithParamInterface<RefusedLineCase> {};
+class RefusedLineTest : public RestoreTest,
+                        public ::testing::WithParamInterface<RefusedLineCase> {};
 
 TEST_P(RefusedLineTest, IsNotSentAndFailsWithItsReason) {
     ScriptedReceiver receiver([](const QByteArray& command, int) { return command; });

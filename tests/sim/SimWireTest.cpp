@@ -13,8 +13,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <thread>
 #include <csignal>
+#include <thread>
 
 namespace {
 
