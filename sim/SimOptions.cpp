@@ -47,7 +47,8 @@ QString UsageText() {
         "  --baud N              pace both directions like an N baud line (default\n"
         "                        115200, 0 = no pacing)\n"
         "  --latency-ms N        wait N ms before each answer\n"
-        "  --front-panel-ms N    change a random setting every N ms\n"
+        "  --front-panel-ms N    change a random setting every N ms, as fast as the\n"
+        "                        line can report it (answers go first)\n"
         "  --silent              read but never answer (SIGUSR1 toggles)\n"
         "  --no-leading-cr       send answers as text CR instead of CR text CR\n");
 }
