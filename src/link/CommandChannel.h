@@ -17,7 +17,9 @@ class SerialPort;
 // Requests nest: one started while another waits (a user change during the
 // connect-time read, a keep-alive poll) gets its own wait frame, and every
 // received line is matched against all waiting frames, so each Request gets its
-// own answer. Closing the port ends every wait at once with "".
+// own answer. Closing the port ends every wait at once with "". An answer that
+// has arrived but waits behind a line handler still running further down (one
+// that opened an event loop of its own) is taken, not counted as a time-out.
 //
 // Every received line first goes to the terminal hook, then either answers a
 // waiting Request or goes to the status-line hook, and finally restarts the
