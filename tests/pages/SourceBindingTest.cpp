@@ -168,13 +168,14 @@ TEST_F(SourceBindingTest, StoredFormatAndInputSelectOneEntry) {
 // Names travel in the Windows code page: the euro sign and typographic quotes
 // reach the store as their bytes, and come back from it as the same characters.
 TEST_F(SourceBindingTest, NamesConvertWithTheWindowsCodePage) {
-    m_source->NameEdit(1)->setText(QString::fromUtf8("Café €"));
+    NameEdit(1)->setText(QString::fromUtf8("Café €"));
     EXPECT_EQ(m_store.GetValue("Source1.Name"), "Caf\xE9 \x80");
     EXPECT_EQ(m_control->SourceButton(1)->text(), QString::fromUtf8("Café €"));
 
     ASSERT_TRUE(m_store.SetValue("Source2.Name", "\x93Hi\x94"));
     m_binding->RefreshKey("Source2.Name");
-    EXPECT_EQ(m_source->NameEdit(2)->text(), QString::fromUtf8("“Hi”"));
+    EXPECT_EQ(NameEdit(2)->text(), QString::fromUtf8("“Hi”"));
+    EXPECT_EQ(m_control->SourceButton(2)->text(), QString::fromUtf8("“Hi”"));
 }
 
 }  // namespace

@@ -188,11 +188,11 @@ TEST_P(TerminalPageSend, Enter) {
 INSTANTIATE_TEST_SUITE_P(Terminal, TerminalPageSend, ::testing::ValuesIn(kSendCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(TerminalWidget, EchoLineShowsReceiverBytesAsLatin1) {
+TEST_F(TerminalWidget, EchoLineShowsReceiverBytesInTheWindowsCodePage) {
     TerminalPage page;
-    page.EchoLine(QByteArray("Source1.Name=Caf\xe9"));
+    page.EchoLine(QByteArray("Source1.Name=Caf\xe9 \x80"));
     EXPECT_EQ(page.Control()->Buffer().Entries().at(page.Control()->Buffer().EntryCount() - 2),
-              QStringLiteral("Source1.Name=Caf\u00E9\n"));
+              QStringLiteral("Source1.Name=Caf\u00E9 \u20AC\n"));
 }
 
 }  // namespace
