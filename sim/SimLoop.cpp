@@ -28,9 +28,9 @@ constexpr auto kClosedLineRecheck = 20ms;
 // Saves are gathered: a restore of several hundred lines writes the file a few
 // times, not once per line.
 constexpr auto kSaveDelay = 200ms;
-// Bytes taken from the terminal at a time on a paced line (1.4 ms at 115200
-// baud).
-constexpr size_t kPacedReadBytes = 16;
+// Bytes taken from the terminal at a time on a paced line: a whole command in
+// one read as a rule (5.6 ms of wire at 115200 baud).
+constexpr size_t kPacedReadBytes = 64;
 
 void PrintError(const QString& text) {
     std::fprintf(stderr, "ampdesk-receiver-sim: %s\n", text.toLocal8Bit().constData());
