@@ -62,8 +62,8 @@ class Outbound {
 public:
     using Writer = std::function<qint64(const char*, qsizetype)>;  // like write(2)
     // `sent`: when the line's last byte leaves the wire.
-    using Logger = std::function<void(Clock::time_point sent, qint64 wireBytes,
-                                      const QByteArray& line)>;
+    using Logger =
+        std::function<void(Clock::time_point sent, qint64 wireBytes, const QByteArray& line)>;
 
     enum class Kind { Answer, Unsolicited };
 

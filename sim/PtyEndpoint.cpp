@@ -1,6 +1,8 @@
 #include "PtyEndpoint.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -16,6 +18,8 @@ QString SystemErrorText(const char* what, int errorNumber) {
 
 PtyEndpoint::~PtyEndpoint() {
     RemoveLink();
+    if (m_openWatchFd >= 0)
+        ::close(m_openWatchFd);
     if (m_master >= 0)
         ::close(m_master);
 }
@@ -48,7 +52,40 @@ bool PtyEndpoint::Open(QString* error) {
         *error = SystemErrorText("tcsetattr", errno);
         return false;
     }
+    WatchSlaveOpens();
     return true;
+}
+
+// Without inotify the loop looks at a closed line again now and then.
+void PtyEndpoint::WatchSlaveOpens() {
+    m_openWatchFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_openWatchFd < 0)
+        return;
+    if (::inotify_add_watch(m_openWatchFd, m_slavePath.constData(), IN_OPEN) < 0) {
+        ::close(m_openWatchFd);
+        m_openWatchFd = -1;
+    }
+}
+
+bool PtyEndpoint::DrainSlaveOpens() {
+    alignas(inotify_event) char buffer[4096];
+    bool any = false;
+    while (::read(m_openWatchFd, buffer, sizeof buffer) > 0)
+        any = true;
+    return any;
+}
+
+bool PtyEndpoint::ConsoleArrived() {
+    return m_openWatchFd >= 0 ? DrainSlaveOpens() : true;
+}
+
+bool PtyEndpoint::ConsoleLeft() {
+    if (m_openWatchFd < 0)
+        return false;
+    // An open that came before the drain would be lost: look at the line again.
+    DrainSlaveOpens();
+    pollfd master{m_master, POLLIN, 0};
+    return ::poll(&master, 1, 0) >= 0 && (master.revents & POLLHUP) == 0;
 }
 
 bool PtyEndpoint::MakeLink(const QString& path, QString* error) {

@@ -1,5 +1,6 @@
 #include "SimLoop.h"
 
+#include "LineEndpoint.h"
 #include "PtyEndpoint.h"
 #include "Receiver.h"
 #include "StateFile.h"
@@ -9,7 +10,6 @@
 
 #include <poll.h>
 #include <signal.h>
-#include <sys/inotify.h>
 #include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -38,21 +38,20 @@ void PrintError(const QString& text) {
 
 }  // namespace
 
-SimLoop::SimLoop(const SimOptions& options, Receiver& receiver, PtyEndpoint& pty, WireLog& log)
+SimLoop::SimLoop(const SimOptions& options, Receiver& receiver, LineEndpoint& line, WireLog& log)
     : m_options(options),
       m_receiver(receiver),
-      m_pty(pty),
+      m_line(line),
       m_log(log),
       m_inbound(LinePacer::ByteTime(options.baud)),
       m_outbound(LinePacer::ByteTime(options.baud), options.leadingCr),
       m_random(std::random_device{}()),
+      m_lineOpen(line.OpenAtStart()),
       m_silent(options.silent) {}
 
 SimLoop::~SimLoop() {
     if (m_signalFd >= 0)
         ::close(m_signalFd);
-    if (m_openWatchFd >= 0)
-        ::close(m_openWatchFd);
 }
 
 bool SimLoop::SetUpSignals() {
@@ -73,24 +72,8 @@ bool SimLoop::SetUpSignals() {
     return true;
 }
 
-void SimLoop::WatchSlaveOpens() {
-    m_openWatchFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (m_openWatchFd < 0)
-        return;
-    if (::inotify_add_watch(m_openWatchFd, m_pty.SlavePath().constData(), IN_OPEN) < 0) {
-        ::close(m_openWatchFd);
-        m_openWatchFd = -1;
-    }
-}
-
 bool SimLoop::Prepare() {
-    if (!SetUpSignals())
-        return false;
-    WatchSlaveOpens();
-    // Without the watch an open cannot be told from a line never opened.
-    if (m_openWatchFd < 0)
-        m_lineOpen = true;
-    return true;
+    return SetUpSignals();
 }
 
 int SimLoop::Run() {
@@ -103,19 +86,19 @@ int SimLoop::Run() {
         RunDue(now);
         PumpOutput(now);
 
-        pollfd fds[2] = {{m_signalFd, POLLIN, 0}, {-1, 0, 0}};
+        pollfd fds[3] = {{m_signalFd, POLLIN, 0}, {-1, 0, 0}, {-1, 0, 0}};
         if (m_lineOpen) {
             // Without POLLIN a hang-up is still reported.
             const short events =
                 static_cast<short>((MayRead(now) ? POLLIN : 0) | (m_blocked ? POLLOUT : 0));
-            fds[1] = {m_pty.MasterFd(), events, 0};
-        } else if (m_openWatchFd >= 0) {
-            fds[1] = {m_openWatchFd, POLLIN, 0};
+            fds[1] = {m_line.LineFd(), events, 0};
         }
+        fds[2] = {m_line.WatchFd(m_lineOpen), POLLIN, 0};
         std::optional<Clock::time_point> deadline = NextDeadline();
-        if (!m_lineOpen && m_openWatchFd < 0) {
-            const Clock::time_point recheck = now + kClosedLineRecheck;
-            deadline = deadline ? std::min(*deadline, recheck) : recheck;
+        const bool recheck = !m_lineOpen && m_line.NeedsRecheck();
+        if (recheck) {
+            const Clock::time_point at = now + kClosedLineRecheck;
+            deadline = deadline ? std::min(*deadline, at) : at;
         }
         timespec timeout{};
         if (deadline) {
@@ -125,7 +108,7 @@ int SimLoop::Run() {
             timeout.tv_sec = wait.count() / 1'000'000'000;
             timeout.tv_nsec = wait.count() % 1'000'000'000;
         }
-        if (::ppoll(fds, 2, deadline ? &timeout : nullptr, nullptr) < 0 && errno != EINTR) {
+        if (::ppoll(fds, 3, deadline ? &timeout : nullptr, nullptr) < 0 && errno != EINTR) {
             PrintError(SystemErrorText("ppoll", errno));
             return 1;
         }
@@ -136,16 +119,14 @@ int SimLoop::Run() {
             if (fds[1].revents & POLLOUT)
                 m_blocked = false;
             if (fds[1].revents & POLLIN) {
-                ReadMaster(now);
+                ReadLine(now);
             } else if (fds[1].revents & (POLLHUP | POLLERR)) {
                 LineClosed(now);
             }
-        } else if (!m_lineOpen) {
-            const bool opened = m_openWatchFd >= 0 ? DrainSlaveOpens() : true;
-            if (opened) {
-                m_lineOpen = true;
-                m_log.Note(now, "line opened");
-            }
+        }
+        if ((fds[2].fd >= 0 && (fds[2].revents & POLLIN)) || recheck) {
+            if (m_line.ConsoleArrived() && !m_lineOpen)
+                LineOpened(now);
         }
     }
     SaveState();
@@ -210,7 +191,7 @@ void SimLoop::PumpOutput(Clock::time_point now) {
     m_outputWake.reset();
     if (!m_lineOpen || m_blocked)
         return;
-    const int fd = m_pty.MasterFd();
+    const int fd = m_line.LineFd();
     const LinePacer::Outbound::Result result = m_outbound.Pump(
         now, [fd](const char* data, qsizetype size) { return qint64(::write(fd, data, size)); },
         [this](Clock::time_point sent, qint64 wireBytes, const QByteArray& line) {
@@ -231,14 +212,14 @@ void SimLoop::PumpOutput(Clock::time_point now) {
     }
 }
 
-void SimLoop::ReadMaster(Clock::time_point now) {
+void SimLoop::ReadLine(Clock::time_point now) {
     char buffer[4096];
     // A paced line takes one small chunk and then no more until it has crossed
     // the wire; the rest waits in the terminal, whose writer then blocks.
     const bool paced = m_options.baud > 0;
     const size_t chunk = paced ? kPacedReadBytes : sizeof buffer;
     for (;;) {
-        const ssize_t count = ::read(m_pty.MasterFd(), buffer, chunk);
+        const ssize_t count = ::read(m_line.LineFd(), buffer, chunk);
         if (count > 0) {
             // After a full chunk more bytes were waiting: they crossed the wire
             // right behind it, not when this loop happened to wake.
@@ -255,7 +236,7 @@ void SimLoop::ReadMaster(Clock::time_point now) {
             continue;
         if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             return;
-        // EIO (or end of file): the console closed the slave.
+        // EIO (or end of file): the console closed the slave or the connection.
         LineClosed(now);
         return;
     }
@@ -269,23 +250,13 @@ void SimLoop::LineClosed(Clock::time_point now) {
     m_inbound.DropPartial();
     m_outbound.Clear();
     m_log.Note(now, "line closed");
-    if (m_openWatchFd < 0)
-        return;
-    // An open that came before the drain would be lost: look at the line again.
-    DrainSlaveOpens();
-    pollfd master{m_pty.MasterFd(), POLLIN, 0};
-    if (::poll(&master, 1, 0) >= 0 && (master.revents & POLLHUP) == 0) {
-        m_lineOpen = true;
-        m_log.Note(now, "line opened");
-    }
+    if (m_line.ConsoleLeft())
+        LineOpened(now);
 }
 
-bool SimLoop::DrainSlaveOpens() {
-    alignas(inotify_event) char buffer[4096];
-    bool any = false;
-    while (::read(m_openWatchFd, buffer, sizeof buffer) > 0)
-        any = true;
-    return any;
+void SimLoop::LineOpened(Clock::time_point now) {
+    m_lineOpen = true;
+    m_log.Note(now, "line opened");
 }
 
 void SimLoop::HandleSignals(Clock::time_point now) {

@@ -31,6 +31,7 @@ const QList<TextOption> kTextOptions = {
     {"--log", [](SimOptions& o, const QByteArray& v) { o.logPath = QString::fromLocal8Bit(v); }},
     {"--state",
      [](SimOptions& o, const QByteArray& v) { o.statePath = QString::fromLocal8Bit(v); }},
+    {"--tcp", [](SimOptions& o, const QByteArray& v) { o.tcpAddress = QString::fromLocal8Bit(v); }},
 };
 
 }  // namespace
@@ -39,9 +40,12 @@ QString UsageText() {
     return QStringLiteral(
         "Usage: ampdesk-receiver-sim [options]\n"
         "Plays a Velmar receiver at the end of a pseudo-terminal and prints the\n"
-        "terminal's path.\n"
+        "terminal's path; with --tcp, behind a serial device server and prints\n"
+        "tcp://host:port.\n"
         "  --model NAME          model name reported for Main.Model? (default ZA11)\n"
         "  --link PATH           keep a symbolic link PATH to the terminal while running\n"
+        "  --tcp [HOST:]PORT     serve on TCP instead (host default 127.0.0.1, port 0\n"
+        "                        = any free one); one console at a time\n"
         "  --log FILE            record every received command and sent line\n"
         "  --state FILE          load the settings at start, save them on change\n"
         "  --baud N              pace both directions like an N baud line (default\n"
@@ -97,6 +101,8 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
             return {std::nullopt, QStringLiteral("Unknown option \"%1\"\n").arg(arg) + UsageText()};
         }
     }
+    if (!options.tcpAddress.isEmpty() && !options.linkPath.isEmpty())
+        return {std::nullopt, QStringLiteral("--link names a terminal; it does not go with --tcp")};
     // The model name goes on the wire inside one line.
     if (options.model.contains('\r') || options.model.contains('\n') || options.model.size() > 64)
         return {std::nullopt, QStringLiteral("--model takes a name of up to 64 characters")};

@@ -10,6 +10,7 @@ struct SimOptions {
     QString linkPath;
     QString logPath;
     QString statePath;
+    QString tcpAddress;  // "[host:]port": serve on TCP instead of a pseudo-terminal
     int latencyMs = 0;
     int baud = 115200;  // 0: no pacing, bytes move as fast as the pseudo-terminal allows
     int frontPanelMs = 0;

@@ -3,6 +3,7 @@
 #include "SimLoop.h"
 #include "SimOptions.h"
 #include "StateFile.h"
+#include "TcpEndpoint.h"
 #include "WireLog.h"
 
 #include <cstdio>
@@ -32,6 +33,18 @@ int main(int argc, char** argv) {
     Receiver receiver(options.model);
     if (!options.statePath.isEmpty() && !LoadState(options.statePath, receiver, &error))
         return Fail(error);
+    if (!options.tcpAddress.isEmpty()) {
+        TcpEndpoint tcp;
+        if (!tcp.Listen(options.tcpAddress, &error))
+            return Fail(error);
+        SimLoop loop(options, receiver, tcp, log);
+        if (!loop.Prepare())
+            return 1;
+        std::printf("%s\n", tcp.Url().constData());
+        std::fflush(stdout);
+        return loop.Run();
+    }
+
     PtyEndpoint pty;
     if (!pty.Open(&error))
         return Fail(error);

@@ -3,8 +3,8 @@
 #include "BulkTransfer.h"
 #include "ByteText.h"
 #include "CommandChannel.h"
-#include "KnownModels.h"
 #include "PortNames.h"
+#include "ReceiverIdentity.h"
 #include "SerialPort.h"
 #include "SessionState.h"
 #include "SettingsStore.h"
@@ -18,7 +18,6 @@ const QString kConnectedTo = QStringLiteral("Connected to %1 on %2");
 const QString kNotConnected = QStringLiteral("Not connected to a Unit");
 const QString kCannotOpen = QStringLiteral("Cannot open Com Port");
 
-const QByteArray kModelQuery = QByteArrayLiteral("\rMain.Model?\r");
 const QByteArray kSourceQuery = QByteArrayLiteral("\rMain.Source?\r");
 const QByteArray kTunerQuery = QByteArrayLiteral("\rTuner?\r");
 
@@ -77,25 +76,20 @@ bool Connection::Connect(const QString& portName) {
         m_port.Close();
 
     const QString device = m_hooks.resolvePort ? m_hooks.resolvePort(portName) : portName;
-    if (!m_port.Open(device, SerialPort::kDefaultBaud)) {
+    const ReceiverIdentity identity = IdentifyReceiver(m_port, m_channel, device);
+    if (identity.outcome == ReceiverIdentity::Outcome::CannotOpen) {
         Fail(kCannotOpen);
         if (m_hooks.openFailed)
             m_hooks.openFailed(portName, m_port);
         return false;
     }
-
-    const QByteArray answer = m_channel.Request(kModelQuery);
-    const qsizetype equals = answer.indexOf('=');
-    // "Timeout" and the empty answer of a refused write carry no "=".
-    if (equals < 0) {
-        m_port.Close();
+    if (identity.outcome == ReceiverIdentity::Outcome::NoAnswer)
         return Fail(kNotConnected);
-    }
-    const QByteArray model = TrimmedBytes(answer.mid(equals + 1));
+    const QByteArray model = identity.model;
     m_state.model = model;
-    m_state.modelBit = ModelBitOf(model);
+    m_state.modelBit = identity.modelBit;
     // An unknown model keeps its port open: raw steps still reach it, settings do not.
-    if (!IsKnownModel(model))
+    if (identity.outcome == ReceiverIdentity::Outcome::UnknownModel)
         return Fail(kNotConnected);
 
     m_state.connected = true;

@@ -59,11 +59,34 @@ void SetModemLines(int fd) {
     (void)ioctl(fd, TIOCMBIC, &rts);
 }
 
-SerialDeviceResult Fail(int fd, const QString& action, const QString& devicePath, int err) {
+LinkDeviceResult Fail(int fd, const QString& action, const QString& devicePath, int err) {
     if (fd >= 0)
         ::close(fd);
-    return {-1, DescribeSystemError(action, devicePath, err), err};
+    return {nullptr, DescribeSystemError(action, devicePath, err), err};
 }
+
+class SerialDevice : public LinkDevice {
+public:
+    SerialDevice(int fd, QString devicePath) : m_fd(fd), m_devicePath(std::move(devicePath)) {}
+    ~SerialDevice() override {
+        // The exclusive flag outlives our descriptor on some drivers; give the
+        // device back to the next opener.
+        (void)ioctl(m_fd, TIOCNXCL);
+        ::close(m_fd);
+    }
+    SerialDevice(const SerialDevice&) = delete;
+    SerialDevice& operator=(const SerialDevice&) = delete;
+
+    int Fd() const override { return m_fd; }
+    ssize_t Write(const char* data, size_t size) override { return ::write(m_fd, data, size); }
+    QString HangUpReason() const override {
+        return QStringLiteral("Lost %1: the device hung up").arg(m_devicePath);
+    }
+
+private:
+    int m_fd;
+    QString m_devicePath;
+};
 
 }  // namespace
 
@@ -71,11 +94,11 @@ bool IsSupportedBaud(unsigned baud) {
     return FindBaud(baud) != nullptr;
 }
 
-SerialDeviceResult OpenSerialDevice(const QString& devicePath, unsigned baud) {
+LinkDeviceResult OpenSerialDevice(const QString& devicePath, unsigned baud) {
     const BaudRate* rate = FindBaud(baud);
     if (rate == nullptr) {
         return {
-            -1,
+            nullptr,
             QStringLiteral("Cannot open %1: unsupported baud rate %2").arg(devicePath).arg(baud)};
     }
     const QByteArray path = QFile::encodeName(devicePath);
@@ -96,5 +119,5 @@ SerialDeviceResult OpenSerialDevice(const QString& devicePath, unsigned baud) {
         return Fail(fd, QStringLiteral("Cannot configure"), devicePath, errno);
     }
     SetModemLines(fd);
-    return {fd, QString()};
+    return {std::make_unique<SerialDevice>(fd, devicePath), QString()};
 }

@@ -1,17 +1,11 @@
 #pragma once
 
-#include <QString>
+#include "LinkDevice.h"
 
 // Opens a serial device for the receiver link: raw, the given baud rate, 8 data
 // bits, no parity, 1 stop bit, no flow control, DTR on and RTS off, and held
 // exclusively so that a second opener fails.
-struct SerialDeviceResult {
-    int fd = -1;  // non-blocking, close-on-exec; -1 on failure
-    QString error;
-    int errorNumber = 0;  // the errno behind the error; 0 when none
-};
-
-SerialDeviceResult OpenSerialDevice(const QString& devicePath, unsigned baud);
+LinkDeviceResult OpenSerialDevice(const QString& devicePath, unsigned baud);
 
 // True when the rate is one the line can be set to.
 bool IsSupportedBaud(unsigned baud);

@@ -2,6 +2,7 @@
 
 #include "SerialDevice.h"
 #include "SerialWorker.h"
+#include "TcpLink.h"
 
 #include <QMetaObject>
 #include <QPointer>
@@ -22,10 +23,22 @@ bool SerialPort::Open(const QString& devicePath, unsigned baud) {
     m_lastError.clear();
     m_lastErrorNumber = 0;
 
-    SerialDeviceResult device = OpenSerialDevice(devicePath, baud);
-    if (device.fd < 0) {
+    // A device server's connect can take seconds; it runs while the event loop
+    // dispatches, so Close may be called meanwhile and must win.
+    const quint64 opening = m_session;
+    QPointer<SerialPort> alive(this);
+    LinkDeviceResult device = IsTcpTarget(devicePath) ? TcpLink::ConnectDispatching(devicePath)
+                                                      : OpenSerialDevice(devicePath, baud);
+    if (!alive)
+        return false;  // the owner destroyed the port meanwhile
+    if (!device.device) {
         m_lastError = device.error;
         m_lastErrorNumber = device.errorNumber;
+        return false;
+    }
+    if (opening != m_session || m_worker) {
+        m_lastError =
+            QStringLiteral("Cannot open %1: the port was closed while connecting").arg(devicePath);
         return false;
     }
 
@@ -46,7 +59,8 @@ bool SerialPort::Open(const QString& devicePath, unsigned baud) {
         Post(std::move(deliveries));
     };
 
-    auto worker = std::make_unique<Worker>(device.fd, devicePath, std::move(callbacks));
+    auto worker =
+        std::make_unique<Worker>(std::move(device.device), devicePath, std::move(callbacks));
     if (!worker->Start(&m_lastError))
         return false;  // the worker closes the device
     m_worker = std::move(worker);

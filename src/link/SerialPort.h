@@ -9,7 +9,9 @@
 #include <memory>
 
 // One serial device, opened raw at a given baud rate, 8N1, no flow control,
-// exclusively (a second opener, even another copy of the program, fails).
+// exclusively (a second opener, even another copy of the program, fails); or,
+// named "tcp://host:port", a serial device server's TCP connection, which
+// carries the same bytes (the baud rate is then the server's business).
 //
 // A worker thread sleeps in poll() on the device and on a wake-up descriptor.
 // It cuts the received bytes into lines at each carriage return (LF is an
@@ -20,7 +22,8 @@
 // finish within 100 ms is given up.
 //
 // A device that hangs up (adapter unplugged, other end of a pseudo-terminal
-// closed) is no longer read: the port stays "open" for its owner, which notices
+// closed, the device server's connection closed or reset) is reported at once
+// by DeviceLost and no longer read: the port stays "open" for its owner, which notices
 // the silence, and Close works as usual.
 class SerialPort : public QObject {
     Q_OBJECT
@@ -35,7 +38,8 @@ public:
     SerialPort& operator=(const SerialPort&) = delete;
 
     // Closes an open port first. On failure the port stays closed, no thread
-    // runs, and LastError() says why.
+    // runs, and LastError() says why. A "tcp://" connect dispatches events
+    // while it waits (up to 3 s).
     bool Open(const QString& devicePath, unsigned baud = kDefaultBaud);
     bool IsOpen() const;
     // Always true; safe when closed. Discards queued writes; lines not yet

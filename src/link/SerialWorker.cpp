@@ -4,7 +4,6 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstdint>
@@ -18,8 +17,12 @@ constexpr size_t kReadChunk = 512;
 
 }  // namespace
 
-SerialWorker::SerialWorker(int fd, QString devicePath, Callbacks callbacks)
-    : m_fd(fd), m_devicePath(std::move(devicePath)), m_callbacks(std::move(callbacks)) {}
+SerialWorker::SerialWorker(std::unique_ptr<LinkDevice> device, QString devicePath,
+                           Callbacks callbacks)
+    : m_device(std::move(device)),
+      m_fd(m_device->Fd()),
+      m_devicePath(std::move(devicePath)),
+      m_callbacks(std::move(callbacks)) {}
 
 SerialWorker::~SerialWorker() {
     Stop();
@@ -56,13 +59,8 @@ void SerialWorker::Stop() {
         m_queue.clear();
     }
     m_current = OutgoingWrite{};
-    if (m_fd >= 0) {
-        // The exclusive flag outlives our descriptor on some drivers; give the
-        // device back to the next opener.
-        (void)ioctl(m_fd, TIOCNXCL);
-        ::close(m_fd);
-        m_fd = -1;
-    }
+    m_device.reset();
+    m_fd = -1;
     if (m_wakeFd >= 0) {
         ::close(m_wakeFd);
         m_wakeFd = -1;
@@ -150,8 +148,9 @@ void SerialWorker::ContinueWrite() {
         return;
     }
     while (m_current.written < m_current.data.size()) {
-        const ssize_t n = ::write(m_fd, m_current.data.constData() + m_current.written,
-                                  static_cast<size_t>(m_current.data.size() - m_current.written));
+        const ssize_t n =
+            m_device->Write(m_current.data.constData() + m_current.written,
+                            static_cast<size_t>(m_current.data.size() - m_current.written));
         if (n > 0) {
             m_current.written += n;
             continue;
@@ -196,13 +195,12 @@ void SerialWorker::ReadDevice(short revents) {
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
         // A hang-up or error with nothing to read will be reported by every
         // poll() from now on: stop watching the device instead of spinning.
-        if (revents & (POLLHUP | POLLERR)) {
-            LoseDevice(QStringLiteral("Lost %1: the device hung up").arg(m_devicePath));
-        }
+        if (revents & (POLLHUP | POLLERR))
+            LoseDevice(m_device->HangUpReason());
         return;
     }
     if (n == 0) {
-        LoseDevice(QStringLiteral("Lost %1: the device hung up").arg(m_devicePath));
+        LoseDevice(m_device->HangUpReason());
     } else {
         LoseDevice(DescribeSystemError(QStringLiteral("Lost"), m_devicePath, errno));
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LineAssembler.h"
+#include "LinkDevice.h"
 
 #include <QByteArray>
 #include <QList>
@@ -13,7 +14,8 @@
 #include <mutex>
 #include <thread>
 
-// The thread behind an open SerialPort. It sleeps in poll() on the device and
+// The thread behind an open SerialPort. It sleeps in poll() on the device (a
+// tty or a device server's socket alike) and
 // on an eventfd that Stop and Enqueue signal, assembles received lines, and
 // writes queued requests one at a time, each given up after 100 ms.
 //
@@ -27,8 +29,7 @@ public:
         std::function<void(QString reason)> deviceLost;  // at most once
     };
 
-    // Takes ownership of `fd`, an open non-blocking device.
-    SerialWorker(int fd, QString devicePath, Callbacks callbacks);
+    SerialWorker(std::unique_ptr<LinkDevice> device, QString devicePath, Callbacks callbacks);
     ~SerialWorker();
     SerialWorker(const SerialWorker&) = delete;
     SerialWorker& operator=(const SerialWorker&) = delete;
@@ -61,7 +62,8 @@ private:
     void LoseDevice(const QString& reason);
     int PollTimeoutMs() const;
 
-    int m_fd = -1;
+    std::unique_ptr<LinkDevice> m_device;
+    int m_fd = -1;  // the device's descriptor while it is open
     int m_wakeFd = -1;
     QString m_devicePath;
     Callbacks m_callbacks;

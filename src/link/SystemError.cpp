@@ -34,6 +34,16 @@ constexpr ErrorText kErrorTexts[] = {
     // An on-board port name without a UART behind it opens with EIO.
     {EIO, SystemErrorKind::Other, "the device does not respond",
      "%1 does not respond: there may be no serial port behind it"},
+    // A serial device server reached as tcp://host:port.
+    {ECONNREFUSED, SystemErrorKind::Other, "connection refused (nothing listens on that port)",
+     "Nothing listens at %1: check the device server's address and port number"},
+    {ECONNRESET, SystemErrorKind::Other, "the connection was reset", nullptr},
+    {EHOSTUNREACH, SystemErrorKind::Other, "the host cannot be reached",
+     "%1 cannot be reached: check the network and the device server's address"},
+    {ENETUNREACH, SystemErrorKind::Other, "the network cannot be reached",
+     "%1 cannot be reached: check the network and the device server's address"},
+    {ETIMEDOUT, SystemErrorKind::Other, "no answer in time",
+     "%1 did not answer: check that the device server is on and reachable"},
 };
 
 const ErrorText* FindRow(int errorNumber) {

@@ -176,3 +176,12 @@ const std::array<QueryParameter, 137> kQueryParameters = {{
     {"Preset40", kTuner, kAllModels},
     {"Preset", kSources, kAllModels},
 }};
+
+int QueryCount(std::uint32_t modelBit) {
+    int count = 0;
+    for (const QuerySection& section : kQuerySections) {
+        for (const QueryParameter& parameter : kQueryParameters)
+            count += IsQueried(section, parameter, modelBit) ? 1 : 0;
+    }
+    return count;
+}

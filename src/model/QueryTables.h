@@ -29,3 +29,7 @@ inline bool IsQueried(const QuerySection& section, const QueryParameter& paramet
                       std::uint32_t modelBit) {
     return (parameter.sectionMask & section.bit) != 0 && (parameter.modelMask & modelBit) != 0;
 }
+
+// How many queries the bulk read sends to the model (584, 581 or 578 for a
+// known model, 0 for ModelBit 0).
+int QueryCount(std::uint32_t modelBit);

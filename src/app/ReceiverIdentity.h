@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+
+class CommandChannel;
+class SerialPort;
+
+// The first steps of every connection, shared by the window and the
+// command-line tool: open the port and ask the receiver for its model.
+struct ReceiverIdentity {
+    enum class Outcome {
+        CannotOpen,    // the port did not open; SerialPort::LastError says why
+        NoAnswer,      // no answer with "=" to the model query; the port is closed again
+        UnknownModel,  // a model outside the known ones; the port stays open
+        Known,
+    };
+    Outcome outcome = Outcome::CannotOpen;
+    QByteArray model;  // the answer after "=", trimmed (UnknownModel, Known)
+    std::uint32_t modelBit = 0;
+};
+
+// Opens `devicePath` (a tty or "tcp://host:port") at 115200 baud and sends
+// "\rMain.Model?\r". Acceptance ignores letter case; the ModelBit needs the
+// exact name.
+ReceiverIdentity IdentifyReceiver(SerialPort& port, CommandChannel& channel,
+                                  const QString& devicePath);

@@ -1,0 +1,210 @@
+#include "CliCommands.h"
+
+#include "BulkTransfer.h"
+#include "ByteText.h"
+#include "CliSession.h"
+#include "Profile.h"
+#include "QueryTables.h"
+#include "SettingsDiff.h"
+#include "SettingsFile.h"
+#include "SettingsStore.h"
+
+#include <QDir>
+
+namespace {
+
+const QByteArray kNone = QByteArrayLiteral("(none)");
+
+struct Context {
+    const CliOptions& options;
+    const CliStreams& streams;
+    CliSession& session;
+};
+
+void PrintLine(std::FILE* out, const QByteArray& line) {
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), out);
+    std::fputc('\n', out);
+}
+
+QString Shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+// The file is read before any port is opened, so a mistyped name costs nothing.
+bool LoadSettingsFile(const Context& context, SettingsStore& store) {
+    const QString path = context.options.operands.first();
+    const LoadResult loaded = LoadFromFile(store, path);
+    QString problem;
+    if (!loaded.opened) {
+        problem = QStringLiteral("cannot open the settings file %1");
+    } else if (loaded.tooLarge) {
+        problem = QStringLiteral("%1 is too large to be a settings file");
+    } else if (!loaded.recognised) {
+        problem = QStringLiteral("%1 is not an Ampdesk settings file");
+    }
+    if (problem.isEmpty())
+        return true;
+    context.session.Error(problem.arg(Shown(path)));
+    return false;
+}
+
+// The bulk read the window runs on connecting. False (after saying why) when
+// the receiver was lost or answered nothing.
+bool ReadReceiver(const Context& context, SettingsStore& store) {
+    CliSession& session = context.session;
+    const QString label = QStringLiteral("Reading %1 on %2")
+                              .arg(QString::fromLocal8Bit(session.Model()), session.PortName());
+    session.FollowStatusLines(&store);
+    ReadAllFromReceiver(store, session.Channel(), context.streams.progress, label,
+                        session.ModelBit());
+    session.FollowStatusLines(nullptr);
+    if (session.IsLost())
+        return false;
+    if (store.IsEmpty()) {
+        session.Error(QStringLiteral("the receiver on %1 answered none of the setting queries")
+                          .arg(session.PortName()));
+        return false;
+    }
+    // A receiver may lack a parameter and stay silent; say so, the rest is good.
+    const int asked = QueryCount(session.ModelBit());
+    if (store.LineCount() < asked) {
+        session.Error(QStringLiteral("%1 of %2 settings did not answer and are left out")
+                          .arg(asked - store.LineCount())
+                          .arg(asked));
+    }
+    return true;
+}
+
+// Sends the lines and prints the report. kExitDifferences when a line failed.
+int Restore(const Context& context, const std::vector<QByteArray>& lines, ProgressSink* progress) {
+    SettingsStore store;
+    for (const QByteArray& line : lines)
+        store.Append(line);
+    QByteArray report;
+    const int errors = RestoreToReceiver(store, context.session.Channel(), progress, &report);
+    if (const int lost = context.session.CheckNotLost(); lost != kExitOk)
+        return lost;
+    if (errors == 0)
+        return kExitOk;
+    std::FILE* out = context.streams.out;
+    std::fprintf(out, "The receiver did not take %d of %d line(s):\n", errors,
+                 static_cast<int>(lines.size()));
+    std::fwrite(report.constData(), 1, static_cast<size_t>(report.size()), out);
+    if (!report.endsWith('\n'))
+        std::fputc('\n', out);
+    return kExitDifferences;
+}
+
+int Backup(const Context& context) {
+    SettingsStore store;
+    if (!ReadReceiver(context, store))
+        return context.session.IsLost() ? context.session.CheckNotLost() : kExitNoReceiver;
+    const QString path = context.options.operands.first();
+    const SaveResult saved = SaveToFile(store, path, QByteArray());
+    if (!saved.ok) {
+        context.session.Error(saved.error);
+        return kExitDifferences;
+    }
+    if (context.streams.progress != nullptr) {
+        std::fprintf(context.streams.out, "Saved %d settings of %s on %s to %s\n",
+                     store.LineCount(), context.session.Model().constData(),
+                     context.session.PortName().toLocal8Bit().constData(),
+                     Shown(path).toLocal8Bit().constData());
+    }
+    return kExitOk;
+}
+
+int RestoreFile(const Context& context, const SettingsStore& file) {
+    if (!context.options.onlyChanged)
+        return Restore(context, file.Lines(), context.streams.progress);
+
+    SettingsStore receiver;
+    if (!ReadReceiver(context, receiver))
+        return context.session.IsLost() ? context.session.CheckNotLost() : kExitNoReceiver;
+    const std::vector<QByteArray> changed = ChangedLines(file, receiver);
+    std::FILE* out = context.streams.out;
+    if (changed.empty()) {
+        std::fprintf(out, "Nothing to change: the receiver already holds every setting.\n");
+        return kExitOk;
+    }
+    for (const QByteArray& line : changed) {
+        QByteArray key;
+        const QByteArray was =
+            SplitLine(line, &key, nullptr) ? receiver.GetValue(key) : SettingsStore::kError;
+        PrintLine(out, line + " (was " + (was == SettingsStore::kError ? kNone : was) + ")");
+    }
+    return Restore(context, changed, context.streams.progress);
+}
+
+int Diff(const Context& context, const SettingsStore& file) {
+    SettingsStore receiver;
+    if (!ReadReceiver(context, receiver))
+        return context.session.IsLost() ? context.session.CheckNotLost() : kExitNoReceiver;
+    const std::vector<SettingDifference> differences = DiffSettings(file, receiver);
+    for (const SettingDifference& difference : differences) {
+        PrintLine(context.streams.out, difference.key + ": " +
+                                           difference.fileValue.value_or(kNone) + " -> " +
+                                           difference.receiverValue.value_or(kNone));
+    }
+    return differences.empty() ? kExitOk : kExitDifferences;
+}
+
+int Get(const Context& context) {
+    int status = kExitOk;
+    for (const QString& key : context.options.operands) {
+        const QByteArray reply =
+            TrimmedBytes(context.session.Channel().Request('\r' + key.toLocal8Bit() + "?\r"));
+        if (context.session.IsLost())
+            return context.session.CheckNotLost();
+        if (reply.isEmpty() || reply == CommandChannel::kTimeout) {
+            context.session.Error(QStringLiteral("%1: no answer").arg(key));
+            status = kExitDifferences;
+            continue;
+        }
+        PrintLine(context.streams.out, reply);
+    }
+    return status;
+}
+
+int Set(const Context& context) {
+    std::vector<QByteArray> lines;
+    for (const QString& assignment : context.options.operands)
+        lines.push_back(assignment.toLocal8Bit());
+    return Restore(context, lines, nullptr);
+}
+
+}  // namespace
+
+int RunCliCommand(const CliOptions& options, const CliStreams& streams) {
+    CliSession session(streams.errors);
+    const Context context{options, streams, session};
+
+    SettingsStore file;
+    const bool needsFile =
+        options.command == CliCommand::Restore || options.command == CliCommand::Diff;
+    if (needsFile && !LoadSettingsFile(context, file))
+        return kExitUsage;
+
+    const QString port = options.port.isEmpty() ? Profile::ReadPort() : options.port;
+    const int opened = session.Open(port);
+    if (options.command == CliCommand::Model && !session.Model().isEmpty())
+        PrintLine(streams.out, session.Model());
+    if (opened != kExitOk)
+        return opened;
+
+    switch (options.command) {
+        case CliCommand::Backup:
+            return Backup(context);
+        case CliCommand::Restore:
+            return RestoreFile(context, file);
+        case CliCommand::Diff:
+            return Diff(context, file);
+        case CliCommand::Get:
+            return Get(context);
+        case CliCommand::Set:
+            return Set(context);
+        case CliCommand::Model:
+            return kExitOk;
+    }
+    return kExitUsage;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What ampdesk-cli exits with; scripts test these.
+enum CliExit : int {
+    kExitOk = 0,
+    kExitDifferences = 1,  // diff found differences, a line failed, a file could not be saved
+    kExitUsage = 2,        // bad command line, or a settings file that cannot be read
+    kExitCannotOpen = 3,   // the port (or device server) could not be opened
+    kExitNoReceiver = 4,   // no known receiver answered, or it was lost on the way
+};
+
+enum class CliCommand { Backup, Restore, Diff, Get, Set, Model };
+
+struct CliOptions {
+    CliCommand command = CliCommand::Model;
+    // As typed after --port; empty: the port the window remembers.
+    QString port;
+    QStringList operands;
+    bool onlyChanged = false;
+};
+
+struct CliParse {
+    std::optional<CliOptions> options;  // empty on error or when help was asked
+    bool help = false;
+    QString error;
+};
+
+// `arguments` without the program name.
+CliParse ParseCliArguments(const QStringList& arguments);
+QString CliUsage();
+
+// The text a get or set may carry as a key: 1 to 128 printable bytes without
+// blanks or the operator characters "=", "?", "+" and "-".
+bool IsValidKey(const QByteArray& key);

@@ -1,0 +1,38 @@
+#include "CliCommands.h"
+#include "CliOptions.h"
+#include "TerminalProgress.h"
+
+#include <QCoreApplication>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+
+int main(int argc, char* argv[]) {
+    // Requests wait for their answers in the event loop.
+    QCoreApplication app(argc, argv);
+
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CliParse parsed = ParseCliArguments(arguments);
+    if (parsed.help) {
+        std::fputs(CliUsage().toLocal8Bit().constData(), stdout);
+        return kExitOk;
+    }
+    if (!parsed.options) {
+        std::fprintf(stderr, "ampdesk-cli: %s\nTry \"ampdesk-cli --help\".\n",
+                     parsed.error.toLocal8Bit().constData());
+        return kExitUsage;
+    }
+
+    // Drawn only for a person watching; a cron job's mail stays clean.
+    std::unique_ptr<TerminalProgress> progress;
+    if (::isatty(STDERR_FILENO))
+        progress = std::make_unique<TerminalProgress>(stderr);
+    const CliStreams streams{stdout, stderr, progress.get()};
+    const int status = RunCliCommand(*parsed.options, streams);
+    std::fflush(stdout);
+    return status;
+}
