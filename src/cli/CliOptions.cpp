@@ -104,14 +104,18 @@ QString CliUsage() {
 }
 
 CliParse ParseCliArguments(const QStringList& arguments) {
+    for (const QString& argument : arguments) {
+        if (argument == QLatin1String("--"))
+            break;
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
+            return {std::nullopt, true, {}};
+    }
     CliOptions options;
     const CommandRow* command = nullptr;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         if (!optionsEnded && argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
-            if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
-                return {std::nullopt, true, {}};
             if (argument == QLatin1String("--")) {
                 optionsEnded = true;
             } else if (argument == QLatin1String("--only-changed")) {

@@ -64,6 +64,12 @@ std::vector<SettingDifference> DiffSettings(const SettingsStore& file,
 
 std::vector<QByteArray> ChangedLines(const SettingsStore& file, const SettingsStore& receiver) {
     const QHash<QByteArray, Entry> reported = FirstByKey(receiver);
+    QHash<QByteArray, int> occurrences;
+    for (const QByteArray& line : file.Lines()) {
+        QByteArray key;
+        if (SplitLine(line, &key, nullptr))
+            ++occurrences[UpperAscii(key)];
+    }
     std::vector<QByteArray> changed;
     for (const QByteArray& line : file.Lines()) {
         Entry entry;
@@ -71,9 +77,14 @@ std::vector<QByteArray> ChangedLines(const SettingsStore& file, const SettingsSt
             changed.push_back(line);
             continue;
         }
-        const auto found = reported.constFind(UpperAscii(entry.key));
-        if (found == reported.constEnd() || found->value != entry.value)
+        const QByteArray upper = UpperAscii(entry.key);
+        const auto found = reported.constFind(upper);
+        // A key the file sets twice is sent in full, so that the receiver ends
+        // where a full restore leaves it (the last line wins there).
+        if (occurrences.value(upper) > 1 || found == reported.constEnd() ||
+            found->value != entry.value) {
             changed.push_back(line);
+        }
     }
     return changed;
 }

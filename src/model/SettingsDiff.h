@@ -24,7 +24,7 @@ std::vector<SettingDifference> DiffSettings(const SettingsStore& file,
                                             const SettingsStore& receiver);
 
 // The file's lines a restore has to send to make the receiver match it: those
-// whose value differs or whose key the receiver did not report, and lines
-// without a key, which cannot be compared and go out as a full restore sends
-// them.
+// whose value differs or whose key the receiver did not report, every line of
+// a key the file sets more than once, and lines without a key; the latter two
+// go out as a full restore sends them, so the receiver ends in the same state.
 std::vector<QByteArray> ChangedLines(const SettingsStore& file, const SettingsStore& receiver);

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -78,7 +79,7 @@ bool PathExists(const QString& path) {
 
 }  // namespace
 
-SimProcess::SimProcess(const QStringList& extraArgs) {
+SimProcess::SimProcess(const QStringList& extraArgs, Line line) {
     QByteArray folderTemplate = QDir::tempPath().toLocal8Bit() + "/ampdesk-sim-XXXXXX";
     if (::mkdtemp(folderTemplate.data()) == nullptr) {
         std::perror("SimProcess: mkdtemp");
@@ -87,6 +88,10 @@ SimProcess::SimProcess(const QStringList& extraArgs) {
     m_folder = QFile::decodeName(folderTemplate);
     m_linkPath = m_folder + "/port";
     m_logPath = m_folder + "/wire.log";
+    if (line == Line::Tcp) {
+        StartTcp(extraArgs);
+        return;
+    }
 
     QList<QByteArray> args{AMPDESK_SIM_PATH, "--link", QFile::encodeName(m_linkPath), "--log",
                            QFile::encodeName(m_logPath)};
@@ -144,6 +149,72 @@ SimProcess::SimProcess(const QStringList& extraArgs) {
         std::fprintf(stderr, "SimProcess: no link at %s in time\n", qPrintable(m_linkPath));
         Stop();
     }
+}
+
+// The simulator prints "tcp://127.0.0.1:<port>" once it listens; that line
+// is read from a pipe, and standard error goes to a file tests can read.
+void SimProcess::StartTcp(const QStringList& extraArgs) {
+    m_errorPath = m_folder + "/stderr.log";
+    QList<QByteArray> args{AMPDESK_SIM_PATH, "--tcp", "127.0.0.1:0", "--log",
+                           QFile::encodeName(m_logPath)};
+    for (const QString& arg : extraArgs)
+        args.append(arg.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    int out[2] = {-1, -1};
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+        std::perror("SimProcess: pipe2");
+        return;
+    }
+    const QByteArray errorPath = QFile::encodeName(m_errorPath);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath.constData(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    const int rc = ::posix_spawn(&pid, AMPDESK_SIM_PATH, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    if (rc != 0) {
+        std::fprintf(stderr, "SimProcess: cannot start %s\n", AMPDESK_SIM_PATH);
+        ::close(out[0]);
+        return;
+    }
+    m_pid = pid;
+
+    const Clock::time_point deadline = Clock::now() + kStartTimeout;
+    QByteArray printed;
+    while (!printed.contains('\n') && Clock::now() < deadline) {
+        pollfd fd{out[0], POLLIN, 0};
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (::poll(&fd, 1, static_cast<int>(std::max<qint64>(1, left.count()))) <= 0)
+            continue;
+        char buffer[256];
+        const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+        if (n <= 0)
+            break;  // the simulator ended (it says why on its standard error)
+        printed.append(buffer, n);
+    }
+    ::close(out[0]);
+    if (!printed.startsWith("tcp://") || !printed.contains('\n')) {
+        std::fprintf(stderr, "SimProcess: the simulator did not listen: %s\n",
+                     ErrorOutput().constData());
+        Stop();
+        return;
+    }
+    m_linkPath = QString::fromLatin1(printed.left(printed.indexOf('\n')));
+}
+
+QByteArray SimProcess::ErrorOutput() const {
+    QFile file(m_errorPath);
+    if (m_errorPath.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
 }
 
 SimProcess::~SimProcess() {

@@ -10,15 +10,20 @@
 // temporary folder, logging the wire to a file there, killed on destruction.
 class SimProcess {
 public:
+    // Pty: the receiver at the end of a pseudo-terminal. Tcp: behind a serial
+    // device server on 127.0.0.1, any free port.
+    enum class Line { Pty, Tcp };
+
     // Extra arguments, e.g. {"--model", "ZA08", "--latency-ms", "5"}.
-    explicit SimProcess(const QStringList& extraArgs = {});
+    explicit SimProcess(const QStringList& extraArgs = {}, Line line = Line::Pty);
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
     // True once the simulator runs and its link exists.
     bool IsRunning() const { return m_pid > 0; }
-    // The symbolic link to the simulator's pseudo-terminal: open this as the port.
+    // What to open as the port: the symbolic link to the simulator's
+    // pseudo-terminal, or its "tcp://127.0.0.1:port".
     QString LinkPath() const { return m_linkPath; }
     QString LogPath() const { return m_logPath; }
     QString Folder() const { return m_folder; }
@@ -30,6 +35,8 @@ public:
     // as written, framing included); D: an overlong command dropped; N: a note.
     // Escapes: "\\" backslash, "\r", "\n", "\xHH" for other non-printable bytes.
     QByteArray Log() const;
+    // What the simulator wrote to standard error (kept for Line::Tcp only).
+    QByteArray ErrorOutput() const;
     // The commands the simulator received, in order, without framing CRs.
     QList<QByteArray> ReceivedCommands() const;
     // The lines the simulator sent, in order, without framing CRs.
@@ -42,8 +49,11 @@ public:
     void Stop();
 
 private:
+    void StartTcp(const QStringList& extraArgs);
+
     pid_t m_pid = -1;
     QString m_folder;
     QString m_linkPath;
     QString m_logPath;
+    QString m_errorPath;
 };

@@ -1,0 +1,268 @@
+#include "SettingsFile.h"
+#include "SettingsStore.h"
+#include "SimProcess.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray errors;
+};
+
+// Runs build/bin/ampdesk-cli with a profile folder of the test's own, so the
+// default port and the COMn links are the test's.
+class CliTest : public ::testing::Test {
+protected:
+    CliRun Run(const QStringList& arguments) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", m_home.path());
+        process.setProcessEnvironment(environment);
+        process.start(AMPDESK_CLI_PATH, arguments);
+        EXPECT_TRUE(process.waitForFinished(60000)) << "ampdesk-cli did not end";
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                process.readAllStandardOutput(), process.readAllStandardError()};
+    }
+
+    QString PathOf(const QString& name) const { return m_home.filePath(name); }
+
+    void LinkPort(int number, const QString& target) const {
+        const QString folder = m_home.path() + "/Velmar/ports";
+        QDir().mkpath(folder);
+        QFile::link(target, QStringLiteral("%1/COM%2").arg(folder).arg(number));
+    }
+
+    static QList<QByteArray> SetCommands(const SimProcess& sim, qsizetype from) {
+        QList<QByteArray> sets;
+        const QList<QByteArray> received = sim.ReceivedCommands();
+        for (qsizetype i = from; i < received.size(); ++i) {
+            if (received[i].contains('='))
+                sets << received[i];
+        }
+        return sets;
+    }
+
+    QTemporaryDir m_home;
+};
+
+TEST_F(CliTest, BackupDiffRestoreRoundTripOverTcp) {
+    SimProcess sim({"--baud", "0"}, SimProcess::Line::Tcp);
+    ASSERT_TRUE(sim.IsRunning());
+    const QString port = sim.LinkPath();
+    const QString backup = PathOf("rack.kvx");
+
+    const CliRun saved = Run({"--port", port, "backup", backup});
+    ASSERT_EQ(saved.exitCode, 0) << saved.errors.constData();
+    // Not a terminal: no progress bar, nothing said.
+    EXPECT_EQ(saved.errors, "");
+    EXPECT_EQ(saved.out, "");
+
+    // The file is what the window's Save Settings writes for the same store.
+    SettingsStore store;
+    ASSERT_TRUE(LoadFromFile(store, backup).recognised);
+    EXPECT_EQ(store.LineCount(), 584);
+    ASSERT_TRUE(SaveToFile(store, PathOf("window.kvx"), QByteArray()).ok);
+    QFile cli(backup);
+    QFile window(PathOf("window.kvx"));
+    ASSERT_TRUE(cli.open(QIODevice::ReadOnly) && window.open(QIODevice::ReadOnly));
+    EXPECT_EQ(cli.readAll(), window.readAll());
+
+    const QByteArray volume = store.GetValue("Main.Volume");
+    const QByteArray bass = store.GetValue("Main.Bass");
+    ASSERT_NE(volume, "-35");
+    ASSERT_NE(bass, "4");
+    const CliRun changed = Run({"--port", port, "set", "Main.Volume=-35", "Main.Bass=4"});
+    ASSERT_EQ(changed.exitCode, 0) << changed.out.constData() << changed.errors.constData();
+
+    const CliRun diff = Run({"--port", port, "diff", backup});
+    EXPECT_EQ(diff.exitCode, 1);
+    EXPECT_EQ(diff.out, "Main.Volume: " + volume + " -> -35\nMain.Bass: " + bass + " -> 4\n");
+
+    const qsizetype mark = sim.ReceivedCommands().size();
+    const CliRun restored = Run({"--port", port, "restore", backup, "--only-changed"});
+    ASSERT_EQ(restored.exitCode, 0) << restored.out.constData() << restored.errors.constData();
+    // Only the two lines that differ were written to the receiver.
+    EXPECT_EQ(SetCommands(sim, mark),
+              (QList<QByteArray>{"Main.Volume=" + volume, "Main.Bass=" + bass}));
+    EXPECT_EQ(restored.out,
+              "Main.Volume=" + volume + " (was -35)\nMain.Bass=" + bass + " (was 4)\n");
+
+    const CliRun same = Run({"--port", port, "diff", backup});
+    EXPECT_EQ(same.exitCode, 0);
+    EXPECT_EQ(same.out, "");
+}
+
+TEST_F(CliTest, FullRestoreSendsEveryLine) {
+    SimProcess sim({"--baud", "0"});
+    SettingsStore defaults;
+    defaults.ResetToDefaults();
+    ASSERT_TRUE(SaveToFile(defaults, PathOf("defaults.kvx"), QByteArray()).ok);
+    const CliRun run = Run({"--port", sim.LinkPath(), "restore", PathOf("defaults.kvx")});
+    EXPECT_EQ(run.exitCode, 0) << run.out.constData();
+    EXPECT_EQ(SetCommands(sim, 0).size(), defaults.LineCount());
+}
+
+TEST_F(CliTest, ComPortAndDefaultAutoDetectGoThroughTheProfile) {
+    SimProcess sim({"--baud", "0", "--model", "ZA08"});
+    LinkPort(1, PathOf("missing-1"));
+    LinkPort(2, PathOf("missing-2"));
+    LinkPort(3, sim.LinkPath());
+
+    const CliRun get = Run({"--port", "COM3", "get", "Main.Model", "Main.Power"});
+    EXPECT_EQ(get.exitCode, 0) << get.errors.constData();
+    EXPECT_EQ(get.out, "Main.Model=ZA08\nMain.Power=On\n");
+
+    // No --port: the window's remembered choice, by default Auto-Detect.
+    const CliRun model = Run({"model"});
+    EXPECT_EQ(model.exitCode, 0);
+    EXPECT_EQ(model.out, "ZA08\n");
+    EXPECT_TRUE(model.errors.contains("COM1: Cannot open")) << model.errors.constData();
+}
+
+TEST_F(CliTest, LostMidBackupWritesNoFile) {
+    // Paced like the real line, so the read lasts seconds.
+    auto sim = std::make_unique<SimProcess>(QStringList{"--baud", "115200"}, SimProcess::Line::Tcp);
+    const QString backup = PathOf("partial.kvx");
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", m_home.path());
+    process.setProcessEnvironment(environment);
+    process.start(AMPDESK_CLI_PATH, {"--port", sim->LinkPath(), "backup", backup});
+    QDeadlineTimer deadline(10000);
+    while (sim->ReceivedCommands().size() < 10 && !deadline.hasExpired())
+        QThread::msleep(20);
+    sim->Stop();
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 4);
+    EXPECT_TRUE(process.readAllStandardError().contains("the device server closed the connection"));
+    EXPECT_FALSE(QFile::exists(backup));
+}
+
+// A port on 127.0.0.1 that nothing listens on.
+QString RefusingTarget() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return QStringLiteral("tcp://127.0.0.1:%1").arg(ntohs(address.sin_port));
+}
+
+enum class Receiver { None, Answering, Silent, UnknownModel };
+
+struct ExitCase {
+    const char* name;
+    Receiver receiver;
+    QStringList arguments;  // "PORT" stands for the receiver's port
+    int exitCode;
+    const char* errorPart;
+    const char* out;
+};
+
+const ExitCase kExitCases[] = {
+    {"HelpIsOk", Receiver::None, {"--help"}, 0, "", nullptr},
+    {"ModelIsOk", Receiver::Answering, {"--port", "PORT", "model"}, 0, "", "ZA11\n"},
+    {"NoCommandIsUsage", Receiver::None, {}, 2, "no command given", ""},
+    {"BadKeyIsUsage", Receiver::None, {"get", "Main.Volume?"}, 2, "not a setting key", ""},
+    {"UnreadableFileIsUsage",
+     Receiver::Answering,
+     {"--port", "PORT", "restore", "/nonexistent/rack.kvx"},
+     2,
+     "cannot open the settings file /nonexistent/rack.kvx",
+     ""},
+    {"MissingDeviceCannotOpen",
+     Receiver::None,
+     {"--port", "/nonexistent/ttyUSB7", "model"},
+     3,
+     "Cannot open /nonexistent/ttyUSB7: no such device",
+     ""},
+    {"RefusedServerCannotOpen",
+     Receiver::None,
+     {"--port", "REFUSING", "model"},
+     3,
+     "connection refused",
+     ""},
+    {"SilentReceiverIsNoReceiver",
+     Receiver::Silent,
+     {"--port", "PORT", "backup", "never.kvx"},
+     4,
+     "no receiver answered on",
+     ""},
+    {"UnknownModelIsNoReceiver",
+     Receiver::UnknownModel,
+     {"--port", "PORT", "model"},
+     4,
+     "\"ZZ99\", which is not a known Velmar model",
+     "ZZ99\n"},
+    {"RejectedSetIsAFailedLine",
+     Receiver::Answering,
+     {"--port", "PORT", "set", "Main.Volume=banana"},
+     1,
+     "",
+     "The receiver did not take 1 of 1 line(s):\n"
+     "\tERROR: MAIN.VOLUME=BANANA \treturned: MAIN.VOLUME=-20\n"},
+    {"UnansweredGetIsAFailedLine",
+     Receiver::Answering,
+     {"--port", "PORT", "get", "Main.Nothing", "Main.Power"},
+     1,
+     "Main.Nothing: no answer",
+     "Main.Power=On\n"},
+};
+
+void PrintTo(const ExitCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class CliExitTest : public CliTest, public ::testing::WithParamInterface<ExitCase> {};
+
+TEST_P(CliExitTest, ExitsWithItsCode) {
+    const ExitCase& row = GetParam();
+    std::unique_ptr<SimProcess> sim;
+    if (row.receiver == Receiver::Answering)
+        sim = std::make_unique<SimProcess>(QStringList{"--baud", "0"});
+    if (row.receiver == Receiver::Silent)
+        sim = std::make_unique<SimProcess>(QStringList{"--baud", "0", "--silent"});
+    if (row.receiver == Receiver::UnknownModel)
+        sim = std::make_unique<SimProcess>(QStringList{"--baud", "0", "--model", "ZZ99"});
+
+    QStringList arguments = row.arguments;
+    for (QString& argument : arguments) {
+        if (argument == "PORT")
+            argument = sim->LinkPath();
+        if (argument == "REFUSING")
+            argument = RefusingTarget();
+        if (argument == "never.kvx")
+            argument = PathOf(argument);
+    }
+    const CliRun run = Run(arguments);
+    EXPECT_EQ(run.exitCode, row.exitCode) << run.errors.constData();
+    EXPECT_TRUE(run.errors.contains(row.errorPart)) << run.errors.constData();
+    if (row.out != nullptr) {
+        EXPECT_EQ(run.out, row.out);
+    }
+    EXPECT_FALSE(QFile::exists(PathOf("never.kvx")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, CliExitTest, ::testing::ValuesIn(kExitCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

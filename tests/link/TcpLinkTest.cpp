@@ -1,0 +1,169 @@
+#include "BulkTransfer.h"
+#include "CommandChannel.h"
+#include "KnownModels.h"
+#include "LinkTestSupport.h"
+#include "SerialPort.h"
+#include "SettingsStore.h"
+#include "SimProcess.h"
+#include "TcpLink.h"
+
+#include <QSignalSpy>
+#include <QTimer>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TargetCase {
+    const char* name;
+    const char* text;
+    bool valid;
+    const char* host;
+    quint16 port;
+    const char* errorPart;
+};
+
+const TargetCase kTargetCases[] = {
+    {"Ipv4AddressAndPort", "tcp://192.168.1.50:4001", true, "192.168.1.50", 4001, ""},
+    {"SchemeInAnyCaseAndHostName", "TCP://rack-server:23", true, "rack-server", 23, ""},
+    {"BracketedIpv6WithTrailingSlash", "tcp://[::1]:4001/", true, "::1", 4001, ""},
+    {"HighestPort", "tcp://h:65535", true, "h", 65535, ""},
+    {"MissingPortIsNamed", "tcp://rack-server", false, "", 0, "port number is missing"},
+    {"PortZeroRefused", "tcp://h:0", false, "", 0, "from 1 to 65535"},
+    {"PortAboveRangeRefused", "tcp://h:65536", false, "", 0, "from 1 to 65535"},
+    {"PortWithLettersRefused", "tcp://h:40a1", false, "", 0, "from 1 to 65535"},
+    {"BareIpv6WouldHideThePort", "tcp://::1:4001", false, "", 0, "expected tcp://host:port"},
+    {"EmptyHostRefused", "tcp://:4001", false, "", 0, "expected tcp://host:port"},
+    {"BlankInHostRefused", "tcp://rack server:4001", false, "", 0, "expected tcp://host:port"},
+    {"DevicePathIsNoTarget", "/dev/ttyUSB0", false, "", 0, "expected tcp://host:port"},
+};
+
+void PrintTo(const TargetCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class TcpTargetTest : public ::testing::TestWithParam<TargetCase> {};
+
+TEST_P(TcpTargetTest, ParsesOrSaysWhy) {
+    const TargetCase& row = GetParam();
+    QString error;
+    const std::optional<TcpTarget> target = ParseTcpTarget(QString::fromUtf8(row.text), &error);
+    ASSERT_EQ(target.has_value(), row.valid) << error.toStdString();
+    if (row.valid) {
+        EXPECT_EQ(target->host, row.host);
+        EXPECT_EQ(target->port, row.port);
+    } else {
+        EXPECT_TRUE(error.contains(QString::fromLatin1(row.errorPart))) << error.toStdString();
+        EXPECT_TRUE(error.contains(QString::fromUtf8(row.text))) << "the error names the port";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, TcpTargetTest, ::testing::ValuesIn(kTargetCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A port on 127.0.0.1 that nothing listens on (bound once, then let go).
+quint16 FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+class TcpLinkTest : public ::testing::Test {
+protected:
+    SerialPort m_port;
+    CommandChannel m_channel{m_port};
+};
+
+TEST_F(TcpLinkTest, ConnectsAndAnswersTheModelQuery) {
+    SimProcess sim({"--baud", "0", "--model", "ZA04"}, SimProcess::Line::Tcp);
+    ASSERT_TRUE(sim.IsRunning());
+    ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
+    EXPECT_EQ(m_channel.Request("\rMain.Model?\r"), "Main.Model=ZA04");
+    EXPECT_EQ(m_channel.Request("\rMain.Volume=-25\r"), "Main.Volume=-25");
+}
+
+TEST_F(TcpLinkTest, BulkReadOverTcpStoresEveryAnswer) {
+    SimProcess sim({"--baud", "0"}, SimProcess::Line::Tcp);
+    ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
+    SettingsStore store;
+    ReadAllFromReceiver(store, m_channel, nullptr, "Connecting", ModelBitOf("ZA11"));
+    EXPECT_EQ(store.LineCount(), 584);
+    EXPECT_EQ(store.Lines().front(), "Tuner.DigitalMode=XM");
+}
+
+TEST_F(TcpLinkTest, ServerGoneMidReadIsALostDevice) {
+    // Paced like the real line, the read takes seconds; the server goes in the middle.
+    SimProcess sim({"--baud", "115200"}, SimProcess::Line::Tcp);
+    ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
+    QSignalSpy lost(&m_port, &SerialPort::DeviceLost);
+    // What the window and the tool do on a lost device: close, so that the
+    // remaining queries end at once.
+    QObject::connect(&m_port, &SerialPort::DeviceLost, [this] { m_port.Close(); });
+    QTimer::singleShot(300, [&sim] { sim.Stop(); });
+    SettingsStore store;
+    ReadAllFromReceiver(store, m_channel, nullptr, "Connecting", ModelBitOf("ZA11"));
+
+    ASSERT_EQ(lost.count(), 1);
+    EXPECT_EQ(lost.at(0).at(0).toString(),
+              "Lost " + sim.LinkPath() + ": the device server closed the connection");
+    EXPECT_GT(store.LineCount(), 0);
+    EXPECT_LT(store.LineCount(), 584);
+}
+
+TEST_F(TcpLinkTest, RefusedConnectionSaysSo) {
+    const QString target = QStringLiteral("tcp://127.0.0.1:%1").arg(FreePort());
+    EXPECT_FALSE(m_port.Open(target));
+    EXPECT_FALSE(m_port.IsOpen());
+    EXPECT_EQ(m_port.LastError(),
+              "Cannot open " + target + ": connection refused (nothing listens on that port)");
+    EXPECT_EQ(m_channel.Request("\rMain.Model?\r"), "");
+}
+
+TEST_F(TcpLinkTest, SecondConsoleIsRefusedAndFirstKeepsTheLine) {
+    SimProcess sim({"--baud", "0"}, SimProcess::Line::Tcp);
+    ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
+    ASSERT_EQ(m_channel.Request("\rMain.Model?\r"), "Main.Model=ZA11");
+
+    // The kernel completes the second connection; the server then closes it.
+    SerialPort second;
+    QSignalSpy lost(&second, &SerialPort::DeviceLost);
+    ASSERT_TRUE(second.Open(sim.LinkPath())) << second.LastError().toStdString();
+    ASSERT_TRUE(lost.wait(3000));
+    EXPECT_TRUE(second.IsLost());
+    EXPECT_TRUE(sim.ErrorOutput().contains("refused a second console"))
+        << sim.ErrorOutput().constData();
+
+    EXPECT_EQ(m_channel.Request("\rMain.Source?\r").left(12), "Main.Source=");
+    EXPECT_FALSE(m_port.IsLost());
+}
+
+TEST_F(TcpLinkTest, NextConsoleGetsTheLineOnceTheFirstLeft) {
+    SimProcess sim({"--baud", "0"}, SimProcess::Line::Tcp);
+    ASSERT_TRUE(m_port.Open(sim.LinkPath()));
+    ASSERT_EQ(m_channel.Request("\rMain.Model?\r"), "Main.Model=ZA11");
+    m_port.Close();
+    ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
+    EXPECT_EQ(m_channel.Request("\rMain.Model?\r"), "Main.Model=ZA11");
+}
+
+TEST_F(TcpLinkTest, CloseDuringConnectWins) {
+    SimProcess sim({"--baud", "0"}, SimProcess::Line::Tcp);
+    // Close is called from the event loop that the connect keeps running.
+    QTimer::singleShot(0, [this] { m_port.Close(); });
+    EXPECT_FALSE(m_port.Open(sim.LinkPath()));
+    EXPECT_FALSE(m_port.IsOpen());
+    EXPECT_TRUE(m_port.LastError().contains("closed while connecting"))
+        << m_port.LastError().toStdString();
+}
+
+}  // namespace
