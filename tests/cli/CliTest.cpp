@@ -1,3 +1,4 @@
+#include "LocalPort.h"
 #include "SettingsFile.h"
 #include "SettingsStore.h"
 #include "SimProcess.h"
@@ -8,10 +9,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -29,12 +26,16 @@ struct CliRun {
 // default port and the COMn links are the test's.
 class CliTest : public ::testing::Test {
 protected:
-    CliRun Run(const QStringList& arguments) {
-        QProcess process;
+    void Start(QProcess& process, const QStringList& arguments) const {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_CONFIG_HOME", m_home.path());
         process.setProcessEnvironment(environment);
         process.start(AMPDESK_CLI_PATH, arguments);
+    }
+
+    CliRun Run(const QStringList& arguments) const {
+        QProcess process;
+        Start(process, arguments);
         EXPECT_TRUE(process.waitForFinished(60000)) << "ampdesk-cli did not end";
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 process.readAllStandardOutput(), process.readAllStandardError()};
@@ -140,10 +141,7 @@ TEST_F(CliTest, LostMidBackupWritesNoFile) {
     auto sim = std::make_unique<SimProcess>(QStringList{"--baud", "115200"}, SimProcess::Line::Tcp);
     const QString backup = PathOf("partial.kvx");
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", m_home.path());
-    process.setProcessEnvironment(environment);
-    process.start(AMPDESK_CLI_PATH, {"--port", sim->LinkPath(), "backup", backup});
+    Start(process, {"--port", sim->LinkPath(), "backup", backup});
     QDeadlineTimer deadline(10000);
     while (sim->ReceivedCommands().size() < 10 && !deadline.hasExpired())
         QThread::msleep(20);
@@ -152,19 +150,6 @@ TEST_F(CliTest, LostMidBackupWritesNoFile) {
     EXPECT_EQ(process.exitCode(), 4);
     EXPECT_TRUE(process.readAllStandardError().contains("the device server closed the connection"));
     EXPECT_FALSE(QFile::exists(backup));
-}
-
-// A port on 127.0.0.1 that nothing listens on.
-QString RefusingTarget() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return QStringLiteral("tcp://127.0.0.1:%1").arg(ntohs(address.sin_port));
 }
 
 enum class Receiver { None, Answering, Silent, UnknownModel };
@@ -249,7 +234,7 @@ TEST_P(CliExitTest, ExitsWithItsCode) {
         if (argument == "PORT")
             argument = sim->LinkPath();
         if (argument == "REFUSING")
-            argument = RefusingTarget();
+            argument = RefusingTcpTarget();
         if (argument == "never.kvx")
             argument = PathOf(argument);
     }

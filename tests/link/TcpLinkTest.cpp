@@ -2,6 +2,7 @@
 #include "CommandChannel.h"
 #include "KnownModels.h"
 #include "LinkTestSupport.h"
+#include "LocalPort.h"
 #include "SerialPort.h"
 #include "SettingsStore.h"
 #include "SimProcess.h"
@@ -9,10 +10,6 @@
 
 #include <QSignalSpy>
 #include <QTimer>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -65,19 +62,6 @@ TEST_P(TcpTargetTest, ParsesOrSaysWhy) {
 INSTANTIATE_TEST_SUITE_P(Rows, TcpTargetTest, ::testing::ValuesIn(kTargetCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A port on 127.0.0.1 that nothing listens on (bound once, then let go).
-quint16 FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
 class TcpLinkTest : public ::testing::Test {
 protected:
     SerialPort m_port;
@@ -121,7 +105,7 @@ TEST_F(TcpLinkTest, ServerGoneMidReadIsALostDevice) {
 }
 
 TEST_F(TcpLinkTest, RefusedConnectionSaysSo) {
-    const QString target = QStringLiteral("tcp://127.0.0.1:%1").arg(FreePort());
+    const QString target = RefusingTcpTarget();
     EXPECT_FALSE(m_port.Open(target));
     EXPECT_FALSE(m_port.IsOpen());
     EXPECT_EQ(m_port.LastError(),
