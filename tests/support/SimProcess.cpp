@@ -72,6 +72,18 @@ QList<LogLine> ParseLog(const QByteArray& log) {
     return lines;
 }
 
+// The simulator's own arguments, then the test's; `args` must outlive the
+// returned argv, which points into it.
+std::vector<char*> Argv(QList<QByteArray>& args, const QStringList& extraArgs) {
+    for (const QString& arg : extraArgs)
+        args.append(arg.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
 bool PathExists(const QString& path) {
     struct stat info {};
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
@@ -95,12 +107,7 @@ SimProcess::SimProcess(const QStringList& extraArgs, Line line) {
 
     QList<QByteArray> args{AMPDESK_SIM_PATH, "--link", QFile::encodeName(m_linkPath), "--log",
                            QFile::encodeName(m_logPath)};
-    for (const QString& arg : extraArgs)
-        args.append(arg.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = Argv(args, extraArgs);
 
     // Watch the folder before starting, so the link's creation cannot slip by.
     const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -157,12 +164,7 @@ void SimProcess::StartTcp(const QStringList& extraArgs) {
     m_errorPath = m_folder + "/stderr.log";
     QList<QByteArray> args{AMPDESK_SIM_PATH, "--tcp", "127.0.0.1:0", "--log",
                            QFile::encodeName(m_logPath)};
-    for (const QString& arg : extraArgs)
-        args.append(arg.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = Argv(args, extraArgs);
 
     int out[2] = {-1, -1};
     if (::pipe2(out, O_CLOEXEC) != 0) {
