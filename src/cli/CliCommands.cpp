@@ -95,6 +95,15 @@ int Restore(const Context& context, const std::vector<QByteArray>& lines, Progre
     return kExitDifferences;
 }
 
+// Tells a person at a terminal what was done; scripts go by the exit status.
+void SayDone(const Context& context, const QString& done, int count, const QString& path) {
+    if (context.streams.progress == nullptr)
+        return;
+    const QString text = done.arg(count).arg(QString::fromLocal8Bit(context.session.Model()),
+                                             context.session.PortName(), Shown(path));
+    PrintLine(context.streams.out, text.toLocal8Bit());
+}
+
 int Backup(const Context& context) {
     SettingsStore store;
     if (!ReadReceiver(context, store))
@@ -105,18 +114,20 @@ int Backup(const Context& context) {
         context.session.Error(saved.error);
         return kExitDifferences;
     }
-    if (context.streams.progress != nullptr) {
-        std::fprintf(context.streams.out, "Saved %d settings of %s on %s to %s\n",
-                     store.LineCount(), context.session.Model().constData(),
-                     context.session.PortName().toLocal8Bit().constData(),
-                     Shown(path).toLocal8Bit().constData());
-    }
+    SayDone(context, QStringLiteral("Saved %1 settings of %2 on %3 to %4"), store.LineCount(),
+            path);
     return kExitOk;
 }
 
 int RestoreFile(const Context& context, const SettingsStore& file) {
-    if (!context.options.onlyChanged)
-        return Restore(context, file.Lines(), context.streams.progress);
+    const QString path = context.options.operands.first();
+    if (!context.options.onlyChanged) {
+        const int status = Restore(context, file.Lines(), context.streams.progress);
+        if (status == kExitOk)
+            SayDone(context, QStringLiteral("Restored %1 settings of %4 to %2 on %3"),
+                    file.LineCount(), path);
+        return status;
+    }
 
     SettingsStore receiver;
     if (!ReadReceiver(context, receiver))
