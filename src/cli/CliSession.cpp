@@ -1,6 +1,7 @@
 #include "CliSession.h"
 
 #include "CliOptions.h"
+#include "PortDiagnostics.h"
 #include "PortNames.h"
 #include "Profile.h"
 #include "ReceiverIdentity.h"
@@ -49,24 +50,25 @@ int CliSession::Open(const QString& portName) {
     return kExitNoReceiver;
 }
 
+// The window's Auto-Detect: COM1..COM9, then the adapters on the machine.
 int CliSession::AutoDetect() {
     bool anyOpened = false;
-    for (const QString& name : ComPortNames()) {
+    const QStringList names = AutoDetectPortNames(Profile::PortsFolder(), DeviceFolders{});
+    for (const QString& name : names) {
         const Attempt attempt = Try(name);
         if (attempt == Attempt::Known)
             return kExitOk;
         anyOpened = anyOpened || attempt != Attempt::CannotOpen;
     }
-    const QStringList names = ComPortNames();
-    Error(QStringLiteral("%1 found no receiver on %2 to %3")
-              .arg(kAutoDetect, names.first(), names.last()));
+    Error(QStringLiteral("%1 found no receiver on %2").arg(kAutoDetect, names.join(", ")));
     return anyOpened ? kExitNoReceiver : kExitCannotOpen;
 }
 
 CliSession::Attempt CliSession::Try(const QString& portName) {
     m_portName = portName;
     m_lostReason.clear();
-    const QString device = ResolvePortPath(portName, Profile::PortsFolder());
+    const QString portsFolder = Profile::PortsFolder();
+    const QString device = ResolvePortPath(portName, portsFolder);
     // The port's own message names the device; name the port too when it was
     // a COMn that stands for another path.
     const QString prefix = device == portName ? QString() : portName + QStringLiteral(": ");
@@ -74,9 +76,15 @@ CliSession::Attempt CliSession::Try(const QString& portName) {
     m_model = identity.model;
     m_modelBit = identity.modelBit;
     switch (identity.outcome) {
-        case ReceiverIdentity::Outcome::CannotOpen:
+        case ReceiverIdentity::Outcome::CannotOpen: {
             Error(prefix + m_port.LastError());
+            // The window's advice, where there is some beyond the reason.
+            const QString advice = DescribeOpenFailure(
+                {portName, device, m_port.LastErrorNumber(), m_port.LastError()}, portsFolder);
+            if (advice != m_port.LastError())
+                Error(advice);
             return Attempt::CannotOpen;
+        }
         case ReceiverIdentity::Outcome::NoAnswer:
             Error(IsLost() ? prefix + m_lostReason
                            : QStringLiteral("no receiver answered on %1 (Main.Model? got no "

@@ -38,11 +38,13 @@ dpkg-deb -x "$deb" "$root"
 expected=(
   usr/bin/ampdesk
   usr/bin/ampdesk-receiver-sim
+  usr/bin/ampdesk-cli
   usr/share/applications/com.velmar.ampdesk.desktop
   usr/share/metainfo/com.velmar.ampdesk.metainfo.xml
   usr/share/icons/hicolor/scalable/apps/ampdesk.svg
   usr/share/man/man1/ampdesk.1.gz
   usr/share/man/man1/ampdesk-receiver-sim.1.gz
+  usr/share/man/man1/ampdesk-cli.1.gz
   usr/share/doc/ampdesk/copyright
   usr/share/doc/ampdesk/changelog.gz
 )
@@ -55,7 +57,7 @@ fi
 for path in "${expected[@]}"; do
   [[ -f $root/$path ]] || fail "the package lacks /$path"
 done
-for program in ampdesk ampdesk-receiver-sim; do
+for program in ampdesk ampdesk-receiver-sim ampdesk-cli; do
   [[ -x $root/usr/bin/$program ]] || fail "/usr/bin/$program is not executable"
   # Stripped, and no run path into the build tree.
   file "$root/usr/bin/$program" | grep -q ", stripped" || fail "/usr/bin/$program is not stripped"
