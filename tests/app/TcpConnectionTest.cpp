@@ -29,6 +29,8 @@ TEST_F(TcpConnectionScenario, RefusedDeviceServerCannotOpen) {
     sim.Stop();
     EXPECT_FALSE(ConnectOn(target));
     EXPECT_EQ(Window().StatusText(), "Cannot open Com Port");
+    EXPECT_EQ(Window().StatusReason(), "Nothing listens at " + target +
+                                           ": check the device server's address and port number");
 }
 
 }  // namespace
