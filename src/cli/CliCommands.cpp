@@ -10,6 +10,7 @@
 #include "SettingsStore.h"
 
 #include <QDir>
+#include <QFile>
 
 namespace {
 
@@ -32,7 +33,7 @@ QString Shown(const QString& path) {
 
 // The file is read before any port is opened, so a mistyped name costs nothing.
 bool LoadSettingsFile(const Context& context, SettingsStore& store) {
-    const QString path = context.options.operands.first();
+    const QString path = QFile::decodeName(context.options.operands.first());
     const LoadResult loaded = LoadFromFile(store, path);
     QString problem;
     if (!loaded.opened) {
@@ -108,7 +109,7 @@ int Backup(const Context& context) {
     SettingsStore store;
     if (!ReadReceiver(context, store))
         return context.session.IsLost() ? context.session.CheckNotLost() : kExitNoReceiver;
-    const QString path = context.options.operands.first();
+    const QString path = QFile::decodeName(context.options.operands.first());
     const SaveResult saved = SaveToFile(store, path, QByteArray());
     if (!saved.ok) {
         context.session.Error(saved.error);
@@ -120,7 +121,7 @@ int Backup(const Context& context) {
 }
 
 int RestoreFile(const Context& context, const SettingsStore& file) {
-    const QString path = context.options.operands.first();
+    const QString path = QFile::decodeName(context.options.operands.first());
     if (!context.options.onlyChanged) {
         const int status = Restore(context, file.Lines(), context.streams.progress);
         if (status == kExitOk)
@@ -162,13 +163,13 @@ int Diff(const Context& context, const SettingsStore& file) {
 
 int Get(const Context& context) {
     int status = kExitOk;
-    for (const QString& key : context.options.operands) {
+    for (const QByteArray& key : context.options.operands) {
         const QByteArray reply =
-            TrimmedBytes(context.session.Channel().Request('\r' + key.toLocal8Bit() + "?\r"));
+            TrimmedBytes(context.session.Channel().Request('\r' + key + "?\r"));
         if (context.session.IsLost())
             return context.session.CheckNotLost();
         if (reply.isEmpty() || reply == CommandChannel::kTimeout) {
-            context.session.Error(QStringLiteral("%1: no answer").arg(key));
+            context.session.Error(QStringLiteral("%1: no answer").arg(QString::fromLocal8Bit(key)));
             status = kExitDifferences;
             continue;
         }
@@ -178,9 +179,8 @@ int Get(const Context& context) {
 }
 
 int Set(const Context& context) {
-    std::vector<QByteArray> lines;
-    for (const QString& assignment : context.options.operands)
-        lines.push_back(assignment.toLocal8Bit());
+    const std::vector<QByteArray> lines(context.options.operands.begin(),
+                                        context.options.operands.end());
     return Restore(context, lines, nullptr);
 }
 

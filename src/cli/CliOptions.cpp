@@ -2,6 +2,8 @@
 
 #include "CommandChannel.h"
 
+#include <QFile>
+
 namespace {
 
 struct CommandRow {
@@ -20,9 +22,9 @@ constexpr CommandRow kCommandTable[] = {
 
 constexpr char kOperators[] = {'=', '?', '+', '-'};
 
-const CommandRow* FindCommand(const QString& name) {
+const CommandRow* FindCommand(const QByteArray& name) {
     for (const CommandRow& row : kCommandTable) {
-        if (name == QLatin1String(row.name))
+        if (name == row.name)
             return &row;
     }
     return nullptr;
@@ -38,8 +40,8 @@ bool IsValidValue(const QByteArray& value) {
     return !value.contains('\r') && !value.contains('\n') && !value.contains('\0');
 }
 
-QString CheckOperand(CliCommand command, const QString& operand) {
-    const QByteArray bytes = operand.toLocal8Bit();
+QString CheckOperand(CliCommand command, const QByteArray& bytes) {
+    const QString operand = QString::fromLocal8Bit(bytes);
     if (command == CliCommand::Get && !IsValidKey(bytes))
         return QStringLiteral("\"%1\" is not a setting key such as Main.Volume").arg(operand);
     if (command == CliCommand::Set) {
@@ -48,7 +50,7 @@ QString CheckOperand(CliCommand command, const QString& operand) {
             return QStringLiteral("\"%1\" is not KEY=VALUE such as Main.Volume=-20").arg(operand);
         }
     }
-    if (operand.isEmpty())
+    if (bytes.isEmpty())
         return QStringLiteral("an empty file name");
     return {};
 }
@@ -103,40 +105,43 @@ QString CliUsage() {
         "4 no receiver answered (or it was lost).\n");
 }
 
-CliParse ParseCliArguments(const QStringList& arguments) {
-    for (const QString& argument : arguments) {
-        if (argument == QLatin1String("--"))
+CliParse ParseCliArguments(const QList<QByteArray>& arguments) {
+    for (const QByteArray& argument : arguments) {
+        if (argument == "--")
             break;
-        if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
+        if (argument == "--help" || argument == "-h")
             return {std::nullopt, true, {}};
     }
     CliOptions options;
     const CommandRow* command = nullptr;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (!optionsEnded && argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
-            if (argument == QLatin1String("--")) {
+        const QByteArray& argument = arguments[i];
+        if (!optionsEnded && argument.startsWith('-') && argument.size() > 1) {
+            if (argument == "--") {
                 optionsEnded = true;
-            } else if (argument == QLatin1String("--only-changed")) {
+            } else if (argument == "--only-changed") {
                 options.onlyChanged = true;
-            } else if (argument == QLatin1String("--port")) {
+            } else if (argument == "--port") {
                 if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty())
                     return Fail(QStringLiteral("--port needs a port name"));
-                options.port = arguments[++i];
-            } else if (argument.startsWith(QLatin1String("--port="))) {
-                options.port = argument.mid(7);
+                options.port = QFile::decodeName(arguments[++i]);
+            } else if (argument.startsWith("--port=")) {
+                options.port = QFile::decodeName(argument.mid(7));
                 if (options.port.isEmpty())
                     return Fail(QStringLiteral("--port needs a port name"));
             } else {
-                return Fail(QStringLiteral("unknown option \"%1\"").arg(argument));
+                return Fail(
+                    QStringLiteral("unknown option \"%1\"").arg(QString::fromLocal8Bit(argument)));
             }
             continue;
         }
         if (command == nullptr) {
             command = FindCommand(argument);
-            if (command == nullptr)
-                return Fail(QStringLiteral("unknown command \"%1\"").arg(argument));
+            if (command == nullptr) {
+                return Fail(
+                    QStringLiteral("unknown command \"%1\"").arg(QString::fromLocal8Bit(argument)));
+            }
             options.command = command->command;
             continue;
         }

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
-#include <QStringList>
 
 #include <optional>
 
@@ -22,7 +21,9 @@ struct CliOptions {
     CliCommand command = CliCommand::Model;
     // As typed after --port; empty: the port the window remembers.
     QString port;
-    QStringList operands;
+    // Kept as the bytes typed: keys and values travel to the receiver as 8-bit
+    // text, so a name in a Windows code page is sent unchanged.
+    QList<QByteArray> operands;
     bool onlyChanged = false;
 };
 
@@ -33,7 +34,7 @@ struct CliParse {
 };
 
 // `arguments` without the program name.
-CliParse ParseCliArguments(const QStringList& arguments);
+CliParse ParseCliArguments(const QList<QByteArray>& arguments);
 QString CliUsage();
 
 // The text a get or set may carry as a key: 1 to 128 printable bytes without

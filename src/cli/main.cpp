@@ -13,9 +13,9 @@ int main(int argc, char* argv[]) {
     // Requests wait for their answers in the event loop.
     QCoreApplication app(argc, argv);
 
-    QStringList arguments;
+    QList<QByteArray> arguments;
     for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << QByteArray(argv[i]);
     const CliParse parsed = ParseCliArguments(arguments);
     if (parsed.help) {
         std::fputs(CliUsage().toLocal8Bit().constData(), stdout);

@@ -11,7 +11,7 @@ namespace {
 
 struct ParseCase {
     const char* name;
-    QStringList arguments;
+    QList<QByteArray> arguments;
     bool valid;
     const char* errorPart;  // for invalid rows
 };
@@ -34,7 +34,7 @@ const ParseCase kParseCases[] = {
     {"OnlyChangedWithDiff", {"diff", "a.kvx", "--only-changed"}, false, "restore only"},
     {"KeyWithQuestionMark", {"get", "Main.Volume?"}, false, "not a setting key"},
     {"KeyWithBlank", {"get", "Main Volume"}, false, "not a setting key"},
-    {"KeyOver128Bytes", {"get", QString(129, QLatin1Char('K'))}, false, "not a setting key"},
+    {"KeyOver128Bytes", {"get", QByteArray(129, 'K')}, false, "not a setting key"},
     {"SetWithoutEquals", {"set", "Main.Volume"}, false, "not KEY=VALUE"},
     {"SetWithEmptyKey", {"set", "=5"}, false, "not KEY=VALUE"},
     {"SetValueWithLineBreak", {"set", "Source1.Name=a\rMain.Power=Off"}, false, "not KEY=VALUE"},
@@ -66,8 +66,17 @@ TEST(CliParse, KeepsPortOperandsAndFlag) {
     ASSERT_TRUE(parsed.options);
     EXPECT_EQ(parsed.options->command, CliCommand::Restore);
     EXPECT_EQ(parsed.options->port, "tcp://10.0.0.9:4001");
-    EXPECT_EQ(parsed.options->operands, QStringList{"a.kvx"});
+    EXPECT_EQ(parsed.options->operands, QList<QByteArray>{"a.kvx"});
     EXPECT_TRUE(parsed.options->onlyChanged);
+}
+
+TEST(CliParse, ValueKeepsBytesAbove127) {
+    // A name typed in a Windows code page is not UTF-8; it must reach the
+    // receiver unchanged.
+    const QByteArray assignment("Source1.Name=T\xE9l\xE9");
+    const CliParse parsed = ParseCliArguments({"set", assignment});
+    ASSERT_TRUE(parsed.options);
+    EXPECT_EQ(parsed.options->operands, QList<QByteArray>{assignment});
 }
 
 TEST(CliParse, HelpWinsOverEverythingElse) {
