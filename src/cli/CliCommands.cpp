@@ -31,9 +31,13 @@ QString Shown(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
+QString FilePath(const Context& context) {
+    return QFile::decodeName(context.options.operands.first());
+}
+
 // The file is read before any port is opened, so a mistyped name costs nothing.
 bool LoadSettingsFile(const Context& context, SettingsStore& store) {
-    const QString path = QFile::decodeName(context.options.operands.first());
+    const QString path = FilePath(context);
     const LoadResult loaded = LoadFromFile(store, path);
     QString problem;
     if (!loaded.opened) {
@@ -49,9 +53,9 @@ bool LoadSettingsFile(const Context& context, SettingsStore& store) {
     return false;
 }
 
-// The bulk read the window runs on connecting. False (after saying why) when
-// the receiver was lost or answered nothing.
-bool ReadReceiver(const Context& context, SettingsStore& store) {
+// The bulk read the window runs on connecting. kExitNoReceiver (after saying
+// why) when the receiver was lost or answered nothing.
+int ReadReceiver(const Context& context, SettingsStore& store) {
     CliSession& session = context.session;
     const QString label = QStringLiteral("Reading %1 on %2")
                               .arg(QString::fromLocal8Bit(session.Model()), session.PortName());
@@ -60,11 +64,11 @@ bool ReadReceiver(const Context& context, SettingsStore& store) {
                         session.ModelBit());
     session.FollowStatusLines(nullptr);
     if (session.IsLost())
-        return false;
+        return session.CheckNotLost();
     if (store.IsEmpty()) {
         session.Error(QStringLiteral("the receiver on %1 answered none of the setting queries")
                           .arg(session.PortName()));
-        return false;
+        return kExitNoReceiver;
     }
     // A receiver may lack a parameter and stay silent; say so, the rest is good.
     const int asked = QueryCount(session.ModelBit());
@@ -73,7 +77,7 @@ bool ReadReceiver(const Context& context, SettingsStore& store) {
                           .arg(asked - store.LineCount())
                           .arg(asked));
     }
-    return true;
+    return kExitOk;
 }
 
 // Sends the lines and prints the report. kExitDifferences when a line failed.
@@ -107,9 +111,9 @@ void SayDone(const Context& context, const QString& done, int count, const QStri
 
 int Backup(const Context& context) {
     SettingsStore store;
-    if (!ReadReceiver(context, store))
-        return context.session.IsLost() ? context.session.CheckNotLost() : kExitNoReceiver;
-    const QString path = QFile::decodeName(context.options.operands.first());
+    if (const int read = ReadReceiver(context, store); read != kExitOk)
+        return read;
+    const QString path = FilePath(context);
     const SaveResult saved = SaveToFile(store, path, QByteArray());
     if (!saved.ok) {
         context.session.Error(saved.error);
@@ -121,7 +125,7 @@ int Backup(const Context& context) {
 }
 
 int RestoreFile(const Context& context, const SettingsStore& file) {
-    const QString path = QFile::decodeName(context.options.operands.first());
+    const QString path = FilePath(context);
     if (!context.options.onlyChanged) {
         const int status = Restore(context, file.Lines(), context.streams.progress);
         if (status == kExitOk)
@@ -131,8 +135,8 @@ int RestoreFile(const Context& context, const SettingsStore& file) {
     }
 
     SettingsStore receiver;
-    if (!ReadReceiver(context, receiver))
-        return context.session.IsLost() ? context.session.CheckNotLost() : kExitNoReceiver;
+    if (const int read = ReadReceiver(context, receiver); read != kExitOk)
+        return read;
     const std::vector<QByteArray> changed = ChangedLines(file, receiver);
     std::FILE* out = context.streams.out;
     if (changed.empty()) {
@@ -150,8 +154,8 @@ int RestoreFile(const Context& context, const SettingsStore& file) {
 
 int Diff(const Context& context, const SettingsStore& file) {
     SettingsStore receiver;
-    if (!ReadReceiver(context, receiver))
-        return context.session.IsLost() ? context.session.CheckNotLost() : kExitNoReceiver;
+    if (const int read = ReadReceiver(context, receiver); read != kExitOk)
+        return read;
     const std::vector<SettingDifference> differences = DiffSettings(file, receiver);
     for (const SettingDifference& difference : differences) {
         PrintLine(context.streams.out, difference.key + ": " +
