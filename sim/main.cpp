@@ -6,22 +6,9 @@
 #include "TcpEndpoint.h"
 #include "WireLog.h"
 
-#include <signal.h>
-
 #include <cstdio>
 
 namespace {
-
-// Held from the start, so that a signal sent as soon as the link or the port
-// exists waits for the loop's signalfd instead of ending the process before it
-// can remove its link.
-void HoldStopSignals() {
-    sigset_t mask;
-    sigemptyset(&mask);
-    for (int number : {SIGINT, SIGTERM, SIGHUP, SIGUSR1})
-        sigaddset(&mask, number);
-    ::sigprocmask(SIG_BLOCK, &mask, nullptr);
-}
 
 int Fail(const QString& message) {
     std::fprintf(stderr, "ampdesk-receiver-sim: %s\n", message.toLocal8Bit().constData());
@@ -38,7 +25,6 @@ int main(int argc, char** argv) {
         return help ? 0 : 2;
     }
     const SimOptions& options = *parsed.options;
-    HoldStopSignals();
 
     QString error;
     WireLog log;

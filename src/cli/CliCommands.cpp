@@ -60,11 +60,16 @@ int ReadReceiver(const Context& context, SettingsStore& store) {
     const QString label = QStringLiteral("Reading %1 on %2")
                               .arg(QString::fromLocal8Bit(session.Model()), session.PortName());
     session.FollowStatusLines(&store);
-    ReadAllFromReceiver(store, session.Channel(), context.streams.progress, label,
-                        session.ModelBit());
+    const bool complete = ReadAllFromReceiver(store, session.Channel(), context.streams.progress,
+                                              label, session.ModelBit());
     session.FollowStatusLines(nullptr);
     if (session.IsLost())
         return session.CheckNotLost();
+    if (!complete) {
+        session.Error(QStringLiteral("the receiver on %1 stopped answering during the read")
+                          .arg(session.PortName()));
+        return kExitNoReceiver;
+    }
     if (store.IsEmpty()) {
         session.Error(QStringLiteral("the receiver on %1 answered none of the setting queries")
                           .arg(session.PortName()));
