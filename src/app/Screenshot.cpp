@@ -1,11 +1,10 @@
 #include "Screenshot.h"
 
-#include "Connection.h"
+#include "AutoConnect.h"
 #include "MainDialog.h"
 #include "TerminalCtrl.h"
 #include "TerminalPage.h"
 
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QPixmap>
@@ -69,22 +68,14 @@ ScreenshotRequest ScreenshotRequestFromEnvironment() {
 }
 
 QString TakeConnectedScreenshot(MainDialog& dialog, const ScreenshotRequest& request) {
-    // Show the port as the user would have chosen it.
-    QComboBox* ports = dialog.PortCombo();
-    const int listed = ports->findText(request.portName, Qt::MatchFixedString);
-    if (listed >= 0)
-        ports->setCurrentIndex(listed);
-    else
-        ports->setEditText(request.portName);
-    if (!dialog.GetConnection().ConnectTo(request.portName)) {
-        return QStringLiteral("could not connect on %1: %2")
-            .arg(request.portName, dialog.StatusText());
-    }
     const QString tab = request.tabTitle.isEmpty() ? QStringLiteral("Control") : request.tabTitle;
+    const QString error = ConnectWithoutAsking(dialog, request.portName);
+    if (!error.isEmpty())
+        return error;
     if (tab == TerminalPage::kTitle) {
-        const QString error = RunTerminalExchange(dialog);
-        if (!error.isEmpty())
-            return error;
+        const QString exchangeError = RunTerminalExchange(dialog);
+        if (!exchangeError.isEmpty())
+            return exchangeError;
     }
     if (!dialog.SelectTab(tab))
         return QStringLiteral("the window has no tab \"%1\"").arg(tab);

@@ -1,3 +1,4 @@
+#include "AutoConnect.h"
 #include "MainDialog.h"
 #include "Prompts.h"
 #include "Screenshot.h"
@@ -29,6 +30,9 @@ int main(int argc, char* argv[]) {
             dialog.reject();
         });
     }
+    const QString autoConnectPort = AutoConnectPortFromEnvironment();
+    if (!autoConnectPort.isEmpty() && !screenshot.IsSet())
+        ScheduleAutoConnect(dialog, autoConnectPort);
     dialog.exec();
     return status;
 }

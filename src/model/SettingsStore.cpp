@@ -3,6 +3,8 @@
 #include "ByteText.h"
 #include "DefaultSettings.h"
 
+#include <utility>
+
 bool SplitLine(const QByteArray& line, QByteArray* key, QByteArray* value) {
     const qsizetype equals = line.indexOf('=');
     if (equals < 0)
@@ -15,39 +17,71 @@ bool SplitLine(const QByteArray& line, QByteArray* key, QByteArray* value) {
 }
 
 void SettingsStore::ResetToDefaults() {
-    const std::vector<QByteArray>& defaults = DefaultLines();
-    m_lines.assign(defaults.begin(), defaults.end());
+    Clear();
+    for (const QByteArray& line : DefaultLines())
+        Append(line);
 }
 
 // Reads match by substring and the first line wins, so the store's order
 // decides between keys that contain one another (Main.ListeningMode before
 // Main.ListeningMode.Analog).
-QByteArray SettingsStore::GetValue(const QByteArray& key) const {
+int SettingsStore::FindKeyContaining(const QByteArray& key) const {
     QByteArray lineKey;
-    QByteArray value;
-    for (const QByteArray& line : m_lines) {
-        if (SplitLine(line, &lineKey, &value) && lineKey.contains(key))
-            return value;
+    for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        if (SplitLine(m_lines[i], &lineKey, nullptr) && lineKey.contains(key))
+            return static_cast<int>(i);
     }
-    return kError;
+    return -1;
+}
+
+QByteArray SettingsStore::GetValue(const QByteArray& key) const {
+    int position = -1;
+    const auto remembered = m_readIndex.constFind(key);
+    if (remembered != m_readIndex.constEnd()) {
+        position = *remembered;
+    } else {
+        position = FindKeyContaining(key);
+        if (m_readIndex.size() >= kMaxRememberedReads)
+            m_readIndex.clear();
+        m_readIndex.insert(key, position);
+    }
+    if (position < 0)
+        return kError;
+    QByteArray value;
+    SplitLine(m_lines[static_cast<std::size_t>(position)], nullptr, &value);
+    return value;
 }
 
 bool SettingsStore::SetValue(const QByteArray& key, const QByteArray& value) {
-    QByteArray lineKey;
-    for (QByteArray& line : m_lines) {
-        if (SplitLine(line, &lineKey, nullptr) && EqualsIgnoringCase(lineKey, key)) {
-            // The stored spelling of the key survives: the receiver's own case.
-            line = lineKey + '=' + value;
-            return true;
-        }
-    }
-    return false;
+    const auto found = m_keyIndex.constFind(UpperAscii(key));
+    if (found == m_keyIndex.constEnd())
+        return false;
+    QByteArray& line = m_lines[static_cast<std::size_t>(*found)];
+    // The stored spelling of the key survives: the receiver's own case.
+    line = line.left(line.indexOf('=') + 1) + value;
+    return true;
 }
 
 void SettingsStore::Clear() {
     m_lines.clear();
+    m_keyIndex.clear();
+    m_readIndex.clear();
 }
 
 void SettingsStore::Append(const QByteArray& line) {
     m_lines.push_back(line);
+    IndexLine(static_cast<int>(m_lines.size() - 1));
+    // A key no line carried so far may be carried by this one; keys already
+    // found stay found, since the new line comes after them.
+    m_readIndex.removeIf([](const auto& entry) { return entry.value() < 0; });
+}
+
+void SettingsStore::IndexLine(int position) {
+    QByteArray key;
+    if (!SplitLine(m_lines[static_cast<std::size_t>(position)], &key, nullptr))
+        return;
+    // The first line of a key wins.
+    QByteArray upper = UpperAscii(key);
+    if (!m_keyIndex.contains(upper))
+        m_keyIndex.insert(std::move(upper), position);
 }

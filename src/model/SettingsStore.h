@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 
 #include <vector>
 
@@ -8,6 +9,11 @@
 // "key=value" lines. Lines are only ever appended by whole-store refills
 // (defaults, bulk read, settings file), replaced in place by SetValue, and
 // never removed one by one. Lines are kept exactly as supplied.
+//
+// Keys change only with a refill, never with SetValue, so both look-ups are
+// indexed: SetValue by the key in capitals (the first line of each key, in
+// store order), GetValue by remembering, per asked key, which line its scan
+// found. A status flood then costs no scan of the store per line.
 class SettingsStore {
 public:
     static inline const QByteArray kError = QByteArrayLiteral("error");
@@ -49,7 +55,19 @@ public:
     };
 
 private:
+    // At most this many asked keys are remembered; the pages and the tuner ask
+    // a few hundred, so only a caller asking for arbitrary keys reaches it.
+    static constexpr qsizetype kMaxRememberedReads = 4096;
+
+    int FindKeyContaining(const QByteArray& key) const;
+    void IndexLine(int position);
+
     std::vector<QByteArray> m_lines;
+    // Key in capitals -> position of the first line carrying it.
+    QHash<QByteArray, int> m_keyIndex;
+    // Asked key -> position of the line GetValue's scan found, -1 for none.
+    // Emptied on every refill.
+    mutable QHash<QByteArray, int> m_readIndex;
     bool m_busy = false;
 };
 

@@ -1,5 +1,7 @@
 #include "BindingTable.h"
 
+#include <QHash>
+
 #include <array>
 
 namespace {
@@ -357,12 +359,18 @@ const BindingRow* FindRowByControl(int controlId) {
     return nullptr;
 }
 
+// Every status line looks its key up here, so the keys are indexed once.
 const BindingRow* FindRowByKey(const QByteArray& key) {
-    for (const BindingRow& row : kBindingTable) {
-        if (row.Key() == key)
-            return &row;
-    }
-    return nullptr;
+    static const QHash<QByteArray, const BindingRow*> kRowsByKey = [] {
+        QHash<QByteArray, const BindingRow*> rows;
+        for (const BindingRow& row : kBindingTable) {
+            // The first row of a key wins.
+            if (!rows.contains(row.Key()))
+                rows.insert(row.Key(), &row);
+        }
+        return rows;
+    }();
+    return kRowsByKey.value(key, nullptr);
 }
 
 int SourceNumberOf(const char* section) {

@@ -70,6 +70,23 @@ TEST(BindingTable, ModelMasksLeaveOutTheModelsWithoutTheControl) {
     }
 }
 
+TEST(BindingTable, KeyLookUpFindsTheFirstRowOfEveryKeyExactly) {
+    for (const BindingRow& row : kBindingTable) {
+        const BindingRow* first = nullptr;
+        for (const BindingRow& candidate : kBindingTable) {
+            if (candidate.Key() == row.Key()) {
+                first = &candidate;
+                break;
+            }
+        }
+        EXPECT_EQ(FindRowByKey(row.Key()), first) << row.Key().constData();
+        // Status lines may come in any case; the look-up is exact.
+        EXPECT_EQ(FindRowByKey(row.Key().toUpper()), nullptr) << row.Key().constData();
+    }
+    EXPECT_EQ(FindRowByKey("Main"), nullptr);
+    EXPECT_EQ(FindRowByKey(""), nullptr);
+}
+
 struct LookupCase {
     const char* stored;
     ValueList list;
