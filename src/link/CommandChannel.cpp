@@ -26,12 +26,6 @@ bool IsKeyTerminator(char c) {
     return false;
 }
 
-// The reply test: a line answers when its key, in capitals, equals or begins
-// with the waiting key. An empty waiting key is answered by nothing.
-bool Answers(const QByteArray& upperKey, const QByteArray& waitingKey) {
-    return !waitingKey.isEmpty() && upperKey.startsWith(waitingKey);
-}
-
 }  // namespace
 
 CommandChannel::CommandChannel(SerialPort& port, QObject* parent) : QObject(parent), m_port(port) {
@@ -57,6 +51,10 @@ QByteArray CommandChannel::KeyOf(const QByteArray& command) {
             return UpperAscii(TrimmedBytes(command.left(i)));
     }
     return {};
+}
+
+bool CommandChannel::Answers(const QByteArray& upperKey, const QByteArray& waitingKey) {
+    return !waitingKey.isEmpty() && upperKey.startsWith(waitingKey);
 }
 
 QByteArray CommandChannel::Request(const QByteArray& command) {

@@ -54,6 +54,9 @@ public:
     static bool KeyFits(const QByteArray& command) {
         return KeyOf(command).size() <= kMaxKeyLength;
     }
+    // The reply test: a line answers when its key, in capitals, equals or
+    // begins with the waiting key. An empty waiting key is answered by nothing.
+    static bool Answers(const QByteArray& upperKey, const QByteArray& waitingKey);
 
     bool IsWaiting() const { return !m_frames.empty(); }
     bool IsOpen() const;
