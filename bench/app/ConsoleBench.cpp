@@ -58,7 +58,8 @@ public:
             environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         }
         m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // The platform's chatter stays out of the figures; it is shown on failure.
+        m_process.setStandardErrorFile(m_profile.filePath(QStringLiteral("stderr.txt")));
     }
 
     ~Console() {
@@ -86,6 +87,9 @@ public:
         const QByteArray line = ReadLine(kConnectTimeoutMs);
         if (line != "connected") {
             std::fprintf(stderr, "bench_console: %s\n", line.constData());
+            QFile errors(m_profile.filePath(QStringLiteral("stderr.txt")));
+            if (errors.open(QIODevice::ReadOnly))
+                std::fprintf(stderr, "%s", errors.readAll().constData());
             return false;
         }
         return true;
