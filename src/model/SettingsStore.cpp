@@ -3,6 +3,7 @@
 #include "ByteText.h"
 #include "DefaultSettings.h"
 
+#include <string_view>
 #include <utility>
 
 bool SplitLine(const QByteArray& line, QByteArray* key, QByteArray* value) {
@@ -26,9 +27,14 @@ void SettingsStore::ResetToDefaults() {
 // decides between keys that contain one another (Main.ListeningMode before
 // Main.ListeningMode.Analog).
 int SettingsStore::FindKeyContaining(const QByteArray& key) const {
-    QByteArray lineKey;
+    const std::string_view wanted(key.constData(), static_cast<std::size_t>(key.size()));
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
-        if (SplitLine(m_lines[i], &lineKey, nullptr) && lineKey.contains(key))
+        const QByteArray& line = m_lines[i];
+        const qsizetype equals = line.indexOf('=');
+        if (equals < 0)
+            continue;
+        const std::string_view lineKey(line.constData(), static_cast<std::size_t>(equals));
+        if (lineKey.find(wanted) != std::string_view::npos)
             return static_cast<int>(i);
     }
     return -1;
