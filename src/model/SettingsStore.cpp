@@ -47,9 +47,13 @@ QByteArray SettingsStore::GetValue(const QByteArray& key) const {
         position = *remembered;
     } else {
         position = FindKeyContaining(key);
-        if (m_readIndex.size() >= kMaxRememberedReads)
+        if (m_readIndex.size() >= kMaxRememberedReads) {
             m_readIndex.clear();
+            m_rememberedMisses = 0;
+        }
         m_readIndex.insert(key, position);
+        if (position < 0)
+            ++m_rememberedMisses;
     }
     if (position < 0)
         return kError;
@@ -72,6 +76,7 @@ void SettingsStore::Clear() {
     m_lines.clear();
     m_keyIndex.clear();
     m_readIndex.clear();
+    m_rememberedMisses = 0;
 }
 
 void SettingsStore::Append(const QByteArray& line) {
@@ -79,7 +84,10 @@ void SettingsStore::Append(const QByteArray& line) {
     IndexLine(static_cast<int>(m_lines.size() - 1));
     // A key no line carried so far may be carried by this one; keys already
     // found stay found, since the new line comes after them.
-    m_readIndex.removeIf([](const auto& entry) { return entry.value() < 0; });
+    if (m_rememberedMisses > 0) {
+        m_readIndex.removeIf([](const auto& entry) { return entry.value() < 0; });
+        m_rememberedMisses = 0;
+    }
 }
 
 void SettingsStore::IndexLine(int position) {

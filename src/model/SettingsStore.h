@@ -68,6 +68,7 @@ private:
     // Asked key -> position of the line GetValue's scan found, -1 for none.
     // Emptied on every refill.
     mutable QHash<QByteArray, int> m_readIndex;
+    mutable int m_rememberedMisses = 0;  // entries of m_readIndex that are -1
     bool m_busy = false;
 };
 
