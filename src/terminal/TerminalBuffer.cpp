@@ -136,4 +136,6 @@ void TerminalBuffer::DropOldest() {
 
 void TerminalBuffer::SetCommand(const QString& command) {
     m_command = command.left(std::max<qsizetype>(0, kMaxLiveLength - m_promptShown.size()));
+    // A recalled command may wrap onto more rows than the one it replaces.
+    DropOldest();
 }

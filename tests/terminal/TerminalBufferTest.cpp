@@ -198,6 +198,20 @@ TEST(TerminalBuffer, NarrowWrapStillKeeps256Entries) {
     EXPECT_EQ(buffer.Enter().size(), TerminalBuffer::kMaxLiveLength - 2);
 }
 
+TEST(TerminalBuffer, RecalledLongCommandStillKeeps256Entries) {
+    TerminalBuffer buffer = StartedBuffer();
+    for (int i = 0; i < 200; ++i)
+        buffer.TypeCharacter(QLatin1Char('x'));
+    buffer.Enter();
+    for (int i = 0; i < 300; ++i)
+        buffer.AppendLine(QStringLiteral("line"));
+    buffer.SetCharactersPerLine(1);
+    // The recalled command wraps onto 202 rows where the empty one took 2.
+    buffer.RecallOlder();
+    EXPECT_EQ(buffer.Command().size(), 200);
+    EXPECT_EQ(buffer.EntryCount(), TerminalBuffer::kMaxEntries);
+}
+
 TEST(TerminalBuffer, LongArrivingLineIsCut) {
     TerminalBuffer buffer;
     buffer.AppendLine(QString(5000, QLatin1Char('a')));

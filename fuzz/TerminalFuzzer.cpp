@@ -1,0 +1,113 @@
+// The terminal's text: arbitrary keystrokes, arriving lines, prompts and widths
+// in any order. The buffer must stay within its limits whatever comes.
+//
+// Input: a sequence of operations, each an operation byte followed by what it
+// needs (a character, a width, or a text up to the next LF).
+
+#include "TerminalBuffer.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+void Check(bool condition, const char* what) {
+    if (!condition) {
+        fprintf(stderr, "fuzz_terminal: %s\n", what);
+        std::abort();
+    }
+}
+
+class Input {
+public:
+    Input(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+    bool AtEnd() const { return m_at >= m_size; }
+    uint8_t Byte() { return AtEnd() ? 0 : m_data[m_at++]; }
+    // Text up to the next LF (not included), read as Latin-1 or, after a 0x01
+    // byte, as UTF-16 pairs so that any character can arrive.
+    QString Text() {
+        const bool wide = !AtEnd() && m_data[m_at] == 0x01;
+        if (wide)
+            ++m_at;
+        QString text;
+        while (!AtEnd() && m_data[m_at] != '\n') {
+            const uint8_t low = Byte();
+            text += wide ? QChar(static_cast<char16_t>(low | (Byte() << 8))) : QChar(low);
+        }
+        Byte();  // the LF
+        return text;
+    }
+
+private:
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_at = 0;
+};
+
+void CheckLimits(const TerminalBuffer& buffer) {
+    Check(buffer.EntryCount() <= TerminalBuffer::kMaxEntries, "more entries than kept");
+    Check(buffer.LiveText().size() <= TerminalBuffer::kMaxLiveLength, "live line too long");
+    Check(buffer.Prompt().size() <= TerminalBuffer::kMaxPromptLength, "prompt too long");
+    Check(buffer.HistorySize() <= CommandHistory::kCapacity, "history too long");
+    for (const QString& row : buffer.LiveRows())
+        Check(row.size() <= buffer.CharactersPerLine(), "live row wider than the line");
+}
+
+void CheckFinishedLines(const TerminalBuffer& buffer) {
+    for (const QString& line : buffer.FinishedLines()) {
+        Check(line.size() <= TerminalBuffer::kMaxLineLength + 1, "finished line too long");
+        Check(!line.contains(QLatin1Char('\r')), "CR in a finished line");
+        Check(line.indexOf(QLatin1Char('\n')) < 0 ||
+                  line.indexOf(QLatin1Char('\n')) == line.size() - 1,
+              "LF inside a finished line");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Input input(data, size);
+    TerminalBuffer buffer;
+    while (!input.AtEnd()) {
+        switch (input.Byte() % 10) {
+            case 0:
+                buffer.AppendLine(input.Text());
+                break;
+            case 1:
+            case 2:
+                buffer.TypeCharacter(QChar(static_cast<char16_t>(input.Byte())));
+                break;
+            case 3:
+                buffer.Backspace();
+                break;
+            case 4: {
+                const QString typed = buffer.Command();
+                Check(buffer.Enter() == typed, "Enter handed back another command");
+                Check(buffer.Command().isEmpty(), "the command survived Enter");
+                break;
+            }
+            case 5:
+                buffer.RecallOlder();
+                break;
+            case 6:
+                buffer.RecallNewer();
+                break;
+            case 7:
+                buffer.SetCharactersPerLine(static_cast<int>(input.Byte()) - 8);
+                break;
+            case 8: {
+                // The prompt is the program's own text, never a control character.
+                QString prompt = input.Text();
+                prompt.removeIf([](QChar c) { return !c.isPrint(); });
+                buffer.SetPrompt(prompt);
+                break;
+            }
+            default:
+                buffer.WriteBanner();
+                break;
+        }
+        CheckLimits(buffer);
+    }
+    CheckFinishedLines(buffer);
+    return 0;
+}
