@@ -14,6 +14,7 @@
 #include "Prompts.h"
 #include "SettingPage.h"
 #include "TerminalPage.h"
+#include "TunerPage.h"
 #include "UpdateSetting.h"
 
 #include <QComboBox>
@@ -136,9 +137,18 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
 
     m_controlPage->SetHooks(ControlPage::Hooks{
         [this](const QByteArray& command) { return m_channel.Send(command); },
-        {},
+        [this](bool enabled) {
+            enabled ? m_tunerPage->EnableControls() : m_tunerPage->DisableControls();
+        },
         [this](const QString& message) { m_messages->Post(message); },
     });
+    m_tunerPage->SetHooks(TunerHooks{
+        [this](const QByteArray& command) { return m_channel.Send(command); },
+        [this](const QByteArray& key) { return m_store.GetValue(key); },
+        [this](const QString& message) { m_messages->Post(message); },
+    });
+    m_statusLines.SetTunerHook(
+        [this](const QByteArray& line) { m_tunerPage->OnTunerStatus(line); });
 
     PreselectPort();
     m_state = SessionState{};
@@ -160,6 +170,10 @@ MainDialog::~MainDialog() {
     m_channel.SetStatusHook({});
     m_channel.SetKeepAliveHook({});
     m_channel.SetTerminalHook({});
+    m_statusLines.SetTunerHook({});
+    // The editor may still be shown; hiding it as the window goes must not
+    // reach the store, which is gone before the pages.
+    m_tunerPage->SetHooks({});
     m_port.Close();
 }
 
@@ -256,7 +270,8 @@ void MainDialog::BuildTabs() {
                 page = m_controlPage;
                 break;
             case TabKind::Tuner:
-                page = new QWidget;
+                m_tunerPage = new TunerPage;
+                page = m_tunerPage;
                 break;
         }
         // Pages scroll, so the window can be made smaller than a page.

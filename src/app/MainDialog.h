@@ -28,6 +28,7 @@ class QMenuBar;
 class QPushButton;
 class QTabWidget;
 class TerminalPage;
+class TunerPage;
 
 // The console's one window: the connection row, the menu and the tab pages.
 // It owns the port, the channel, the store and the pages, and wires them
@@ -81,6 +82,7 @@ public:
     Connection& GetConnection() { return *m_connection; }
     ControlPage* GetControlPage() const { return m_controlPage; }
     AvPresetPage* GetAvPresetPage() const { return m_avPresetPage; }
+    TunerPage* GetTunerPage() const { return m_tunerPage; }
     ProgressWindow* GetProgressWindow() const { return m_progress; }
     TerminalPage* GetTerminalPage() const { return m_terminalPage; }
     HelpCommands& Help() { return *m_help; }
@@ -123,6 +125,7 @@ private:
     QTabWidget* m_tabs = nullptr;
     ControlPage* m_controlPage = nullptr;
     AvPresetPage* m_avPresetPage = nullptr;
+    TunerPage* m_tunerPage = nullptr;
     ProgressWindow* m_progress = nullptr;
     TerminalPage* m_terminalPage = nullptr;  // kept while its tab is closed, for its history
     QAction* m_terminalItem = nullptr;

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+// What the Tuner page and its preset editor need of the main window.
+struct TunerHooks {
+    // CommandChannel::Send: false when the port is closed or the write refused.
+    std::function<bool(const QByteArray& command)> send;
+    // The Settings Store's GetValue ("error" for a key it does not hold).
+    std::function<QByteArray(const QByteArray& key)> getValue;
+    // A message box with an OK button.
+    std::function<void(const QString& message)> showMessage;
+};
