@@ -4,6 +4,7 @@
 #include "MainDialog.h"
 #include "TerminalCtrl.h"
 #include "TerminalPage.h"
+#include "TunerScreenshot.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -64,7 +65,8 @@ QString RunTerminalExchange(MainDialog& dialog) {
 ScreenshotRequest ScreenshotRequestFromEnvironment() {
     return ScreenshotRequest{qEnvironmentVariable("AMPDESK_SCREENSHOT"),
                              qEnvironmentVariable("AMPDESK_SCREENSHOT_PORT"),
-                             qEnvironmentVariable("AMPDESK_SCREENSHOT_TAB")};
+                             qEnvironmentVariable("AMPDESK_SCREENSHOT_TAB"),
+                             qEnvironmentVariable("AMPDESK_SCREENSHOT_EDITOR")};
 }
 
 QString TakeConnectedScreenshot(MainDialog& dialog, const ScreenshotRequest& request) {
@@ -83,9 +85,13 @@ QString TakeConnectedScreenshot(MainDialog& dialog, const ScreenshotRequest& req
     // run, or the picture shows the page's first, provisional layout.
     for (int round = 0; round < 5; ++round)
         QCoreApplication::processEvents();
+    if (tab == kTunerScreenshotTab)
+        ShowTunerAsSource(dialog);
     const QPixmap picture = dialog.grab();
     if (picture.isNull() || !picture.save(request.pngPath, "PNG")) {
         return QStringLiteral("could not write %1").arg(request.pngPath);
     }
+    if (tab == kTunerScreenshotTab && !request.editorPngPath.isEmpty())
+        return TakePresetEditorPicture(dialog, request.editorPngPath);
     return {};
 }

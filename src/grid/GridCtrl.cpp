@@ -13,6 +13,7 @@ namespace {
 // Room beside a text inside its cell, on top of the style's own margins.
 constexpr int kTextPadding = 8;
 constexpr int kMinimumColumnWidth = 16;
+constexpr int kRowPadding = 6;
 
 int WidestLine(const QFontMetrics& metrics, const QString& text) {
     int widest = 0;
@@ -30,6 +31,7 @@ CGridCtrl::CGridCtrl(QWidget* parent) : QTableView(parent) {
     setTabKeyNavigation(false);
     setWordWrap(false);
     verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + kRowPadding);
     horizontalHeader()->hide();
     horizontalHeader()->setSectionsClickable(true);
     // The view would select a column on a header press; the cells decide.

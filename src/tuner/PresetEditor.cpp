@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,6 +23,7 @@
 namespace {
 
 constexpr int kPresetListId = 1330;
+constexpr int kShownRows = 12;
 
 const std::array<const char*, PresetEditor::kColumns> kColumnTitles = {
     "Preset #", "Band", "Channel", "FM Mute", "Name",
@@ -65,6 +67,8 @@ void PresetEditor::BuildControls() {
     m_grid = new CGridCtrl(this);
     m_grid->SetControlId(kPresetListId);
     m_grid->setAccessibleName(QStringLiteral("Presets"));
+    // Room for a dozen presets before the list scrolls.
+    m_grid->setMinimumHeight(m_grid->verticalHeader()->defaultSectionSize() * (kShownRows + 1));
     m_moveUp = new QPushButton(QStringLiteral("Move &Up"), this);
     m_moveDown = new QPushButton(QStringLiteral("Move &Down"), this);
     m_delete = new QPushButton(QStringLiteral("De&lete"), this);

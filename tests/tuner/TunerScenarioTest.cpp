@@ -4,6 +4,7 @@
 #include "GridCtrl.h"
 #include "PresetEditor.h"
 #include "PresetRecord.h"
+#include "Screenshot.h"
 #include "SettingsFile.h"
 #include "SettingsStore.h"
 #include "StepSpinBox.h"
@@ -12,6 +13,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QImage>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -353,6 +355,27 @@ TEST_F(TunerScenario, RdsTextsReachTheInformationBox) {
         },
         3000));
     EXPECT_TRUE(Page().InformationBox()->isReadOnly());
+}
+
+}  // namespace
+
+namespace {
+
+class TunerScreenshot : public AppFixture {};
+
+TEST_F(TunerScreenshot, TunerTabAndEditorPicturesShowTheTunerAsSource) {
+    StartSim(3);
+    const ScreenshotRequest request{m_home.path() + "/tuner.png", "COM3", "Tuner",
+                                    m_home.path() + "/presets.png"};
+    EXPECT_EQ(TakeConnectedScreenshot(Window(), request), QString());
+    EXPECT_EQ(Window().CurrentTabTitle(), "Tuner");
+    EXPECT_TRUE(Window().GetControlPage()->IsTunerSelected());
+    EXPECT_TRUE(Window().GetTunerPage()->EditPresetsButton()->isEnabled());
+    EXPECT_FALSE(QImage(request.pngPath).isNull());
+    const QImage editor(request.editorPngPath);
+    EXPECT_FALSE(editor.isNull());
+    EXPECT_GE(editor.width(), 300);
+    EXPECT_FALSE(Window().GetTunerPage()->Editor()->isVisible());
 }
 
 }  // namespace
