@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QStyle>
 
 #include <algorithm>
@@ -42,6 +43,12 @@ CGridCtrl::CGridCtrl(QWidget* parent) : QTableView(parent) {
         emit Notified(GridNotification{m_controlId, code, row, column});
     });
     connect(&m_cells, &GridCellModel::SelectionChanged, this, &CGridCtrl::ShowSelection);
+    // Whatever the view selects on its own (a drag across the header) is put
+    // back to what the cells hold.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!m_showingSelection)
+            ShowSelection();
+    });
     connect(&m_cells, &GridCellModel::FocusCellChanged, this, &CGridCtrl::ShowFocus);
     connect(&m_cells, &GridCellModel::SwitchesChanged, this, &CGridCtrl::ApplySwitches);
     connect(&m_cells, &GridCellModel::modelReset, this,
@@ -68,6 +75,7 @@ void CGridCtrl::ApplySwitches() {
 }
 
 void CGridCtrl::ShowSelection() {
+    const QScopedValueRollback<bool> showing(m_showingSelection, true);
     QItemSelection selection;
     for (const GridCellModel::Cell& cell : m_cells.SelectedCells()) {
         const QModelIndex index = m_cells.IndexOf(cell.first, cell.second);

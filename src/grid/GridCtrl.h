@@ -78,4 +78,5 @@ private:
     int m_controlId = 0;
     QPersistentModelIndex m_pressed;
     QPersistentModelIndex m_editing;
+    bool m_showingSelection = false;
 };

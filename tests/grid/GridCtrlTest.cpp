@@ -93,6 +93,15 @@ TEST_F(GridCtrlTest, ShrinkingTheRowsDoesNotNotify) {
     EXPECT_EQ(SelectedViewRows(), 0);
 }
 
+TEST_F(GridCtrlTest, ViewSelectionAlwaysShowsTheCells) {
+    QTest::mouseClick(m_grid.viewport(), Qt::LeftButton, {}, CellCentre(2, 0));
+    m_grid.selectionModel()->select(m_grid.Cells().IndexOf(4, 1),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Columns);
+    EXPECT_EQ(SelectedViewRows(), 1);
+    EXPECT_TRUE(m_grid.selectionModel()->isRowSelected(1, {}));
+    EXPECT_EQ(m_grid.GetSelectedRange(), (GridCellRange{2, 0, 2, 2}));
+}
+
 TEST_F(GridCtrlTest, FitColumnsMakesRoomForTheWidestText) {
     m_grid.SetCellText(2, 2, QStringLiteral("Invalid Frequency"));
     m_grid.FitColumns();
