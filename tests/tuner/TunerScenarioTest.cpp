@@ -10,6 +10,8 @@
 #include "StepSpinBox.h"
 #include "TunerPage.h"
 
+#include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
@@ -297,7 +299,9 @@ TEST_F(TunerScenario, PageTunesAndShowsWhatTheReceiverReports) {
     fm->click();
     ASSERT_TRUE(WaitFor([this] { return Page().ChannelDisplay()->Text() == "87.50 MHz"; }, 3000));
     EXPECT_TRUE(fm->isChecked());
-    Page().ChannelDisplay()->stepBy(1);
+    // The channel field's upper arrow (here its Up key) tunes up.
+    Page().ChannelDisplay()->setFocus();
+    QTest::keyClick(Page().ChannelDisplay(), Qt::Key_Up);
     ASSERT_TRUE(WaitFor([this] { return Page().ChannelDisplay()->Text() == "87.55 MHz"; }, 3000));
     Page().TuneDownButton()->click();
     ASSERT_TRUE(WaitFor([this] { return Page().ChannelDisplay()->Text() == "87.50 MHz"; }, 3000));
@@ -360,6 +364,82 @@ TEST_F(TunerScenario, RdsTextsReachTheInformationBox) {
 }  // namespace
 
 namespace {
+
+// Each control keeps to its edges of the window as the window grows.
+struct AnchorCase {
+    const char* label;
+    QWidget* (*control)(PresetEditor&);
+    bool movesRight;
+    bool movesDown;
+    bool growsWide;
+    bool growsTall;
+};
+
+void PrintTo(const AnchorCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
+class EditorLayout : public TunerScenario, public ::testing::WithParamInterface<AnchorCase> {};
+
+TEST_P(EditorLayout, ControlKeepsItsAnchors) {
+    const AnchorCase& c = GetParam();
+    Open({});
+    QWidget* control = c.control(Editor());
+    const QRect before = control->geometry();
+    const QSize grow(120, 90);
+    Editor().resize(Editor().size() + grow);
+    QCoreApplication::processEvents();
+    const QRect after = control->geometry();
+    EXPECT_EQ(after.x() - before.x(), c.movesRight ? grow.width() : 0);
+    EXPECT_EQ(after.y() - before.y(), c.movesDown ? grow.height() : 0);
+    EXPECT_EQ(after.width() - before.width(), c.growsWide ? grow.width() : 0);
+    EXPECT_EQ(after.height() - before.height(), c.growsTall ? grow.height() : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Editor, EditorLayout,
+    ::testing::Values(
+        AnchorCase{"ListGrowsBothWays", [](PresetEditor& e) -> QWidget* { return e.Grid(); }, false,
+                   false, true, true},
+        AnchorCase{"OkKeepsToBottomRight", [](PresetEditor& e) -> QWidget* { return e.OkButton(); },
+                   true, true, false, false},
+        AnchorCase{"MoveUpKeepsToTheRight",
+                   [](PresetEditor& e) -> QWidget* { return e.MoveUpButton(); }, true, false, false,
+                   false},
+        AnchorCase{"DeleteKeepsToTheRight",
+                   [](PresetEditor& e) -> QWidget* { return e.DeleteButton(); }, true, false, false,
+                   false},
+        AnchorCase{"PresetNumberKeepsToTheBottom",
+                   [](PresetEditor& e) -> QWidget* { return e.PresetCombo(); }, false, true, false,
+                   false},
+        AnchorCase{"NameKeepsToTheBottom", [](PresetEditor& e) -> QWidget* { return e.NameEdit(); },
+                   false, true, false, false},
+        AnchorCase{"AddChangeKeepsToTheBottom",
+                   [](PresetEditor& e) -> QWidget* { return e.AddChangeButton(); }, false, true,
+                   false, false}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// Every control a keyboard reaches has a name a screen reader can say.
+TEST_F(TunerScenario, EveryFocusableControlIsNamed) {
+    Open({});
+    int checked = 0;
+    for (QWidget* root : {static_cast<QWidget*>(&Page()), static_cast<QWidget*>(&Editor())}) {
+        for (QWidget* widget : root->findChildren<QWidget*>()) {
+            if (widget->focusPolicy() == Qt::NoFocus || !widget->isVisibleTo(root) ||
+                qobject_cast<QAbstractSpinBox*>(widget->parentWidget()) != nullptr ||
+                widget->window() != root->window()) {
+                continue;
+            }
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+            ASSERT_NE(accessible, nullptr);
+            ++checked;
+            EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty())
+                << widget->metaObject()->className() << " " << qPrintable(widget->objectName());
+        }
+    }
+    // The page's 10 controls and the editor's 11.
+    EXPECT_GE(checked, 21);
+}
 
 class TunerScreenshot : public AppFixture {};
 
