@@ -110,11 +110,9 @@ public:
     // and the selection follows the switches. `add` keeps the selection and
     // adds to it (Ctrl), unless single-row selection holds.
     void ActivateCell(int row, int column, bool add = false);
-    // The button released over the cell it was pressed on.
-    void CompleteClick(int row, int column);
-    void DoubleClickCell(int row, int column);
-    void BeginEdit(int row, int column);
-    void EndEdit(int row, int column);
+    // Tells the parent of a click completed, a double click or an in-place
+    // edit begun or ended (a GridNotify code) on a cell of the grid.
+    void NotifyCell(int code, int row, int column);
 
     // The widest text of a column, as `measure` sizes each cell's text.
     int ColumnTextWidth(int column,

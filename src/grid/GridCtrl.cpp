@@ -129,14 +129,14 @@ void CGridCtrl::mouseReleaseEvent(QMouseEvent* event) {
     QTableView::mouseReleaseEvent(event);
     m_pressed = QModelIndex();
     if (event->button() == Qt::LeftButton && index.isValid() && index == pressed)
-        m_cells.CompleteClick(m_cells.GridRowOf(index), index.column());
+        m_cells.NotifyCell(GridNotify::kClick, m_cells.GridRowOf(index), index.column());
 }
 
 void CGridCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
     const QModelIndex index = indexAt(event->position().toPoint());
     QTableView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton && index.isValid())
-        m_cells.DoubleClickCell(m_cells.GridRowOf(index), index.column());
+        m_cells.NotifyCell(GridNotify::kDoubleClick, m_cells.GridRowOf(index), index.column());
 }
 
 void CGridCtrl::keyPressEvent(QKeyEvent* event) {
@@ -150,7 +150,7 @@ void CGridCtrl::keyPressEvent(QKeyEvent* event) {
 void CGridCtrl::OnHeaderClicked(int column) {
     // The header shows the fixed rows; a click there is a click on row 0.
     m_cells.ActivateCell(0, column);
-    m_cells.CompleteClick(0, column);
+    m_cells.NotifyCell(GridNotify::kClick, 0, column);
     ShowSelection();
 }
 
@@ -159,7 +159,7 @@ bool CGridCtrl::edit(const QModelIndex& index, EditTrigger trigger, QEvent* even
     if (editing && index.isValid() && state() == QAbstractItemView::EditingState &&
         m_editing != index) {
         m_editing = index;
-        m_cells.BeginEdit(m_cells.GridRowOf(index), index.column());
+        m_cells.NotifyCell(GridNotify::kBeginEdit, m_cells.GridRowOf(index), index.column());
     }
     return editing;
 }
@@ -169,6 +169,6 @@ void CGridCtrl::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint 
     if (m_editing.isValid()) {
         const QModelIndex index = m_editing;
         m_editing = QModelIndex();
-        m_cells.EndEdit(m_cells.GridRowOf(index), index.column());
+        m_cells.NotifyCell(GridNotify::kEndEdit, m_cells.GridRowOf(index), index.column());
     }
 }

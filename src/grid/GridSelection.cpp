@@ -138,22 +138,7 @@ void GridCellModel::ActivateCell(int row, int column, bool add) {
     }
 }
 
-void GridCellModel::CompleteClick(int row, int column) {
+void GridCellModel::NotifyCell(int code, int row, int column) {
     if (IsValid(row, column))
-        emit Notify(GridNotify::kClick, row, column);
-}
-
-void GridCellModel::DoubleClickCell(int row, int column) {
-    if (IsValid(row, column))
-        emit Notify(GridNotify::kDoubleClick, row, column);
-}
-
-void GridCellModel::BeginEdit(int row, int column) {
-    if (IsValid(row, column))
-        emit Notify(GridNotify::kBeginEdit, row, column);
-}
-
-void GridCellModel::EndEdit(int row, int column) {
-    if (IsValid(row, column))
-        emit Notify(GridNotify::kEndEdit, row, column);
+        emit Notify(code, row, column);
 }

@@ -1,3 +1,4 @@
+#include "CaseLabel.h"
 #include "GridCellModel.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,8 @@
 #include <vector>
 
 namespace {
+
+using CaseLabels::PrintTo;
 
 struct Note {
     int code;
@@ -55,10 +58,6 @@ struct OutOfRangeCase {
     int column;
 };
 
-void PrintTo(const OutOfRangeCase& c, std::ostream* os) {
-    *os << c.label;
-}
-
 class CellOutsideGrid : public GridFixture, public ::testing::WithParamInterface<OutOfRangeCase> {};
 
 TEST_P(CellOutsideGrid, IsRefusedAndChangesNothing) {
@@ -69,7 +68,7 @@ TEST_P(CellOutsideGrid, IsRefusedAndChangesNothing) {
     EXPECT_EQ(m_grid.GetCellState(c.row, c.column), 0u);
     EXPECT_FALSE(m_grid.SetFocusCell(c.row, c.column));
     m_grid.ActivateCell(c.row, c.column);
-    m_grid.CompleteClick(c.row, c.column);
+    m_grid.NotifyCell(GridNotify::kClick, c.row, c.column);
     EXPECT_TRUE(m_grid.SelectedCells().empty());
     EXPECT_TRUE(m_notes.empty());
     for (int row = 0; row < m_grid.Rows(); ++row) {
@@ -83,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(Grid, CellOutsideGrid,
                                            OutOfRangeCase{"ColumnPastEnd", 1, 5},
                                            OutOfRangeCase{"NegativeRow", -1, 0},
                                            OutOfRangeCase{"NegativeColumn", 1, -1}),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         CaseLabels::ByLabel());
 
 // What a click does to the selection and which notifications reach the parent.
 struct ClickCase {
@@ -95,10 +94,6 @@ struct ClickCase {
     std::vector<GridCellModel::Cell> selected;
     std::vector<Note> lastClickNotes;
 };
-
-void PrintTo(const ClickCase& c, std::ostream* os) {
-    *os << c.label;
-}
 
 class Clicks : public GridFixture, public ::testing::WithParamInterface<ClickCase> {};
 
@@ -112,7 +107,7 @@ TEST_P(Clicks, SelectAndNotify) {
             m_notes.clear();
         const auto [row, column] = c.clicks[i];
         m_grid.ActivateCell(row, column, c.add && i + 1 == c.clicks.size());
-        m_grid.CompleteClick(row, column);
+        m_grid.NotifyCell(GridNotify::kClick, row, column);
     }
     EXPECT_EQ(Selected(), c.selected);
     EXPECT_EQ(m_notes, c.lastClickNotes);
@@ -201,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 false,
                                 RowCells(2),
                                 {N{kClick, 0, 1}}}),
-    [](const auto& info) { return std::string(info.param.label); });
+    CaseLabels::ByLabel());
 
 TEST_F(GridFixture, HeaderRowsAreFixedAndShownAsTheHeader) {
     EXPECT_EQ(m_grid.GetCellState(0, 2), GridState::kFixed | GridState::kFixedRow);

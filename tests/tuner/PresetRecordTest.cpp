@@ -1,3 +1,4 @@
+#include "CaseLabel.h"
 #include "PresetRecord.h"
 #include "Windows1252.h"
 
@@ -8,6 +9,8 @@
 using namespace PresetRecord;
 
 namespace {
+
+using CaseLabels::PrintTo;
 
 // One entry of the editor, the record it composes and what the list reads back.
 struct ComposeCase {
@@ -21,10 +24,6 @@ struct ComposeCase {
     const char* record;          // the whole record where it is written out
     const char* readChannel;
 };
-
-void PrintTo(const ComposeCase& c, std::ostream* os) {
-    *os << c.label;
-}
 
 class ComposeAndRead : public ::testing::TestWithParam<ComposeCase> {};
 
@@ -73,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
         ComposeCase{"XmHighestChannel", "XM", "255", false, "", 10, "FF", "", "255"},
         ComposeCase{"FmUnreadableChannelStillComposes", "FM", "tuned", false, "", 10, "D600", "",
                     "0.00 MHz"}),
-    [](const auto& info) { return std::string(info.param.label); });
+    CaseLabels::ByLabel());
 
 struct StepCase {
     int amStep;
@@ -111,10 +110,6 @@ struct ShortCase {
     const char* mute;
 };
 
-void PrintTo(const ShortCase& c, std::ostream* os) {
-    *os << c.label;
-}
-
 class ShortRecord : public ::testing::TestWithParam<ShortCase> {};
 
 TEST_P(ShortRecord, GivesMessagesForMissingFields) {
@@ -140,7 +135,7 @@ INSTANTIATE_TEST_SUITE_P(
         ShortCase{"TenCharactersGiveOneNameByte", "01AC07014A", kFm, "87.50 MHz", "J", "Yes"},
         ShortCase{"LowerCaseHexReads", "01ac07004a415a5a", kFm, "87.50 MHz", "JAZZ", "No"},
         ShortCase{"DabHasNoChannelOrName", "02FFFFFFFFFF", kDab, "", "", "No"}),
-    [](const auto& info) { return std::string(info.param.label); });
+    CaseLabels::ByLabel());
 
 struct BandCase {
     const char* label;
@@ -148,10 +143,6 @@ struct BandCase {
     int band;
     bool listed;
 };
-
-void PrintTo(const BandCase& c, std::ostream* os) {
-    *os << c.label;
-}
 
 class BandByte : public ::testing::TestWithParam<BandCase> {};
 
@@ -169,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BandCase{"HalfHexBandByte", "0G", kUnreadableBand, false},
                       BandCase{"EmptyText", "", kUnreadableBand, false},
                       BandCase{"OneCharacter", "0", kUnreadableBand, false}),
-    [](const auto& info) { return std::string(info.param.label); });
+    CaseLabels::ByLabel());
 
 // Names are bytes in the window's 8-bit code page both ways: what the user
 // typed comes back from the record unchanged.
@@ -177,10 +168,6 @@ struct NameCase {
     const char* label;
     QString typed;
 };
-
-void PrintTo(const NameCase& c, std::ostream* os) {
-    *os << c.label;
-}
 
 class NameRoundTrip : public ::testing::TestWithParam<NameCase> {};
 
@@ -201,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"EuroSignOfTheCodePage", QString::fromUtf8("€uro 1")},
                       NameCase{"TwelveWithHighBytes", QString::fromUtf8("ÄÖÜßäöüéèêëï")},
                       NameCase{"Empty", QString()}),
-    [](const auto& info) { return std::string(info.param.label); });
+    CaseLabels::ByLabel());
 
 TEST(PresetRecordNames, ByteAbove127IsWrittenAsItsTwoDigits) {
     const QByteArray record =
@@ -228,10 +215,6 @@ struct GarbageCase {
     const char* name;
 };
 
-void PrintTo(const GarbageCase& c, std::ostream* os) {
-    *os << c.label;
-}
-
 class LenientReading : public ::testing::TestWithParam<GarbageCase> {};
 
 TEST_P(LenientReading, ReadsWhatIsHexadecimal) {
@@ -246,7 +229,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   "JK"},
                       GarbageCase{"BadNamePairEndsTheName", "01AC07004A??4B", "87.50 MHz", "J"},
                       GarbageCase{"OddLengthDropsTheLastDigit", "01AC07004A4", "87.50 MHz", "J"}),
-    [](const auto& info) { return std::string(info.param.label); });
+    CaseLabels::ByLabel());
 
 TEST(PresetRecordCompose, HugeNumbersStayWithinTheCodes) {
     const QByteArray digits(60, '9');

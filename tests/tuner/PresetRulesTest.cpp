@@ -1,3 +1,4 @@
+#include "CaseLabel.h"
 #include "PresetRecord.h"
 #include "PresetRules.h"
 #include "SettingsStore.h"
@@ -11,6 +12,8 @@ using namespace PresetRules;
 
 namespace {
 
+using CaseLabels::PrintTo;
+
 struct BandRuleCase {
     const char* label;
     int band;
@@ -23,10 +26,6 @@ struct BandRuleCase {
     bool addEnabled;
     bool clearName;
 };
-
-void PrintTo(const BandRuleCase& c, std::ostream* os) {
-    *os << c.label;
-}
 
 class BandChoice : public ::testing::TestWithParam<BandRuleCase> {};
 
@@ -67,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    false, false, false, false},
                       BandRuleCase{"NoBandChosenComposesNothing", -1, "", 10, "", false, false,
                                    true, false, false}),
-    [](const auto& info) { return std::string(info.param.label); });
+    CaseLabels::ByLabel());
 
 struct StepCase {
     const char* label;
@@ -77,10 +76,6 @@ struct StepCase {
     int amStep;
     const char* expected;
 };
-
-void PrintTo(const StepCase& c, std::ostream* os) {
-    *os << c.label;
-}
 
 class ChannelArrows : public ::testing::TestWithParam<StepCase> {};
 
@@ -105,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StepCase{"XmStaysAtHighestEnd", "XM", "255", true, 10, "255"},
                       StepCase{"XmStaysAtZero", "XM", "0", false, 10, "0"},
                       StepCase{"DabShowsTextUpToBlank", "DAB", "5 x", true, 10, "5"}),
-    [](const auto& info) { return std::string(info.param.label); });
+    CaseLabels::ByLabel());
 
 // A store with the defaults and the given presets.
 class PresetStore : public ::testing::Test {
@@ -173,10 +168,6 @@ struct MoveCase {
     int rowChange;
 };
 
-void PrintTo(const MoveCase& c, std::ostream* os) {
-    *os << c.label;
-}
-
 class PresetMoves : public PresetStore, public ::testing::WithParamInterface<MoveCase> {};
 
 TEST_P(PresetMoves, SendsTheExchangeAndMovesTheRow) {
@@ -227,7 +218,7 @@ INSTANTIATE_TEST_SUITE_P(
                                true,
                                {SetCommand(40, kXm12), SetCommand(39, kTalk)},
                                -1}),
-    [](const auto& info) { return std::string(info.param.label); });
+    CaseLabels::ByLabel());
 
 TEST_F(PresetStore, MoveNextToAKeyTheStoreLacksSendsAnEmptyPreset) {
     m_store.Clear();

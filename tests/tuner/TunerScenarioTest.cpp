@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "CaseLabel.h"
 
 #include "ControlPage.h"
 #include "GridCtrl.h"
@@ -25,6 +26,8 @@
 #include <map>
 
 namespace {
+
+using CaseLabels::PrintTo;
 
 using PresetRecord::kEmpty;
 
@@ -207,10 +210,6 @@ struct BandChoiceCase {
     bool addEnabled;
 };
 
-void PrintTo(const BandChoiceCase& c, std::ostream* os) {
-    *os << c.label;
-}
-
 class BandChoiceScenario : public TunerScenario,
                            public ::testing::WithParamInterface<BandChoiceCase> {};
 
@@ -232,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BandChoiceCase{"AmToFm", 1, "FM", "87.50 MHz", true, true},
                       BandChoiceCase{"AmToXmOutOfRange", 1, "XM", "0", false, true},
                       BandChoiceCase{"FmToDab", 2, "DAB", "87.50 MHz", false, false}),
-    [](const auto& info) { return std::string(info.param.label); });
+    CaseLabels::ByLabel());
 
 TEST_F(TunerScenario, LoadingAnFmRowEmptiesTheName) {
     Open({{7, kJazz}});
@@ -375,10 +374,6 @@ struct AnchorCase {
     bool growsTall;
 };
 
-void PrintTo(const AnchorCase& c, std::ostream* os) {
-    *os << c.label;
-}
-
 class EditorLayout : public TunerScenario, public ::testing::WithParamInterface<AnchorCase> {};
 
 TEST_P(EditorLayout, ControlKeepsItsAnchors) {
@@ -417,7 +412,7 @@ INSTANTIATE_TEST_SUITE_P(
         AnchorCase{"AddChangeKeepsToTheBottom",
                    [](PresetEditor& e) -> QWidget* { return e.AddChangeButton(); }, false, true,
                    false, false}),
-    [](const auto& info) { return std::string(info.param.label); });
+    CaseLabels::ByLabel());
 
 // Every control a keyboard reaches has a name a screen reader can say.
 TEST_F(TunerScenario, EveryFocusableControlIsNamed) {

@@ -1,3 +1,4 @@
+#include "CaseLabel.h"
 #include "TunerStatus.h"
 
 #include <QByteArrayList>
@@ -8,6 +9,8 @@
 
 namespace {
 
+using CaseLabels::PrintTo;
+
 // Lines fed in order and what the page then shows.
 struct DisplayCase {
     const char* label;
@@ -17,10 +20,6 @@ struct DisplayCase {
     const char* information;
     const char* preset;
 };
-
-void PrintTo(const DisplayCase& c, std::ostream* os) {
-    *os << c.label;
-}
 
 class TunerDisplay : public ::testing::TestWithParam<DisplayCase> {};
 
@@ -137,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "XM 20 - NEWS",
                     "",
                     ""}),
-    [](const auto& info) { return std::string(info.param.label); });
+    CaseLabels::ByLabel());
 
 struct ButtonCase {
     const char* label;
@@ -146,10 +145,6 @@ struct ButtonCase {
     std::optional<bool> mute;
     bool presetRecord;
 };
-
-void PrintTo(const ButtonCase& c, std::ostream* os) {
-    *os << c.label;
-}
 
 class TunerButtons : public ::testing::TestWithParam<ButtonCase> {};
 
@@ -178,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  true},
                       ButtonCase{"CurrentPresetDoesNot", "Tuner.Preset=12", {}, {}, false},
                       ButtonCase{"OtherCaseIsNotRecognised", "tuner.band=FM", {}, {}, false}),
-    [](const auto& info) { return std::string(info.param.label); });
+    CaseLabels::ByLabel());
 
 TEST(TunerDisplayRepaint, UnchangedTextIsNotHandedOutAgain) {
     TunerStatus status;
