@@ -246,13 +246,16 @@ TEST_F(TunerScenario, ThirteenthNameCharacterIsRefusedOnce) {
     Open({});
     Choose(Editor().BandCombo(), "AM");
     QTest::keyClicks(Editor().NameEdit(), "ABCDEFGHIJKLM");
-    QCoreApplication::processEvents();
     EXPECT_EQ(Editor().NameEdit()->text(), "ABCDEFGHIJKL");
+    // The message is posted: it waits until no receiver line or Request is under way.
+    ASSERT_TRUE(WaitFor([this] { return !m_prompts.messages.isEmpty(); }, 2000));
+    QTest::qWait(50);
     EXPECT_EQ(m_prompts.messages, QStringList{PresetEditor::kNameTooLong});
     // A pasted text is cut to twelve with one message.
     Editor().NameEdit()->setText("abcdefghijklmnopqrst");
-    QCoreApplication::processEvents();
     EXPECT_EQ(Editor().NameEdit()->text(), "abcdefghijkl");
+    ASSERT_TRUE(WaitFor([this] { return m_prompts.messages.size() >= 2; }, 2000));
+    QTest::qWait(50);
     EXPECT_EQ(m_prompts.messages.size(), 2);
 }
 
