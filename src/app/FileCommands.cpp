@@ -17,6 +17,9 @@ FileCommands::FileCommands(SettingsStore& store, CommandChannel& channel, Prompt
       m_hooks(std::move(hooks)) {}
 
 void FileCommands::SaveSettings() {
+    // A store half refilled by a bulk read is no backup of the receiver.
+    if (!StoreIsFree())
+        return;
     const QString path = m_prompts.SaveFileName(m_parent);
     if (path.isEmpty())
         return;
@@ -26,7 +29,7 @@ void FileCommands::SaveSettings() {
 }
 
 void FileCommands::LoadSettings() {
-    if (m_hooks.mayReplaceStore && !m_hooks.mayReplaceStore())
+    if (!StoreIsFree())
         return;
     const QStringList paths = m_prompts.OpenFileNames(m_parent);
     if (paths.isEmpty()) {
@@ -35,6 +38,10 @@ void FileCommands::LoadSettings() {
     }
     for (const QString& path : paths)
         LoadOne(path);
+}
+
+bool FileCommands::StoreIsFree() const {
+    return !m_hooks.storeIsFree || m_hooks.storeIsFree();
 }
 
 void FileCommands::LoadOne(const QString& path) {

@@ -17,8 +17,9 @@ public:
 
     struct Hooks {
         std::function<void()> refreshAllPages;
-        // False (after telling the user) when the store must not be refilled now.
-        std::function<bool()> mayReplaceStore;
+        // False (after telling the user) while a bulk read, restore or connection
+        // attempt is using the store: it may be neither refilled nor saved then.
+        std::function<bool()> storeIsFree;
         ProgressSink* progress = nullptr;
     };
 
@@ -29,6 +30,7 @@ public:
     void LoadSettings();
 
 private:
+    bool StoreIsFree() const;
     void LoadOne(const QString& path);
 
     SettingsStore& m_store;

@@ -10,6 +10,7 @@
 #include "PortNames.h"
 #include "PostedMessages.h"
 #include "Profile.h"
+#include "ProgramIcon.h"
 #include "ProgressWindow.h"
 #include "Prompts.h"
 #include "SettingPage.h"
@@ -17,6 +18,7 @@
 #include "TunerPage.h"
 #include "UpdateSetting.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -82,6 +84,10 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
                 }}),
       m_statusLines(m_store, [this](const QByteArray& key) { m_binding.RefreshKey(key); }) {
     setWindowTitle(kTitle);
+    setWindowIcon(ProgramIcon());
+    // The console's one window: minimised, maximised and closed as a main window is.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
     m_progress = new ProgressWindow(this);
     m_messages = new PostedMessages(m_prompts, m_channel, this);
@@ -113,7 +119,7 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
     m_fileCommands = std::make_unique<FileCommands>(
         m_store, m_channel, m_prompts, this,
         FileCommands::Hooks{[this] { m_binding.RefreshAllPages(); },
-                            [this] { return MayReplaceStore(); }, m_progress});
+                            [this] { return StoreIsFree(); }, m_progress});
 
     m_channel.SetStatusHook(
         [this](const QByteArray& key, const QByteArray& value, const QByteArray& line) {
@@ -160,8 +166,13 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
 
     // Wired only now: choices made while the window opens are not the user's.
     connect(m_viewCombo, &QComboBox::currentIndexChanged, this, &MainDialog::OnViewChanged);
-    connect(m_portCombo, &QComboBox::currentIndexChanged, this, &MainDialog::OnPortChanged);
+    // `activated` is a choice from the list (or a typed text the combo matched
+    // to an item, which OnPortChanged tells apart).
+    connect(m_portCombo, &QComboBox::activated, this, &MainDialog::OnPortChanged);
+    connect(m_tabs, &QTabWidget::currentChanged, this, &MainDialog::OnTabChanged);
     FitToPages();
+    // Enter connects from the start; the Status field only shows.
+    m_connectButton->setFocus();
 }
 
 MainDialog::~MainDialog() {
@@ -179,24 +190,25 @@ MainDialog::~MainDialog() {
 
 void MainDialog::BuildMenu() {
     m_menuBar = new QMenuBar(this);
+    // Alt+V belongs to the "View:" combo, so the View menu answers to Alt+W.
     QMenu* file = m_menuBar->addMenu(QStringLiteral("&File"));
-    file->addAction(QStringLiteral("Save Settings"), this, &MainDialog::SaveSettings);
-    file->addAction(QStringLiteral("Load Settings"), this, &MainDialog::LoadSettings);
+    file->addAction(QStringLiteral("&Save Settings"), this, &MainDialog::SaveSettings);
+    file->addAction(QStringLiteral("&Load Settings"), this, &MainDialog::LoadSettings);
     file->addSeparator();
-    file->addAction(QStringLiteral("Exit"), this, &MainDialog::reject);
+    file->addAction(QStringLiteral("E&xit"), this, &MainDialog::reject);
 
-    QMenu* view = m_menuBar->addMenu(QStringLiteral("&View"));
-    m_terminalItem = view->addAction(QStringLiteral("Terminal"));
+    QMenu* view = m_menuBar->addMenu(QStringLiteral("Vie&w"));
+    m_terminalItem = view->addAction(QStringLiteral("&Terminal"));
     m_terminalItem->setCheckable(true);
     connect(m_terminalItem, &QAction::toggled, this, &MainDialog::OnToggleTerminal);
 
     QMenu* help = m_menuBar->addMenu(QStringLiteral("&Help"));
-    QAction* contents = help->addAction(QStringLiteral("Contents"), this, &MainDialog::ShowHelp);
+    QAction* contents = help->addAction(QStringLiteral("&Contents"), this, &MainDialog::ShowHelp);
     contents->setShortcut(QKeySequence::HelpContents);
     help->addSeparator();
-    help->addAction(QStringLiteral("Check for upgrade"), this, &MainDialog::CheckForUpgrade);
+    help->addAction(QStringLiteral("Check for &upgrade"), this, &MainDialog::CheckForUpgrade);
     help->addSeparator();
-    help->addAction(QStringLiteral("About"), this, &MainDialog::ShowAbout);
+    help->addAction(QStringLiteral("&About"), this, &MainDialog::ShowAbout);
 }
 
 void MainDialog::BuildConnectionRow() {
@@ -209,13 +221,23 @@ void MainDialog::BuildConnectionRow() {
     m_statusReason->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_statusReason->setAccessibleName(QStringLiteral("Status reason"));
     m_statusReason->hide();
+    m_status->setAccessibleName(QStringLiteral("Status"));
 
     m_viewCombo = new QComboBox(this);
     for (const char* text : kViewTable)
         m_viewCombo->addItem(QString::fromLatin1(text));
 
     m_portCombo = new QComboBox(this);
-    m_portCombo->setEditable(true);
+    // The combo matches a typed name to an item when the text is committed
+    // (focus leaves, Enter) and reports that as `activated`. The edit's
+    // signals, connected before the combo connects its own, mark that span.
+    auto* portEdit = new QLineEdit(m_portCombo);
+    portEdit->setAccessibleName(QStringLiteral("Com Port"));
+    for (auto signal : {&QLineEdit::editingFinished, &QLineEdit::returnPressed})
+        connect(portEdit, signal, this, [this] { m_portTextCommitting = true; });
+    m_portCombo->setLineEdit(portEdit);
+    for (auto signal : {&QLineEdit::editingFinished, &QLineEdit::returnPressed})
+        connect(portEdit, signal, this, [this] { m_portTextCommitting = false; });
     m_portCombo->setInsertPolicy(QComboBox::NoInsert);
     m_portCombo->addItem(Connection::kAutoDetect);
     m_portCombo->addItems(ComPortNames());
@@ -224,32 +246,44 @@ void MainDialog::BuildConnectionRow() {
     // A by-id adapter name is long: the list shows it whole, the field scrolls.
     m_portCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
 
-    m_connectButton = new QPushButton(QStringLiteral("Connect"), this);
+    m_connectButton = new QPushButton(QStringLiteral("&Connect"), this);
     m_connectButton->setDefault(true);
-    m_closeButton = new QPushButton(QStringLiteral("Close"), this);
+    m_closeButton = new QPushButton(QStringLiteral("C&lose"), this);
     m_closeButton->setAutoDefault(false);
     connect(m_connectButton, &QPushButton::clicked, this, &MainDialog::OnConnect);
     connect(m_closeButton, &QPushButton::clicked, this, &MainDialog::reject);
 
+    auto label = [this](const char* text, QWidget* buddy) {
+        auto* shown = new QLabel(QString::fromLatin1(text), this);
+        shown->setBuddy(buddy);
+        return shown;
+    };
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("Status:"), this), 0, 0);
+    grid->addWidget(label("Status:", m_status), 0, 0);
     auto* statusColumn = new QVBoxLayout;
     statusColumn->addWidget(m_status);
     statusColumn->addWidget(m_statusReason);
     grid->addLayout(statusColumn, 0, 1, 1, 4);
     grid->addWidget(m_connectButton, 0, 5);
-    grid->addWidget(new QLabel(QStringLiteral("View:"), this), 1, 0);
+    grid->addWidget(label("&View:", m_viewCombo), 1, 0);
     grid->addWidget(m_viewCombo, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Com Port:"), this), 1, 2, Qt::AlignRight);
+    grid->addWidget(label("Com &Port:", m_portCombo), 1, 2, Qt::AlignRight);
     grid->addWidget(m_portCombo, 1, 3);
     grid->setColumnStretch(4, 1);
     grid->addWidget(m_closeButton, 1, 5);
     static_cast<QVBoxLayout*>(layout())->addLayout(grid);
+
+    // Tab follows reading order: the top line, then the second line.
+    QWidget::setTabOrder(m_status, m_connectButton);
+    QWidget::setTabOrder(m_connectButton, m_viewCombo);
+    QWidget::setTabOrder(m_viewCombo, m_portCombo);
+    QWidget::setTabOrder(m_portCombo, m_closeButton);
 }
 
 void MainDialog::BuildTabs() {
     m_tabs = new QTabWidget(this);
     m_tabs->setUsesScrollButtons(true);
+    m_tabs->tabBar()->setAccessibleName(QStringLiteral("Pages"));
     for (const TabRow& row : kTabTable) {
         QWidget* page = nullptr;
         switch (row.kind) {
@@ -278,6 +312,8 @@ void MainDialog::BuildTabs() {
         auto* scroll = new QScrollArea;
         scroll->setWidgetResizable(true);
         scroll->setFrameShape(QFrame::NoFrame);
+        // The page's controls take the focus, and the area follows them.
+        scroll->setFocusPolicy(Qt::NoFocus);
         scroll->setWidget(page);
         m_tabs->addTab(scroll, QString::fromLatin1(row.title));
     }
@@ -334,7 +370,7 @@ void MainDialog::FitToPages() {
 }
 
 void MainDialog::OnConnect() {
-    if (!MayReplaceStore())
+    if (!StoreIsFree())
         return;
     const QString portName = m_portCombo->currentText();
     if (!m_prompts.AskYesNo(this, kConnectWarning))
@@ -350,9 +386,38 @@ void MainDialog::OnViewChanged(int index) {
 }
 
 void MainDialog::OnPortChanged(int index) {
-    if (index < 0)
+    // A typed name is not remembered, even one the combo matched to an item.
+    if (index < 0 || m_portTextCommitting)
         return;
     Profile::WritePort(m_portCombo->itemText(index));
+}
+
+void MainDialog::OnTabChanged(int index) {
+    QWidget* page = m_tabs->widget(index);
+    QWidget* focus = QApplication::focusWidget();
+    // Someone walking the tabs from the keyboard stays on the tab row.
+    if (page == nullptr || (focus != nullptr && focus == m_tabs->tabBar()))
+        return;
+    // The page remembers the control it last gave the focus to.
+    QWidget* target = page->focusWidget();
+    if (!TakesTabFocus(target, page)) {
+        // Otherwise its first control in tab order.
+        target = nullptr;
+        for (QWidget* next = page->nextInFocusChain(); next != page && target == nullptr;
+             next = next->nextInFocusChain()) {
+            if (TakesTabFocus(next, page))
+                target = next;
+        }
+    }
+    if (target == nullptr)
+        target = m_tabs->tabBar();
+    target->setFocus(Qt::OtherFocusReason);
+}
+
+bool MainDialog::TakesTabFocus(const QWidget* widget, const QWidget* page) {
+    return widget != nullptr && widget != page && page->isAncestorOf(widget) &&
+           (widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && widget->isEnabled() &&
+           widget->isVisibleTo(page);
 }
 
 void MainDialog::SaveSettings() {
@@ -394,7 +459,7 @@ void MainDialog::ShowHelp() {
     m_help->ShowHelp(QCoreApplication::applicationDirPath());
 }
 
-bool MainDialog::MayReplaceStore() {
+bool MainDialog::StoreIsFree() {
     if (!m_store.IsBusy() && !m_connection->IsAttempting())
         return true;
     m_messages->Post(kBusyMessage);
@@ -446,7 +511,7 @@ void MainDialog::reject() {
 
 void MainDialog::ShowAbout() {
     QMessageBox::about(this, QStringLiteral("About Ampdesk"),
-                       QStringLiteral("Ampdesk Version %1.%2\n\nVelmar AVR control console")
+                       QStringLiteral("Ampdesk BETA v%1.%2\n\nVelmar AVR control console")
                            .arg(kVersionMajor)
                            .arg(kVersionMinor));
 }

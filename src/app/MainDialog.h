@@ -53,6 +53,7 @@ public:
     void OnConnect();
     void OnViewChanged(int index);
     void OnPortChanged(int index);
+    void OnTabChanged(int index);
     void SaveSettings();
     void LoadSettings();
     // Adds the Terminal tab at the end, or removes it.
@@ -102,8 +103,10 @@ private:
     void PreselectPort();
     void FillAdapterChoices();
     void FitToPages();
-    // True when a connection or a file load may start now; otherwise says why.
-    bool MayReplaceStore();
+    // True when no bulk read, restore or connection attempt is using the store,
+    // so that it may be refilled or saved; otherwise tells the user why not.
+    bool StoreIsFree();
+    static bool TakesTabFocus(const QWidget* widget, const QWidget* page);
     void ShowAbout();
 
     Prompts& m_prompts;
@@ -129,6 +132,7 @@ private:
     ProgressWindow* m_progress = nullptr;
     TerminalPage* m_terminalPage = nullptr;  // kept while its tab is closed, for its history
     QAction* m_terminalItem = nullptr;
+    bool m_portTextCommitting = false;
 
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<FileCommands> m_fileCommands;

@@ -1,5 +1,6 @@
 #include "ProgressWindow.h"
 
+#include <QCloseEvent>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -13,13 +14,17 @@ ProgressWindow::ProgressWindow(QWidget* parent)
       m_bar(new QProgressBar(this)),
       m_cancel(new QPushButton(QStringLiteral("Cancel"), this)) {
     setWindowTitle(QStringLiteral("Progress"));
+    // A title but no close button: the window goes when the operation ends.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setModal(false);
     m_label->setReadOnly(true);
     m_label->setAlignment(Qt::AlignCenter);
     m_label->setFrame(false);
     m_label->setMinimumWidth(320);
+    m_label->setAccessibleName(QStringLiteral("Operation"));
     m_bar->setRange(0, 100);
     m_bar->setValue(0);
+    m_bar->setAccessibleName(QStringLiteral("Progress"));
     m_cancel->setEnabled(false);
     m_cancel->setAutoDefault(false);
 
@@ -30,6 +35,7 @@ ProgressWindow::ProgressWindow(QWidget* parent)
 }
 
 void ProgressWindow::Begin(const QString& label) {
+    m_running = true;
     m_label->setText(label);
     m_bar->setValue(0);
     show();
@@ -41,7 +47,26 @@ void ProgressWindow::SetPercent(int percent) {
 }
 
 void ProgressWindow::End() {
+    m_running = false;
+    // Keyboard work goes on in the main window, not in whatever the desktop picks.
+    const bool wasActive = isActiveWindow();
     hide();
+    if (wasActive && parentWidget() != nullptr)
+        parentWidget()->activateWindow();
+}
+
+void ProgressWindow::reject() {
+    // Escape: the operation cannot be cancelled, so the window stays.
+    if (!m_running)
+        QDialog::reject();
+}
+
+void ProgressWindow::closeEvent(QCloseEvent* event) {
+    if (m_running) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
 }
 
 QString ProgressWindow::Label() const {

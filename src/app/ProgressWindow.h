@@ -10,7 +10,8 @@ class QPushButton;
 
 // The small modeless "Progress" window of the bulk read and the restore. It is
 // shown only while one of them runs; neither can be cancelled, so "Cancel"
-// stays disabled.
+// stays disabled, and neither Escape nor the window manager's close button
+// hides the window before the operation ends.
 class ProgressWindow : public QDialog, public ProgressSink {
     Q_OBJECT
 
@@ -21,12 +22,20 @@ public:
     void SetPercent(int percent) override;
     void End() override;
 
+    bool IsRunning() const { return m_running; }
     QString Label() const;
     int Percent() const;
     const QPushButton* CancelButton() const { return m_cancel; }
+
+public slots:
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QLineEdit* m_label;
     QProgressBar* m_bar;
     QPushButton* m_cancel;
+    bool m_running = false;
 };

@@ -1,5 +1,6 @@
 #include "AutoConnect.h"
 #include "MainDialog.h"
+#include "ProgramIcon.h"
 #include "Prompts.h"
 #include "Screenshot.h"
 
@@ -12,6 +13,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Velmar"));
     QApplication::setApplicationName(QStringLiteral("Ampdesk"));
+    QApplication::setWindowIcon(ProgramIcon());
     // Lets the desktop match the window to its entry and icon (Wayland).
     QGuiApplication::setDesktopFileName(QStringLiteral("com.velmar.ampdesk"));
 

@@ -1,5 +1,7 @@
 #include "AvPresetPage.h"
 
+#include "TypingLimit.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -44,13 +46,17 @@ AvPresetPage::AvPresetPage(QWidget* parent) : SettingPage(PageIndex::AvPreset, p
     for (int preset = 0; preset < kPresetCount; ++preset) {
         const int line = preset + 1;
         grid->addWidget(new QLabel(QString::number(preset + 1), box), line, 0, Qt::AlignCenter);
+        const QString presetName = QStringLiteral("Preset %1 ").arg(preset + 1);
         auto* name = new QLineEdit(box);
-        name->setMaxLength(kNameMaxLength);
+        new TypingLimit(kNameMaxLength, name);
+        name->setAccessibleName(presetName + QStringLiteral("Name"));
         RegisterEdit(kNameIds[preset], name);
         grid->addWidget(name, line, 1);
         for (int column = 0; column < kSetupCount; ++column) {
             const int id = kSetupColumns[column].ids[preset];
             auto* combo = new QComboBox(box);
+            combo->setAccessibleName(presetName +
+                                     QString::fromLatin1(kSetupColumns[column].heading));
             RegisterCombo(id, combo);
             // The switch decides at once which controls of the other pages can be edited.
             connect(combo, &QComboBox::activated, this, [this] {

@@ -47,14 +47,15 @@ struct RawStepper {
     int spinId;
     const char* label;
     const char* key;
+    const char* arrowsName;  // the arrows are "<name> up" and "<name> down"
 };
 
-constexpr RawStepper kVolumeStepper = {1248, 1250, "Volume:", "Main.Volume"};
+constexpr RawStepper kVolumeStepper = {1248, 1250, "Volume:", "Main.Volume", "Volume"};
 
 constexpr RawStepper kTrimSteppers[] = {
-    {1324, 1325, "Center:", "Main.Trim.Center"},
-    {1253, 1255, "Surround", "Main.Trim.Surround"},
-    {1257, 1259, "Sub", "Main.Trim.Sub"},
+    {1324, 1325, "Center:", "Main.Trim.Center", "Center trim"},
+    {1253, 1255, "Surround", "Main.Trim.Surround", "Surround trim"},
+    {1257, 1259, "Sub", "Main.Trim.Sub", "Sub trim"},
 };
 
 constexpr int kVolumeMinimum = -72;
@@ -73,10 +74,21 @@ QLineEdit* NumberEdit(QWidget* parent) {
     return edit;
 }
 
+// A hint under a control: ordinary text, a little smaller, never drawn as a
+// disabled control would be.
 QLabel* Note(const char* first, const char* second, QWidget* parent) {
     auto* label =
         new QLabel(QString::fromLatin1(first) + '\n' + QString::fromLatin1(second), parent);
-    label->setEnabled(false);
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * 0.9);
+    label->setFont(font);
+    return label;
+}
+
+// The label names its control for assistive technology.
+QLabel* LabelFor(const char* text, QWidget* control, QWidget* parent) {
+    auto* label = new QLabel(QString::fromLatin1(text), parent);
+    label->setBuddy(control);
     return label;
 }
 
@@ -101,7 +113,7 @@ void ControlPage::BuildLayout() {
         auto* combo = new QComboBox(this);
         combo->setMinimumContentsLength(10);
         RegisterCombo(field.id, combo);
-        left->addWidget(new QLabel(QString::fromLatin1(field.label), this), line, 0);
+        left->addWidget(LabelFor(field.label, combo, this), line, 0);
         left->addWidget(combo, line, 1, 1, 2);
         ++line;
     };
@@ -114,10 +126,12 @@ void ControlPage::BuildLayout() {
     RegisterEdit(kVolumeStepper.editId, volume);
     auto* volumeSpin = new StepButtons(this);
     volumeSpin->SetRange(kVolumeMinimum, kVolumeMaximum);
+    volumeSpin->ListenToKeysOf(volume);
+    volumeSpin->NameArrows(QString::fromLatin1(kVolumeStepper.arrowsName));
     Register(kVolumeStepper.spinId, volumeSpin);
     connect(volumeSpin, &StepButtons::Stepped, this,
             [this](int delta) { SendStep(kVolumeStepper.key, delta); });
-    left->addWidget(new QLabel(QString::fromLatin1(kVolumeStepper.label), this), line, 0);
+    left->addWidget(LabelFor(kVolumeStepper.label, volume, this), line, 0);
     auto* volumeBox = new QHBoxLayout;
     volumeBox->addWidget(volume);
     volumeBox->addWidget(volumeSpin);
@@ -133,8 +147,9 @@ void ControlPage::BuildLayout() {
     auto* lipSyncSpin = new StepButtons(this);
     lipSyncSpin->SetRange(0, kLipSyncMaximumMs);
     lipSyncSpin->SetBuddy(lipSync);
+    lipSyncSpin->NameArrows(QStringLiteral("Lip sync"));
     Register(kLipSyncSpin, lipSyncSpin);
-    left->addWidget(new QLabel(QStringLiteral("Lip Sync (ms)"), this), line, 0);
+    left->addWidget(LabelFor("Lip Sync (ms)", lipSync, this), line, 0);
     auto* lipSyncBox = new QHBoxLayout;
     lipSyncBox->addWidget(lipSync);
     lipSyncBox->addWidget(lipSyncSpin);
@@ -157,10 +172,12 @@ void ControlPage::BuildLayout() {
         auto* edit = NumberEdit(trim);
         Register(stepper.editId, edit);
         auto* spin = new StepButtons(trim);
+        spin->ListenToKeysOf(edit);
+        spin->NameArrows(QString::fromLatin1(stepper.arrowsName));
         Register(stepper.spinId, spin);
         connect(spin, &StepButtons::Stepped, this,
                 [this, key = stepper.key](int delta) { SendStep(key, delta); });
-        trimGrid->addWidget(new QLabel(QString::fromLatin1(stepper.label), trim), trimLine, 0);
+        trimGrid->addWidget(LabelFor(stepper.label, edit, trim), trimLine, 0);
         trimGrid->addWidget(edit, trimLine, 1);
         trimGrid->addWidget(spin, trimLine, 2);
         ++trimLine;
@@ -219,8 +236,13 @@ void ControlPage::ShowSource(const QByteArray& value) {
 }
 
 void ControlPage::SetSourceName(int source, const QString& text) {
-    if (QRadioButton* button = SourceButton(source))
-        button->setText(Caption(text));
+    QRadioButton* button = SourceButton(source);
+    if (button == nullptr)
+        return;
+    button->setText(Caption(text));
+    // A source whose name was cleared still needs a name a screen reader can say.
+    button->setAccessibleName(text.trimmed().isEmpty() ? QStringLiteral("Source %1").arg(source)
+                                                       : QString());
 }
 
 void ControlPage::SetSourceEnabled(int source, bool enabled) {

@@ -26,30 +26,45 @@ StepButtons::StepButtons(QWidget* parent)
 }
 
 void StepButtons::SetBuddy(QLineEdit* buddy) {
-    if (m_buddy != nullptr)
-        m_buddy->removeEventFilter(this);
     m_buddy = buddy;
-    if (m_buddy == nullptr)
-        return;
-    m_buddy->installEventFilter(this);
-    setEnabled(m_buddy->isEnabled());
+    ListenToKeysOf(buddy);
+    if (m_buddy != nullptr)
+        setEnabled(m_buddy->isEnabled());
+}
+
+void StepButtons::ListenToKeysOf(QLineEdit* edit) {
+    if (m_keySource != nullptr)
+        m_keySource->removeEventFilter(this);
+    m_keySource = edit;
+    if (m_keySource != nullptr)
+        m_keySource->installEventFilter(this);
 }
 
 bool StepButtons::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != m_buddy)
+    if (watched != m_keySource)
         return QWidget::eventFilter(watched, event);
-    if (event->type() == QEvent::EnabledChange)
+    if (watched == m_buddy && event->type() == QEvent::EnabledChange)
         setEnabled(m_buddy->isEnabled());
-    // Up and Down in the (read-only) edit press the arrows, so the number can
-    // be changed without a mouse.
-    if (event->type() == QEvent::KeyPress && isEnabled()) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Up || key == Qt::Key_Down) {
-            Step(key == Qt::Key_Up ? +1 : -1);
-            return true;
-        }
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    // Up, Down, Page Up and Page Down in the (read-only) edit press the
+    // arrows, so the number can be changed without a mouse.
+    QToolButton* arrow = nullptr;
+    switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_PageUp:
+            arrow = m_up;
+            break;
+        case Qt::Key_Down:
+        case Qt::Key_PageDown:
+            arrow = m_down;
+            break;
+        default:
+            return QWidget::eventFilter(watched, event);
     }
-    return QWidget::eventFilter(watched, event);
+    // A held key repeats like a held arrow; disabled arrows ignore the press.
+    arrow->click();
+    return true;
 }
 
 void StepButtons::NameArrows(const QString& subject) {

@@ -10,7 +10,9 @@ class QToolButton;
 // number moved by one step and held within the range into the buddy, so the
 // arrows never go past the range ends and a press at an end changes nothing;
 // and the arrows are enabled exactly while the buddy is, since writing the
-// buddy changes its setting.
+// buddy changes its setting. The arrows take no keyboard focus: the edit they
+// serve (the buddy, or the edit named by ListenToKeysOf) passes its Up, Down,
+// Page Up and Page Down keys on to them.
 class StepButtons : public QWidget {
     Q_OBJECT
 
@@ -19,6 +21,8 @@ public:
 
     void SetRange(int minimum, int maximum);
     void SetBuddy(QLineEdit* buddy);
+    // For arrows without a buddy: the edit whose keys press them.
+    void ListenToKeysOf(QLineEdit* edit);
     // Names the arrows for assistive technology: "<subject> up", "<subject> down".
     void NameArrows(const QString& subject);
     int Minimum() const { return m_minimum; }
@@ -39,6 +43,7 @@ private:
     QToolButton* m_up;
     QToolButton* m_down;
     QLineEdit* m_buddy = nullptr;
+    QLineEdit* m_keySource = nullptr;
     int m_minimum = 0;
     int m_maximum = 100;
 };

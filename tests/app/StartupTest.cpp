@@ -73,12 +73,12 @@ TEST_F(Startup, WindowCarriesTabsCombosAndMenusInOrder) {
                                           : item->text() + (item->isEnabled() ? "" : "(off)"));
         }
     }
-    EXPECT_EQ(items, (QStringList{"Save Settings", "Load Settings", "-", "Exit", "Terminal",
-                                  "Contents", "-", "Check for upgrade", "-", "About"}));
+    EXPECT_EQ(items, (QStringList{"&Save Settings", "&Load Settings", "-", "E&xit", "&Terminal",
+                                  "&Contents", "-", "Check for &upgrade", "-", "&About"}));
 }
 
 TEST_F(Startup, ChosenPortIsPreselectedAfterRestartTypedNameIsNot) {
-    Window().PortCombo()->setCurrentIndex(3);
+    Choose(Window().PortCombo(), "COM3");
     EXPECT_EQ(QSettings(Profile::FilePath(), QSettings::IniFormat).value("Settings/Port"), "COM3");
     Window().PortCombo()->setEditText("/dev/ttyUSB7");
     EXPECT_EQ(Restart().PortCombo()->currentText(), "COM3");

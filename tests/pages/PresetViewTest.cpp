@@ -116,12 +116,11 @@ TEST_F(PresetViewTest, SetupSwitchInMainViewStoresAndChangesNoEnabling) {
         EXPECT_FALSE(Enabled(*m_control, id)) << id;
 }
 
-TEST_F(PresetViewTest, PresetNameIsSentWithEachKeystrokeAndHeldTo12Characters) {
+TEST_F(PresetViewTest, PresetNameIsSentWithEachKeystroke) {
     QLineEdit* name = Edit(*m_avPreset, 1107);
-    EXPECT_EQ(name->maxLength(), 12);
     name->setText("Mo");
     name->setText("Movie Night Longer");
-    EXPECT_EQ(m_store.GetValue("Preset4.Name"), "Movie Night ");
+    EXPECT_EQ(m_store.GetValue("Preset4.Name"), "Movie Night Longer");
     EXPECT_EQ(m_updates.front(), (KeyValue{"Preset4.Name", "Mo"}));
 }
 

@@ -1,0 +1,168 @@
+#include "PagesFixture.h"
+#include "StepButtons.h"
+
+#include <QRadioButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <optional>
+
+namespace {
+
+struct ArrowKeyCase {
+    const char* name;
+    int editId;
+    Qt::Key key;
+    const char* raw;           // the step command sent, nullptr: none
+    const char* lipSyncDelay;  // the delay stored afterwards, nullptr: untouched
+};
+
+void PrintTo(const ArrowKeyCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ArrowKeys : public PagesFixture, public ::testing::WithParamInterface<ArrowKeyCase> {
+protected:
+    void SetUp() override {
+        PagesFixture::SetUp();
+        Build();
+    }
+};
+
+TEST_P(ArrowKeys, PressTheMatchingArrow) {
+    const ArrowKeyCase& c = GetParam();
+    QLineEdit* edit = Edit(*m_control, c.editId);
+    ASSERT_NE(edit, nullptr);
+    EXPECT_TRUE(edit->isReadOnly());
+    QTest::keyClick(edit, c.key);
+    if (c.raw != nullptr) {
+        EXPECT_EQ(m_raw, std::vector<QByteArray>{c.raw});
+    } else {
+        EXPECT_TRUE(m_raw.empty());
+    }
+    if (c.lipSyncDelay != nullptr) {
+        EXPECT_EQ(m_updates, (std::vector<KeyValue>{{"Main.LipSyncDelay", c.lipSyncDelay}}));
+    } else {
+        EXPECT_TRUE(m_updates.empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ControlPage, ArrowKeys,
+    ::testing::Values(
+        ArrowKeyCase{"VolumeUp", 1248, Qt::Key_Up, "\rMain.Volume+\r", nullptr},
+        ArrowKeyCase{"VolumeDown", 1248, Qt::Key_Down, "\rMain.Volume-\r", nullptr},
+        ArrowKeyCase{"VolumePageUp", 1248, Qt::Key_PageUp, "\rMain.Volume+\r", nullptr},
+        ArrowKeyCase{"VolumePageDown", 1248, Qt::Key_PageDown, "\rMain.Volume-\r", nullptr},
+        ArrowKeyCase{"VolumeLeftIsNoStep", 1248, Qt::Key_Left, nullptr, nullptr},
+        ArrowKeyCase{"CenterTrimUp", 1324, Qt::Key_Up, "\rMain.Trim.Center+\r", nullptr},
+        ArrowKeyCase{"SurroundTrimDown", 1253, Qt::Key_Down, "\rMain.Trim.Surround-\r", nullptr},
+        ArrowKeyCase{"SubTrimPageDown", 1257, Qt::Key_PageDown, "\rMain.Trim.Sub-\r", nullptr},
+        ArrowKeyCase{"LipSyncUp", 1011, Qt::Key_Up, nullptr, "1"},
+        ArrowKeyCase{"LipSyncDownStopsAtZero", 1011, Qt::Key_Down, nullptr, nullptr}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct ArrowNameCase {
+    int spinId;
+    const char* name;
+};
+
+class ControlPageNames : public PagesFixture {
+protected:
+    void SetUp() override {
+        PagesFixture::SetUp();
+        Build();
+    }
+};
+
+TEST_F(ControlPageNames, StepArrowsAreNamedAndStayOutOfTheTabChain) {
+    const ArrowNameCase cases[] = {
+        {1250, "Volume"},        {1323, "Lip sync"}, {1325, "Center trim"},
+        {1255, "Surround trim"}, {1259, "Sub trim"},
+    };
+    for (const ArrowNameCase& c : cases) {
+        auto* spin = qobject_cast<StepButtons*>(m_control->Control(c.spinId));
+        ASSERT_NE(spin, nullptr) << c.spinId;
+        EXPECT_EQ(spin->UpButton()->accessibleName(), QString::fromLatin1(c.name) + " up");
+        EXPECT_EQ(spin->DownButton()->accessibleName(), QString::fromLatin1(c.name) + " down");
+        for (const QToolButton* arrow : {spin->UpButton(), spin->DownButton()})
+            EXPECT_EQ(arrow->focusPolicy(), Qt::NoFocus) << c.name;
+    }
+}
+
+TEST_F(ControlPageNames, SourceButtonWithoutANameIsStillNamed) {
+    m_control->SetSourceName(3, "  ");
+    EXPECT_EQ(m_control->SourceButton(3)->accessibleName(), "Source 3");
+    m_control->SetSourceName(3, "Blu-ray");
+    EXPECT_TRUE(m_control->SourceButton(3)->accessibleName().isEmpty());
+    EXPECT_EQ(m_control->SourceButton(3)->text(), "Blu-ray");
+}
+
+struct NameTypingCase {
+    const char* name;
+    const char* stored;  // Preset4.Name as the receiver or a file left it
+    std::function<void(QLineEdit*)> typing;
+    const char* shown;               // the edit's text afterwards
+    std::optional<QByteArray> sent;  // the last name sent, none: nothing sent
+};
+
+void PrintTo(const NameTypingCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PresetNameTyping : public PagesFixture, public ::testing::WithParamInterface<NameTypingCase> {
+protected:
+    void SetUp() override {
+        PagesFixture::SetUp();
+        Build();
+    }
+};
+
+TEST_P(PresetNameTyping, LimitsTypingTo12AndShowsStoredTextWhole) {
+    const NameTypingCase& c = GetParam();
+    QLineEdit* name = Edit(*m_avPreset, 1107);
+    ASSERT_TRUE(m_store.SetValue("Preset4.Name", c.stored));
+    m_binding->RefreshKey("Preset4.Name");
+    ASSERT_EQ(name->text(), QString::fromLatin1(c.stored));
+    ASSERT_TRUE(m_updates.empty());
+
+    name->setFocus();
+    QTest::keyClick(name, Qt::Key_End);
+    c.typing(name);
+    EXPECT_EQ(name->text(), QString::fromLatin1(c.shown));
+    if (c.sent) {
+        ASSERT_FALSE(m_updates.empty());
+        EXPECT_EQ(m_updates.back(), (KeyValue{"Preset4.Name", *c.sent}));
+    } else {
+        EXPECT_TRUE(m_updates.empty());
+    }
+}
+
+const char* const kLongName = "Movie Night Longer";  // 18 characters
+
+INSTANTIATE_TEST_SUITE_P(
+    AvPresetPage, PresetNameTyping,
+    ::testing::Values(NameTypingCase{"TypingStopsAt12", "Movie",
+                                     [](QLineEdit* e) { QTest::keyClicks(e, " Night Out"); },
+                                     "Movie Night ", QByteArray("Movie Night ")},
+                      NameTypingCase{"LongStoredNameRefusesMoreText", kLongName,
+                                     [](QLineEdit* e) { QTest::keyClicks(e, "X"); }, kLongName,
+                                     std::nullopt},
+                      NameTypingCase{"LongStoredNameCanBeShortened", kLongName,
+                                     [](QLineEdit* e) { QTest::keyClick(e, Qt::Key_Backspace); },
+                                     "Movie Night Longe", QByteArray("Movie Night Longe")},
+                      NameTypingCase{"ShortenedLongNameStillRefusesMore", kLongName,
+                                     [](QLineEdit* e) {
+                                         QTest::keyClick(e, Qt::Key_Backspace);
+                                         QTest::keyClicks(e, "rr");
+                                     },
+                                     "Movie Night Longe", QByteArray("Movie Night Longe")},
+                      NameTypingCase{"LongStoredNameReplacedByTyping", kLongName,
+                                     [](QLineEdit* e) {
+                                         e->selectAll();
+                                         QTest::keyClicks(e, "Jazz Club Evening");
+                                     },
+                                     "Jazz Club Ev", QByteArray("Jazz Club Ev")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
