@@ -34,6 +34,7 @@
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -284,6 +285,9 @@ void MainDialog::BuildTabs() {
     m_tabs = new QTabWidget(this);
     m_tabs->setUsesScrollButtons(true);
     m_tabs->tabBar()->setAccessibleName(QStringLiteral("Pages"));
+    // The tab row's own arrow keys do what its scroll buttons do; Tab passes them by.
+    for (QToolButton* scroll : m_tabs->tabBar()->findChildren<QToolButton*>())
+        scroll->setFocusPolicy(Qt::NoFocus);
     for (const TabRow& row : kTabTable) {
         QWidget* page = nullptr;
         switch (row.kind) {

@@ -1,0 +1,204 @@
+#include "WindowTestSupport.h"
+
+#include "ProgressWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+
+#include "Profile.h"
+
+#include <functional>
+
+namespace {
+
+class WindowFaults : public WindowFixture {
+protected:
+    QString PathOf(const char* name) const { return m_home.path() + "/" + name; }
+    // Runs `during` once, from inside the bulk read or restore that `operation` starts.
+    void WhileStoreIsBusy(const std::function<void()>& operation,
+                          const std::function<void()>& during) {
+        bool done = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (done || !Window().Store().IsBusy())
+                return;
+            done = true;
+            during();
+        });
+        poll.start(1);
+        operation();
+        EXPECT_TRUE(done) << "the operation ended before the store was seen busy";
+    }
+    QAction* MenuItem(const QString& text) {
+        for (QAction* menu : Window().MenuBar()->actions()) {
+            for (QAction* item : menu->menu()->actions()) {
+                if (item->text().remove('&') == text)
+                    return item;
+            }
+        }
+        return nullptr;
+    }
+};
+
+TEST_F(WindowFaults, WindowIsAMainWindowWithTheProgramIcon) {
+    MainDialog& w = Window();
+    EXPECT_EQ(w.windowType(), Qt::Window);
+    for (Qt::WindowType hint :
+         {Qt::WindowMinimizeButtonHint, Qt::WindowMaximizeButtonHint, Qt::WindowCloseButtonHint}) {
+        EXPECT_TRUE(w.windowFlags().testFlag(hint)) << hint;
+    }
+    const QIcon icon = w.windowIcon();
+    ASSERT_FALSE(icon.isNull());
+    // Drawn from the SVG at any size a desktop asks for.
+    for (int size : {16, 48, 256})
+        EXPECT_FALSE(icon.pixmap(size).isNull()) << size;
+}
+
+TEST_F(WindowFaults, AboutShowsTheBetaVersion) {
+    QAction* about = MenuItem("About");
+    ASSERT_NE(about, nullptr);
+    QString shown;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    poll.start(5);
+    about->trigger();
+    EXPECT_TRUE(shown.contains("BETA v1.2")) << qPrintable(shown);
+}
+
+struct CloseAttempt {
+    const char* name;
+    std::function<void(ProgressWindow&)> attempt;
+};
+
+void PrintTo(const CloseAttempt& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ProgressWindowStays : public WindowFixture,
+                            public ::testing::WithParamInterface<CloseAttempt> {};
+
+TEST_P(ProgressWindowStays, UntilTheOperationEnds) {
+    ShownWindow();
+    ProgressWindow& progress = *Window().GetProgressWindow();
+    EXPECT_FALSE(progress.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    progress.Begin("Connecting to ZA11 on COM3");
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&progress));
+    GetParam().attempt(progress);
+    QApplication::processEvents();
+    EXPECT_TRUE(progress.isVisible());
+    progress.End();
+    EXPECT_FALSE(progress.isVisible());
+    EXPECT_TRUE(Window().isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(Progress, ProgressWindowStays,
+                         ::testing::Values(CloseAttempt{"Escape",
+                                                        [](ProgressWindow& p) {
+                                                            p.activateWindow();
+                                                            QTest::keyClick(&p, Qt::Key_Escape);
+                                                        }},
+                                           CloseAttempt{"WindowManagerClose",
+                                                        [](ProgressWindow& p) { p.close(); }}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+enum class BusyOperation { ConnectTimeRead, Restore };
+
+void PrintTo(BusyOperation operation, std::ostream* os) {
+    *os << (operation == BusyOperation::Restore ? "Restore" : "ConnectTimeRead");
+}
+
+class SaveWhileBusy : public WindowFaults, public ::testing::WithParamInterface<BusyOperation> {};
+
+// A store half refilled is no backup: Save is refused as Connect and Load are.
+TEST_P(SaveWhileBusy, IsRefusedWithTheBusyMessage) {
+    MainDialog& w = Window();
+    StartSim(3, {"--latency-ms", "1"});
+    const QString during = PathOf("during.kvx");
+    auto saveDuring = [&] {
+        m_prompts.savePath = during;
+        w.SaveSettings();
+    };
+    if (GetParam() == BusyOperation::ConnectTimeRead) {
+        WhileStoreIsBusy([&] { ASSERT_TRUE(ConnectOn("COM3")); }, saveDuring);
+    } else {
+        ASSERT_TRUE(ConnectOn("COM3"));
+        m_prompts.savePath = PathOf("backup.kvx");
+        w.SaveSettings();
+        ASSERT_TRUE(QFile::exists(m_prompts.savePath));
+        m_prompts.openPaths = {m_prompts.savePath};
+        WhileStoreIsBusy([&] { w.LoadSettings(); }, saveDuring);
+    }
+    EXPECT_FALSE(QFile::exists(during));
+    EXPECT_TRUE(m_prompts.messages.contains(MainDialog::kBusyMessage))
+        << qPrintable(m_prompts.messages.join('|'));
+    // Once the operation is over the same command saves.
+    saveDuring();
+    EXPECT_TRUE(QFile::exists(during));
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, SaveWhileBusy,
+                         ::testing::Values(BusyOperation::ConnectTimeRead, BusyOperation::Restore),
+                         [](const auto& info) {
+                             return info.param == BusyOperation::Restore ? "Restore"
+                                                                         : "ConnectTimeRead";
+                         });
+
+struct PortEntryCase {
+    const char* name;
+    const char* typed;       // typed over the combo's text, nullptr: nothing typed
+    Qt::Key key;             // pressed afterwards
+    const char* remembered;  // the profile's port afterwards, nullptr: none written
+    bool connects;           // the key pressed Connect
+};
+
+void PrintTo(const PortEntryCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PortEntry : public WindowFixture, public ::testing::WithParamInterface<PortEntryCase> {};
+
+TEST_P(PortEntry, OnlyAChoiceFromTheListIsRemembered) {
+    const PortEntryCase& c = GetParam();
+    MainDialog& w = ShownWindow();
+    QComboBox* port = w.PortCombo();
+    port->setFocus();
+    if (c.typed != nullptr) {
+        port->lineEdit()->selectAll();
+        QTest::keyClicks(port->lineEdit(), c.typed);
+    }
+    m_prompts.answerYes = false;
+    QTest::keyClick(QApplication::focusWidget(), c.key);
+
+    const QSettings profile(Profile::FilePath(), QSettings::IniFormat);
+    if (c.remembered != nullptr) {
+        EXPECT_EQ(profile.value("Settings/Port").toString(), c.remembered);
+    } else {
+        EXPECT_FALSE(profile.contains("Settings/Port"));
+    }
+    EXPECT_EQ(m_prompts.questions.size(), c.connects ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ComPort, PortEntry,
+    ::testing::Values(
+        PortEntryCase{"TypedMatchingNameThenTabAway", "com5", Qt::Key_Tab, nullptr, false},
+        PortEntryCase{"TypedMatchingNameThenEnter", "com5", Qt::Key_Return, nullptr, true},
+        PortEntryCase{"TypedOtherNameThenEnter", "/dev/ttyUSB0", Qt::Key_Return, nullptr, true},
+        PortEntryCase{"ArrowKeyChoosesFromTheList", nullptr, Qt::Key_Down, "COM1", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
