@@ -379,9 +379,15 @@ void MainDialog::OnConnect() {
     const QString portName = m_portCombo->currentText();
     if (!m_prompts.AskYesNo(this, kConnectWarning))
         return;
+    // The window's own focus widget: the Progress window takes the keyboard meanwhile.
+    const bool hadFocus = focusWidget() == m_connectButton;
     m_connectButton->setEnabled(false);
+    // Disabling the button passed its focus on; it comes back unless the user moved it meanwhile.
+    const QWidget* passedTo = focusWidget();
     m_connection->ConnectTo(portName);
     m_connectButton->setEnabled(true);
+    if (hadFocus && focusWidget() == passedTo)
+        m_connectButton->setFocus();
 }
 
 void MainDialog::OnViewChanged(int index) {

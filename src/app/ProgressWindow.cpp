@@ -49,10 +49,9 @@ void ProgressWindow::SetPercent(int percent) {
 void ProgressWindow::End() {
     m_running = false;
     // Keyboard work goes on in the main window, not in whatever the desktop picks.
-    const bool wasActive = isActiveWindow();
-    hide();
-    if (wasActive && parentWidget() != nullptr)
+    if (isActiveWindow() && parentWidget() != nullptr)
         parentWidget()->activateWindow();
+    hide();
 }
 
 void ProgressWindow::reject() {

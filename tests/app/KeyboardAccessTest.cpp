@@ -243,6 +243,64 @@ TEST_F(Keyboard, FocusStartsOnConnectAndEnterConnects) {
     EXPECT_EQ(m_prompts.questions.size(), 2);
 }
 
+TEST_F(Keyboard, ConnectFromTheKeyboardLeavesTheFocusOnConnect) {
+    StartSim(3);
+    MainDialog& window = ShownWindow();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::AltModifier);
+    ASSERT_EQ(QApplication::focusWidget(), window.PortCombo());
+    window.PortCombo()->lineEdit()->selectAll();
+    QTest::keyClicks(window.PortCombo()->lineEdit(), "COM3");
+    // Back along the reading order: View, then Connect.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    ASSERT_EQ(QApplication::focusWidget(), window.ConnectButton());
+    m_prompts.answerYes = true;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_TRUE(window.State().connected);
+    EXPECT_EQ(window.StatusText(), "Connected to ZA11 on COM3");
+    // The Progress window had the keyboard while the settings were read; the
+    // window's own focus is where its keyboard work goes on.
+    EXPECT_EQ(window.focusWidget(), window.ConnectButton());
+}
+
+struct ControlKeyCase {
+    const char* name;
+    int controlId;
+    Qt::Key key;
+    const char* settingKey;
+    const char* value;  // stored afterwards
+};
+
+void PrintTo(const ControlKeyCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ControlPageKeys : public WindowFixture,
+                        public ::testing::WithParamInterface<ControlKeyCase> {};
+
+TEST_P(ControlPageKeys, ChangeTheSetting) {
+    const ControlKeyCase& c = GetParam();
+    MainDialog& window = ShownWindow();
+    ASSERT_TRUE(window.SelectTab("Control"));
+    QWidget* control = ControlWidget(c.controlId);
+    ASSERT_NE(control, nullptr);
+    control->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), control);
+    QTest::keyClick(control, c.key);
+    EXPECT_EQ(window.Store().GetValue(c.settingKey), c.value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Control, ControlPageKeys,
+    ::testing::Values(
+        ControlKeyCase{"PowerDownIsOff", 1124, Qt::Key_Down, "Main.Power", "Off"},
+        ControlKeyCase{"BassUpIsTheLowerLevel", 1004, Qt::Key_Up, "Main.Bass", "-2"},
+        ControlKeyCase{"SurroundModeEndIsTheLastMode", 1016, Qt::Key_End, "Main.ListeningMode",
+                       "AnalogBypass"},
+        ControlKeyCase{"LipSyncUpAddsAMillisecond", 1011, Qt::Key_Up, "Main.LipSyncDelay", "1"},
+        ControlKeyCase{"SourceDownIsTheNextSource", 1210, Qt::Key_Down, "Main.Source", "2"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(Keyboard, TabSwitchGivesTheFocusBackToThePagesControl) {
     MainDialog& window = ShownWindow();
     auto* status = window.findChild<QLineEdit*>("status");
@@ -314,12 +372,11 @@ INSTANTIATE_TEST_SUITE_P(
                      [](MainDialog& w, const ScriptedPrompts&) {
                          EXPECT_EQ(QApplication::focusWidget(), w.PortCombo());
                      }},
-        MnemonicCase{
-            "AltCConnects", Qt::Key_C,
-            [](MainDialog&, const ScriptedPrompts& p) {
-                // A mnemonic presses its button as a short animated click.
-                EXPECT_TRUE(QTest::qWaitFor([&] { return p.questions.size() == 1; }));
-            }},
+        MnemonicCase{"AltCConnects", Qt::Key_C,
+                     [](MainDialog&, const ScriptedPrompts& p) {
+                         // A mnemonic presses its button as a short animated click.
+                         EXPECT_TRUE(QTest::qWaitFor([&] { return p.questions.size() == 1; }));
+                     }},
         MnemonicCase{"AltLCloses", Qt::Key_L,
                      [](MainDialog& w, const ScriptedPrompts&) {
                          EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }));
