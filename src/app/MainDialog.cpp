@@ -187,6 +187,12 @@ MainDialog::~MainDialog() {
     // reach the store, which is gone before the pages.
     m_tunerPage->SetHooks({});
     m_port.Close();
+    // Destroying the children moves focus and tabs about; their signals must
+    // not reach this half-destroyed window.
+    for (QObject* sender : std::initializer_list<QObject*>{m_tabs, m_viewCombo, m_portCombo,
+                                                           m_portCombo->lineEdit()}) {
+        sender->disconnect(this);
+    }
 }
 
 void MainDialog::BuildMenu() {
