@@ -85,30 +85,6 @@ TEST_F(Accessibility, EveryControlOnEveryPageHasAUniqueName) {
     EXPECT_TRUE(faults.isEmpty()) << qPrintable(faults.join('\n'));
 }
 
-TEST_F(Accessibility, NamesSayWhatTheControlIs) {
-    MainDialog& window = Window();
-    struct Named {
-        QWidget* widget;
-        const char* name;
-    };
-    const Named cases[] = {
-        {window.findChild<QLineEdit*>("status"), "Status"},
-        {window.ViewCombo(), "View:"},
-        {window.PortCombo(), "Com Port:"},
-        {window.ConnectButton(), "Connect"},
-        {ControlWidget(1004), "Bass:"},
-        {ControlWidget(1248), "Volume:"},
-        {ControlWidget(1324), "Center:"},
-        {window.GetControlPage()->SourceButton(10), "TUNER"},
-        {window.GetAvPresetPage()->Control(1025), "Preset 2 Tone Controls"},
-        {window.GetAvPresetPage()->Control(1109), "Preset 5 Name"},
-    };
-    for (const Named& c : cases) {
-        ASSERT_NE(c.widget, nullptr) << c.name;
-        EXPECT_EQ(AccessibleNameOf(c.widget), c.name);
-    }
-}
-
 TEST_F(Accessibility, NoTextIsDrawnLikeADisabledControl) {
     MainDialog& window = Window();
     for (QLabel* label : window.findChildren<QLabel*>()) {

@@ -52,11 +52,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ArrowKeyCase{"VolumeUp", 1248, Qt::Key_Up, "\rMain.Volume+\r", nullptr},
         ArrowKeyCase{"VolumeDown", 1248, Qt::Key_Down, "\rMain.Volume-\r", nullptr},
-        ArrowKeyCase{"VolumePageUp", 1248, Qt::Key_PageUp, "\rMain.Volume+\r", nullptr},
         ArrowKeyCase{"VolumePageDown", 1248, Qt::Key_PageDown, "\rMain.Volume-\r", nullptr},
         ArrowKeyCase{"VolumeLeftIsNoStep", 1248, Qt::Key_Left, nullptr, nullptr},
-        ArrowKeyCase{"CenterTrimUp", 1324, Qt::Key_Up, "\rMain.Trim.Center+\r", nullptr},
-        ArrowKeyCase{"SurroundTrimDown", 1253, Qt::Key_Down, "\rMain.Trim.Surround-\r", nullptr},
+        ArrowKeyCase{"CenterTrimPageUp", 1324, Qt::Key_PageUp, "\rMain.Trim.Center+\r", nullptr},
         ArrowKeyCase{"SubTrimPageDown", 1257, Qt::Key_PageDown, "\rMain.Trim.Sub-\r", nullptr},
         ArrowKeyCase{"LipSyncUp", 1011, Qt::Key_Up, nullptr, "1"},
         ArrowKeyCase{"LipSyncDownStopsAtZero", 1011, Qt::Key_Down, nullptr, nullptr}),
