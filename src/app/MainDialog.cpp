@@ -526,8 +526,13 @@ void MainDialog::reject() {
 }
 
 void MainDialog::ShowAbout() {
-    QMessageBox::about(this, QStringLiteral("About Ampdesk"),
-                       QStringLiteral("Ampdesk BETA v%1.%2\n\nVelmar AVR control console")
-                           .arg(kVersionMajor)
-                           .arg(kVersionMinor));
+    // Opened without a nested event loop: a bulk read waiting below the menu goes on.
+    auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("About Ampdesk"),
+                                QStringLiteral("Ampdesk BETA v%1.%2\n\nVelmar AVR control console")
+                                    .arg(kVersionMajor)
+                                    .arg(kVersionMinor),
+                                QMessageBox::Ok, this);
+    box->setIconPixmap(windowIcon().pixmap(64));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
