@@ -1,7 +1,5 @@
 #include "AvPresetPage.h"
 
-#include "TypingLimit.h"
-
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -47,11 +45,9 @@ AvPresetPage::AvPresetPage(QWidget* parent) : SettingPage(PageIndex::AvPreset, p
         const int line = preset + 1;
         grid->addWidget(new QLabel(QString::number(preset + 1), box), line, 0, Qt::AlignCenter);
         const QString presetName = QStringLiteral("Preset %1 ").arg(preset + 1);
-        auto* name = new QLineEdit(box);
-        new TypingLimit(kNameMaxLength, name);
-        name->setAccessibleName(presetName + QStringLiteral("Name"));
-        RegisterEdit(kNameIds[preset], name);
-        grid->addWidget(name, line, 1);
+        grid->addWidget(
+            AddText(kNameIds[preset], kNameMaxLength, presetName + QStringLiteral("Name"), box),
+            line, 1);
         for (int column = 0; column < kSetupCount; ++column) {
             const int id = kSetupColumns[column].ids[preset];
             auto* combo = new QComboBox(box);

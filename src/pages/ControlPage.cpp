@@ -74,17 +74,6 @@ QLineEdit* NumberEdit(QWidget* parent) {
     return edit;
 }
 
-// A hint under a control: ordinary text, a little smaller, never drawn as a
-// disabled control would be.
-QLabel* Note(const char* first, const char* second, QWidget* parent) {
-    auto* label =
-        new QLabel(QString::fromLatin1(first) + '\n' + QString::fromLatin1(second), parent);
-    QFont font = label->font();
-    font.setPointSizeF(font.pointSizeF() * 0.9);
-    label->setFont(font);
-    return label;
-}
-
 // The label names its control for assistive technology.
 QLabel* LabelFor(const char* text, QWidget* control, QWidget* parent) {
     auto* label = new QLabel(QString::fromLatin1(text), parent);
@@ -137,8 +126,9 @@ void ControlPage::BuildLayout() {
     volumeBox->addWidget(volumeSpin);
     volumeBox->addStretch();
     left->addLayout(volumeBox, line++, 1, 1, 2);
-    left->addWidget(Note("Note: Max. and Min. volume", "depends on other levels", this), line++, 0,
-                    1, 3);
+    left->addWidget(
+        Note(QStringLiteral("Note: Max. and Min. volume\ndepends on other levels"), this), line++,
+        0, 1, 3);
 
     addCombo({kSurroundModeCombo, "Surround Mode:"});
 
@@ -157,8 +147,9 @@ void ControlPage::BuildLayout() {
     left->addLayout(lipSyncBox, line++, 1, 1, 2);
 
     addCombo({kAudysseyCombo, "Audyssey:"});
-    left->addWidget(Note("Note: Audyssey calibration must be run ",
-                         "before a filter curve can be selected", this),
+    left->addWidget(Note(QStringLiteral("Note: Audyssey calibration must be run \n"
+                                        "before a filter curve can be selected"),
+                         this),
                     line++, 0, 1, 3);
     left->setRowStretch(line, 1);
     left->setColumnStretch(2, 1);

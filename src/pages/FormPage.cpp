@@ -85,9 +85,7 @@ FormPage::FormPage(PageIndex index, std::span<const FormField> fields,
     boxes->setColumnStretch(2, 1);
 
     for (const char* note : notes) {
-        auto* label = new QLabel(QString::fromLatin1(note), this);
-        label->setEnabled(false);
-        outer->addWidget(label);
+        outer->addWidget(Note(QString::fromLatin1(note), this));
     }
     outer->addStretch();
 }

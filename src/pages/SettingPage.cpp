@@ -2,6 +2,7 @@
 
 #include "PageBinding.h"
 #include "StepButtons.h"
+#include "TypingLimit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -67,7 +68,9 @@ QComboBox* SettingPage::AddCombo(int id, const QString& name, QWidget* parent) {
 
 QLineEdit* SettingPage::AddText(int id, int maxLength, const QString& name, QWidget* parent) {
     auto* edit = new QLineEdit(parent);
-    edit->setMaxLength(maxLength);
+    // Not the edit's maximum length, which would also cut a longer name the
+    // receiver or a file holds, and the next keystroke would send it cut.
+    new TypingLimit(maxLength, edit);
     edit->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
     edit->setAccessibleName(name);
     RegisterEdit(id, edit);
@@ -111,6 +114,14 @@ QLabel* SettingPage::Heading(const char* text, QWidget* parent) {
     QFont bold = label->font();
     bold.setBold(true);
     label->setFont(bold);
+    return label;
+}
+
+QLabel* SettingPage::Note(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    QFont smaller = label->font();
+    smaller.setPointSizeF(smaller.pointSizeF() * 0.9);
+    label->setFont(smaller);
     return label;
 }
 

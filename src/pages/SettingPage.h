@@ -74,6 +74,9 @@ protected:
                           QWidget* parent);
     // A column heading or the title of a few lines: bold text.
     static QLabel* Heading(const char* text, QWidget* parent);
+    // A hint beside the controls: ordinary text, a little smaller, never drawn
+    // as a disabled control would be.
+    static QLabel* Note(const QString& text, QWidget* parent);
 
     // Registers a bound combo whose user choices (not programmatic selections)
     // reach ControlChanged with the chosen item's list index (its item data),

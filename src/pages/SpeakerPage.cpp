@@ -76,10 +76,8 @@ SpeakerPage::SpeakerPage() : SettingPage(PageIndex::Speaker) {
     columns->addWidget(levels, 0, Qt::AlignTop);
     columns->addStretch();
 
-    auto* note =
-        new QLabel(QStringLiteral("Note: Fronts must be Large to enable Enhanced Bass"), this);
-    note->setEnabled(false);
-    outer->addWidget(note);
+    outer->addWidget(
+        Note(QStringLiteral("Note: Fronts must be Large to enable Enhanced Bass"), this));
 
     // Distances are always the receiver's own numbers in feet: the unit
     // choice is kept hidden, bound to nothing.

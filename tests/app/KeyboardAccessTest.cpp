@@ -197,7 +197,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   "Power",   "Mute",           "SpeakerA",      "SpeakerB",
                                   "Bass:",   "Treble:",        "Dialog:",       "Tone Defeat",
                                   "Volume:", "Surround Mode:", "Lip Sync (ms)", "Audyssey:",
-                                  "Center:", "Surround",       "Sub",           "DVD"};
+                                  "Center:", "Surround",       "Sub",           "Source 1"};
                           }},
                       TabOrderCase{"A/V Preset", AvPresetOrder}),
     [](const auto& info) {

@@ -3,6 +3,7 @@
 #include "ControlPage.h"
 #include "SettingPage.h"
 #include "StepButtons.h"
+#include "TypingLimit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -111,7 +112,10 @@ TEST_F(PagesScenario, SourceNameAndEnabledBoxDriveTheControlPage) {
     SettingPage* source = Page("Source");
     ControlPage* control = Window().GetControlPage();
     auto* name = qobject_cast<QLineEdit*>(source->Control(1142));
-    EXPECT_EQ(name->maxLength(), 12);
+    // Typing is held to 12 characters; a longer stored name is shown whole.
+    auto* limit = qobject_cast<const TypingLimit*>(name->validator());
+    ASSERT_NE(limit, nullptr);
+    EXPECT_EQ(limit->Maximum(), 12);
     qsizetype mark = CommandMark();
     name->selectAll();
     QTest::keyClicks(name, "TV");
