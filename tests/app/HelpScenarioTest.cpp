@@ -49,7 +49,7 @@ protected:
     QAction* HelpItem(const QString& text) {
         for (QAction* menu : Window().MenuBar()->actions()) {
             for (QAction* item : menu->menu()->actions()) {
-                if (item->text() == text)
+                if (item->text().remove(QLatin1Char('&')) == text)
                     return item;
             }
         }

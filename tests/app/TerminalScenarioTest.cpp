@@ -17,7 +17,7 @@ protected:
     QAction* TerminalItem() {
         for (QAction* menu : Window().MenuBar()->actions()) {
             for (QAction* item : menu->menu()->actions()) {
-                if (item->text() == "Terminal")
+                if (item->text().remove(QLatin1Char('&')) == "Terminal")
                     return item;
             }
         }
