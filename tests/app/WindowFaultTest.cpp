@@ -139,7 +139,9 @@ TEST_P(SaveWhileBusy, IsRefusedWithTheBusyMessage) {
         WhileStoreIsBusy([&] { w.LoadSettings(); }, saveDuring);
     }
     EXPECT_FALSE(QFile::exists(during));
-    EXPECT_TRUE(m_prompts.messages.contains(MainDialog::kBusyMessage))
+    // The message is posted: it shows once nothing waits on the receiver.
+    EXPECT_TRUE(
+        WaitFor([&] { return m_prompts.messages.contains(MainDialog::kBusyMessage); }, 3000))
         << qPrintable(m_prompts.messages.join('|'));
     // Once the operation is over the same command saves.
     saveDuring();
