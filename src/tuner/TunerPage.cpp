@@ -104,7 +104,7 @@ void TunerPage::BuildLayout() {
     m_preset = new StepSpinBox(presetBox);
     m_preset->setAccessibleName(QStringLiteral("Preset"));
     m_preset->setMinimumWidth(m_preset->fontMetrics().horizontalAdvance("0000") + 40);
-    m_editPresets = new QPushButton(QStringLiteral("Edit &Presets"), presetBox);
+    m_editPresets = new QPushButton(QStringLiteral("&Edit Presets"), presetBox);
     presetLayout->addWidget(m_preset);
     presetLayout->addWidget(m_editPresets);
     presetLayout->addStretch();
