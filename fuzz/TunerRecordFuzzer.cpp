@@ -40,9 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const QByteArray channel = PresetRecord::ChannelText(record, band, amStep);
         const QByteArray mute = PresetRecord::MuteText(record);
         const QByteArray name = PresetRecord::NameText(record, band);
-        Check(mute.isEmpty() || mute == "Yes" || mute == "No" ||
-                  mute == PresetRecord::kInvalidPreset,
-              "unexpected mute text", record);
+        Check(
+            mute.isEmpty() || mute == "Yes" || mute == "No" || mute == PresetRecord::kInvalidPreset,
+            "unexpected mute text", record);
         if (band < 0 || band > PresetRecord::kXm || !PresetRecord::IsListed(band))
             continue;
 
