@@ -119,8 +119,13 @@ bool Connection::Fail(const QString& text) {
     return false;
 }
 
+// Runs for every receiver line: restarting the timer each time would cost more
+// than the line itself, so a running timer only learns when the line came and,
+// when it fires, waits out the rest of the quiet period.
 void Connection::RestartKeepAlive() {
-    m_keepAlive.start(kKeepAliveMs);
+    m_sinceLine.start();
+    if (!m_keepAlive.isActive())
+        m_keepAlive.start(kKeepAliveMs);
 }
 
 void Connection::StopKeepAlive() {
@@ -128,6 +133,13 @@ void Connection::StopKeepAlive() {
 }
 
 void Connection::OnKeepAliveTimer() {
+    const qint64 quietMs = m_sinceLine.isValid() ? m_sinceLine.elapsed() : kKeepAliveMs;
+    if (quietMs < kKeepAliveMs) {
+        m_keepAlive.start(static_cast<int>(kKeepAliveMs - quietMs));
+        return;
+    }
+    if (m_keepAlive.interval() != kKeepAliveMs)
+        m_keepAlive.start(kKeepAliveMs);
     const QString tab = m_hooks.currentTabTitle ? m_hooks.currentTabTitle() : QString();
     if (tab.isEmpty() || tab.compare(kTerminalTab, Qt::CaseInsensitive) == 0)
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -68,6 +69,8 @@ private:
     SessionState& m_state;
     Hooks m_hooks;
     QTimer m_keepAlive;
+    // Since the last receiver line (or the last restart of the keep-alive).
+    QElapsedTimer m_sinceLine;
     bool m_attempting = false;
     // Counts connection attempts, so that a keep-alive poll whose wait saw a new
     // attempt begin does not judge the new connection by the old one's replies.

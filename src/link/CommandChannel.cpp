@@ -69,8 +69,11 @@ QByteArray CommandChannel::Request(const QByteArray& command) {
 
     QElapsedTimer clock;
     clock.start();
-    if (!m_port.Write(command))
+    m_port.SetReplyAwaited(true);
+    if (!m_port.Write(command)) {
+        m_port.SetReplyAwaited(!m_frames.empty());
         return {};
+    }
 
     QEventLoop loop;
     QTimer deadline;
@@ -104,8 +107,10 @@ QByteArray CommandChannel::Request(const QByteArray& command) {
         loop.exec();
     }
     m_frames.erase(std::find(m_frames.begin(), m_frames.end(), &frame));
-    if (m_frames.empty())
+    if (m_frames.empty()) {
+        m_port.SetReplyAwaited(false);
         emit WaitsEnded();
+    }
     return result;
 }
 

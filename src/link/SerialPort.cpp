@@ -61,6 +61,7 @@ bool SerialPort::Open(const QString& devicePath, unsigned baud) {
 
     auto worker =
         std::make_unique<Worker>(std::move(device.device), devicePath, std::move(callbacks));
+    worker->SetReplyAwaited(m_replyAwaited);
     if (!worker->Start(&m_lastError))
         return false;  // the worker closes the device
     m_worker = std::move(worker);
@@ -94,6 +95,12 @@ bool SerialPort::Write(const QByteArray& text) {
     if (!bytes.isEmpty())
         m_worker->Enqueue(std::move(bytes));
     return true;
+}
+
+void SerialPort::SetReplyAwaited(bool awaited) {
+    m_replyAwaited = awaited;
+    if (m_worker)
+        m_worker->SetReplyAwaited(awaited);
 }
 
 bool SerialPort::IsLost() const {

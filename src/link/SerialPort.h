@@ -50,6 +50,10 @@ public:
     bool Write(const QByteArray& text);
 
     bool IsLost() const;
+    // While a reply is awaited every line is handed over the moment it is
+    // read; otherwise lines arriving back to back are handed over together,
+    // about every 10 ms, so a stream of status lines costs few wake-ups.
+    void SetReplyAwaited(bool awaited);
     QString LastError() const;
     // The errno behind LastError(), for advice (SystemError.h); 0 when none.
     int LastErrorNumber() const;
@@ -88,4 +92,5 @@ private:
     quint64 m_session = 0;
     std::deque<Delivery> m_inbox;
     bool m_delivering = false;
+    bool m_replyAwaited = false;
 };

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <cstdint>
+#include <optional>
 #include <system_error>
 
 namespace {
@@ -14,15 +15,19 @@ namespace {
 // Bytes fetched per read(). The receiver sends a few dozen bytes a line, so
 // one read usually holds several lines.
 constexpr size_t kReadChunk = 512;
+// Bounds one hand-off, so a device that never runs dry still gets its lines
+// delivered and the stop signal looked at.
+constexpr int kReadsPerHandOff = 64;
 
 }  // namespace
 
 SerialWorker::SerialWorker(std::unique_ptr<LinkDevice> device, QString devicePath,
-                           Callbacks callbacks)
+                           Callbacks callbacks, std::chrono::milliseconds restTime)
     : m_device(std::move(device)),
       m_fd(m_device->Fd()),
       m_devicePath(std::move(devicePath)),
-      m_callbacks(std::move(callbacks)) {}
+      m_callbacks(std::move(callbacks)),
+      m_restTime(restTime) {}
 
 SerialWorker::~SerialWorker() {
     Stop();
@@ -77,6 +82,12 @@ void SerialWorker::Enqueue(QByteArray bytes) {
     Wake();
 }
 
+void SerialWorker::SetReplyAwaited(bool awaited) {
+    // A resting worker is not reading; wake it so the reply is not held back.
+    if (!m_replyAwaited.exchange(awaited) && awaited)
+        Wake();
+}
+
 void SerialWorker::Wake() {
     const uint64_t one = 1;
     // The counter only saturates after 2^64 - 2 unread wake-ups, so a failed
@@ -94,13 +105,17 @@ void SerialWorker::Run() {
         while (!m_current.active && TakeNextWrite())
             ContinueWrite();
 
+        const Clock::time_point now = Clock::now();
         pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {-1, 0, 0}};
         nfds_t count = 1;
         if (m_watchDevice) {
-            fds[1] = {m_fd, static_cast<short>(POLLIN | (m_current.active ? POLLOUT : 0)), 0};
+            // A hang-up is reported while resting all the same.
+            const short events =
+                static_cast<short>((Resting(now) ? 0 : POLLIN) | (m_current.active ? POLLOUT : 0));
+            fds[1] = {m_fd, events, 0};
             count = 2;
         }
-        const int ready = ::poll(fds, count, PollTimeoutMs());
+        const int ready = ::poll(fds, count, PollTimeoutMs(now));
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
@@ -164,10 +179,22 @@ void SerialWorker::ContinueWrite() {
     m_current = OutgoingWrite{};
 }
 
-int SerialWorker::PollTimeoutMs() const {
-    if (!m_current.active)
+bool SerialWorker::Resting(Clock::time_point now) const {
+    return !m_replyAwaited.load() && now < m_lastHandOff + m_restTime;
+}
+
+int SerialWorker::PollTimeoutMs(Clock::time_point now) const {
+    std::optional<Clock::time_point> wakeAt;
+    if (m_current.active)
+        wakeAt = m_current.deadline;
+    if (m_watchDevice && Resting(now)) {
+        const Clock::time_point restEnds = m_lastHandOff + m_restTime;
+        if (!wakeAt || restEnds < *wakeAt)
+            wakeAt = restEnds;
+    }
+    if (!wakeAt)
         return -1;
-    const auto left = m_current.deadline - Clock::now();
+    const auto left = *wakeAt - now;
     if (left <= Clock::duration::zero())
         return 0;
     // Rounded up, so the deadline has passed when poll() returns.
@@ -180,19 +207,30 @@ void SerialWorker::ReadDevice(short revents) {
         return;
     }
     char chunk[kReadChunk];
-    const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
-    if (n > 0) {
-        QList<QByteArray> lines;
+    QList<QByteArray> lines;
+    ssize_t n = 0;
+    int readError = 0;
+    // After a rest more may be waiting than one chunk holds: read on until
+    // the device has no more (a fast device server must not be slowed to one
+    // chunk per rest), then hand everything over at once.
+    for (int reads = 0; reads < kReadsPerHandOff; ++reads) {
+        n = ::read(m_fd, chunk, sizeof chunk);
+        readError = n < 0 ? errno : 0;
         for (ssize_t i = 0; i < n; ++i) {
             if (std::optional<QByteArray> line = m_assembler.Feed(chunk[i])) {
                 lines.append(std::move(*line));
             }
         }
-        if (!lines.isEmpty())
-            m_callbacks.linesReceived(std::move(lines));
-        return;
+        if (n < static_cast<ssize_t>(sizeof chunk))
+            break;
     }
-    if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+    if (!lines.isEmpty()) {
+        m_lastHandOff = Clock::now();
+        m_callbacks.linesReceived(std::move(lines));
+    }
+    if (n > 0 || !lines.isEmpty())
+        return;
+    if (n < 0 && (readError == EINTR || readError == EAGAIN)) {
         // A hang-up or error with nothing to read will be reported by every
         // poll() from now on: stop watching the device instead of spinning.
         if (revents & (POLLHUP | POLLERR))
@@ -202,7 +240,7 @@ void SerialWorker::ReadDevice(short revents) {
     if (n == 0) {
         LoseDevice(m_device->HangUpReason());
     } else {
-        LoseDevice(DescribeSystemError(QStringLiteral("Lost"), m_devicePath, errno));
+        LoseDevice(DescribeSystemError(QStringLiteral("Lost"), m_devicePath, readError));
     }
 }
 

@@ -19,17 +19,25 @@
 // on an eventfd that Stop and Enqueue signal, assembles received lines, and
 // writes queued requests one at a time, each given up after 100 ms.
 //
+// Lines streaming in back to back (a receiver reporting every turn of a knob)
+// are handed over together: after each hand-off the device is left to fill for
+// kRestTime before it is read again, so neither thread wakes for every line.
+// While a reply is awaited the worker does not rest, so replies go at once; a
+// line after a quiet spell goes at once all the same.
+//
 // The callbacks run on the worker thread; they must only hand their data on.
 class SerialWorker {
 public:
     static constexpr std::chrono::milliseconds kWriteTimeout{100};
+    static constexpr std::chrono::milliseconds kRestTime{20};
 
     struct Callbacks {
         std::function<void(QList<QByteArray> lines)> linesReceived;
         std::function<void(QString reason)> deviceLost;  // at most once
     };
 
-    SerialWorker(std::unique_ptr<LinkDevice> device, QString devicePath, Callbacks callbacks);
+    SerialWorker(std::unique_ptr<LinkDevice> device, QString devicePath, Callbacks callbacks,
+                 std::chrono::milliseconds restTime = kRestTime);
     ~SerialWorker();
     SerialWorker(const SerialWorker&) = delete;
     SerialWorker& operator=(const SerialWorker&) = delete;
@@ -42,6 +50,8 @@ public:
     // Once the device is lost the bytes are dropped, as on a cut cable.
     void Enqueue(QByteArray bytes);
     bool IsLost() const { return m_lost.load(); }
+    // While set, received lines are handed over the moment they are read.
+    void SetReplyAwaited(bool awaited);
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -60,7 +70,8 @@ private:
     void ContinueWrite();
     void ReadDevice(short revents);
     void LoseDevice(const QString& reason);
-    int PollTimeoutMs() const;
+    bool Resting(Clock::time_point now) const;
+    int PollTimeoutMs(Clock::time_point now) const;
 
     std::unique_ptr<LinkDevice> m_device;
     int m_fd = -1;  // the device's descriptor while it is open
@@ -74,8 +85,11 @@ private:
     bool m_stop = false;
 
     std::atomic<bool> m_lost{false};
+    std::atomic<bool> m_replyAwaited{false};
     // Worker-thread state.
     bool m_watchDevice = true;
     OutgoingWrite m_current;
     LineAssembler m_assembler;
+    const std::chrono::milliseconds m_restTime;
+    Clock::time_point m_lastHandOff;
 };

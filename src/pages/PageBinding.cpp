@@ -136,6 +136,7 @@ QWidget* PageBinding::ControlOf(const BindingRow& row) const {
 }
 
 void PageBinding::FillChoices() {
+    m_sourceTriggerMask = -1;
     for (const BindingRow& row : kBindingTable) {
         if (!IsComboKind(row.kind))
             continue;
@@ -170,19 +171,21 @@ void PageBinding::ShowRowValue(const BindingRow& row, const QByteArray& value) {
     if (control == nullptr)
         return;
     if (auto* edit = qobject_cast<QLineEdit*>(control); edit != nullptr && IsEditKind(row.kind)) {
-        edit->setText(FromWindows1252(value));
+        // Setting the same text again would still lay it out anew and move
+        // the cursor of someone editing it.
+        const QString text = FromWindows1252(value);
+        if (edit->text() != text)
+            edit->setText(text);
     } else if (row.kind == BindingKind::SourceEnabled) {
         if (auto* box = qobject_cast<QAbstractButton*>(control))
             box->setChecked(EqualsIgnoringCase(value, "Yes"));
     } else if (row.kind == BindingKind::SourceTrigger) {
-        // The last source's row rebuilds all ten lists at once.
-        if (SourceNumberOf(row.section) == 10)
-            RebuildSourceTriggerChoices(true);
+        ShowSourceTrigger(row, value);
     } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
         SelectStored(combo, row.Choices(), value);
         // A target changed at the receiver filters the source trigger lists
         // as a change made here does.
-        if (row.kind == BindingKind::TriggerOut)
+        if (row.kind == BindingKind::TriggerOut && SourceTriggerMask() != m_sourceTriggerMask)
             RebuildSourceTriggerChoices(true);
     }
     TellPagesShown(row, value);
@@ -322,7 +325,7 @@ bool PageBinding::ControlChanged(int controlId, int argument) {
     }
     TellPagesChosen(row, value);
     Update(row.Key(), value);
-    if (row.kind == BindingKind::TriggerOut)
+    if (row.kind == BindingKind::TriggerOut && SourceTriggerMask() != m_sourceTriggerMask)
         RebuildSourceTriggerChoices(true);
     return true;
 }
@@ -341,7 +344,7 @@ void PageBinding::TellPagesChosen(const BindingRow& row, const QByteArray& value
     }
 }
 
-void PageBinding::RebuildSourceTriggerChoices(bool reselect) {
+int PageBinding::SourceTriggerMask() const {
     int sourceMask = 0;
     for (int i = 1; i <= 3; ++i) {
         QByteArray target = m_store.GetValue("Main.Trigger" + QByteArray::number(i) + ".Out");
@@ -350,6 +353,25 @@ void PageBinding::RebuildSourceTriggerChoices(bool reselect) {
         if (EqualsIgnoringCase(target, "Source"))
             sourceMask |= 1 << (i - 1);
     }
+    return sourceMask;
+}
+
+void PageBinding::ShowSourceTrigger(const BindingRow& row, const QByteArray& value) {
+    if (SourceTriggerMask() != m_sourceTriggerMask) {
+        RebuildSourceTriggerChoices(true);
+        return;
+    }
+    auto* combo = qobject_cast<QComboBox*>(ControlOf(row));
+    if (combo == nullptr)
+        return;
+    const int index = FindStoredValue(row.Choices(), value);
+    const int position = index < 0 ? -1 : combo->findData(index);
+    combo->setCurrentIndex(position < 0 ? 0 : position);
+}
+
+void PageBinding::RebuildSourceTriggerChoices(bool reselect) {
+    const int sourceMask = SourceTriggerMask();
+    m_sourceTriggerMask = sourceMask;
     for (const BindingRow& row : kBindingTable) {
         if (row.kind != BindingKind::SourceTrigger)
             continue;

@@ -56,6 +56,12 @@ private:
     bool Update(const QByteArray& key, const QByteArray& value);
     bool ChangeSourceInput(const BindingRow& row, int argument);
     QByteArray EditText(const BindingRow& row) const;
+    // The triggers under source control, a bit each, as the source trigger
+    // lists are to offer them.
+    int SourceTriggerMask() const;
+    // Selects the stored value in one source's trigger list; rebuilds all ten
+    // when the triggers under source control changed since they were filled.
+    void ShowSourceTrigger(const BindingRow& row, const QByteArray& value);
     void TellPagesShown(const BindingRow& row, const QByteArray& value);
     void TellPagesChosen(const BindingRow& row, const QByteArray& value);
 
@@ -63,4 +69,7 @@ private:
     SessionState& m_state;
     Hooks m_hooks;
     std::array<SettingPage*, kBindingPageCount> m_pages{};
+    // What the source trigger lists were last filled for; -1 while they offer
+    // every entry.
+    int m_sourceTriggerMask = -1;
 };

@@ -13,6 +13,13 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 struct TargetCase {
@@ -143,11 +150,61 @@ TEST_F(TcpLinkTest, NextConsoleGetsTheLineOnceTheFirstLeft) {
     EXPECT_EQ(m_channel.Request("\rMain.Model?\r"), "Main.Model=ZA11");
 }
 
+// A listener with a backlog of one that never accepts: once one connection
+// waits in its queue, the next connect's handshake is not answered and the
+// connect stays pending until its time-out.
+class StalledListener {
+public:
+    StalledListener() {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(m_listener, 0) != 0 ||
+            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        m_port = ntohs(address.sin_port);
+        m_queued = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (::connect(m_queued, reinterpret_cast<sockaddr*>(&address), length) != 0)
+            m_port = 0;
+    }
+    ~StalledListener() {
+        for (int fd : m_accepted)
+            ::close(fd);
+        ::close(m_queued);
+        ::close(m_listener);
+    }
+    StalledListener(const StalledListener&) = delete;
+    StalledListener& operator=(const StalledListener&) = delete;
+    QString Target() const { return QStringLiteral("tcp://127.0.0.1:%1").arg(m_port); }
+    // Makes room in the queue; the pending connect completes with its next
+    // handshake retry, about a second later.
+    void AcceptQueued() {
+        const int accepted = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (accepted >= 0)
+            m_accepted.push_back(accepted);
+    }
+    bool Ready() const { return m_port != 0; }
+
+private:
+    int m_listener = -1;
+    int m_queued = -1;
+    std::vector<int> m_accepted;
+    quint16 m_port = 0;
+};
+
 TEST_F(TcpLinkTest, CloseDuringConnectWins) {
-    SimProcess sim({"--baud", "0"}, SimProcess::Line::Tcp);
-    // Close is called from the event loop that the connect keeps running.
-    QTimer::singleShot(0, [this] { m_port.Close(); });
-    EXPECT_FALSE(m_port.Open(sim.LinkPath()));
+    StalledListener server;
+    ASSERT_TRUE(server.Ready());
+    // Close is called from the event loop that the connect keeps running; the
+    // connect succeeds only afterwards, and must not open the port.
+    QTimer::singleShot(0, [this, &server] {
+        m_port.Close();
+        server.AcceptQueued();
+    });
+    EXPECT_FALSE(m_port.Open(server.Target()));
     EXPECT_FALSE(m_port.IsOpen());
     EXPECT_TRUE(m_port.LastError().contains("closed while connecting"))
         << m_port.LastError().toStdString();

@@ -81,6 +81,21 @@ TEST_F(SourceBindingTest, TriggerListsOfferOnlyTriggersUnderSourceControl) {
     EXPECT_EQ(m_updates, (std::vector<KeyValue>{{"Source5.TriggerOut", "5"}}));
 }
 
+TEST_F(SourceBindingTest, StatusLineForASourceTriggerSelectsIt) {
+    for (int n : {4, 10}) {
+        const QByteArray key = "Source" + QByteArray::number(n) + ".TriggerOut";
+        ASSERT_TRUE(m_store.SetValue(key, "2"));
+        m_binding->RefreshKey(key);
+        EXPECT_EQ(TriggerCombo(n)->currentText(), "2") << n;
+    }
+    // A target handed to source control at the receiver widens every list.
+    ASSERT_TRUE(m_store.SetValue("Main.Trigger1.Out", "Source"));
+    m_binding->RefreshKey("Main.Trigger1.Out");
+    EXPECT_EQ(Items(7), (QStringList{"None", "1", "2", "1+2"}));
+    EXPECT_EQ(TriggerCombo(4)->currentText(), "2");
+    EXPECT_TRUE(m_updates.empty());
+}
+
 struct InputChangeCase {
     const char* name;
     int controlId;
