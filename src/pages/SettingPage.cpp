@@ -57,9 +57,11 @@ int SettingPage::ChosenIndex(int comboId) const {
 
 QComboBox* SettingPage::AddCombo(int id, const QString& name, QWidget* parent) {
     auto* combo = new QComboBox(parent);
-    // As wide as its longest entry, refilled or not; a window too small for
-    // the page scrolls rather than clipping entries.
-    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // As wide as its longest entry when first shown: the lists are filled
+    // before that, and a list refilled later (the source triggers) is given a
+    // minimum width for its widest entry. Adjusting to every refill instead
+    // would build each combo's popup up front, about 2 MB for all pages. A
+    // window too small for the page scrolls rather than clipping entries.
     combo->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
     combo->setAccessibleName(name);
     RegisterCombo(id, combo);
