@@ -2,6 +2,7 @@
 
 #include "ManualPaths.h"
 #include "Prompts.h"
+#include "UpgradeModule.h"
 
 #include <QDesktopServices>
 #include <QTimer>
@@ -28,34 +29,61 @@ HelpCommands::HelpCommands(Prompts& prompts, QWidget* window, Hooks hooks, int o
       m_prompts(prompts),
       m_window(window),
       m_hooks(std::move(hooks)),
-      m_check(ownMajor, ownMinor) {
-    connect(&m_check, &UpgradeCheck::Finished, this, &HelpCommands::OnCheckFinished);
+      m_ownMajor(ownMajor),
+      m_ownMinor(ownMinor) {}
+
+QString HelpCommands::ModuleMissingMessage(const QString& reason) {
+    return QStringLiteral("Cannot check for a newer version: the upgrade module did not load.\n") +
+           reason;
+}
+
+void HelpCommands::SetCheckTimeoutMs(int milliseconds) {
+    m_checkTimeoutMs = milliseconds;
+    if (m_check)
+        m_check->SetTimeoutMs(milliseconds);
+}
+
+UpgradeChecker* HelpCommands::Checker() {
+    if (m_check)
+        return m_check.get();
+    QString error;
+    const QString folder = m_hooks.executableDir ? m_hooks.executableDir() : QString();
+    m_check = UpgradeModule::Create(
+        folder, m_ownMajor, m_ownMinor,
+        [this](UpgradeChecker::Outcome outcome) { OnCheckFinished(outcome); }, &error);
+    if (!m_check) {
+        WhenIdle([this, error] { m_prompts.ShowMessage(m_window, ModuleMissingMessage(error)); });
+        return nullptr;
+    }
+    m_check->SetTimeoutMs(m_checkTimeoutMs);
+    return m_check.get();
 }
 
 void HelpCommands::CheckForUpgrade() {
     // A second request while one runs is answered by the first.
-    if (m_check.IsRunning())
+    UpgradeChecker* check = Checker();
+    if (check == nullptr || check->IsRunning())
         return;
     m_checkedHost = m_hooks.upgradeHost();
-    m_check.Start(m_checkedHost);
+    check->Start(m_checkedHost);
 }
 
-void HelpCommands::OnCheckFinished(UpgradeCheck::Outcome outcome) {
+void HelpCommands::OnCheckFinished(UpgradeChecker::Outcome outcome) {
     switch (outcome) {
-        case UpgradeCheck::Outcome::Newer:
+        case UpgradeChecker::Outcome::Newer:
             WhenIdle([this] {
                 if (m_prompts.AskYesNo(m_window, kNewerQuestion))
                     OpenInBrowser(
-                        UpgradeCheck::SiteUrl(m_checkedHost, UpgradeCheck::kDownloadPath));
+                        UpgradeChecker::SiteUrl(m_checkedHost, UpgradeChecker::kDownloadPath));
             });
             break;
-        case UpgradeCheck::Outcome::Current:
+        case UpgradeChecker::Outcome::Current:
             WhenIdle([this] { m_prompts.ShowMessage(m_window, kMostRecent); });
             break;
-        case UpgradeCheck::Outcome::NoVersion:
+        case UpgradeChecker::Outcome::NoVersion:
             WhenIdle([this] { m_prompts.ShowMessage(m_window, CannotFindMessage(m_checkedHost)); });
             break;
-        case UpgradeCheck::Outcome::NoConnection:
+        case UpgradeChecker::Outcome::NoConnection:
             WhenIdle([this] { m_prompts.ShowMessage(m_window, kNoConnection); });
             break;
     }

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "UpgradeCheck.h"
+#include "UpgradeChecker.h"
 
 #include <QObject>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class Prompts;
 class QWidget;
@@ -30,10 +31,13 @@ public:
     static QString CannotFindMessage(const QString& site);
     static QString ManualMissingMessage(const QStringList& lookedAt);
     static QString BrowserFailedMessage(const QString& target);
+    static QString ModuleMissingMessage(const QString& reason);
 
     struct Hooks {
         std::function<bool()> mayPrompt;  // false while a request or transfer runs
         std::function<QString()> upgradeHost;
+        // The program's folder; the upgrade module lies beside it.
+        std::function<QString()> executableDir;
     };
 
     HelpCommands(Prompts& prompts, QWidget* window, Hooks hooks, int ownMajor, int ownMinor);
@@ -42,10 +46,15 @@ public:
     // Opens the manual of the program in the given folder; an empty folder
     // means the program's own path is unknown.
     void ShowHelp(const QString& executableDir);
-    UpgradeCheck& Check() { return m_check; }
+    bool IsCheckRunning() const { return m_check && m_check->IsRunning(); }
+    // For checks from now on (tests wait less for a silent server).
+    void SetCheckTimeoutMs(int milliseconds);
 
 private:
-    void OnCheckFinished(UpgradeCheck::Outcome outcome);
+    void OnCheckFinished(UpgradeChecker::Outcome outcome);
+    // The checker, loaded on first use; null (with the reason told) when the
+    // upgrade module cannot be loaded.
+    UpgradeChecker* Checker();
     // Runs the prompt once no request or transfer is under way.
     void WhenIdle(std::function<void()> prompt);
     void OpenInBrowser(const QUrl& url);
@@ -53,6 +62,9 @@ private:
     Prompts& m_prompts;
     QWidget* m_window;
     Hooks m_hooks;
-    UpgradeCheck m_check;
+    int m_ownMajor;
+    int m_ownMinor;
+    int m_checkTimeoutMs = UpgradeChecker::kTimeoutMs;
+    std::unique_ptr<UpgradeChecker> m_check;
     QString m_checkedHost;
 };

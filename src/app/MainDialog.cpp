@@ -139,6 +139,7 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
                                              !m_connection->IsAttempting();
                                   },
                                   [] { return Profile::ReadUpgradeHost(); },
+                                  [] { return QCoreApplication::applicationDirPath(); },
                               },
                               kVersionMajor, kVersionMinor);
 

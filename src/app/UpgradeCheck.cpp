@@ -32,16 +32,6 @@ UpgradeCheck::~UpgradeCheck() {
     }
 }
 
-QUrl UpgradeCheck::SiteUrl(const QString& host, const QString& path) {
-    QUrl url;
-    url.setScheme(QStringLiteral("http"));
-    url.setAuthority(host.trimmed(), QUrl::StrictMode);
-    url.setPath(path);
-    if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty())
-        return {};
-    return url;
-}
-
 bool UpgradeCheck::Start(const QString& host) {
     if (m_running)
         return false;

@@ -142,7 +142,7 @@ TEST_F(HelpScenario, SilentServerTimesOutWhileWindowKeepsWorking) {
     m_prompts.questions.clear();
     LocalHttpServer server(LocalHttpServer::kSilent);
     SetUpgradeHost(server.Host());
-    Window().Help().Check().SetTimeoutMs(1500);
+    Window().Help().SetCheckTimeoutMs(1500);
     TerminalCtrl* terminal = [&] {
         Window().OnToggleTerminal(true);
         Window().SelectTab("Terminal");
@@ -154,12 +154,12 @@ TEST_F(HelpScenario, SilentServerTimesOutWhileWindowKeepsWorking) {
     // A second click while the check runs does nothing.
     Window().CheckForUpgrade();
     // The receiver goes on answering through the window meanwhile.
-    EXPECT_TRUE(Window().Help().Check().IsRunning());
+    EXPECT_TRUE(Window().Help().IsCheckRunning());
     EXPECT_EQ(Window().Channel().Request("\rMain.Model?\r"), "Main.Model=ZA11");
     QTest::keyClicks(terminal, "Main.Volume?");
     QTest::keyClick(terminal, Qt::Key_Return);
     EXPECT_TRUE(WaitFor([&] { return terminal->toPlainText().contains("Main.Volume="); }, 3000));
-    EXPECT_TRUE(Window().Help().Check().IsRunning());
+    EXPECT_TRUE(Window().Help().IsCheckRunning());
     EXPECT_TRUE(Said().isEmpty());
 
     ASSERT_TRUE(WaitUntilSaid());
@@ -173,7 +173,7 @@ TEST_F(HelpScenario, ResultWaitsWhileATransferRuns) {
     {
         SettingsStore::BusyScope busy(Window().Store());
         Window().CheckForUpgrade();
-        ASSERT_TRUE(WaitFor([&] { return !Window().Help().Check().IsRunning(); }, 5000));
+        ASSERT_TRUE(WaitFor([&] { return !Window().Help().IsCheckRunning(); }, 5000));
         QTest::qWait(3 * HelpCommands::kPromptRetryMs);
         EXPECT_TRUE(Said().isEmpty());
     }
