@@ -39,9 +39,9 @@ const std::vector<SeedValue> kSeedValues = {
     {"Tuner.Preset", "1"},
     {"Tuner.FM.Mute", "Off"},
     {"Tuner.FM.RDSName", "JAZZ FM"},
-    {"Tuner.FM.RDSText", "Take Five - Dave Brubeck"},
-    {"Tuner.XM.Name", "Dave Brubeck"},
-    {"Tuner.XM.Title", "Take Five"},
+    {"Tuner.FM.RDSText", "Blue Harbour - The Corner Trio"},
+    {"Tuner.XM.Name", "The Corner Trio"},
+    {"Tuner.XM.Title", "Blue Harbour"},
 };
 
 std::uint32_t ModelBitIgnoringCase(const QByteArray& model) {

@@ -366,8 +366,11 @@ void MainDialog::SetDeviceFolders(const DeviceFolders& folders) {
 void MainDialog::FitToPages() {
     QSize pages(0, 0);
     for (int i = 0; i < m_tabs->count(); ++i) {
-        auto* scroll = static_cast<QScrollArea*>(m_tabs->widget(i));
-        pages = pages.expandedTo(scroll->widget()->sizeHint());
+        // A page in a scroll area is measured by what it holds; the Terminal
+        // (no scroll area) takes whatever room the others leave.
+        const auto* scroll = qobject_cast<QScrollArea*>(m_tabs->widget(i));
+        if (scroll != nullptr && scroll->widget() != nullptr)
+            pages = pages.expandedTo(scroll->widget()->sizeHint());
     }
     // All ten tab titles visible at once, without the scroll arrows.
     pages = pages.expandedTo(QSize(m_tabs->tabBar()->sizeHint().width(), 0));

@@ -135,7 +135,7 @@ TEST(SimWire, TunerQuerySendsAllElevenTunerLines) {
     const QList<QByteArray> lines = port.ReadLines(11);
     ASSERT_EQ(lines.size(), 11);
     EXPECT_EQ(lines.first(), "Tuner.Band=FM");
-    EXPECT_EQ(lines.last(), "Tuner.XM.Title=Take Five");
+    EXPECT_EQ(lines.last(), "Tuner.XM.Title=Blue Harbour");
 }
 
 TEST(SimWire, ByteCountsMatchWhatCrossedTheWire) {

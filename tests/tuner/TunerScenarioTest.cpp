@@ -357,7 +357,7 @@ TEST_F(TunerScenario, RdsTextsReachTheInformationBox) {
     ASSERT_TRUE(WaitFor(
         [this] {
             return Page().InformationBox()->toPlainText() ==
-                   "RDS Name:\tJAZZ FM\nRDS Text:\tTake Five - Dave Brubeck";
+                   "RDS Name:\tJAZZ FM\nRDS Text:\tBlue Harbour - The Corner Trio";
         },
         3000));
     EXPECT_TRUE(Page().InformationBox()->isReadOnly());
