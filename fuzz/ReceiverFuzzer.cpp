@@ -85,22 +85,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int terminalLines = 0;
     int statusLines = 0;
     channel.SetTerminalHook([&](const QByteArray&) { ++terminalLines; });
-    channel.SetStatusHook([&](const QByteArray& key, const QByteArray& value,
-                              const QByteArray& line) {
-        Check(line == key + '=' + value, "status line split wrongly");
-        // Had the command's Request been waiting, this line would have answered it.
-        if (CommandChannel::Answers(UpperAscii(key), pendingKey))
-            Check(line.startsWith(key) && !pendingKey.isEmpty(), "an answer without a key");
-        ++statusLines;
-        status.HandleStatusLine(key, value, line);
-        const auto position = DefaultPositions().constFind(UpperAscii(key));
-        if (position != DefaultPositions().constEnd()) {
-            Check(store.Lines()[static_cast<std::size_t>(*position)] ==
-                      Defaults().Lines()[static_cast<std::size_t>(*position)].left(key.size() + 1) +
-                          value,
-                  "a status line for a stored key did not land");
-        }
-    });
+    channel.SetStatusHook(
+        [&](const QByteArray& key, const QByteArray& value, const QByteArray& line) {
+            // Compared in place: a status flood makes thousands of these checks.
+            const QByteArrayView lineView(line);
+            Check(lineView.size() == key.size() + 1 + value.size() && lineView.startsWith(key) &&
+                      lineView[key.size()] == '=' && lineView.endsWith(value),
+                  "status line split wrongly");
+            const QByteArray upperKey = UpperAscii(key);
+            // Had the command's Request been waiting, this line would have answered it.
+            if (CommandChannel::Answers(upperKey, pendingKey))
+                Check(line.startsWith(key) && !pendingKey.isEmpty(), "an answer without a key");
+            ++statusLines;
+            status.HandleStatusLine(key, value, line);
+            const auto position = DefaultPositions().constFind(upperKey);
+            if (position != DefaultPositions().constEnd()) {
+                const auto at = static_cast<std::size_t>(*position);
+                const QByteArrayView stored(store.Lines()[at]);
+                const QByteArrayView byDefault(Defaults().Lines()[at]);
+                Check(stored.size() == key.size() + 1 + value.size() &&
+                          stored.first(key.size() + 1) == byDefault.first(key.size() + 1) &&
+                          stored.sliced(key.size() + 1) == value,
+                      "a status line for a stored key did not land");
+            }
+        });
 
     LineAssembler assembler;
     int lines = 0;

@@ -5,6 +5,7 @@
 // (names typed in a Windows code page) round-trip untouched.
 
 #include <QByteArray>
+#include <QByteArrayView>
 
 #include <cstddef>
 
@@ -18,7 +19,7 @@ inline QByteArray UpperAscii(QByteArray text) {
     return text;
 }
 
-inline bool EqualsIgnoringCase(const QByteArray& a, const QByteArray& b) {
+inline bool EqualsIgnoringCase(QByteArrayView a, QByteArrayView b) {
     if (a.size() != b.size())
         return false;
     for (qsizetype i = 0; i < a.size(); ++i) {
@@ -28,8 +29,8 @@ inline bool EqualsIgnoringCase(const QByteArray& a, const QByteArray& b) {
     return true;
 }
 
-inline bool StartsWithIgnoringCase(const QByteArray& text, const QByteArray& prefix) {
-    return text.size() >= prefix.size() && EqualsIgnoringCase(text.left(prefix.size()), prefix);
+inline bool StartsWithIgnoringCase(QByteArrayView text, QByteArrayView prefix) {
+    return text.size() >= prefix.size() && EqualsIgnoringCase(text.first(prefix.size()), prefix);
 }
 
 inline bool IsBlank(char c) {

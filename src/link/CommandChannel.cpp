@@ -162,7 +162,9 @@ void CommandChannel::OnReceiverLine(const QByteArray& line) {
     if (equals >= 0) {
         const QByteArray key = line.left(equals);
         const QByteArray value = line.mid(equals + 1);
-        if (WaitFrame* frame = FrameAnsweredBy(UpperAscii(key))) {
+        // Most lines arrive with nothing waiting: no key in capitals needed then.
+        WaitFrame* frame = m_frames.empty() ? nullptr : FrameAnsweredBy(UpperAscii(key));
+        if (frame != nullptr) {
             frame->reply = key + '=' + value;
             frame->loop->quit();
         } else if (m_statusHook) {

@@ -22,22 +22,6 @@ const QByteArray kDescriptionClose = QByteArrayLiteral("</DESCRIPTION>");
 // Files are exchanged with the Windows program, so CR LF on every platform.
 const QByteArray kLineBreak = QByteArrayLiteral("\r\n");
 
-QByteArray FileBytes(const SettingsStore& store, const QByteArray& description) {
-    QByteArray bytes;
-    qsizetype size = kMagicLine.size() + kDescriptionOpen.size() + description.size() +
-                     kDescriptionClose.size() + kEndLine.size() + 2 * kLineBreak.size();
-    for (const QByteArray& line : store.Lines())
-        size += line.size() + kLineBreak.size();
-    bytes.reserve(size);
-
-    bytes += kMagicLine + kLineBreak;
-    bytes += kDescriptionOpen + description + kDescriptionClose + kLineBreak;
-    for (const QByteArray& line : store.Lines())
-        bytes += line + kLineBreak;
-    bytes += kEndLine;  // no line break after the end line
-    return bytes;
-}
-
 QString SaveError(const QString& path, const QString& reason) {
     return QStringLiteral("Could not save the settings to \"%1\": %2").arg(path, reason);
 }
@@ -54,7 +38,8 @@ QByteArray WithoutLineBreak(QByteArray line) {
 bool IsDescriptionLine(const QByteArray& line) {
     return line.size() >= kDescriptionClose.size() &&
            StartsWithIgnoringCase(line, kDescriptionOpen) &&
-           EqualsIgnoringCase(line.right(kDescriptionClose.size()), kDescriptionClose);
+           EqualsIgnoringCase(QByteArrayView(line).last(kDescriptionClose.size()),
+                              kDescriptionClose);
 }
 
 // Every "/" goes, then the opening tag in capitals; tags in small letters lose
@@ -148,9 +133,29 @@ SaveResult SaveInPlace(const QString& path, const QString& target, const QByteAr
 
 }  // namespace
 
+QByteArray SettingsFileBytes(const SettingsStore& store, const QByteArray& description) {
+    QByteArray bytes;
+    qsizetype size = kMagicLine.size() + kDescriptionOpen.size() + description.size() +
+                     kDescriptionClose.size() + kEndLine.size() + 2 * kLineBreak.size();
+    for (const QByteArray& line : store.Lines())
+        size += line.size() + kLineBreak.size();
+    bytes.reserve(size);
+
+    // Appended piece by piece: a sum would make a string of its own per line.
+    for (const QByteArray& piece :
+         {kMagicLine, kLineBreak, kDescriptionOpen, description, kDescriptionClose, kLineBreak})
+        bytes += piece;
+    for (const QByteArray& line : store.Lines()) {
+        bytes += line;
+        bytes += kLineBreak;
+    }
+    bytes += kEndLine;  // no line break after the end line
+    return bytes;
+}
+
 SaveResult SaveToFile(const SettingsStore& store, const QString& path,
                       const QByteArray& description) {
-    const QByteArray bytes = FileBytes(store, description);
+    const QByteArray bytes = SettingsFileBytes(store, description);
     const QString target = SaveTarget(path);
     if (MayReplaceByRename(target))
         return SaveByRename(path, target, bytes);
@@ -158,26 +163,44 @@ SaveResult SaveToFile(const SettingsStore& store, const QString& path,
 }
 
 LoadResult LoadFromFile(SettingsStore& store, const QString& path) {
-    LoadResult result;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return result;
-    result.opened = true;
+    // Read whole below, so Qt's read buffer would only be one more copy.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return {};
     if (file.size() > kMaxSettingsFileBytes) {
+        LoadResult result;
+        result.opened = true;
         result.tooLarge = true;
         return result;
     }
+    LoadResult result = LoadFromBytes(store, file.readAll());
+    result.opened = true;
+    return result;
+}
 
-    if (file.atEnd())
+LoadResult LoadFromBytes(SettingsStore& store, const QByteArray& bytes) {
+    // Cut here rather than by QIODevice::readLine, which sizes each line's
+    // buffer by all the data it holds: kilobytes for a line of twenty bytes.
+    qsizetype at = 0;
+    const auto nextLine = [&bytes, &at] {
+        const qsizetype lineFeed = bytes.indexOf('\n', at);
+        const qsizetype end = lineFeed < 0 ? bytes.size() : lineFeed + 1;
+        QByteArray line = WithoutLineBreak(bytes.mid(at, end - at));
+        at = end;
+        return line;
+    };
+
+    LoadResult result;
+    if (bytes.isEmpty())
         return result;
-    const QByteArray first = WithoutLineBreak(file.readLine());
+    const QByteArray first = nextLine();
     if (!EqualsIgnoringCase(first, kMagicLine))
         return result;
     result.recognised = true;
 
     store.Clear();
-    while (!file.atEnd()) {
-        const QByteArray line = WithoutLineBreak(file.readLine());
+    while (at < bytes.size()) {
+        const QByteArray line = nextLine();
         if (IsDescriptionLine(line)) {
             result.description = DescriptionOf(line);
         } else if (line.contains(kEndLine)) {

@@ -21,6 +21,8 @@ struct SaveResult {
 // another user's file, a file in a folder we may not write) is written in place.
 SaveResult SaveToFile(const SettingsStore& store, const QString& path,
                       const QByteArray& description);
+// The bytes SaveToFile writes.
+QByteArray SettingsFileBytes(const SettingsStore& store, const QByteArray& description);
 
 // A settings file holds some 600 short lines (about 15 kB); anything far larger
 // is not one, and is refused before it is read into memory.
@@ -34,3 +36,5 @@ struct LoadResult {
 };
 
 LoadResult LoadFromFile(SettingsStore& store, const QString& path);
+// What LoadFromFile makes of a file's bytes; `opened` and `tooLarge` stay false.
+LoadResult LoadFromBytes(SettingsStore& store, const QByteArray& bytes);

@@ -95,7 +95,7 @@ void SettingsStore::IndexLine(int position) {
     if (!SplitLine(m_lines[static_cast<std::size_t>(position)], &key, nullptr))
         return;
     // The first line of a key wins.
-    QByteArray upper = UpperAscii(key);
+    QByteArray upper = UpperAscii(std::move(key));
     if (!m_keyIndex.contains(upper))
         m_keyIndex.insert(std::move(upper), position);
 }

@@ -3,6 +3,8 @@
 #include "Windows1252.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -31,22 +33,35 @@ const QStringList& TerminalBuffer::BannerLines() {
 TerminalBuffer::TerminalBuffer() = default;
 
 void TerminalBuffer::AppendLine(const QString& text) {
-    QString shown;
-    shown.reserve(std::min<qsizetype>(text.size(), kMaxLineLength) + 1);
+    // Written in place: the banner and every arriving line pass here.
+    QString shown(std::min<qsizetype>(text.size(), kMaxLineLength) + 1, Qt::Uninitialized);
+    QChar* out = shown.data();
+    const QChar* const full = out + shown.size() - 1;
     for (QChar c : text) {
-        if (shown.size() >= kMaxLineLength)
+        if (out == full)
             break;
         if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
             continue;
-        shown += c.isPrint() ? c : kReplacement;
+        *out++ = c.isPrint() ? c : kReplacement;
     }
-    AddFinished(shown + QLatin1Char('\n'));
+    *out++ = QLatin1Char('\n');
+    shown.truncate(out - shown.constData());
+    AddFinished(std::move(shown));
     DropOldest();
 }
 
 void TerminalBuffer::WriteBanner() {
-    for (const QString& line : BannerLines())
-        AppendLine(line);
+    // The banner is our own printable text, so its finished lines are made
+    // once and shared by every copy of it.
+    static const std::vector<QString> kFinished = [] {
+        std::vector<QString> finished;
+        for (const QString& line : BannerLines())
+            finished.push_back(line + QLatin1Char('\n'));
+        return finished;
+    }();
+    for (const QString& line : kFinished)
+        AddFinished(line);
+    DropOldest();
 }
 
 void TerminalBuffer::SetPrompt(const QString& prompt) {
@@ -55,7 +70,7 @@ void TerminalBuffer::SetPrompt(const QString& prompt) {
 }
 
 bool TerminalBuffer::TypeCharacter(QChar c) {
-    if (!IsTypeable(c) || LiveText().size() >= kMaxLiveLength)
+    if (!IsTypeable(c) || LiveLength() >= kMaxLiveLength)
         return false;
     m_command += c;
     DropOldest();
@@ -92,6 +107,7 @@ void TerminalBuffer::SetCharactersPerLine(int count) {
 QStringList TerminalBuffer::LiveRows() const {
     const QString live = LiveText();
     QStringList rows;
+    rows.reserve(LiveRowCount());
     for (qsizetype at = 0; at < live.size(); at += m_charactersPerLine)
         rows << live.mid(at, m_charactersPerLine);
     if (rows.isEmpty())
@@ -105,30 +121,34 @@ QStringList TerminalBuffer::Entries() const {
     return entries;
 }
 
+qsizetype TerminalBuffer::LiveRowCount() const {
+    return std::max<qsizetype>(1, (LiveLength() + m_charactersPerLine - 1) / m_charactersPerLine);
+}
+
 int TerminalBuffer::EntryCount() const {
-    return static_cast<int>(m_finished.size()) + static_cast<int>(LiveRows().size());
+    return static_cast<int>(m_finished.size()) + static_cast<int>(LiveRowCount());
 }
 
 void TerminalBuffer::CommitLive() {
     QStringList rows = LiveRows();
     rows.last() += QLatin1Char('\n');
-    for (const QString& row : rows)
-        AddFinished(row);
+    for (QString& row : rows)
+        AddFinished(std::move(row));
     m_promptShown = m_prompt;
     m_command.clear();
     m_history.Reset();
     DropOldest();
 }
 
-void TerminalBuffer::AddFinished(const QString& line) {
-    m_finished.push_back(line);
+void TerminalBuffer::AddFinished(QString line) {
+    m_finished.push_back(std::move(line));
     ++m_finishedTotal;
 }
 
 void TerminalBuffer::DropOldest() {
     // The live line never exceeds 255 characters, so at least one finished
     // line always fits beside its rows.
-    const qsizetype liveRows = LiveRows().size();
+    const qsizetype liveRows = LiveRowCount();
     while (!m_finished.empty() &&
            static_cast<qsizetype>(m_finished.size()) + liveRows > kMaxEntries)
         m_finished.pop_front();

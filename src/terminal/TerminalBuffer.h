@@ -55,8 +55,12 @@ public:
     const QString& Prompt() const { return m_prompt; }
     const QString& Command() const { return m_command; }
     QString LiveText() const { return m_promptShown + m_command; }
+    qsizetype LiveLength() const { return m_promptShown.size() + m_command.size(); }
     // The live line as shown, cut at the characters per line.
     QStringList LiveRows() const;
+    // LiveRows().size(), worked out without cutting the line: a keystroke
+    // asks for it and the live line may be cut into 255 rows.
+    qsizetype LiveRowCount() const;
     const std::deque<QString>& FinishedLines() const { return m_finished; }
     // Finished lines then live rows.
     QStringList Entries() const;
@@ -70,7 +74,7 @@ private:
     // Moves the live rows into the finished lines, the last with "\n", and
     // starts a live line holding the prompt.
     void CommitLive();
-    void AddFinished(const QString& line);
+    void AddFinished(QString line);
     void DropOldest();
     void SetCommand(const QString& command);
 

@@ -218,6 +218,49 @@ TEST(TerminalBuffer, LongArrivingLineIsCut) {
     EXPECT_EQ(buffer.FinishedLines().back().size(), TerminalBuffer::kMaxLineLength + 1);
 }
 
+TEST(TerminalBuffer, ArrivingLineDropsBreaksAndCutsAfterThem) {
+    TerminalBuffer buffer;
+    buffer.AppendLine(QStringLiteral("\r\nab\rc\n") + QString(2000, QLatin1Char('d')));
+    const QString line = buffer.FinishedLines().back();
+    EXPECT_EQ(line.size(), TerminalBuffer::kMaxLineLength + 1);
+    EXPECT_TRUE(line.startsWith(QStringLiteral("abcddd")));
+    EXPECT_TRUE(line.endsWith(QStringLiteral("d\n")));
+}
+
+// The live row count is worked out without cutting the line; it must agree
+// with the rows cut, at the edges of a row above all.
+struct RowCountCase {
+    const char* name;
+    int typed;
+    int width;
+};
+
+void PrintTo(const RowCountCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LiveRowCount : public ::testing::TestWithParam<RowCountCase> {};
+
+TEST_P(LiveRowCount, AgreesWithTheRowsCut) {
+    TerminalBuffer buffer;
+    buffer.SetPrompt(QStringLiteral("> "));
+    buffer.SetCharactersPerLine(GetParam().width);
+    for (int i = 0; i < GetParam().typed; ++i)
+        buffer.TypeCharacter(QLatin1Char('x'));
+    EXPECT_EQ(buffer.LiveRowCount(), buffer.LiveRows().size());
+    EXPECT_EQ(buffer.EntryCount(),
+              static_cast<int>(buffer.FinishedLines().size() + buffer.LiveRows().size()));
+}
+
+const RowCountCase kRowCountCases[] = {
+    {"PromptOnly", 0, 79},         {"PromptFillsRow", 0, 2},   {"OneOverRow", 1, 2},
+    {"ExactlyThreeRows", 4, 2},    {"WidthOne", 10, 1},        {"FullLineWidthOne", 300, 1},
+    {"FullLineExactRows", 253, 5}, {"WiderThanLine", 10, 200},
+};
+
+INSTANTIATE_TEST_SUITE_P(Terminal, LiveRowCount, ::testing::ValuesIn(kRowCountCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(TerminalBuffer, HistoryKeepsLast100Commands) {
     TerminalBuffer buffer = StartedBuffer();
     for (int i = 0; i < 120; ++i) {
