@@ -33,7 +33,7 @@ const QStringList& TerminalBuffer::BannerLines() {
 TerminalBuffer::TerminalBuffer() = default;
 
 void TerminalBuffer::AppendLine(const QString& text) {
-    // Written in place: the banner and every arriving line pass here.
+    // Written in place: every line from the receiver passes here.
     QString shown(std::min<qsizetype>(text.size(), kMaxLineLength) + 1, Qt::Uninitialized);
     QChar* out = shown.data();
     const QChar* const full = out + shown.size() - 1;
