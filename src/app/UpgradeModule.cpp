@@ -6,38 +6,29 @@
 
 namespace UpgradeModule {
 
-namespace {
-
-const QString kModuleFile = QStringLiteral("ampdesk-upgrade.so");
-
-}  // namespace
-
-QStringList Candidates(const QString& executableDir) {
-    const QDir bin(executableDir);
-    return {QDir::cleanPath(bin.filePath(QStringLiteral("../lib/ampdesk/plugins/") + kModuleFile))};
+QString ModulePath(const QString& executableDir) {
+    return QDir::cleanPath(
+        QDir(executableDir).filePath(QStringLiteral("../lib/ampdesk/plugins/ampdesk-upgrade.so")));
 }
 
 std::unique_ptr<UpgradeChecker> Create(const QString& executableDir, int ownMajor, int ownMinor,
                                        UpgradeChecker::FinishedHook finished, QString* error) {
-    QStringList problems;
-    for (const QString& path : Candidates(executableDir)) {
-        if (!QFileInfo::exists(path)) {
-            problems << QStringLiteral("%1 does not exist").arg(path);
-            continue;
-        }
-        QLibrary library(path);
-        const auto create = reinterpret_cast<CreateUpgradeCheckerFunction>(
-            library.resolve(kCreateUpgradeCheckerSymbol));
-        if (create == nullptr) {
-            problems << library.errorString();
-            continue;
-        }
-        if (UpgradeChecker* checker = create(ownMajor, ownMinor, std::move(finished)))
-            return std::unique_ptr<UpgradeChecker>(checker);
-        problems << QStringLiteral("%1 made no checker").arg(path);
+    const QString path = ModulePath(executableDir);
+    if (!QFileInfo::exists(path)) {
+        *error = QStringLiteral("%1 does not exist").arg(path);
+        return nullptr;
     }
-    *error = problems.join(QLatin1Char('\n'));
-    return nullptr;
+    QLibrary library(path);
+    const auto create = reinterpret_cast<CreateUpgradeCheckerFunction>(
+        library.resolve(kCreateUpgradeCheckerSymbol));
+    if (create == nullptr) {
+        *error = library.errorString();
+        return nullptr;
+    }
+    UpgradeChecker* checker = create(ownMajor, ownMinor, std::move(finished));
+    if (checker == nullptr)
+        *error = QStringLiteral("%1 made no checker").arg(path);
+    return std::unique_ptr<UpgradeChecker>(checker);
 }
 
 }  // namespace UpgradeModule

@@ -3,7 +3,6 @@
 #include "UpgradeChecker.h"
 
 #include <QString>
-#include <QStringList>
 
 #include <memory>
 
@@ -12,7 +11,7 @@
 // is in `error` and nothing is returned. A loaded module stays loaded.
 namespace UpgradeModule {
 
-QStringList Candidates(const QString& executableDir);
+QString ModulePath(const QString& executableDir);
 std::unique_ptr<UpgradeChecker> Create(const QString& executableDir, int ownMajor, int ownMinor,
                                        UpgradeChecker::FinishedHook finished, QString* error);
 

@@ -91,6 +91,13 @@ void FillCombo(QComboBox* combo, const BindingRow& row, int offered = ~0) {
     }
 }
 
+// A trigger the filtered list no longer offers shows as its first entry, "None".
+void SelectSourceTrigger(QComboBox* combo, const BindingRow& row, const QByteArray& value) {
+    const int index = FindStoredValue(row.Choices(), value);
+    const int position = index < 0 ? -1 : combo->findData(index);
+    combo->setCurrentIndex(position < 0 ? 0 : position);
+}
+
 void SelectStored(QComboBox* combo, ValueList list, const QByteArray& value) {
     const int index = FindStoredValue(list, value);
     combo->setCurrentIndex(index < 0 ? -1 : combo->findData(index));
@@ -361,12 +368,8 @@ void PageBinding::ShowSourceTrigger(const BindingRow& row, const QByteArray& val
         RebuildSourceTriggerChoices(true);
         return;
     }
-    auto* combo = qobject_cast<QComboBox*>(ControlOf(row));
-    if (combo == nullptr)
-        return;
-    const int index = FindStoredValue(row.Choices(), value);
-    const int position = index < 0 ? -1 : combo->findData(index);
-    combo->setCurrentIndex(position < 0 ? 0 : position);
+    if (auto* combo = qobject_cast<QComboBox*>(ControlOf(row)))
+        SelectSourceTrigger(combo, row, value);
 }
 
 void PageBinding::RebuildSourceTriggerChoices(bool reselect) {
@@ -381,8 +384,6 @@ void PageBinding::RebuildSourceTriggerChoices(bool reselect) {
         FillCombo(combo, row, sourceMask);
         if (!reselect)
             continue;
-        const int index = FindStoredValue(row.Choices(), m_store.GetValue(row.Key()));
-        const int position = index < 0 ? -1 : combo->findData(index);
-        combo->setCurrentIndex(position < 0 ? 0 : position);
+        SelectSourceTrigger(combo, row, m_store.GetValue(row.Key()));
     }
 }
