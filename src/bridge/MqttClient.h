@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+struct mosquitto;
+struct mosquitto_message;
+class QSocketNotifier;
+
+// One connection to an MQTT broker through libmosquitto, driven by the Qt
+// event loop of the thread that owns it: the library's socket sits in a read
+// notifier (and in a write notifier while the library has bytes queued), and a
+// timer runs its keep-alive housekeeping. No thread of its own.
+//
+// A broker that cannot be reached, or that goes away, is tried again after 1 s,
+// then after twice the previous wait, up to 30 s; a successful connection
+// resets the wait. The broker is given a last will (retained), so that it tells
+// subscribers when this client vanishes without saying goodbye.
+class MqttClient : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kFirstRetryMs = 1000;
+    static constexpr int kLongestRetryMs = 30'000;
+
+    struct Settings {
+        QString host = QStringLiteral("localhost");
+        int port = 1883;
+        QByteArray clientId;
+        QByteArray user;
+        QByteArray password;
+        QString caFile;  // TLS when set
+        QByteArray willTopic;
+        QByteArray willPayload;
+    };
+
+    explicit MqttClient(Settings settings, QObject* parent = nullptr);
+    ~MqttClient() override;
+    MqttClient(const MqttClient&) = delete;
+    MqttClient& operator=(const MqttClient&) = delete;
+
+    // Starts connecting; retries on its own until Disconnect.
+    void Start();
+    // Sends DISCONNECT (no will) after what is queued, and stops retrying.
+    void Disconnect();
+    bool IsConnected() const { return m_state == State::Connected; }
+
+    // False, with nothing sent, while not connected; the owner publishes its
+    // state again on Connected.
+    bool Publish(const QByteArray& topic, const QByteArray& payload, bool retain, int qos = 0);
+    bool Subscribe(const QByteArray& pattern);
+    // Writes what the library holds, waiting up to `timeoutMs` for the socket.
+    void Flush(int timeoutMs);
+
+signals:
+    void Connected();
+    void ConnectionLost(const QString& reason);
+    void MessageReceived(const QByteArray& topic, const QByteArray& payload);
+
+private:
+    enum class State { Idle, Connecting, Connected, Stopped };
+
+    static void OnConnectCallback(mosquitto* mosq, void* self, int rc);
+    static void OnDisconnectCallback(mosquitto* mosq, void* self, int rc);
+    static void OnMessageCallback(mosquitto* mosq, void* self, const mosquitto_message* message);
+
+    void TryConnect();
+    void WatchSocket();
+    void DropSocket();
+    void UpdateWriteInterest();
+    void OnReadable();
+    void OnWritable();
+    void OnHousekeeping();
+    // The connection ended or never came: log once, retry after the back-off.
+    void Lost(const QString& reason);
+    void CheckResult(int rc, const char* what);
+
+    Settings m_settings;
+    mosquitto* m_mosq = nullptr;
+    State m_state = State::Idle;
+    QSocketNotifier* m_readNotifier = nullptr;
+    QSocketNotifier* m_writeNotifier = nullptr;
+    QTimer m_housekeeping;
+    QTimer m_retry;
+    QTimer m_connectTimeout;
+    int m_retryMs = kFirstRetryMs;
+    bool m_lostReported = false;
+};
