@@ -1,0 +1,133 @@
+#pragma once
+
+#include "CommandChannel.h"
+#include "SerialPort.h"
+#include "SettingsStore.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+// Everything the bridge needs from "a receiver", in one place: the port opened
+// by name (COM1..COM9 through the ports folder, "Auto-Detect", a device path,
+// "tcp://host:port"), the model check and the full read shared with the window
+// and ampdesk-cli, the watch that notices a receiver gone quiet, hung up or
+// dropped, and a retry every 5 s that reads everything again.
+//
+// Commands go out one at a time from one queue, each waiting for its answer or
+// the reply time-out before the next is written, so answers never interleave
+// however many parties (MQTT, shared consoles, the bridge's own poll) talk.
+// Waiting is done with timers, not nested event loops: a message that arrives
+// meanwhile is queued, never run inside another's wait.
+class BridgeReceiver : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kRetryMs = 5000;
+    // A poll after this much silence; given up after kLostMs of silence, so a
+    // lost receiver is reported well within 2 s.
+    static constexpr int kQuietMs = 500;
+    static constexpr int kLostMs = 1500;
+    // Queued commands beyond this are refused: a flood from MQTT or a console
+    // must not grow the queue without bound.
+    static constexpr std::size_t kMaxQueued = 256;
+    // Tuner lines the read does not cover (band, frequency, RDS text) are kept
+    // as they come, up to this many keys.
+    static constexpr int kMaxTunerKeys = 64;
+
+    // The answer line as "key=value"; "Timeout"; "" when the command was not
+    // sent (port closed, queue full) or nothing can answer it (no operator).
+    using Done = std::function<void(const QByteArray& reply)>;
+
+    explicit BridgeReceiver(const QString& portName, QObject* parent = nullptr);
+    ~BridgeReceiver() override;
+
+    // The first attempt now, then one every 5 s until the receiver answers.
+    void Start();
+    // Closes the port; nothing is retried.
+    void Stop();
+
+    bool IsReady() const { return m_state == State::Ready; }
+    QByteArray Model() const { return m_model; }
+    std::uint32_t ModelBit() const { return m_modelBit; }
+    // The port of the connection (for Auto-Detect, the one that answered).
+    QString PortName() const { return m_connectedPort; }
+    QDateTime ConnectedSince() const { return m_connectedSince; }
+
+    // The keys the receiver answered, in its own spelling and read order.
+    const std::vector<QByteArray>& Keys() const { return m_keys; }
+    QByteArray ValueOf(const QByteArray& key) const;
+    // The receiver's spelling of a key given in any letter case; "" when unknown.
+    QByteArray KnownKey(const QByteArray& key) const;
+
+    // Queues a command body (the text between the framing carriage returns).
+    // `sent` runs when the command goes on the wire.
+    void Submit(const QByteArray& body, Done done = {}, std::function<void()> sent = {});
+    void Set(const QByteArray& key, const QByteArray& value, Done done = {});
+    void Step(const QByteArray& key, bool up, Done done = {});
+    void Query(const QByteArray& key, Done done = {});
+
+signals:
+    void Connected();
+    void Lost(const QString& reason);
+    // A key's value differs from the one held (after a read, or from a line).
+    void KeyChanged(const QByteArray& key, const QByteArray& value);
+    // Every line the receiver sends, as it came.
+    void LineReceived(const QByteArray& line);
+
+private:
+    enum class State { Idle, Attempting, Ready, Stopped };
+
+    struct Pending {
+        QByteArray body;
+        QByteArray key;  // in capitals, as the answer test compares it
+        Done done;
+        std::function<void()> sent;
+    };
+
+    void Attempt();
+    bool TryPort(const QString& portName, QString* reason);
+    void FailAttempt(const QString& reason);
+    void GiveUp(const QString& reason);
+    void TakeReadValues();
+    void OnStatusLine(const QByteArray& key, const QByteArray& value);
+    void OnWatch();
+    void RunQueue();
+    void Finish(const QByteArray& reply);
+    void FailQueue();
+
+    QString m_portName;
+    SerialPort m_port;
+    CommandChannel m_channel;
+    SettingsStore m_store;
+    State m_state = State::Idle;
+    QString m_connectedPort;
+    QByteArray m_model;
+    std::uint32_t m_modelBit = 0;
+    QDateTime m_connectedSince;
+    QString m_lastFailure;
+
+    std::vector<QByteArray> m_keys;
+    std::vector<QByteArray> m_values;
+    QHash<QByteArray, std::size_t> m_index;  // key in capitals -> position
+    int m_tunerKeys = 0;
+
+    std::deque<Pending> m_queue;
+    std::optional<Pending> m_inFlight;
+    QTimer m_replyTimer;
+    bool m_polling = false;
+
+    QTimer m_retry;
+    QTimer m_watch;
+    QElapsedTimer m_sinceLine;
+};
