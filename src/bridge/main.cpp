@@ -1,4 +1,7 @@
+#include "Bridge.h"
 #include "BridgeOptions.h"
+#include "BridgeReceiver.h"
+#include "MqttClient.h"
 
 #include <QCoreApplication>
 
@@ -17,5 +20,22 @@ int main(int argc, char** argv) {
                      BridgeUsage().toLocal8Bit().constData());
         return 2;
     }
-    return 0;
+    const BridgeOptions& options = *parse.options;
+
+    MqttClient::Settings mqttSettings;
+    mqttSettings.host = options.mqttHost;
+    mqttSettings.port = options.mqttPort;
+    mqttSettings.clientId = "ampdesk-bridge-" + options.name.toUtf8();
+    mqttSettings.user = options.mqttUser.toUtf8();
+    mqttSettings.password = options.mqttPassword;
+    mqttSettings.caFile = options.mqttCaFile;
+    mqttSettings.willTopic = options.BaseTopic() + "/availability";
+    mqttSettings.willPayload = "offline";
+    MqttClient mqtt(mqttSettings);
+    BridgeReceiver receiver(options.port);
+    Bridge bridge(options, receiver, mqtt);
+
+    mqtt.Start();
+    receiver.Start();
+    return app.exec();
 }

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "BridgeOptions.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+class BridgeReceiver;
+class MqttClient;
+
+// The receiver on MQTT. Under base = "<prefix>/<name>":
+//   availability  "online" once the receiver is connected and read, "offline"
+//                 when it is lost or the bridge stops (retained; the last will)
+//   state/<Key>   the receiver's value, retained, sent again only on a change
+//   set/<Key>     a value to send as Key=value, checked first
+//   step/<Key>    "up" or "down", sent as Key+ / Key-
+//   command       a raw line (--allow-raw); the lines within the reply time
+//                 that follow go to reply
+//   info          model, port, version, time connected (retained JSON)
+//   error         a refused message: topic, payload and reason (JSON)
+// State topics show only what the receiver says: a set comes back through
+// the receiver's answer or status line, never from the request.
+class Bridge : public QObject {
+    Q_OBJECT
+
+public:
+    Bridge(const BridgeOptions& options, BridgeReceiver& receiver, MqttClient& mqtt,
+           QObject* parent = nullptr);
+
+    // "offline" on the broker, sent before the caller disconnects.
+    void PublishOffline();
+
+private:
+    void OnMqttConnected();
+    void OnReceiverConnected();
+    void OnReceiverLost();
+    void OnKeyChanged(const QByteArray& key, const QByteArray& value);
+
+    void PublishState(const QByteArray& key, const QByteArray& value);
+    void PublishAvailability();
+    void PublishInfo();
+
+    BridgeOptions m_options;
+    BridgeReceiver& m_receiver;
+    MqttClient& m_mqtt;
+    QByteArray m_base;
+    // What the broker holds for each state topic, so only changes go out.
+    QHash<QByteArray, QByteArray> m_published;
+};
