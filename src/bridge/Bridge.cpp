@@ -2,7 +2,9 @@
 
 #include "BridgeLog.h"
 #include "BridgeReceiver.h"
+#include "CommandChannel.h"
 #include "MqttClient.h"
+#include "ValueCheck.h"
 #include "Windows1252.h"
 
 #include <QJsonDocument>
@@ -12,6 +14,7 @@ namespace {
 
 const QByteArray kOnline = QByteArrayLiteral("online");
 const QByteArray kOffline = QByteArrayLiteral("offline");
+constexpr qsizetype kMaxRawBytes = 128;
 
 // Keys become topic levels: a key that would add levels or wildcards (a
 // receiver is not trusted to send only sane keys) is not published.
@@ -39,13 +42,19 @@ Bridge::Bridge(const BridgeOptions& options, BridgeReceiver& receiver, MqttClien
       m_receiver(receiver),
       m_mqtt(mqtt),
       m_base(options.BaseTopic()) {
+    m_replyWindow.setSingleShot(true);
     connect(&m_mqtt, &MqttClient::Connected, this, &Bridge::OnMqttConnected);
+    connect(&m_mqtt, &MqttClient::MessageReceived, this, &Bridge::OnMessage);
     connect(&m_receiver, &BridgeReceiver::Connected, this, &Bridge::OnReceiverConnected);
     connect(&m_receiver, &BridgeReceiver::Lost, this, &Bridge::OnReceiverLost);
     connect(&m_receiver, &BridgeReceiver::KeyChanged, this, &Bridge::OnKeyChanged);
+    connect(&m_receiver, &BridgeReceiver::LineReceived, this, &Bridge::OnLine);
 }
 
 void Bridge::OnMqttConnected() {
+    m_mqtt.Subscribe(m_base + "/set/#");
+    m_mqtt.Subscribe(m_base + "/step/#");
+    m_mqtt.Subscribe(m_base + "/command");
     // The broker may have lost what it held (a restart without persistence):
     // everything goes out again.
     m_published.clear();
@@ -96,4 +105,76 @@ void Bridge::PublishState(const QByteArray& key, const QByteArray& value) {
         return;
     if (m_mqtt.Publish(m_base + "/state/" + key, payload, true))
         m_published.insert(key, payload);
+}
+
+void Bridge::OnLine(const QByteArray& line) {
+    if (m_replyWindow.isActive() && !line.isEmpty())
+        m_mqtt.Publish(m_base + "/reply", Utf8(line), false);
+}
+
+void Bridge::OnMessage(const QByteArray& topic, const QByteArray& payload) {
+    const QByteArray setPrefix = m_base + "/set/";
+    const QByteArray stepPrefix = m_base + "/step/";
+    if (topic.startsWith(setPrefix))
+        HandleSet(topic, topic.mid(setPrefix.size()), payload);
+    else if (topic.startsWith(stepPrefix))
+        HandleStep(topic, topic.mid(stepPrefix.size()), payload);
+    else if (topic == m_base + "/command")
+        HandleCommand(topic, payload);
+}
+
+void Bridge::Refuse(const QByteArray& topic, const QByteArray& payload, const QString& reason) {
+    const QJsonObject error{
+        {"topic", QString::fromUtf8(topic)},
+        {"payload", QString::fromUtf8(payload)},
+        {"reason", reason},
+    };
+    m_mqtt.Publish(m_base + "/error", QJsonDocument(error).toJson(QJsonDocument::Compact), false);
+    BridgeLog(QStringLiteral("refused %1: %2").arg(QString::fromUtf8(topic), reason));
+}
+
+void Bridge::HandleSet(const QByteArray& topic, const QByteArray& key, const QByteArray& payload) {
+    if (!m_receiver.IsReady())
+        return Refuse(topic, payload, QStringLiteral("the receiver is not connected"));
+    const QByteArray known = m_receiver.KnownKey(key);
+    if (known.isEmpty() || !IsLineSafe(key))
+        return Refuse(
+            topic, payload,
+            QStringLiteral("this receiver has no setting \"%1\"").arg(QString::fromUtf8(key)));
+
+    const SetCheck check = CheckSetValue(known, payload, m_receiver.ModelBit());
+    if (!check.refusal.isEmpty())
+        return Refuse(topic, payload, check.refusal);
+    m_receiver.Set(known, check.value, [this, topic, payload](const QByteArray& reply) {
+        if (reply == CommandChannel::kTimeout)
+            Refuse(topic, payload, QStringLiteral("the receiver did not answer"));
+    });
+}
+
+void Bridge::HandleStep(const QByteArray& topic, const QByteArray& key, const QByteArray& payload) {
+    if (!m_receiver.IsReady())
+        return Refuse(topic, payload, QStringLiteral("the receiver is not connected"));
+    const QByteArray known = m_receiver.KnownKey(key);
+    if (known.isEmpty() || !IsLineSafe(key))
+        return Refuse(
+            topic, payload,
+            QStringLiteral("this receiver has no setting \"%1\"").arg(QString::fromUtf8(key)));
+    if (!IsSteppable(known))
+        return Refuse(topic, payload, QStringLiteral("only volumes, trims and the tuner step"));
+    const QByteArray direction = payload.trimmed().toLower();
+    if (direction != "up" && direction != "down")
+        return Refuse(topic, payload, QStringLiteral("a step is \"up\" or \"down\""));
+    m_receiver.Step(known, direction == "up");
+}
+
+void Bridge::HandleCommand(const QByteArray& topic, const QByteArray& payload) {
+    if (!m_options.allowRaw)
+        return Refuse(topic, payload, QStringLiteral("raw commands are off (--allow-raw)"));
+    if (!m_receiver.IsReady())
+        return Refuse(topic, payload, QStringLiteral("the receiver is not connected"));
+    if (!IsLineSafe(payload) || payload.isEmpty() || payload.size() > kMaxRawBytes)
+        return Refuse(topic, payload,
+                      QStringLiteral("a command is one line of 1 to %1 bytes").arg(kMaxRawBytes));
+    const QByteArray line = ToWindows1252(QString::fromUtf8(payload));
+    m_receiver.Submit(line, {}, [this] { m_replyWindow.start(CommandChannel::kReplyTimeoutMs); });
 }

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 class BridgeReceiver;
 class MqttClient;
@@ -37,6 +38,13 @@ private:
     void OnReceiverConnected();
     void OnReceiverLost();
     void OnKeyChanged(const QByteArray& key, const QByteArray& value);
+    void OnLine(const QByteArray& line);
+    void OnMessage(const QByteArray& topic, const QByteArray& payload);
+
+    void HandleSet(const QByteArray& topic, const QByteArray& key, const QByteArray& payload);
+    void HandleStep(const QByteArray& topic, const QByteArray& key, const QByteArray& payload);
+    void HandleCommand(const QByteArray& topic, const QByteArray& payload);
+    void Refuse(const QByteArray& topic, const QByteArray& payload, const QString& reason);
 
     void PublishState(const QByteArray& key, const QByteArray& value);
     void PublishAvailability();
@@ -48,4 +56,5 @@ private:
     QByteArray m_base;
     // What the broker holds for each state topic, so only changes go out.
     QHash<QByteArray, QByteArray> m_published;
+    QTimer m_replyWindow;
 };
