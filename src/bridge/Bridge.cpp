@@ -3,6 +3,7 @@
 #include "BridgeLog.h"
 #include "BridgeReceiver.h"
 #include "CommandChannel.h"
+#include "Discovery.h"
 #include "MqttClient.h"
 #include "ValueCheck.h"
 #include "Windows1252.h"
@@ -55,22 +56,30 @@ void Bridge::OnMqttConnected() {
     m_mqtt.Subscribe(m_base + "/set/#");
     m_mqtt.Subscribe(m_base + "/step/#");
     m_mqtt.Subscribe(m_base + "/command");
+    if (m_options.discovery)
+        m_mqtt.Subscribe(m_options.discoveryPrefix.toUtf8() + "/status");
     // The broker may have lost what it held (a restart without persistence):
     // everything goes out again.
     m_published.clear();
+    m_discovery.clear();
     for (const QByteArray& key : m_receiver.Keys())
         PublishState(key, m_receiver.ValueOf(key));
     PublishAvailability();
-    if (m_receiver.IsReady())
+    if (m_receiver.IsReady()) {
         PublishInfo();
+        if (m_discoveryReady)
+            PublishDiscovery();
+    }
 }
 
 void Bridge::OnReceiverConnected() {
     PublishAvailability();
     PublishInfo();
+    PublishDiscoveryAfterTunerReport();
 }
 
 void Bridge::OnReceiverLost() {
+    m_discoveryReady = false;
     PublishAvailability();
 }
 
@@ -93,7 +102,12 @@ void Bridge::PublishInfo() {
 }
 
 void Bridge::OnKeyChanged(const QByteArray& key, const QByteArray& value) {
+    // A tuner key the receiver reports for the first time (after a band
+    // change) may complete a control the discovery removed.
+    const bool firstReport = !m_published.contains(key);
     PublishState(key, value);
+    if (m_discoveryReady && (ChangesDiscovery(key) || (firstReport && key.startsWith("Tuner"))))
+        PublishDiscovery();
 }
 
 void Bridge::PublishState(const QByteArray& key, const QByteArray& value) {
@@ -107,12 +121,52 @@ void Bridge::PublishState(const QByteArray& key, const QByteArray& value) {
         m_published.insert(key, payload);
 }
 
+void Bridge::PublishDiscoveryAfterTunerReport() {
+    // The receiver answers in order: once this query's answer is in, the
+    // tuner's report asked for right after the read has arrived too.
+    m_receiver.Query("Main.Model", [this](const QByteArray&) {
+        if (!m_receiver.IsReady())
+            return;
+        m_discoveryReady = true;
+        PublishDiscovery();
+    });
+}
+
+void Bridge::PublishDiscovery() {
+    if (!m_options.discovery || !m_mqtt.IsConnected())
+        return;
+    DiscoveryContext context;
+    context.discoveryPrefix = m_options.discoveryPrefix.toUtf8();
+    context.baseTopic = m_base;
+    context.name = m_options.name;
+    context.model = FromWindows1252(m_receiver.Model());
+    context.version = QStringLiteral(AMPDESK_BRIDGE_VERSION);
+    context.knownKey = [this](const QByteArray& key) { return m_receiver.KnownKey(key); };
+    context.sourceOptions =
+        SourceOptions([this](const QByteArray& key) { return m_receiver.ValueOf(key); });
+    for (const DiscoveryMessage& message : DiscoveryMessages(context)) {
+        const auto it = m_discovery.constFind(message.topic);
+        if (it != m_discovery.cend() && *it == message.payload)
+            continue;
+        if (m_mqtt.Publish(message.topic, message.payload, true, 1))
+            m_discovery.insert(message.topic, message.payload);
+    }
+}
+
 void Bridge::OnLine(const QByteArray& line) {
     if (m_replyWindow.isActive() && !line.isEmpty())
         m_mqtt.Publish(m_base + "/reply", Utf8(line), false);
 }
 
 void Bridge::OnMessage(const QByteArray& topic, const QByteArray& payload) {
+    if (m_options.discovery && topic == m_options.discoveryPrefix.toUtf8() + "/status") {
+        // Home Assistant started again and forgot what was announced.
+        if (payload == kOnline && m_discoveryReady) {
+            m_discovery.clear();
+            PublishDiscovery();
+        }
+        return;
+    }
     const QByteArray setPrefix = m_base + "/set/";
     const QByteArray stepPrefix = m_base + "/step/";
     if (topic.startsWith(setPrefix))
@@ -141,8 +195,16 @@ void Bridge::HandleSet(const QByteArray& topic, const QByteArray& key, const QBy
         return Refuse(
             topic, payload,
             QStringLiteral("this receiver has no setting \"%1\"").arg(QString::fromUtf8(key)));
-
-    const SetCheck check = CheckSetValue(known, payload, m_receiver.ModelBit());
+    QByteArray value = payload;
+    // The source selects send the source's name; the receiver takes its number.
+    if (key.endsWith(".Source") || key.endsWith(".SOURCE")) {
+        const QStringList options =
+            SourceOptions([this](const QByteArray& k) { return m_receiver.ValueOf(k); });
+        const qsizetype index = options.indexOf(QString::fromUtf8(payload).trimmed());
+        if (index >= 0)
+            value = QByteArray::number(index + 1);
+    }
+    const SetCheck check = CheckSetValue(known, value, m_receiver.ModelBit());
     if (!check.refusal.isEmpty())
         return Refuse(topic, payload, check.refusal);
     m_receiver.Set(known, check.value, [this, topic, payload](const QByteArray& reply) {

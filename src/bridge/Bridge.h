@@ -49,6 +49,10 @@ private:
     void PublishState(const QByteArray& key, const QByteArray& value);
     void PublishAvailability();
     void PublishInfo();
+    void PublishDiscovery();
+    // After the tuner's report that follows the read: the discovery needs to
+    // know which tuner keys the receiver has.
+    void PublishDiscoveryAfterTunerReport();
 
     BridgeOptions m_options;
     BridgeReceiver& m_receiver;
@@ -56,5 +60,8 @@ private:
     QByteArray m_base;
     // What the broker holds for each state topic, so only changes go out.
     QHash<QByteArray, QByteArray> m_published;
+    // The discovery configs last sent, by topic.
+    QHash<QByteArray, QByteArray> m_discovery;
+    bool m_discoveryReady = false;
     QTimer m_replyWindow;
 };

@@ -1,5 +1,6 @@
 #include "BridgeHarness.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -51,6 +52,7 @@ TEST_F(BridgeTest, SetStepAndRefusalsOverPty) {
         {"set/Main.Bass", "4", "Main.Bass", "4"},
         {"set/Main.ListeningMode", "EARS", "Main.ListeningMode", "EARS"},
         {"set/Source3.Name", "Platten\xc3\xa9", "Source3.Name", "Platten\xc3\xa9"},
+        {"set/Main.Source", "Platten\xc3\xa9", "Main.Source", "3"},
         {"set/Main.Volume", "17", nullptr, "from -72 to 16"},
         {"set/Main.Volume", "loud", nullptr, "whole number"},
         {"set/Main.Bass", "3", nullptr, "not one of"},
@@ -90,6 +92,24 @@ TEST_F(BridgeTest, SetStepAndRefusalsOverPty) {
         EXPECT_NE(command, "Main.Bass+");
         EXPECT_NE(command, "Main.Power=Off");
     }
+}
+
+TEST_F(BridgeTest, DiscoveryFollowsSourceNamesAndHomeAssistantRestarts) {
+    StartBridge(SimProcess::Line::Pty);
+    const QByteArray source = "homeassistant/select/test/main_source/config";
+    ASSERT_TRUE(WaitFor([&] { return !m_sub.Last(source).isEmpty(); }));
+    QJsonObject config = Json(m_sub.Last(source));
+    EXPECT_EQ(config["command_topic"].toString(), "ampdesk/test/set/Main.Source");
+    EXPECT_EQ(config["device"].toObject()["manufacturer"].toString(), "Velmar");
+    EXPECT_EQ(config["options"].toArray().size(), 10);
+
+    m_sub.Publish(kBase + "set/Source1.Name", "Vinyl");
+    EXPECT_TRUE(WaitFor([&] {
+        return Json(m_sub.Last(source))["options"].toArray().first().toString() == "Vinyl";
+    }));
+    m_sub.Forget();
+    m_sub.Publish("homeassistant/status", "online");
+    EXPECT_TRUE(WaitFor([&] { return !m_sub.Last(source).isEmpty(); }));
 }
 
 }  // namespace

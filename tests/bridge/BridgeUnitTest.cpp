@@ -1,4 +1,10 @@
+#include "Discovery.h"
 #include "ValueCheck.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +32,52 @@ TEST(ValueCheckTest, ModelMaskAndSpellingTable) {
         else
             EXPECT_EQ(check.value, c.sent) << c.key << ": " << qPrintable(check.refusal);
     }
+}
+
+TEST(DiscoveryTest, AnnouncesWhatTheReceiverHasAndRemovesTheRest) {
+    const QSet<QByteArray> keys{"Main.Power", "Main.Volume", "Zone2.Source", "Tuner.FM.RDSText"};
+    DiscoveryContext context{"homeassistant",
+                             "ampdesk/den",
+                             "den",
+                             "ZA11",
+                             "1.2",
+                             [&](const QByteArray& key) { return keys.contains(key) ? key : ""; },
+                             SourceOptions([](const QByteArray& key) {
+                                 return key == "Source2.Name" ? QByteArray("DVD") : "";
+                             })};
+    QSet<QByteArray> announced;
+    int removed = 0;
+    for (const DiscoveryMessage& m : DiscoveryMessages(context)) {
+        if (m.payload.isEmpty()) {
+            ++removed;
+            continue;
+        }
+        announced.insert(m.topic);
+        const QJsonObject config = QJsonDocument::fromJson(m.payload).object();
+        const QJsonObject device = config["device"].toObject();
+        EXPECT_EQ(device["manufacturer"].toString(), "Velmar");
+        EXPECT_EQ(device["model"].toString(), "ZA11");
+        EXPECT_EQ(device["sw_version"].toString(), "1.2");
+        EXPECT_FALSE(device["identifiers"].toArray().isEmpty());
+        EXPECT_FALSE(config["unique_id"].toString().isEmpty());
+        EXPECT_EQ(config["availability_topic"].toString(), "ampdesk/den/availability");
+        EXPECT_EQ(config["state_topic"].toString(), "ampdesk/den/state/" + m.key);
+        EXPECT_EQ(config.contains("command_topic"), !m.topic.startsWith("homeassistant/sensor"));
+        if (m.key == "Main.Volume") {
+            EXPECT_EQ(config["min"].toInt(), -72);
+            EXPECT_EQ(config["max"].toInt(), 16);
+        }
+        if (m.key == "Zone2.Source") {
+            const QJsonArray options = config["options"].toArray();
+            EXPECT_EQ(options[0].toString(), "Source 1");
+            EXPECT_EQ(options[1].toString(), "DVD");
+        }
+    }
+    EXPECT_EQ(announced, (QSet<QByteArray>{"homeassistant/switch/den/main_power/config",
+                                           "homeassistant/number/den/main_volume/config",
+                                           "homeassistant/select/den/zone2_source/config",
+                                           "homeassistant/sensor/den/tuner_rds_text/config"}));
+    EXPECT_GT(removed, 20);
 }
 
 }  // namespace
