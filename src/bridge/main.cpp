@@ -2,6 +2,7 @@
 #include "BridgeOptions.h"
 #include "BridgeReceiver.h"
 #include "MqttClient.h"
+#include "ShareServer.h"
 
 #include <QCoreApplication>
 
@@ -34,6 +35,9 @@ int main(int argc, char** argv) {
     MqttClient mqtt(mqttSettings);
     BridgeReceiver receiver(options.port);
     Bridge bridge(options, receiver, mqtt);
+    ShareServer share(receiver);
+    if (options.listenPort != 0 && !share.Listen(options.listenHost, options.listenPort))
+        return 1;
 
     mqtt.Start();
     receiver.Start();

@@ -1,10 +1,18 @@
 #include "BridgeHarness.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTcpSocket>
 
 #include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
 
 namespace {
 
@@ -110,6 +118,120 @@ TEST_F(BridgeTest, DiscoveryFollowsSourceNamesAndHomeAssistantRestarts) {
     m_sub.Forget();
     m_sub.Publish("homeassistant/status", "online");
     EXPECT_TRUE(WaitFor([&] { return !m_sub.Last(source).isEmpty(); }));
+}
+
+struct LossCase {
+    const char* label;
+    SimProcess::Line line;
+    bool hangUp;  // else the receiver falls silent (and speaks again)
+};
+
+TEST_F(BridgeTest, AvailabilityFollowsReceiverAndBrokerLoss) {
+    const LossCase cases[] = {
+        {"silent on pty", SimProcess::Line::Pty, false},
+        {"TCP drop", SimProcess::Line::Tcp, true},
+    };
+    for (const LossCase& c : cases) {
+        StartBridge(c.line, {"--listen", QString::number(FreePort())});
+        QElapsedTimer lost;
+        lost.start();
+        if (c.hangUp)
+            m_sim->Stop();
+        else
+            m_sim->Signal(SIGUSR1);
+        EXPECT_TRUE(WaitFor([&] { return m_sub.Last(kBase + "availability") == "offline"; }))
+            << c.label;
+        EXPECT_LT(lost.elapsed(), 2500) << c.label;
+        if (c.hangUp)
+            continue;
+        m_sim->Signal(SIGUSR1);
+        EXPECT_TRUE(WaitFor([&] { return Online(); }, 20'000)) << c.label;
+    }
+
+    // Broker gone: the bridge keeps the receiver and tells the new broker.
+    const QStringList extra{"--listen", QString::number(FreePort())};
+    StartBridge(SimProcess::Line::Pty, extra);
+    m_broker.Stop();
+    QTcpSocket console;
+    console.connectToHost("127.0.0.1", static_cast<quint16>(extra[1].toInt()));
+    ASSERT_TRUE(console.waitForConnected(5000));
+    console.write("\rMain.Volume=-21\r");
+    ASSERT_TRUE(WaitFor([&] { return console.readAll().contains("Main.Volume=-21"); }));
+    ASSERT_TRUE(m_broker.Start());
+    Subscriber fresh(m_broker.Port());
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return fresh.Last(kBase + "state/Main.Volume") == "-21" &&
+                   fresh.Last(kBase + "availability") == "online";
+        },
+        40'000))
+        << m_bridge->Log().constData();
+}
+
+// A console socket whose receive buffer is tiny and which never reads.
+int SilentConsole(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int size = 2048;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<quint16>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    return fd;
+}
+
+TEST_F(BridgeTest, SharedPortServesConsolesAndDropsOneThatNeverReads) {
+    const int port = FreePort();
+    StartBridge(SimProcess::Line::Tcp, {"--listen", QString::number(port), "--allow-raw"});
+    QTcpSocket a;
+    QTcpSocket b;
+    for (QTcpSocket* s : {&a, &b}) {
+        s->connectToHost("127.0.0.1", static_cast<quint16>(port));
+        ASSERT_TRUE(s->waitForConnected(5000));
+    }
+    QByteArray seenA;
+    QByteArray seenB;
+    const auto seen = [&](const QByteArray& line) {
+        seenA += a.readAll();
+        seenB += b.readAll();
+        return seenA.contains(line) && seenB.contains(line);
+    };
+    // A change by one console reaches the other one and MQTT.
+    a.write("\rMain.Mute=On\r");
+    EXPECT_TRUE(WaitFor([&] { return seen("\rMain.Mute=On\r"); }));
+    EXPECT_TRUE(WaitState("Main.Mute", "On"));
+    // And one made on MQTT reaches both consoles; a raw command's lines go to reply.
+    m_sub.Publish(kBase + "set/Main.Volume", "-22");
+    EXPECT_TRUE(WaitFor([&] { return seen("\rMain.Volume=-22\r"); }));
+    m_sub.Publish(kBase + "command", "Main.Volume?");
+    EXPECT_TRUE(WaitFor([&] { return m_sub.Last(kBase + "reply") == "Main.Volume=-22"; }));
+
+    const int silent = SilentConsole(port);
+    std::vector<std::unique_ptr<QTcpSocket>> more;
+    for (int i = 0; i < 6; ++i) {
+        more.push_back(std::make_unique<QTcpSocket>());
+        more.back()->connectToHost("127.0.0.1", static_cast<quint16>(port));
+        ASSERT_TRUE(more.back()->waitForConnected(5000));
+    }
+    EXPECT_TRUE(WaitFor([&] { return m_bridge->Log().contains("refused the console"); }));
+    more.clear();
+
+    // B asks in bursts; the receiver's answers pile up at the silent console.
+    int answered = 0;
+    while (!m_bridge->Log().contains("dropped the console") && answered < 40'000) {
+        b.write(QByteArray("\rMain.Volume?\r").repeated(16));
+        int got = 0;
+        ASSERT_TRUE(WaitFor([&] {
+            const QByteArray data = b.readAll();
+            got += static_cast<int>(data.count("Main.Volume="));
+            return got >= 16;
+        })) << "console B stalled after "
+            << answered;
+        answered += got;
+    }
+    EXPECT_TRUE(m_bridge->Log().contains("dropped the console")) << answered;
+    ::close(silent);
 }
 
 }  // namespace
