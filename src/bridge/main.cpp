@@ -1,12 +1,42 @@
 #include "Bridge.h"
+#include "BridgeLog.h"
 #include "BridgeOptions.h"
 #include "BridgeReceiver.h"
 #include "MqttClient.h"
 #include "ShareServer.h"
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
+
+namespace {
+
+// SIGTERM and SIGINT reach the event loop through a socket pair: the handler
+// only writes a byte, the loop does the rest.
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+bool InstallSignalHandlers() {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
+        return false;
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return ::sigaction(SIGTERM, &action, nullptr) == 0 &&
+           ::sigaction(SIGINT, &action, nullptr) == 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -22,6 +52,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const BridgeOptions& options = *parse.options;
+    if (!InstallSignalHandlers()) {
+        BridgeLog(QStringLiteral("cannot install the signal handlers"));
+        return 1;
+    }
 
     MqttClient::Settings mqttSettings;
     mqttSettings.host = options.mqttHost;
@@ -38,6 +72,19 @@ int main(int argc, char** argv) {
     ShareServer share(receiver);
     if (options.listenPort != 0 && !share.Listen(options.listenHost, options.listenPort))
         return 1;
+
+    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = ::read(g_signalPipe[0], &byte, 1);
+        signalNotifier.setEnabled(false);
+        BridgeLog(QStringLiteral("stopping"));
+        bridge.PublishOffline();
+        mqtt.Disconnect();
+        share.Close();
+        receiver.Stop();
+        app.quit();
+    });
 
     mqtt.Start();
     receiver.Start();

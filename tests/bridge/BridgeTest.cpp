@@ -234,4 +234,16 @@ TEST_F(BridgeTest, SharedPortServesConsolesAndDropsOneThatNeverReads) {
     ::close(silent);
 }
 
+TEST_F(BridgeTest, SigtermPublishesOfflineAndExits) {
+    StartBridge(SimProcess::Line::Pty);
+    QElapsedTimer timer;
+    timer.start();
+    ::kill(static_cast<pid_t>(m_bridge->Process().processId()), SIGTERM);
+    ASSERT_TRUE(m_bridge->Process().waitForFinished(5000));
+    EXPECT_LT(timer.elapsed(), 1000);
+    EXPECT_EQ(m_bridge->Process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_bridge->Process().exitCode(), 0);
+    EXPECT_TRUE(WaitFor([&] { return m_sub.Last(kBase + "availability") == "offline"; }));
+}
+
 }  // namespace
