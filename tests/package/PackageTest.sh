@@ -45,6 +45,10 @@ expected=(
   usr/share/man/man1/ampdesk.1.gz
   usr/share/man/man1/ampdesk-receiver-sim.1.gz
   usr/share/man/man1/ampdesk-cli.1.gz
+  usr/bin/ampdesk-bridge
+  usr/share/man/man1/ampdesk-bridge.1.gz
+  etc/ampdesk/bridge.conf
+  lib/systemd/system/ampdesk-bridge.service
   usr/share/doc/ampdesk/copyright
   usr/share/doc/ampdesk/changelog.gz
 )
@@ -57,7 +61,7 @@ fi
 for path in "${expected[@]}"; do
   [[ -f $root/$path ]] || fail "the package lacks /$path"
 done
-for program in ampdesk ampdesk-receiver-sim ampdesk-cli; do
+for program in ampdesk ampdesk-receiver-sim ampdesk-cli ampdesk-bridge; do
   [[ -x $root/usr/bin/$program ]] || fail "/usr/bin/$program is not executable"
   # Stripped, and no run path into the build tree.
   file "$root/usr/bin/$program" | grep -q ", stripped" || fail "/usr/bin/$program is not stripped"
