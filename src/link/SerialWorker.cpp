@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <optional>
@@ -225,7 +226,11 @@ void SerialWorker::ReadDevice(short revents) {
             break;
     }
     if (!lines.isEmpty()) {
-        m_lastHandOff = Clock::now();
+        // The carriage return that opens a framed line arrives on its own on a
+        // paced line; resting after it would hold back the line it announces.
+        if (std::any_of(lines.cbegin(), lines.cend(),
+                        [](const QByteArray& line) { return !line.isEmpty(); }))
+            m_lastHandOff = Clock::now();
         m_callbacks.linesReceived(std::move(lines));
     }
     if (n > 0 || !lines.isEmpty())

@@ -117,6 +117,17 @@ TEST(SerialWorkerRest, AwaitedReplyIsNotHeldBackByTheRest) {
     EXPECT_EQ(handOffs[2], QList<QByteArray>{"Main.Source=3"});
 }
 
+TEST(SerialWorkerRest, LoneFramingCarriageReturnDoesNotStartTheRest) {
+    WorkerOnPty pty(kLongRest);
+    ASSERT_TRUE(pty.Started());
+    // On a paced line the carriage return that opens a line arrives on its own.
+    ASSERT_TRUE(pty.Peer().WriteAll("\r"));
+    ASSERT_TRUE(pty.WaitForHandOffs(1, 3s));
+    ASSERT_TRUE(pty.Peer().WriteAll("Main.Volume=-30\r"));
+    ASSERT_TRUE(pty.WaitForHandOffs(2, 3s));
+    EXPECT_EQ(pty.HandOffs()[1], QList<QByteArray>{"Main.Volume=-30"});
+}
+
 TEST(SerialWorkerRest, HangUpDuringTheRestIsReportedAtOnce) {
     WorkerOnPty pty(kLongRest);
     ASSERT_TRUE(pty.Started());
