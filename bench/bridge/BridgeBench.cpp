@@ -8,7 +8,7 @@
 //   bridge_rss_mb              resident memory, connected
 //   bridge_shared_bulk_ratio   ampdesk-cli's backup (a full read) through the
 //                              bridge's --listen port, over the same backup
-//                              straight on the simulator; medians of three
+//                              straight on the simulator; medians of five
 
 #include "BridgeHarness.h"
 #include "ProcessMeter.h"
@@ -64,14 +64,15 @@ public:
     }
     QString DevicePath() const { return m_peer.DevicePath(); }
 
-    // Returns once the line's last byte is written.
+    // Returns the moment the line's last byte is written.
     void Say(const QByteArray& line) {
         std::lock_guard lock(m_mutex);
+        Clock::time_point next = Clock::now();
         for (const char byte : '\r' + line + '\r') {
-            const Clock::time_point next = Clock::now() + kByteTime;
-            m_peer.WriteAll(QByteArray(1, byte));
             while (Clock::now() < next) {
             }
+            m_peer.WriteAll(QByteArray(1, byte));
+            next += kByteTime;
         }
     }
 
@@ -179,7 +180,7 @@ double Median(std::vector<double> values) {
 double SharedBulkRatio(const Broker& broker) {
     SimProcess sim({}, SimProcess::Line::Tcp);
     std::vector<double> straight;
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 5; ++i)
         straight.push_back(BackupSeconds(sim.LinkPath()));
     const int port = FreePort();
     Subscriber sub(broker.Port());
@@ -187,7 +188,7 @@ double SharedBulkRatio(const Broker& broker) {
     if (!WaitFor([&] { return Online(sub); }, 60'000))
         return -1;
     std::vector<double> shared;
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 5; ++i)
         shared.push_back(BackupSeconds(QStringLiteral("tcp://127.0.0.1:%1").arg(port)));
     return Median(shared) / Median(straight);
 }

@@ -11,6 +11,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+
 namespace {
 
 const QByteArray kOnline = QByteArrayLiteral("online");
@@ -31,7 +33,10 @@ bool IsTopicSafe(const QByteArray& key) {
 }
 
 QByteArray Utf8(const QByteArray& receiverText) {
-    return FromWindows1252(receiverText).toUtf8();
+    // Most values are plain ASCII, the same in both code pages.
+    const bool ascii = std::all_of(receiverText.cbegin(), receiverText.cend(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return ascii ? receiverText : FromWindows1252(receiverText).toUtf8();
 }
 
 }  // namespace
