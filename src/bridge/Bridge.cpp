@@ -18,6 +18,9 @@ namespace {
 const QByteArray kOnline = QByteArrayLiteral("online");
 const QByteArray kOffline = QByteArrayLiteral("offline");
 constexpr qsizetype kMaxRawBytes = 128;
+// A refused payload is quoted back only this far: an oversized message must
+// not be echoed whole.
+constexpr qsizetype kMaxEchoedBytes = 256;
 
 // Keys become topic levels: a key that would add levels or wildcards (a
 // receiver is not trusted to send only sane keys) is not published.
@@ -185,7 +188,7 @@ void Bridge::OnMessage(const QByteArray& topic, const QByteArray& payload) {
 void Bridge::Refuse(const QByteArray& topic, const QByteArray& payload, const QString& reason) {
     const QJsonObject error{
         {"topic", QString::fromUtf8(topic)},
-        {"payload", QString::fromUtf8(payload)},
+        {"payload", QString::fromUtf8(payload.left(kMaxEchoedBytes))},
         {"reason", reason},
     };
     m_mqtt.Publish(m_base + "/error", QJsonDocument(error).toJson(QJsonDocument::Compact), false);
@@ -215,6 +218,8 @@ void Bridge::HandleSet(const QByteArray& topic, const QByteArray& key, const QBy
     m_receiver.Set(known, check.value, [this, topic, payload](const QByteArray& reply) {
         if (reply == CommandChannel::kTimeout)
             Refuse(topic, payload, QStringLiteral("the receiver did not answer"));
+        else if (reply.isEmpty())
+            Refuse(topic, payload, QStringLiteral("not sent: the receiver was lost or is busy"));
     });
 }
 

@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QTcpSocket>
 
+#include <utility>
+
 ShareServer::ShareServer(BridgeReceiver& receiver, QObject* parent)
     : QObject(parent), m_receiver(receiver) {
     connect(&m_server, &QTcpServer::newConnection, this, &ShareServer::OnNewConnection);
@@ -82,13 +84,17 @@ void ShareServer::ReadCommands(QTcpSocket* socket) {
             if (socket->bytesAvailable() == 0)
                 break;
             client.input += socket->read(kMaxCommandBytes);
-            if (client.input.indexOf('\r') < 0 && client.input.size() > kMaxCommandBytes)
-                client.input.clear();  // overlong: dropped, as the receiver drops it
+            // Overlong: dropped whole, as the receiver drops it, so that its
+            // tail does not arrive as a command of its own.
+            if (client.input.indexOf('\r') < 0 && client.input.size() > kMaxCommandBytes) {
+                client.input.clear();
+                client.overlong = true;
+            }
             continue;
         }
         const QByteArray command = client.input.left(end);
         client.input.remove(0, end + 1);
-        if (command.isEmpty())
+        if (std::exchange(client.overlong, false) || command.isEmpty())
             continue;
         ++client.pending;
         QPointer<QTcpSocket> guard(socket);

@@ -42,6 +42,7 @@ private:
     struct Client {
         QByteArray input;
         int pending = 0;
+        bool overlong = false;  // what comes up to the next carriage return is dropped
         QString peer;
     };
 
