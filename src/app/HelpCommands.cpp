@@ -2,7 +2,6 @@
 
 #include "ManualPaths.h"
 #include "Prompts.h"
-#include "UpgradeModule.h"
 
 #include <QDesktopServices>
 #include <QTimer>
@@ -32,58 +31,41 @@ HelpCommands::HelpCommands(Prompts& prompts, QWidget* window, Hooks hooks, int o
       m_ownMajor(ownMajor),
       m_ownMinor(ownMinor) {}
 
-QString HelpCommands::ModuleMissingMessage(const QString& reason) {
-    return QStringLiteral("Cannot check for a newer version: the upgrade module did not load.\n") +
-           reason;
-}
-
 void HelpCommands::SetCheckTimeoutMs(int milliseconds) {
     m_checkTimeoutMs = milliseconds;
     if (m_check)
         m_check->SetTimeoutMs(milliseconds);
 }
 
-UpgradeChecker* HelpCommands::Checker() {
-    if (m_check)
-        return m_check.get();
-    QString error;
-    const QString folder = m_hooks.executableDir ? m_hooks.executableDir() : QString();
-    m_check = UpgradeModule::Create(
-        folder, m_ownMajor, m_ownMinor,
-        [this](UpgradeChecker::Outcome outcome) { OnCheckFinished(outcome); }, &error);
-    if (!m_check) {
-        WhenIdle([this, error] { m_prompts.ShowMessage(m_window, ModuleMissingMessage(error)); });
-        return nullptr;
-    }
-    m_check->SetTimeoutMs(m_checkTimeoutMs);
-    return m_check.get();
-}
-
 void HelpCommands::CheckForUpgrade() {
+    if (!m_check) {
+        m_check = std::make_unique<UpgradeCheck>(m_ownMajor, m_ownMinor);
+        m_check->SetTimeoutMs(m_checkTimeoutMs);
+        connect(m_check.get(), &UpgradeCheck::Finished, this, &HelpCommands::OnCheckFinished);
+    }
     // A second request while one runs is answered by the first.
-    UpgradeChecker* check = Checker();
-    if (check == nullptr || check->IsRunning())
+    if (m_check->IsRunning())
         return;
     m_checkedHost = m_hooks.upgradeHost();
-    check->Start(m_checkedHost);
+    m_check->Start(m_checkedHost);
 }
 
-void HelpCommands::OnCheckFinished(UpgradeChecker::Outcome outcome) {
+void HelpCommands::OnCheckFinished(UpgradeCheck::Outcome outcome) {
     switch (outcome) {
-        case UpgradeChecker::Outcome::Newer:
+        case UpgradeCheck::Outcome::Newer:
             WhenIdle([this] {
                 if (m_prompts.AskYesNo(m_window, kNewerQuestion))
                     OpenInBrowser(
-                        UpgradeChecker::SiteUrl(m_checkedHost, UpgradeChecker::kDownloadPath));
+                        UpgradeCheck::SiteUrl(m_checkedHost, UpgradeCheck::kDownloadPath));
             });
             break;
-        case UpgradeChecker::Outcome::Current:
+        case UpgradeCheck::Outcome::Current:
             WhenIdle([this] { m_prompts.ShowMessage(m_window, kMostRecent); });
             break;
-        case UpgradeChecker::Outcome::NoVersion:
+        case UpgradeCheck::Outcome::NoVersion:
             WhenIdle([this] { m_prompts.ShowMessage(m_window, CannotFindMessage(m_checkedHost)); });
             break;
-        case UpgradeChecker::Outcome::NoConnection:
+        case UpgradeCheck::Outcome::NoConnection:
             WhenIdle([this] { m_prompts.ShowMessage(m_window, kNoConnection); });
             break;
     }

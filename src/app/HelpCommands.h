@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UpgradeChecker.h"
+#include "UpgradeCheck.h"
 
 #include <QObject>
 #include <QString>
@@ -31,13 +31,10 @@ public:
     static QString CannotFindMessage(const QString& site);
     static QString ManualMissingMessage(const QStringList& lookedAt);
     static QString BrowserFailedMessage(const QString& target);
-    static QString ModuleMissingMessage(const QString& reason);
 
     struct Hooks {
         std::function<bool()> mayPrompt;  // false while a request or transfer runs
         std::function<QString()> upgradeHost;
-        // The program's folder; the upgrade module lies beside it.
-        std::function<QString()> executableDir;
     };
 
     HelpCommands(Prompts& prompts, QWidget* window, Hooks hooks, int ownMajor, int ownMinor);
@@ -51,10 +48,7 @@ public:
     void SetCheckTimeoutMs(int milliseconds);
 
 private:
-    void OnCheckFinished(UpgradeChecker::Outcome outcome);
-    // The checker, loaded on first use; null (with the reason told) when the
-    // upgrade module cannot be loaded.
-    UpgradeChecker* Checker();
+    void OnCheckFinished(UpgradeCheck::Outcome outcome);
     // Runs the prompt once no request or transfer is under way.
     void WhenIdle(std::function<void()> prompt);
     void OpenInBrowser(const QUrl& url);
@@ -64,7 +58,8 @@ private:
     Hooks m_hooks;
     int m_ownMajor;
     int m_ownMinor;
-    int m_checkTimeoutMs = UpgradeChecker::kTimeoutMs;
-    std::unique_ptr<UpgradeChecker> m_check;
+    int m_checkTimeoutMs = UpgradeCheck::kTimeoutMs;
+    // Made on the first check: the network machinery costs nothing until then.
+    std::unique_ptr<UpgradeCheck> m_check;
     QString m_checkedHost;
 };

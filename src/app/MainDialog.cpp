@@ -139,7 +139,6 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
                                              !m_connection->IsAttempting();
                                   },
                                   [] { return Profile::ReadUpgradeHost(); },
-                                  [] { return QCoreApplication::applicationDirPath(); },
                               },
                               kVersionMajor, kVersionMinor);
 

@@ -18,6 +18,16 @@ bool ServerAnswered(const QNetworkReply* reply) {
 
 }  // namespace
 
+QUrl UpgradeCheck::SiteUrl(const QString& host, const QString& path) {
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setAuthority(host.trimmed(), QUrl::StrictMode);
+    url.setPath(path);
+    if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty())
+        return {};
+    return url;
+}
+
 UpgradeCheck::UpgradeCheck(int ownMajor, int ownMinor, QObject* parent)
     : QObject(parent), m_ownMajor(ownMajor), m_ownMinor(ownMinor) {
     m_deadline.setSingleShot(true);

@@ -1,16 +1,11 @@
 #include "LocalHttpServer.h"
 #include "UpgradeCheck.h"
-#include "UpgradeModule.h"
 
-#include <QCoreApplication>
 #include <QNetworkProxy>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <ostream>
 
 namespace {
@@ -111,29 +106,6 @@ TEST(UpgradeCheck, SiteUrlTakesHostAndOptionalPort) {
                   QString::fromLatin1(c.url))
             << c.host;
     }
-}
-
-// The module the program loads on its first check lies in lib/ampdesk/plugins beside
-// bin/, in the build as in an installation.
-TEST(UpgradeModule, LoadsFromBesideTheProgramOrSaysWhereItLooked) {
-    QTemporaryDir elsewhere;
-    QString error;
-    EXPECT_EQ(UpgradeModule::Create(elsewhere.path() + "/bin", 1, 2, {}, &error), nullptr);
-    EXPECT_TRUE(error.contains(elsewhere.path() + "/lib/ampdesk/plugins/ampdesk-upgrade.so"))
-        << error.toStdString();
-
-    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
-    LocalHttpServer server(200, "Version=1.3\n");
-    std::vector<Outcome> outcomes;
-    std::unique_ptr<UpgradeChecker> checker = UpgradeModule::Create(
-        QCoreApplication::applicationDirPath(), 1, 2,
-        [&outcomes](Outcome outcome) { outcomes.push_back(outcome); }, &error);
-    ASSERT_NE(checker, nullptr) << error.toStdString();
-    ASSERT_TRUE(checker->Start(server.Host()));
-    EXPECT_TRUE(outcomes.empty());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !outcomes.empty(); }, 5000));
-    EXPECT_EQ(outcomes, std::vector<Outcome>{Outcome::Newer});
-    EXPECT_FALSE(checker->IsRunning());
 }
 
 }  // namespace

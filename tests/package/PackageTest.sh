@@ -29,7 +29,7 @@ debs=("$work"/out/ampdesk_*.deb)
 deb=${debs[0]}
 
 depends=$(dpkg-deb --field "$deb" Depends)
-for wanted in libqt6widgets6 libqt6core6 xdg-utils qt6-qpa-plugins; do
+for wanted in libqt6widgets6 libqt6network6 libqt6core6 xdg-utils qt6-qpa-plugins; do
   [[ $depends == *"$wanted"* ]] || fail "Depends lacks $wanted: $depends"
 done
 
