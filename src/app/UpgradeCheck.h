@@ -25,7 +25,8 @@ public:
     };
 
     static constexpr int kTimeoutMs = 10000;
-    // Only the first line counts; a server sending more is not read further.
+    // Only the first line counts; a server sending more is not read further,
+    // and the body of an error answer is not read at all.
     static constexpr int kMaxFirstLineBytes = 4096;
     static inline const QString kVersionPath =
         QStringLiteral("/support/code/ORVA_Ampdesk_Version.txt");
@@ -48,6 +49,7 @@ signals:
     void Finished(UpgradeCheck::Outcome outcome);
 
 private:
+    void OnMetaData();
     void OnReadyRead();
     void OnReplyFinished();
     Outcome Judge(const QByteArray& firstLine) const;

@@ -17,6 +17,7 @@ struct ServerCase {
     int status;  // LocalHttpServer::kSilent: never answers
     QByteArray body;
     Outcome outcome;
+    bool endless = false;  // the body repeats for ever
 };
 
 void PrintTo(const ServerCase& c, std::ostream* os) {
@@ -31,6 +32,7 @@ const ServerCase kServerCases[] = {
     {"OnlyFirstLineCounts", 200, "Hello\nVersion=9.9\n", Outcome::NoVersion},
     {"EmptyFile", 200, "", Outcome::NoVersion},
     {"NotFound", 404, "Version=9.9\n", Outcome::NoVersion},
+    {"EndlessNotFoundIsNotRead", 404, "Not found. ", Outcome::NoVersion, true},
     {"EndlessFirstLineIsCut", 200, QByteArray(100000, '7'), Outcome::NoVersion},
     {"NeverAnswers", LocalHttpServer::kSilent, "", Outcome::NoConnection},
 };
@@ -52,7 +54,7 @@ Outcome RunCheck(UpgradeCheck& check, const QString& host) {
 
 TEST_P(UpgradeCheckAgainstServer, Outcome) {
     const ServerCase& c = GetParam();
-    LocalHttpServer server(c.status, c.body);
+    LocalHttpServer server(c.status, c.body, c.endless);
     UpgradeCheck check(1, 2);
     check.SetTimeoutMs(500);
     EXPECT_EQ(RunCheck(check, server.Host()), c.outcome);
