@@ -42,13 +42,21 @@ bool LoadSettingsFile(const Context& context, SettingsStore& store) {
     QString problem;
     if (!loaded.opened) {
         problem = QStringLiteral("cannot open the settings file %1");
+    } else if (loaded.notRegular) {
+        problem = QStringLiteral("%1 is not a regular file");
     } else if (loaded.tooLarge) {
         problem = QStringLiteral("%1 is too large to be a settings file");
     } else if (!loaded.recognised) {
         problem = QStringLiteral("%1 is not an Ampdesk settings file");
     }
-    if (problem.isEmpty())
+    if (problem.isEmpty()) {
+        if (loaded.incomplete)
+            context.session.Error(QStringLiteral("%1 is incomplete (no end line); its %2 line(s) "
+                                                 "were read")
+                                      .arg(Shown(path))
+                                      .arg(store.LineCount()));
         return true;
+    }
     context.session.Error(problem.arg(Shown(path)));
     return false;
 }
