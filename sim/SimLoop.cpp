@@ -31,6 +31,13 @@ constexpr auto kSaveDelay = 200ms;
 // Bytes taken from the terminal at a time on a paced line: a whole command in
 // one read as a rule (5.6 ms of wire at 115200 baud).
 constexpr size_t kPacedReadBytes = 64;
+// An unpaced line is read until it is empty, but no more than this in one pass
+// of the loop: a client that writes without pause must not keep the loop from
+// its answers and its signals, nor pile up commands.
+constexpr size_t kReadBytesPerPass = 64 * 1024;
+// Commands received and not yet handled; beyond this the line is not read, so
+// a client writing faster than the unit answers meets a full line.
+constexpr size_t kMaxQueuedCommands = 4096;
 
 void PrintError(const QString& text) {
     std::fprintf(stderr, "ampdesk-receiver-sim: %s\n", text.toLocal8Bit().constData());
@@ -184,6 +191,8 @@ void SimLoop::FrontPanel(Clock::time_point now) {
 }
 
 bool SimLoop::MayRead(Clock::time_point now) const {
+    if (m_inbound.Queued() >= kMaxQueuedCommands)
+        return false;
     return m_options.baud <= 0 || m_inbound.WireFree() <= now;
 }
 
@@ -218,7 +227,7 @@ void SimLoop::ReadLine(Clock::time_point now) {
     // the wire; the rest waits in the terminal, whose writer then blocks.
     const bool paced = m_options.baud > 0;
     const size_t chunk = paced ? kPacedReadBytes : sizeof buffer;
-    for (;;) {
+    for (size_t taken = 0; taken < kReadBytesPerPass;) {
         const ssize_t count = ::read(m_line.LineFd(), buffer, chunk);
         if (count > 0) {
             // After a full chunk more bytes were waiting: they crossed the wire
@@ -227,8 +236,9 @@ void SimLoop::ReadLine(Clock::time_point now) {
                 paced && m_moreWaiting ? std::min(now, m_inbound.WireFree()) : now;
             m_inbound.Receive(buffer, count, arrival);
             m_moreWaiting = static_cast<size_t>(count) == chunk;
-            if (paced)
+            if (paced || m_inbound.Queued() >= kMaxQueuedCommands)
                 return;
+            taken += static_cast<size_t>(count);
             continue;
         }
         m_moreWaiting = false;
