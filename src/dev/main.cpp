@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+// The console with the developer aids of AutoConnect.h and Screenshot.h.
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Velmar"));
