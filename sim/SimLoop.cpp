@@ -185,7 +185,15 @@ void SimLoop::Answer(const QList<QByteArray>& lines, Clock::time_point ready,
 // the unsolicited queue is full (a flood faster than the line), nothing changes,
 // so every change made is also reported.
 void SimLoop::FrontPanel(Clock::time_point now) {
-    if (m_silent || !m_lineOpen || !m_outbound.HasUnsolicitedRoom())
+    // Nobody would hear the change: the unit makes none it would owe the
+    // console once the line opens.
+    if (!m_lineOpen) {
+        if (!m_unheardNoted)
+            m_log.Note(now, "front panel unheard, line closed");
+        m_unheardNoted = true;
+        return;
+    }
+    if (m_silent || !m_outbound.HasUnsolicitedRoom())
         return;
     Answer(m_receiver.FrontPanelChange(m_random), now, LinePacer::Outbound::Kind::Unsolicited);
 }
@@ -256,6 +264,7 @@ void SimLoop::LineClosed(Clock::time_point now) {
     if (!m_lineOpen)
         return;
     m_lineOpen = false;
+    m_unheardNoted = false;
     m_blocked = false;
     m_inbound.DropPartial();
     m_outbound.Clear();

@@ -1,5 +1,6 @@
 #include "MainDialog.h"
 
+#include "AmpdeskVersion.h"
 #include "AvPresetPage.h"
 #include "Connection.h"
 #include "ControlPage.h"
@@ -13,6 +14,7 @@
 #include "ProgramIcon.h"
 #include "ProgressWindow.h"
 #include "Prompts.h"
+#include "ReceiverShape.h"
 #include "SettingPage.h"
 #include "TerminalPage.h"
 #include "TunerPage.h"
@@ -38,6 +40,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -72,6 +75,7 @@ const char* const kViewTable[] = {
     "Preset 4 Settings",
     "Preset 5 Settings",
 };
+static_assert(std::size(kViewTable) == 1 + kAvPresetCount, "Main, then one view per A/V preset");
 
 }  // namespace
 

@@ -38,8 +38,6 @@ class MainDialog : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr int kVersionMajor = 1;
-    static constexpr int kVersionMinor = 2;
     static inline const QString kTitle = QStringLiteral("Velmar AVR Ampdesk");
     static inline const QString kNotConnectedAtStart = QStringLiteral("Not Connected to a Unit");
     static inline const QString kConnectWarning = QStringLiteral(

@@ -16,7 +16,7 @@
 
 namespace {
 
-const char* const kSourceCaptions[ControlPage::kSourceCount] = {
+const char* const kSourceCaptions[kSourceCount] = {
     "DVD",      "SATELLITE", "VCR",  "VIDEO 4",      "VIDEO 5",
     "FRONT AV", "CD",        "DISC", "EXTERNAL 7.1", "TUNER",
 };
@@ -205,7 +205,7 @@ void ControlPage::OnSourceClicked(int source) {
         return;
     Forward(kFirstSourceButton, source);
     if (m_hooks.tunerControls)
-        m_hooks.tunerControls(source == kSourceCount);
+        m_hooks.tunerControls(source == kTunerSource);
 }
 
 void ControlPage::ShowSource(const QByteArray& value) {
@@ -223,7 +223,7 @@ void ControlPage::ShowSource(const QByteArray& value) {
         m_hooks.showMessage(QStringLiteral("invalid source number"));
     }
     if (m_hooks.tunerControls)
-        m_hooks.tunerControls(number == kSourceCount);
+        m_hooks.tunerControls(number == kTunerSource);
 }
 
 void ControlPage::SetSourceName(int source, const QString& text) {
@@ -251,7 +251,7 @@ void ControlPage::EnableSourceButtons(bool enabled) {
 }
 
 bool ControlPage::IsTunerSelected() const {
-    return SourceButton(kSourceCount)->isChecked();
+    return SourceButton(kTunerSource)->isChecked();
 }
 
 QRadioButton* ControlPage::SourceButton(int source) const {

@@ -215,7 +215,7 @@ void PageBinding::ApplyEnableRule(const BindingRow& row) {
     bool editable = false;
     if (view == 0) {
         editable = true;
-    } else if (view >= 1 && view <= 5) {
+    } else if (view >= 1 && view <= kAvPresetCount) {
         editable = row.presetGroup == PresetGroup::None ? ViewSectionOf(view) == row.section
                                                         : PresetCovers(view, row.presetGroup);
     }
@@ -320,7 +320,7 @@ bool PageBinding::ControlChanged(int controlId, int argument) {
     } else if (row.kind == BindingKind::SourceEnabled) {
         value = argument != 0 ? "Yes" : "No";
     } else if (row.kind == BindingKind::MainSource) {
-        if (argument < 1 || argument > 10)
+        if (argument < 1 || argument > kSourceCount)
             return false;
         value = QByteArray::number(argument);
     } else {

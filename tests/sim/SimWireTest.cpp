@@ -19,7 +19,6 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <thread>
 
 namespace {
 
@@ -280,8 +279,8 @@ QList<LogEvent> LogEvents(const SimProcess& sim) {
 // when the console opens it: it would have to wade through all of them first.
 TEST(SimWire, FrontPanelLinesBeforeTheFirstOpenAreDropped) {
     SimProcess sim({"--front-panel-ms", "1", "--baud", "115200"});
-    // Let the front panel run a while with the line closed.
-    std::this_thread::sleep_for(150ms);
+    // The front panel's clock runs while the line is closed.
+    ASSERT_TRUE(WaitForLog(sim, "front panel unheard, line closed"));
     PortClient port(sim.LinkPath());
     ASSERT_TRUE(port.IsOpen());
     port.Send("Main.Model?");
