@@ -218,6 +218,9 @@ void PresetEditor::LoadRow(int row) {
         m_band->setCurrentIndex(position);
     if (position == PresetRules::kFmPosition)
         m_mute->setChecked(m_grid->GetCellText(row, kMuteColumn) == QStringLiteral("Yes"));
+    // The name just loaded is the stored preset's own: a change of frequency
+    // or mute must send it back, not an empty one.
+    m_ruledBand = m_band->currentIndex();
     ApplyBandRules();
 }
 
@@ -226,8 +229,10 @@ void PresetEditor::ApplyBandRules() {
         m_band->currentIndex(), ToWindows1252(m_channel->Text()), m_amStep);
     m_name->setEnabled(rules.nameEnabled);
     m_mute->setEnabled(rules.muteEnabled);
-    if (rules.clearName)
+    // Only a change to FM from another band starts a fresh name.
+    if (rules.clearName && m_ruledBand != PresetRules::kFmPosition)
         m_name->clear();
+    m_ruledBand = m_band->currentIndex();
     m_channel->setEnabled(rules.channelEnabled);
     m_add->setEnabled(rules.addEnabled);
     m_channel->SetText(Shown(rules.channel));
