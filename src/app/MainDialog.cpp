@@ -395,6 +395,7 @@ void MainDialog::OnConnect() {
     // Disabling the button passed its focus on; it comes back unless the user moved it meanwhile.
     const QWidget* passedTo = focusWidget();
     m_connection->ConnectTo(portName);
+    ClearBusyNotice();
     m_connectButton->setEnabled(true);
     if (hadFocus && focusWidget() == passedTo)
         m_connectButton->setFocus();
@@ -446,6 +447,7 @@ void MainDialog::SaveSettings() {
 
 void MainDialog::LoadSettings() {
     m_fileCommands->LoadSettings();
+    ClearBusyNotice();
 }
 
 void MainDialog::OnToggleTerminal(bool show) {
@@ -482,8 +484,16 @@ void MainDialog::ShowHelp() {
 bool MainDialog::StoreIsFree() {
     if (!m_store.IsBusy() && !m_connection->IsAttempting())
         return true;
-    m_messages->Post(kBusyMessage);
+    // Said at once: a message box would have to wait until the read or restore
+    // no longer does, and the command would seem to do nothing meanwhile.
+    SetStatusReason(kBusyMessage);
     return false;
+}
+
+void MainDialog::ClearBusyNotice() {
+    // A refused command returns here too while the operation still runs.
+    if (StatusReason() == kBusyMessage && !m_store.IsBusy() && !m_connection->IsAttempting())
+        SetStatusReason(QString());
 }
 
 void MainDialog::SetStatus(const QString& text) {
