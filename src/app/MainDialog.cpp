@@ -91,7 +91,9 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
     m_progress = new ProgressWindow(this);
-    m_messages = new PostedMessages(m_prompts, m_channel, this);
+    m_messages = new PostedMessages(m_prompts, m_channel, this, [this] {
+        return !m_store.IsBusy() && !(m_connection && m_connection->IsAttempting());
+    });
 
     auto* layout = new QVBoxLayout(this);
     BuildMenu();
@@ -132,12 +134,8 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
             CurrentTabTitle().compare(TerminalPage::kTitle, Qt::CaseInsensitive) == 0)
             m_terminalPage->EchoLine(line);
     });
-    m_help = new HelpCommands(m_prompts, this,
+    m_help = new HelpCommands(*m_messages, this,
                               HelpCommands::Hooks{
-                                  [this] {
-                                      return !m_channel.IsWaiting() && !m_store.IsBusy() &&
-                                             !m_connection->IsAttempting();
-                                  },
                                   [] { return Profile::ReadUpgradeHost(); },
                                   [] { return QCoreApplication::applicationDirPath(); },
                               },
@@ -153,7 +151,9 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
     m_tunerPage->SetHooks(TunerHooks{
         [this](const QByteArray& command) { return m_channel.Send(command); },
         [this](const QByteArray& key) { return m_store.GetValue(key); },
-        [this](const QString& message) { m_messages->Post(message); },
+        [this](const QString& message, std::function<void()> closed) {
+            m_messages->Post(message, std::move(closed));
+        },
     });
     m_statusLines.SetTunerHook(
         [this](const QByteArray& line) { m_tunerPage->OnTunerStatus(line); });

@@ -13,8 +13,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -257,16 +257,11 @@ void PresetEditor::OnNameChanged(const QString& text) {
     m_name->setText(FirstCharacters(text, PresetRecord::kNameLength));
     m_name->setCursorPosition(static_cast<int>(m_name->text().size()));
     m_name->setFocus();
-    if (m_nameMessagePending)
-        return;
-    m_nameMessagePending = true;
-    // Posted: a change can arrive while a receiver line is being handled.
-    QTimer::singleShot(0, this, [this] {
-        m_nameMessagePending = false;
-        if (m_hooks.showMessage)
-            m_hooks.showMessage(kNameTooLong);
-        m_name->setFocus();
-    });
+    if (m_hooks.showMessage)
+        m_hooks.showMessage(kNameTooLong, [name = QPointer<QLineEdit>(m_name)] {
+            if (name)
+                name->setFocus();
+        });
 }
 
 void PresetEditor::AddChange() {

@@ -85,7 +85,6 @@ private:
     int m_amStep = 10;
     int m_selectedRow = 0;
     bool m_skipNextRebuild = false;
-    bool m_nameMessagePending = false;
     int m_ruledBand = -1;  // the band the entry fields were last set up for
 
     CGridCtrl* m_grid = nullptr;
