@@ -70,11 +70,19 @@ QStringList SerialAdapterPaths(const DeviceFolders& folders) {
 }
 
 bool AutoDetectProbes(const QString& adapterPath) {
-    // A by-id link is judged by the device it leads to.
-    const QString device = QFileInfo(QFileInfo(adapterPath).canonicalFilePath()).fileName();
-    for (const AdapterKind& kind : kAdapterKinds) {
-        if (!NumberedNames({device}, QString::fromLatin1(kind.prefix)).isEmpty())
-            return kind.probed;
+    // A by-id link is judged by the kernel name it leads to, link by link
+    // (udev's lead straight to the device; a few hops allow for links of links).
+    constexpr int kMaxHops = 8;
+    QString path = adapterPath;
+    for (int hop = 0; hop < kMaxHops; ++hop) {
+        const QFileInfo step(path);
+        for (const AdapterKind& kind : kAdapterKinds) {
+            if (!NumberedNames({step.fileName()}, QString::fromLatin1(kind.prefix)).isEmpty())
+                return kind.probed;
+        }
+        if (!step.isSymLink())
+            return false;
+        path = step.symLinkTarget();
     }
     return false;
 }
