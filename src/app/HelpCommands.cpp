@@ -1,12 +1,10 @@
 #include "HelpCommands.h"
 
 #include "ManualPaths.h"
-#include "Prompts.h"
+#include "PostedMessages.h"
 
 #include <QDesktopServices>
-#include <QTimer>
 #include <QUrl>
-#include <QWidget>
 
 QString HelpCommands::CannotFindMessage(const QString& site) {
     return QStringLiteral("Cannot find latest version.  Check ") + site +
@@ -22,11 +20,10 @@ QString HelpCommands::BrowserFailedMessage(const QString& target) {
     return QStringLiteral("Could not open %1 in a web browser.").arg(target);
 }
 
-HelpCommands::HelpCommands(Prompts& prompts, QWidget* window, Hooks hooks, int ownMajor,
+HelpCommands::HelpCommands(PostedMessages& messages, QObject* parent, Hooks hooks, int ownMajor,
                            int ownMinor)
-    : QObject(window),
-      m_prompts(prompts),
-      m_window(window),
+    : QObject(parent),
+      m_messages(messages),
       m_hooks(std::move(hooks)),
       m_ownMajor(ownMajor),
       m_ownMinor(ownMinor) {}
@@ -53,35 +50,33 @@ void HelpCommands::CheckForUpgrade() {
 void HelpCommands::OnCheckFinished(UpgradeCheck::Outcome outcome) {
     switch (outcome) {
         case UpgradeCheck::Outcome::Newer:
-            WhenIdle([this] {
-                if (m_prompts.AskYesNo(m_window, kNewerQuestion))
+            m_messages.Ask(kNewerQuestion, [this](bool yes) {
+                if (yes)
                     OpenInBrowser(
                         UpgradeCheck::SiteUrl(m_checkedHost, UpgradeCheck::kDownloadPath));
             });
             break;
         case UpgradeCheck::Outcome::Current:
-            WhenIdle([this] { m_prompts.ShowMessage(m_window, kMostRecent); });
+            m_messages.Post(kMostRecent);
             break;
         case UpgradeCheck::Outcome::NoVersion:
-            WhenIdle([this] { m_prompts.ShowMessage(m_window, CannotFindMessage(m_checkedHost)); });
+            m_messages.Post(CannotFindMessage(m_checkedHost));
             break;
         case UpgradeCheck::Outcome::NoConnection:
-            WhenIdle([this] { m_prompts.ShowMessage(m_window, kNoConnection); });
+            m_messages.Post(kNoConnection);
             break;
     }
 }
 
 void HelpCommands::ShowHelp(const QString& executableDir) {
     if (executableDir.isEmpty()) {
-        WhenIdle([this] { m_prompts.ShowMessage(m_window, kInvalidPath); });
+        m_messages.Post(kInvalidPath);
         return;
     }
     const QStringList candidates = ManualPaths::Candidates(executableDir);
     const QString manual = ManualPaths::Find(candidates);
     if (manual.isEmpty()) {
-        WhenIdle([this, candidates] {
-            m_prompts.ShowMessage(m_window, ManualMissingMessage(candidates));
-        });
+        m_messages.Post(ManualMissingMessage(candidates));
         return;
     }
     OpenInBrowser(QUrl::fromLocalFile(manual));
@@ -91,18 +86,5 @@ void HelpCommands::OpenInBrowser(const QUrl& url) {
     if (QDesktopServices::openUrl(url))
         return;
     const QString shown = url.isLocalFile() ? url.toLocalFile() : url.toString();
-    WhenIdle([this, shown] { m_prompts.ShowMessage(m_window, BrowserFailedMessage(shown)); });
-}
-
-void HelpCommands::WhenIdle(std::function<void()> prompt) {
-    // Posted, never shown from inside the signal or wait that brought the news.
-    QTimer::singleShot(0, this, [this, prompt = std::move(prompt)]() mutable {
-        if (m_hooks.mayPrompt && !m_hooks.mayPrompt()) {
-            QTimer::singleShot(kPromptRetryMs, this, [this, prompt = std::move(prompt)]() mutable {
-                WhenIdle(std::move(prompt));
-            });
-            return;
-        }
-        prompt();
-    });
+    m_messages.Post(BrowserFailedMessage(shown));
 }

@@ -8,13 +8,12 @@
 #include <functional>
 #include <memory>
 
-class Prompts;
-class QWidget;
+class PostedMessages;
 
 // The Help menu's services: the manual in the user's web browser, and the
 // check for a newer version, which runs while the window goes on working.
-// Messages wait until no receiver request or transfer is under way, so that a
-// message box never holds up a wait below it.
+// Messages and the download question are posted, so that a box never holds up
+// a receiver request or transfer below it.
 class HelpCommands : public QObject {
     Q_OBJECT
 
@@ -26,18 +25,17 @@ public:
     static inline const QString kNoConnection =
         QStringLiteral("Cannot open internet connection to check for latest version");
     static inline const QString kInvalidPath = QStringLiteral("Invalid path.  Help not available.");
-    static constexpr int kPromptRetryMs = 100;
 
     static QString CannotFindMessage(const QString& site);
     static QString ManualMissingMessage(const QStringList& lookedAt);
     static QString BrowserFailedMessage(const QString& target);
 
     struct Hooks {
-        std::function<bool()> mayPrompt;  // false while a request or transfer runs
         std::function<QString()> upgradeHost;
     };
 
-    HelpCommands(Prompts& prompts, QWidget* window, Hooks hooks, int ownMajor, int ownMinor);
+    HelpCommands(PostedMessages& messages, QObject* parent, Hooks hooks, int ownMajor,
+                 int ownMinor);
 
     void CheckForUpgrade();
     // Opens the manual of the program in the given folder; an empty folder
@@ -49,12 +47,9 @@ public:
 
 private:
     void OnCheckFinished(UpgradeCheck::Outcome outcome);
-    // Runs the prompt once no request or transfer is under way.
-    void WhenIdle(std::function<void()> prompt);
     void OpenInBrowser(const QUrl& url);
 
-    Prompts& m_prompts;
-    QWidget* m_window;
+    PostedMessages& m_messages;
     Hooks m_hooks;
     int m_ownMajor;
     int m_ownMinor;

@@ -95,7 +95,9 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
     m_progress = new ProgressWindow(this);
-    m_messages = new PostedMessages(m_prompts, m_channel, this);
+    m_messages = new PostedMessages(m_prompts, m_channel, this, [this] {
+        return !m_store.IsBusy() && !(m_connection && m_connection->IsAttempting());
+    });
 
     auto* layout = new QVBoxLayout(this);
     BuildMenu();
@@ -136,12 +138,8 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
             CurrentTabTitle().compare(TerminalPage::kTitle, Qt::CaseInsensitive) == 0)
             m_terminalPage->EchoLine(line);
     });
-    m_help = new HelpCommands(m_prompts, this,
+    m_help = new HelpCommands(*m_messages, this,
                               HelpCommands::Hooks{
-                                  [this] {
-                                      return !m_channel.IsWaiting() && !m_store.IsBusy() &&
-                                             !m_connection->IsAttempting();
-                                  },
                                   [] { return Profile::ReadUpgradeHost(); },
                               },
                               kVersionMajor, kVersionMinor);
@@ -156,7 +154,9 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
     m_tunerPage->SetHooks(TunerHooks{
         [this](const QByteArray& command) { return m_channel.Send(command); },
         [this](const QByteArray& key) { return m_store.GetValue(key); },
-        [this](const QString& message) { m_messages->Post(message); },
+        [this](const QString& message, std::function<void()> closed) {
+            m_messages->Post(message, std::move(closed));
+        },
     });
     m_statusLines.SetTunerHook(
         [this](const QByteArray& line) { m_tunerPage->OnTunerStatus(line); });
@@ -398,6 +398,7 @@ void MainDialog::OnConnect() {
     // Disabling the button passed its focus on; it comes back unless the user moved it meanwhile.
     const QWidget* passedTo = focusWidget();
     m_connection->ConnectTo(portName);
+    ClearBusyNotice();
     m_connectButton->setEnabled(true);
     if (hadFocus && focusWidget() == passedTo)
         m_connectButton->setFocus();
@@ -449,6 +450,7 @@ void MainDialog::SaveSettings() {
 
 void MainDialog::LoadSettings() {
     m_fileCommands->LoadSettings();
+    ClearBusyNotice();
 }
 
 void MainDialog::OnToggleTerminal(bool show) {
@@ -485,8 +487,16 @@ void MainDialog::ShowHelp() {
 bool MainDialog::StoreIsFree() {
     if (!m_store.IsBusy() && !m_connection->IsAttempting())
         return true;
-    m_messages->Post(kBusyMessage);
+    // Said at once: a message box would have to wait until the read or restore
+    // no longer does, and the command would seem to do nothing meanwhile.
+    SetStatusReason(kBusyMessage);
     return false;
+}
+
+void MainDialog::ClearBusyNotice() {
+    // A refused command returns here too while the operation still runs.
+    if (StatusReason() == kBusyMessage && !m_store.IsBusy() && !m_connection->IsAttempting())
+        SetStatusReason(QString());
 }
 
 void MainDialog::SetStatus(const QString& text) {

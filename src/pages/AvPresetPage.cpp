@@ -53,8 +53,9 @@ AvPresetPage::AvPresetPage(QWidget* parent) : SettingPage(PageIndex::AvPreset, p
         for (int column = 0; column < kSetupCount; ++column) {
             const int id = kSetupColumns[column].ids[preset];
             auto* combo = new QComboBox(box);
-            combo->setAccessibleName(presetName +
-                                     QString::fromLatin1(kSetupColumns[column].heading));
+            const QString name = presetName + QString::fromLatin1(kSetupColumns[column].heading);
+            combo->setAccessibleName(name);
+            LabelForScreenReaders(combo, name);
             RegisterCombo(id, combo);
             // The switch decides at once which controls of the other pages can be edited.
             connect(combo, &QComboBox::activated, this, [this] {

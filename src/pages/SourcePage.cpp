@@ -87,6 +87,8 @@ SourcePage::SourcePage() : SettingPage(PageIndex::Source) {
                     break;
                 }
             }
+            if (auto* combo = qobject_cast<QComboBox*>(control))
+                LabelForScreenReaders(combo, name);
             grid->addWidget(control, source, column);
         }
     }

@@ -102,8 +102,9 @@ void SpeakerPage::BuildCrossover(QWidget* box) {
         text->setBuddy(size);
         grid->addWidget(size, line, 1);
         if (entry.frequencyId != 0) {
-            QComboBox* frequency =
-                AddCombo(entry.frequencyId, label + QStringLiteral(" crossover frequency"), box);
+            const QString name = label + QStringLiteral(" crossover frequency");
+            QComboBox* frequency = AddCombo(entry.frequencyId, name, box);
+            LabelForScreenReaders(frequency, name);
             grid->addWidget(frequency, line, 2);
         }
         ++line;

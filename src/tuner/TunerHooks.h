@@ -11,6 +11,7 @@ struct TunerHooks {
     std::function<bool(const QByteArray& command)> send;
     // The Settings Store's GetValue ("error" for a key it does not hold).
     std::function<QByteArray(const QByteArray& key)> getValue;
-    // A message box with an OK button.
-    std::function<void(const QString& message)> showMessage;
+    // A message box with an OK button, shown once no receiver line or request
+    // is under way; `closed` runs when the user has closed it.
+    std::function<void(const QString& message, std::function<void()> closed)> showMessage;
 };

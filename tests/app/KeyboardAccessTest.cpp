@@ -180,7 +180,10 @@ QStringList AvPresetOrder() {
     for (int preset = 1; preset <= 5; ++preset) {
         for (const char* column : {"Name", "Listening Mode", "DSP Options", "Tone Controls",
                                    "Speaker Setup", "Display Setup"}) {
-            names << QStringLiteral("Preset %1 %2").arg(preset).arg(column);
+            // A combo is announced with its label, then its group's title.
+            const bool combo = QByteArray(column) != "Name";
+            names << QStringLiteral("Preset %1 %2").arg(preset).arg(column) +
+                         (combo ? QStringLiteral(" Preset Configuration") : QString());
         }
     }
     return names;
@@ -189,9 +192,10 @@ QStringList AvPresetOrder() {
 INSTANTIATE_TEST_SUITE_P(
     Pages, TabOrder,
     ::testing::Values(TabOrderCase{"window",
+                                   // The tab row is announced by its current tab.
                                    [] {
                                        return QStringList{"Status",    "Connect", "View:",
-                                                          "Com Port:", "Close",   "Pages"};
+                                                          "Com Port:", "Close",   "Control"};
                                    }},
                       TabOrderCase{
                           "Control",
