@@ -40,10 +40,26 @@ public:
     explicit CommandChannel(SerialPort& port, QObject* parent = nullptr);
     ~CommandChannel() override;
 
+    // Send and Request take the command as it goes on the wire, framing
+    // included; everything outside the link speaks through the verbs below.
     bool Send(const QByteArray& command);
     // The answering line re-formed as key=value, "Timeout", or "" when the port
     // is closed, the write is refused or the key part is longer than 128 bytes.
     QByteArray Request(const QByteArray& command);
+    // The verbs the rest of the program speaks in; only they frame a command.
+    // The receiver takes a command as CR text CR: the leading CR ends whatever
+    // a previous, unfinished line left in its buffer. Query and Set wait for
+    // the answer as Request does; Step and SendLine do not wait.
+    QByteArray Query(const QByteArray& key) { return Request(Framed(key + '?')); }
+    QByteArray Set(const QByteArray& key, const QByteArray& value) {
+        return Request(Framed(key + '=' + value));
+    }
+    bool Step(const QByteArray& key, bool up) { return Send(Framed(key + (up ? '+' : '-'))); }
+    // A line as typed or stored (terminal, restore): sent whole, framed once.
+    bool SendLine(const QByteArray& text) { return Send(Framed(text)); }
+    QByteArray RequestLine(const QByteArray& text) { return Request(Framed(text)); }
+    static QByteArray Framed(const QByteArray& text) { return '\r' + text + '\r'; }
+
     // Runs the event loop for the given time; with 0, handles what is pending.
     static void PumpMessages(unsigned milliseconds);
 
