@@ -54,7 +54,7 @@ QByteArray CommandChannel::KeyOf(const QByteArray& command) {
 }
 
 bool CommandChannel::Answers(const QByteArray& upperKey, const QByteArray& waitingKey) {
-    return !waitingKey.isEmpty() && upperKey.startsWith(waitingKey);
+    return !waitingKey.isEmpty() && upperKey == waitingKey;
 }
 
 QByteArray CommandChannel::Request(const QByteArray& command) {
@@ -115,10 +115,6 @@ QByteArray CommandChannel::Request(const QByteArray& command) {
 }
 
 CommandChannel::WaitFrame* CommandChannel::FrameAnsweredBy(const QByteArray& upperKey) const {
-    for (WaitFrame* frame : m_frames) {
-        if (frame->reply.isEmpty() && !frame->portClosed && frame->key == upperKey)
-            return frame;
-    }
     for (WaitFrame* frame : m_frames) {
         if (frame->reply.isEmpty() && !frame->portClosed && Answers(upperKey, frame->key))
             return frame;
