@@ -157,14 +157,20 @@ void CommandChannel::OnReceiverLine(const QByteArray& line) {
     const qsizetype equals = line.indexOf('=');
     if (equals >= 0) {
         const QByteArray key = line.left(equals);
-        const QByteArray value = line.mid(equals + 1);
+        const QByteArray received = line.mid(equals + 1);
+        // A value is one line of text. A line feed (or another control byte)
+        // in it would become a line of its own in a saved file or on standard
+        // output, and a setting of its own when that file is restored; it is
+        // kept, escaped, so the odd value still shows.
+        const QByteArray value = EscapedControlBytes(received, true);
+        const bool escaped = value.size() != received.size();
         // Most lines arrive with nothing waiting: no key in capitals needed then.
         WaitFrame* frame = m_frames.empty() ? nullptr : FrameAnsweredBy(UpperAscii(key));
         if (frame != nullptr) {
             frame->reply = key + '=' + value;
             frame->loop->quit();
         } else if (m_statusHook) {
-            m_statusHook(key, value, line);
+            m_statusHook(key, value, escaped ? key + '=' + value : line);
         }
     }
 

@@ -111,22 +111,7 @@ QByteArray UnsentReport(Stop stop, const std::vector<QByteArray>& unsent) {
 }  // namespace
 
 QByteArray QuotedForReport(const QByteArray& text) {
-    static const char kHex[] = "0123456789ABCDEF";
-    QByteArray quoted;
-    for (qsizetype i = 0; i < text.size() && i < kReportQuoteBytes; ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte == '\r') {
-            quoted += "\\r";
-        } else if (byte == '\n') {
-            quoted += "\\n";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            quoted += "\\x";
-            quoted += kHex[byte >> 4];
-            quoted += kHex[byte & 0xF];
-        } else {
-            quoted += static_cast<char>(byte);
-        }
-    }
+    QByteArray quoted = EscapedControlBytes(text.left(kReportQuoteBytes));
     if (text.size() > kReportQuoteBytes)
         quoted += "...";
     return quoted;
