@@ -125,8 +125,9 @@ CommandChannel::WaitFrame* CommandChannel::FrameAnsweredBy(const QByteArray& upp
 QByteArray CommandChannel::HeldBackAnswer(const WaitFrame& frame) const {
     for (const QByteArray& line : m_port.HeldBackLines()) {
         const qsizetype equals = line.indexOf('=');
+        // Escaped as OnReceiverLine escapes a value that is delivered.
         if (equals >= 0 && Answers(UpperAscii(line.left(equals)), frame.key))
-            return line;
+            return line.left(equals + 1) + EscapedControlBytes(line.mid(equals + 1), true);
     }
     return {};
 }
