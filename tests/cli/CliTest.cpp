@@ -41,23 +41,6 @@ protected:
                 process.readAllStandardOutput(), process.readAllStandardError()};
     }
 
-    // Runs the tool against a simulator paced like the real line (so a read or a
-    // restore lasts seconds) and stops the simulator after ten commands. "PORT"
-    // stands for its port.
-    CliRun RunAndLoseTheServer(QStringList arguments) const {
-        SimProcess sim({"--baud", "115200"}, SimProcess::Line::Tcp);
-        arguments.replaceInStrings("PORT", sim.LinkPath());
-        QProcess process;
-        Start(process, arguments);
-        QDeadlineTimer deadline(10000);
-        while (sim.ReceivedCommands().size() < 10 && !deadline.hasExpired())
-            QThread::msleep(20);
-        sim.Stop();
-        EXPECT_TRUE(process.waitForFinished(30000));
-        return {process.exitCode(), process.readAllStandardOutput(),
-                process.readAllStandardError()};
-    }
-
     QString PathOf(const QString& name) const { return m_home.filePath(name); }
 
     void LinkPort(int number, const QString& target) const {
@@ -154,21 +137,35 @@ TEST_F(CliTest, ComPortAndDefaultAutoDetectGoThroughTheProfile) {
 }
 
 TEST_F(CliTest, LostMidBackupWritesNoFile) {
+    // Paced like the real line, so the read lasts seconds.
+    auto sim = std::make_unique<SimProcess>(QStringList{"--baud", "115200"}, SimProcess::Line::Tcp);
     const QString backup = PathOf("partial.kvx");
-    const CliRun run = RunAndLoseTheServer({"--port", "PORT", "backup", backup});
-    EXPECT_EQ(run.exitCode, 4);
-    EXPECT_TRUE(run.errors.contains("the device server closed the connection"));
+    QProcess process;
+    Start(process, {"--port", sim->LinkPath(), "backup", backup});
+    QDeadlineTimer deadline(10000);
+    while (sim->ReceivedCommands().size() < 10 && !deadline.hasExpired())
+        QThread::msleep(20);
+    sim->Stop();
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 4);
+    EXPECT_TRUE(process.readAllStandardError().contains("the device server closed the connection"));
     EXPECT_FALSE(QFile::exists(backup));
 }
 
 TEST_F(CliTest, LostMidRestoreStillListsWhatWasNotSent) {
-    SettingsStore defaults;
-    defaults.ResetToDefaults();
-    ASSERT_TRUE(SaveToFile(defaults, PathOf("defaults.kvx"), QByteArray()).ok);
-    const CliRun run = RunAndLoseTheServer({"--port", "PORT", "restore", PathOf("defaults.kvx")});
-    EXPECT_EQ(run.exitCode, 4);
-    EXPECT_TRUE(run.errors.contains("the device server closed the connection"));
-    EXPECT_TRUE(run.out.contains("The connection was lost; ")) << run.out.constData();
+    SimProcess sim({"--baud", "115200"}, SimProcess::Line::Tcp);
+    QStringList arguments{"--port", sim.LinkPath(), "set"};
+    for (int n = 0; n < 400; ++n)
+        arguments << QStringLiteral("Main.Volume=-%1").arg(n % 80);
+    QProcess process;
+    Start(process, arguments);
+    QDeadlineTimer deadline(10000);
+    while (sim.ReceivedCommands().size() < 10 && !deadline.hasExpired())
+        QThread::msleep(20);
+    sim.Stop();
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 4);
+    EXPECT_TRUE(process.readAllStandardOutput().contains("The connection was lost; "));
 }
 
 enum class Receiver { None, Answering, Silent, UnknownModel };
