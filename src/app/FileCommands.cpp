@@ -77,5 +77,8 @@ void FileCommands::LoadOne(const QString& path) {
                               QStringLiteral("The receiver did not take %1 setting(s) of %2:\n%3")
                                   .arg(errors)
                                   .arg(shown, FromWindows1252(report)));
+    } else if (!report.isEmpty()) {
+        m_prompts.ShowMessage(m_parent, QStringLiteral("The receiver took every setting of %1.\n%2")
+                                            .arg(shown, FromWindows1252(report)));
     }
 }

@@ -12,8 +12,8 @@ class SerialPort;
 // Frames commands to the receiver and matches its answers.
 //
 // Send writes and returns at once. Request writes and waits, with the event
-// loop running, until a line whose key equals or begins with the command's key
-// (ignoring case) arrives, or until more than 1000 ms have passed ("Timeout").
+// loop running, until a line whose key equals the command's key (ignoring
+// case) arrives, or until more than 1000 ms have passed ("Timeout").
 // Requests nest: one started while another waits (a user change during the
 // connect-time read, a keep-alive poll) gets its own wait frame, and every
 // received line is matched against all waiting frames, so each Request gets its
@@ -70,8 +70,10 @@ public:
     static bool KeyFits(const QByteArray& command) {
         return KeyOf(command).size() <= kMaxKeyLength;
     }
-    // The reply test: a line answers when its key, in capitals, equals or
-    // begins with the waiting key. An empty waiting key is answered by nothing.
+    // The reply test: a line answers when its key, in capitals, is the waiting
+    // key. A longer key that begins with it (Preset1.ListeningMode.DTS while
+    // Preset1.ListeningMode waits) is a front-panel line, not the answer. An
+    // empty waiting key is answered by nothing.
     static bool Answers(const QByteArray& upperKey, const QByteArray& waitingKey);
 
     bool IsWaiting() const { return !m_frames.empty(); }
@@ -100,9 +102,8 @@ private:
         QEventLoop* loop = nullptr;
     };
 
-    // The frame a line with this key answers: an exact key before a longer one
-    // that begins with it, and the oldest Request first, as the receiver
-    // answers in order. Null when none waits for it.
+    // The frame a line with this key answers: the oldest Request first, as the
+    // receiver answers in order. Null when none waits for it.
     WaitFrame* FrameAnsweredBy(const QByteArray& upperKey) const;
     // At the deadline: an answer that has arrived but is held back behind a
     // handler still running further down the stack is no time-out.
