@@ -56,4 +56,6 @@ private:
     std::array<QRadioButton*, kSourceCount> m_sourceButtons{};
     std::array<bool, 10> m_sourceEnabled{true, true, true, true, true,
                                          true, true, true, true, true};
+    // What the enable rule last decided for the source buttons as a group.
+    bool m_sourceButtonsUsable = true;
 };
