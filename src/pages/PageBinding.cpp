@@ -236,10 +236,19 @@ void PageBinding::ShowAndEnable(const BindingRow& row, bool show) {
     ApplyEnableRule(row);
 }
 
+void PageBinding::ApplyEnableRuleToAll() {
+    for (const BindingRow& row : kBindingTable)
+        ApplyEnableRule(row);
+}
+
 void PageBinding::RefreshAllPages() {
     FlagScope refreshing(m_state.refreshingPages, true);
     for (const BindingRow& row : kBindingTable)
         ShowAndEnable(row, true);
+    // The preset setup switches are shown after the pages they govern, so in
+    // a preset view those pages were decided on the switches' old values.
+    if (m_state.viewIndex != 0)
+        ApplyEnableRuleToAll();
 }
 
 void PageBinding::RefreshView() {
@@ -263,6 +272,9 @@ void PageBinding::RefreshKey(const QByteArray& key) {
         m_pages[i]->SetLoading(true);
     }
     ShowAndEnable(*row, true);
+    // A preset's setup switch decides what every page may edit in its view.
+    if (row->kind == BindingKind::PresetSetup)
+        ApplyEnableRuleToAll();
     for (std::size_t i = 0; i < m_pages.size(); ++i) {
         if (m_pages[i] != nullptr)
             m_pages[i]->SetLoading(wasLoading[i]);

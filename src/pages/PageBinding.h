@@ -53,6 +53,7 @@ public:
 private:
     QWidget* ControlOf(const BindingRow& row) const;
     void ShowAndEnable(const BindingRow& row, bool show);
+    void ApplyEnableRuleToAll();
     bool Update(const QByteArray& key, const QByteArray& value);
     bool ChangeSourceInput(const BindingRow& row, int argument);
     QByteArray EditText(const BindingRow& row) const;

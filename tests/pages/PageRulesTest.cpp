@@ -68,6 +68,15 @@ TEST_F(PageRulesTest, EnhancedBassNeverEnablesWhatThePresetViewDisables) {
     EXPECT_TRUE(speaker.Control(kEnhancedBass)->isEnabled());
 }
 
+TEST_F(PageRulesTest, SetupSwitchFromTheStoreDecidesWhatThePresetViewEdits) {
+    SetView(2);
+    Receive("Preset2.Setup.Speaker", "Yes");
+    EXPECT_TRUE(Page(PageIndex::Speaker).Control(1301)->isEnabled());
+    ASSERT_TRUE(m_store.SetValue("Preset2.Setup.Speaker", "No"));
+    m_binding->RefreshAllPages();  // after connecting or loading a file
+    EXPECT_FALSE(Page(PageIndex::Speaker).Control(1301)->isEnabled());
+}
+
 struct ArrowLimitCase {
     const char* key;
     PageIndex page;
