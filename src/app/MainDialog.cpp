@@ -19,6 +19,7 @@
 #include "TerminalPage.h"
 #include "TunerPage.h"
 #include "UpdateSetting.h"
+#include "WheelGuard.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -104,6 +105,8 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
     layout->setMenuBar(m_menuBar);
     BuildConnectionRow();
     BuildTabs();
+    // The pages scroll: rolling the wheel over them must not rewrite the receiver.
+    new WheelGuard(m_tabs);
 
     m_connection = std::make_unique<Connection>(
         m_port, m_channel, m_store, m_state,

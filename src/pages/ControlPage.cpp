@@ -241,10 +241,12 @@ void ControlPage::SetSourceEnabled(int source, bool enabled) {
     if (button == nullptr)
         return;
     m_sourceEnabled[static_cast<std::size_t>(source - 1)] = enabled;
-    button->setEnabled(enabled);
+    // In a preset view the buttons stay off: a preset has no source to send.
+    button->setEnabled(enabled && m_sourceButtonsUsable);
 }
 
 void ControlPage::EnableSourceButtons(bool enabled) {
+    m_sourceButtonsUsable = enabled;
     for (int n = 1; n <= kSourceCount; ++n) {
         SourceButton(n)->setEnabled(enabled && m_sourceEnabled[static_cast<std::size_t>(n - 1)]);
     }

@@ -59,4 +59,6 @@ private:
         all.fill(true);
         return all;
     }();
+    // What the enable rule last decided for the source buttons as a group.
+    bool m_sourceButtonsUsable = true;
 };

@@ -146,10 +146,10 @@ void SpeakerPage::OnControlChange(int id, int argument) {
 }
 
 void SpeakerPage::AfterEnableRule(int controlId, bool enabled) {
-    // The three rows share their preset group and models, so each carries the
-    // general decision for Enhanced Bass too.
-    if (controlId == kFrontConfig || controlId == kSubwoofer || controlId == kEnhancedBass) {
+    // Enhanced Bass keeps its own row's decision (its key may be missing while
+    // the others' are held); every refresh of a view or model reaches that row.
+    if (controlId == kEnhancedBass)
         m_enhancedBassAllowed = enabled;
+    if (controlId == kFrontConfig || controlId == kSubwoofer || controlId == kEnhancedBass)
         EnhancedBassRule();
-    }
 }
