@@ -155,7 +155,7 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
         [this](const QString& message) { m_messages->Post(message); },
     });
     m_tunerPage->SetHooks(TunerHooks{
-        [this](const QByteArray& command) { return m_channel.Send(command); },
+        [this](const QByteArray& line) { return m_channel.SendLine(line); },
         [this](const QByteArray& key) { return m_store.GetValue(key); },
         [this](const QString& message, std::function<void()> closed) {
             m_messages->Post(message, std::move(closed));
@@ -474,7 +474,7 @@ void MainDialog::OnToggleTerminal(bool show) {
     if (!m_terminalPage) {
         m_terminalPage = new TerminalPage(this);
         m_terminalPage->SetSendHook(
-            [this](const QByteArray& command) { return m_channel.Send(command); });
+            [this](const QByteArray& line) { return m_channel.SendLine(line); });
     }
     m_tabs->addTab(m_terminalPage, TerminalPage::kTitle);
 }
