@@ -39,6 +39,7 @@ public:
     // no more bytes before then, so a fast writer meets a real line's pace.
     Clock::time_point WireFree() const { return m_wireFree; }
     std::optional<Clock::time_point> NextDue() const;
+    std::size_t Queued() const { return m_commands.size(); }
     // The oldest command due at `now`, if any.
     std::optional<Command> TakeDue(Clock::time_point now);
     // The console closed the line: a half-received command is gone.

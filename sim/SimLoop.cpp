@@ -31,6 +31,13 @@ constexpr auto kSaveDelay = 200ms;
 // Bytes taken from the terminal at a time on a paced line: a whole command in
 // one read as a rule (5.6 ms of wire at 115200 baud).
 constexpr size_t kPacedReadBytes = 64;
+// An unpaced line is read until it is empty, but no more than this in one pass
+// of the loop: a client that writes without pause must not keep the loop from
+// its answers and its signals, nor pile up commands.
+constexpr size_t kReadBytesPerPass = 64 * 1024;
+// Commands received and not yet handled; beyond this the line is not read, so
+// a client writing faster than the unit answers meets a full line.
+constexpr size_t kMaxQueuedCommands = 4096;
 
 void PrintError(const QString& text) {
     std::fprintf(stderr, "ampdesk-receiver-sim: %s\n", text.toLocal8Bit().constData());
@@ -178,12 +185,22 @@ void SimLoop::Answer(const QList<QByteArray>& lines, Clock::time_point ready,
 // the unsolicited queue is full (a flood faster than the line), nothing changes,
 // so every change made is also reported.
 void SimLoop::FrontPanel(Clock::time_point now) {
-    if (m_silent || !m_lineOpen || !m_outbound.HasUnsolicitedRoom())
+    // Nobody would hear the change: the unit makes none it would owe the
+    // console once the line opens.
+    if (!m_lineOpen) {
+        if (!m_unheardNoted)
+            m_log.Note(now, "front panel unheard, line closed");
+        m_unheardNoted = true;
+        return;
+    }
+    if (m_silent || !m_outbound.HasUnsolicitedRoom())
         return;
     Answer(m_receiver.FrontPanelChange(m_random), now, LinePacer::Outbound::Kind::Unsolicited);
 }
 
 bool SimLoop::MayRead(Clock::time_point now) const {
+    if (m_inbound.Queued() >= kMaxQueuedCommands)
+        return false;
     return m_options.baud <= 0 || m_inbound.WireFree() <= now;
 }
 
@@ -218,7 +235,7 @@ void SimLoop::ReadLine(Clock::time_point now) {
     // the wire; the rest waits in the terminal, whose writer then blocks.
     const bool paced = m_options.baud > 0;
     const size_t chunk = paced ? kPacedReadBytes : sizeof buffer;
-    for (;;) {
+    for (size_t taken = 0; taken < kReadBytesPerPass;) {
         const ssize_t count = ::read(m_line.LineFd(), buffer, chunk);
         if (count > 0) {
             // After a full chunk more bytes were waiting: they crossed the wire
@@ -227,8 +244,9 @@ void SimLoop::ReadLine(Clock::time_point now) {
                 paced && m_moreWaiting ? std::min(now, m_inbound.WireFree()) : now;
             m_inbound.Receive(buffer, count, arrival);
             m_moreWaiting = static_cast<size_t>(count) == chunk;
-            if (paced)
+            if (paced || m_inbound.Queued() >= kMaxQueuedCommands)
                 return;
+            taken += static_cast<size_t>(count);
             continue;
         }
         m_moreWaiting = false;
@@ -246,6 +264,7 @@ void SimLoop::LineClosed(Clock::time_point now) {
     if (!m_lineOpen)
         return;
     m_lineOpen = false;
+    m_unheardNoted = false;
     m_blocked = false;
     m_inbound.DropPartial();
     m_outbound.Clear();

@@ -56,8 +56,9 @@ private:
     // A console holds the line (as far as we know). Closed until a console
     // first opens it: nothing is sent to a line nobody has opened.
     bool m_lineOpen;
-    bool m_blocked = false;      // the line is full: wait until it can be written
-    bool m_moreWaiting = false;  // the last paced read filled its chunk
+    bool m_unheardNoted = false;  // the log says once per closed spell that the front panel waits
+    bool m_blocked = false;       // the line is full: wait until it can be written
+    bool m_moreWaiting = false;   // the last paced read filled its chunk
     bool m_silent;
     bool m_stop = false;
     bool m_stateDirty = false;

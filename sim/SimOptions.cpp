@@ -1,5 +1,7 @@
 #include "SimOptions.h"
 
+#include "TcpEndpoint.h"
+
 #include <QList>
 
 #include <functional>
@@ -101,6 +103,9 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
             return {std::nullopt, QStringLiteral("Unknown option \"%1\"\n").arg(arg) + UsageText()};
         }
     }
+    // A malformed address is a usage error like any other, told before anything starts.
+    if (!options.tcpAddress.isEmpty() && !TcpEndpoint::IsListenAddress(options.tcpAddress))
+        return {std::nullopt, TcpEndpoint::AddressError(options.tcpAddress)};
     if (!options.tcpAddress.isEmpty() && !options.linkPath.isEmpty())
         return {std::nullopt, QStringLiteral("--link names a terminal; it does not go with --tcp")};
     // The model name goes on the wire inside one line.

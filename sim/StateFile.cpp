@@ -23,6 +23,10 @@ bool LoadState(const QString& path, Receiver& receiver, QString* error) {
         *error = QStringLiteral("Cannot read state %1").arg(path);
         return false;
     }
+    if (loaded.notRegular) {
+        *error = QStringLiteral("%1 is not a regular file").arg(path);
+        return false;
+    }
     if (loaded.tooLarge || !loaded.recognised) {
         *error = QStringLiteral("%1 is not a settings file").arg(path);
         return false;

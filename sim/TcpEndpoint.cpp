@@ -70,11 +70,20 @@ TcpEndpoint::~TcpEndpoint() {
         ::close(m_listener);
 }
 
+bool TcpEndpoint::IsListenAddress(const QString& address) {
+    const HostPort parts = SplitAddress(address.toUtf8());
+    return !parts.host.isEmpty() && IsPortNumber(parts.port);
+}
+
+QString TcpEndpoint::AddressError(const QString& address) {
+    return QStringLiteral("--tcp takes [host:]port with a port from 0 to 65535, not \"%1\"")
+        .arg(address);
+}
+
 bool TcpEndpoint::Listen(const QString& address, QString* error) {
     const HostPort parts = SplitAddress(address.toUtf8());
-    if (parts.host.isEmpty() || !IsPortNumber(parts.port)) {
-        *error = QStringLiteral("--tcp takes [host:]port with a port from 0 to 65535, not \"%1\"")
-                     .arg(address);
+    if (!IsListenAddress(address)) {
+        *error = AddressError(address);
         return false;
     }
     addrinfo hints{};

@@ -18,6 +18,9 @@ public:
     // `address` is "[host:]port" ("4001", "0.0.0.0:4001", "[::1]:4001"); the
     // host defaults to 127.0.0.1, port 0 takes any free port.
     bool Listen(const QString& address, QString* error);
+    // "[host:]port" with a port from 0 to 65535; the message for one that is not.
+    static bool IsListenAddress(const QString& address);
+    static QString AddressError(const QString& address);
     // "tcp://host:port" as the console names it, with the port actually bound.
     QByteArray Url() const { return m_url; }
 

@@ -1,5 +1,7 @@
 #include "ValueRules.h"
 
+#include "ReceiverShape.h"
+
 #include <QList>
 
 #include <array>
@@ -70,7 +72,7 @@ constexpr std::array kValueRules = {
     ValueRule{"Main.Trigger*.Delay", K::Number, nullptr, 0, 15, 1, 0},
     ValueRule{"Main.AutoTrigger", K::Choice, kTriggerTargets, 0, 0, 0, 0},
     ValueRule{"Source.TriggerOut", K::Number, nullptr, 0, 7, 1, 0},
-    ValueRule{"Source.Preset", K::Number, nullptr, 0, 5, 1, 0},
+    ValueRule{"Source.Preset", K::Number, nullptr, 0, kAvPresetCount, 1, 0},
     ValueRule{"Source.AnalogAudioFormat", K::Choice, "Stereo|7.1|Off", 0, 0, 0, 0},
     ValueRule{"Source.DigitalAudioFormat", K::Choice, "HDMI|Optical|Coaxial|Off", 0, 0, 0, 0},
     ValueRule{"Source.VideoFormat", K::Choice, "HDMI|Component|SVideo|Video|Off", 0, 0, 0, 0},
@@ -90,7 +92,7 @@ constexpr std::array kValueRules = {
     ValueRule{"Main.Sleep", K::Number, nullptr, 0, 90, 10, 0},
     ValueRule{"Main.IR.Channel", K::Number, nullptr, 0, 15, 1, 0},
     ValueRule{"Main.VideoMode", K::Choice, "NTSC|PAL", 0, 0, 0, 0},
-    ValueRule{"*.Source", K::Number, nullptr, 1, 10, 1, 0},
+    ValueRule{"*.Source", K::Number, nullptr, 1, kSourceCount, 1, 0},
     ValueRule{"*.Name", K::Text, nullptr, 0, 20, 0, 0},
     ValueRule{"Tuner.DigitalMode", K::Choice, "XM|DAB", 0, 0, 0, 0},
     ValueRule{"Tuner.AMStep", K::Choice, "9|10", 0, 0, 0, 0},

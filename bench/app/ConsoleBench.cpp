@@ -1,7 +1,7 @@
-// The console as a user runs it: build/bin/ampdesk started against the receiver
-// simulator on a line paced at 115200 baud, connected through its
-// AMPDESK_AUTOCONNECT aid (Control tab shown) and measured from outside through
-// /proc: start-up time, memory after connecting, processor time while idle and
+// The console as a user runs it: build/bin/ampdesk-dev (the same window with the
+// developer aids) started against the receiver simulator on a line paced at
+// 115200 baud, connected through its AMPDESK_AUTOCONNECT aid (Control tab shown) and measured from
+// outside through /proc: start-up time, memory after connecting, processor time while idle and
 // while the receiver floods it with status lines.
 //
 // Under X (DISPLAY set) the window is drawn by the X server; otherwise on Qt's

@@ -53,6 +53,10 @@ void FileCommands::LoadOne(const QString& path) {
         m_prompts.ShowMessage(m_parent, QStringLiteral("Cannot open the settings file %1.\n"
                                                        "The current settings were kept.")
                                             .arg(shown));
+    } else if (loaded.notRegular) {
+        m_prompts.ShowMessage(m_parent, QStringLiteral("%1 is not a regular file.\n"
+                                                       "The current settings were kept.")
+                                            .arg(shown));
     } else if (loaded.tooLarge) {
         m_prompts.ShowMessage(m_parent, QStringLiteral("%1 is too large to be a settings file.\n"
                                                        "The current settings were kept.")
@@ -61,6 +65,8 @@ void FileCommands::LoadOne(const QString& path) {
         m_prompts.ShowMessage(m_parent, QStringLiteral("%1 is not an Ampdesk settings file.\n"
                                                        "The current settings were kept.")
                                             .arg(shown));
+    } else if (loaded.incomplete) {
+        m_prompts.ShowMessage(m_parent, kIncompleteFile.arg(shown));
     }
     QByteArray report;
     const int errors = RestoreToReceiver(m_store, m_channel, m_hooks.progress, &report);
@@ -71,5 +77,8 @@ void FileCommands::LoadOne(const QString& path) {
                               QStringLiteral("The receiver did not take %1 setting(s) of %2:\n%3")
                                   .arg(errors)
                                   .arg(shown, FromWindows1252(report)));
+    } else if (!report.isEmpty()) {
+        m_prompts.ShowMessage(m_parent, QStringLiteral("The receiver took every setting of %1.\n%2")
+                                            .arg(shown, FromWindows1252(report)));
     }
 }

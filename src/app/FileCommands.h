@@ -14,6 +14,10 @@ class SettingsStore;
 class FileCommands {
 public:
     static inline const QString kOpenError = QStringLiteral("error opening file.");
+    // %1: the file.
+    static inline const QString kIncompleteFile = QStringLiteral(
+        "%1 is incomplete: it ends without its end line \"</ORVA Settings File>\".\n"
+        "The settings it holds were loaded.");
 
     struct Hooks {
         std::function<void()> refreshAllPages;

@@ -1,13 +1,10 @@
 #include "HelpCommands.h"
 
 #include "ManualPaths.h"
-#include "Prompts.h"
-#include "UpgradeModule.h"
+#include "PostedMessages.h"
 
 #include <QDesktopServices>
-#include <QTimer>
 #include <QUrl>
-#include <QWidget>
 
 QString HelpCommands::CannotFindMessage(const QString& site) {
     return QStringLiteral("Cannot find latest version.  Check ") + site +
@@ -23,19 +20,13 @@ QString HelpCommands::BrowserFailedMessage(const QString& target) {
     return QStringLiteral("Could not open %1 in a web browser.").arg(target);
 }
 
-HelpCommands::HelpCommands(Prompts& prompts, QWidget* window, Hooks hooks, int ownMajor,
+HelpCommands::HelpCommands(PostedMessages& messages, QObject* parent, Hooks hooks, int ownMajor,
                            int ownMinor)
-    : QObject(window),
-      m_prompts(prompts),
-      m_window(window),
+    : QObject(parent),
+      m_messages(messages),
       m_hooks(std::move(hooks)),
       m_ownMajor(ownMajor),
       m_ownMinor(ownMinor) {}
-
-QString HelpCommands::ModuleMissingMessage(const QString& reason) {
-    return QStringLiteral("Cannot check for a newer version: the upgrade module did not load.\n") +
-           reason;
-}
 
 void HelpCommands::SetCheckTimeoutMs(int milliseconds) {
     m_checkTimeoutMs = milliseconds;
@@ -43,63 +34,49 @@ void HelpCommands::SetCheckTimeoutMs(int milliseconds) {
         m_check->SetTimeoutMs(milliseconds);
 }
 
-UpgradeChecker* HelpCommands::Checker() {
-    if (m_check)
-        return m_check.get();
-    QString error;
-    const QString folder = m_hooks.executableDir ? m_hooks.executableDir() : QString();
-    m_check = UpgradeModule::Create(
-        folder, m_ownMajor, m_ownMinor,
-        [this](UpgradeChecker::Outcome outcome) { OnCheckFinished(outcome); }, &error);
-    if (!m_check) {
-        WhenIdle([this, error] { m_prompts.ShowMessage(m_window, ModuleMissingMessage(error)); });
-        return nullptr;
-    }
-    m_check->SetTimeoutMs(m_checkTimeoutMs);
-    return m_check.get();
-}
-
 void HelpCommands::CheckForUpgrade() {
+    if (!m_check) {
+        m_check = std::make_unique<UpgradeCheck>(m_ownMajor, m_ownMinor);
+        m_check->SetTimeoutMs(m_checkTimeoutMs);
+        connect(m_check.get(), &UpgradeCheck::Finished, this, &HelpCommands::OnCheckFinished);
+    }
     // A second request while one runs is answered by the first.
-    UpgradeChecker* check = Checker();
-    if (check == nullptr || check->IsRunning())
+    if (m_check->IsRunning())
         return;
     m_checkedHost = m_hooks.upgradeHost();
-    check->Start(m_checkedHost);
+    m_check->Start(m_checkedHost);
 }
 
-void HelpCommands::OnCheckFinished(UpgradeChecker::Outcome outcome) {
+void HelpCommands::OnCheckFinished(UpgradeCheck::Outcome outcome) {
     switch (outcome) {
-        case UpgradeChecker::Outcome::Newer:
-            WhenIdle([this] {
-                if (m_prompts.AskYesNo(m_window, kNewerQuestion))
+        case UpgradeCheck::Outcome::Newer:
+            m_messages.Ask(kNewerQuestion, [this](bool yes) {
+                if (yes)
                     OpenInBrowser(
-                        UpgradeChecker::SiteUrl(m_checkedHost, UpgradeChecker::kDownloadPath));
+                        UpgradeCheck::SiteUrl(m_checkedHost, UpgradeCheck::kDownloadPath));
             });
             break;
-        case UpgradeChecker::Outcome::Current:
-            WhenIdle([this] { m_prompts.ShowMessage(m_window, kMostRecent); });
+        case UpgradeCheck::Outcome::Current:
+            m_messages.Post(kMostRecent);
             break;
-        case UpgradeChecker::Outcome::NoVersion:
-            WhenIdle([this] { m_prompts.ShowMessage(m_window, CannotFindMessage(m_checkedHost)); });
+        case UpgradeCheck::Outcome::NoVersion:
+            m_messages.Post(CannotFindMessage(m_checkedHost));
             break;
-        case UpgradeChecker::Outcome::NoConnection:
-            WhenIdle([this] { m_prompts.ShowMessage(m_window, kNoConnection); });
+        case UpgradeCheck::Outcome::NoConnection:
+            m_messages.Post(kNoConnection);
             break;
     }
 }
 
 void HelpCommands::ShowHelp(const QString& executableDir) {
     if (executableDir.isEmpty()) {
-        WhenIdle([this] { m_prompts.ShowMessage(m_window, kInvalidPath); });
+        m_messages.Post(kInvalidPath);
         return;
     }
     const QStringList candidates = ManualPaths::Candidates(executableDir);
     const QString manual = ManualPaths::Find(candidates);
     if (manual.isEmpty()) {
-        WhenIdle([this, candidates] {
-            m_prompts.ShowMessage(m_window, ManualMissingMessage(candidates));
-        });
+        m_messages.Post(ManualMissingMessage(candidates));
         return;
     }
     OpenInBrowser(QUrl::fromLocalFile(manual));
@@ -109,18 +86,5 @@ void HelpCommands::OpenInBrowser(const QUrl& url) {
     if (QDesktopServices::openUrl(url))
         return;
     const QString shown = url.isLocalFile() ? url.toLocalFile() : url.toString();
-    WhenIdle([this, shown] { m_prompts.ShowMessage(m_window, BrowserFailedMessage(shown)); });
-}
-
-void HelpCommands::WhenIdle(std::function<void()> prompt) {
-    // Posted, never shown from inside the signal or wait that brought the news.
-    QTimer::singleShot(0, this, [this, prompt = std::move(prompt)]() mutable {
-        if (m_hooks.mayPrompt && !m_hooks.mayPrompt()) {
-            QTimer::singleShot(kPromptRetryMs, this, [this, prompt = std::move(prompt)]() mutable {
-                WhenIdle(std::move(prompt));
-            });
-            return;
-        }
-        prompt();
-    });
+    m_messages.Post(BrowserFailedMessage(shown));
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UpgradeChecker.h"
+#include "UpgradeCheck.h"
 
 #include <QObject>
 #include <QString>
@@ -8,13 +8,12 @@
 #include <functional>
 #include <memory>
 
-class Prompts;
-class QWidget;
+class PostedMessages;
 
 // The Help menu's services: the manual in the user's web browser, and the
 // check for a newer version, which runs while the window goes on working.
-// Messages wait until no receiver request or transfer is under way, so that a
-// message box never holds up a wait below it.
+// Messages and the download question are posted, so that a box never holds up
+// a receiver request or transfer below it.
 class HelpCommands : public QObject {
     Q_OBJECT
 
@@ -26,21 +25,17 @@ public:
     static inline const QString kNoConnection =
         QStringLiteral("Cannot open internet connection to check for latest version");
     static inline const QString kInvalidPath = QStringLiteral("Invalid path.  Help not available.");
-    static constexpr int kPromptRetryMs = 100;
 
     static QString CannotFindMessage(const QString& site);
     static QString ManualMissingMessage(const QStringList& lookedAt);
     static QString BrowserFailedMessage(const QString& target);
-    static QString ModuleMissingMessage(const QString& reason);
 
     struct Hooks {
-        std::function<bool()> mayPrompt;  // false while a request or transfer runs
         std::function<QString()> upgradeHost;
-        // The program's folder; the upgrade module lies beside it.
-        std::function<QString()> executableDir;
     };
 
-    HelpCommands(Prompts& prompts, QWidget* window, Hooks hooks, int ownMajor, int ownMinor);
+    HelpCommands(PostedMessages& messages, QObject* parent, Hooks hooks, int ownMajor,
+                 int ownMinor);
 
     void CheckForUpgrade();
     // Opens the manual of the program in the given folder; an empty folder
@@ -51,20 +46,15 @@ public:
     void SetCheckTimeoutMs(int milliseconds);
 
 private:
-    void OnCheckFinished(UpgradeChecker::Outcome outcome);
-    // The checker, loaded on first use; null (with the reason told) when the
-    // upgrade module cannot be loaded.
-    UpgradeChecker* Checker();
-    // Runs the prompt once no request or transfer is under way.
-    void WhenIdle(std::function<void()> prompt);
+    void OnCheckFinished(UpgradeCheck::Outcome outcome);
     void OpenInBrowser(const QUrl& url);
 
-    Prompts& m_prompts;
-    QWidget* m_window;
+    PostedMessages& m_messages;
     Hooks m_hooks;
     int m_ownMajor;
     int m_ownMinor;
-    int m_checkTimeoutMs = UpgradeChecker::kTimeoutMs;
-    std::unique_ptr<UpgradeChecker> m_check;
+    int m_checkTimeoutMs = UpgradeCheck::kTimeoutMs;
+    // Made on the first check: the network machinery costs nothing until then.
+    std::unique_ptr<UpgradeCheck> m_check;
     QString m_checkedHost;
 };

@@ -1,5 +1,6 @@
 #include "MainDialog.h"
 
+#include "AmpdeskVersion.h"
 #include "AvPresetPage.h"
 #include "Connection.h"
 #include "ControlPage.h"
@@ -13,10 +14,12 @@
 #include "ProgramIcon.h"
 #include "ProgressWindow.h"
 #include "Prompts.h"
+#include "ReceiverShape.h"
 #include "SettingPage.h"
 #include "TerminalPage.h"
 #include "TunerPage.h"
 #include "UpdateSetting.h"
+#include "WheelGuard.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -38,6 +41,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -72,6 +76,7 @@ const char* const kViewTable[] = {
     "Preset 4 Settings",
     "Preset 5 Settings",
 };
+static_assert(std::size(kViewTable) == 1 + kAvPresetCount, "Main, then one view per A/V preset");
 
 }  // namespace
 
@@ -91,13 +96,17 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
     m_progress = new ProgressWindow(this);
-    m_messages = new PostedMessages(m_prompts, m_channel, this);
+    m_messages = new PostedMessages(m_prompts, m_channel, this, [this] {
+        return !m_store.IsBusy() && !(m_connection && m_connection->IsAttempting());
+    });
 
     auto* layout = new QVBoxLayout(this);
     BuildMenu();
     layout->setMenuBar(m_menuBar);
     BuildConnectionRow();
     BuildTabs();
+    // The pages scroll: rolling the wheel over them must not rewrite the receiver.
+    new WheelGuard(m_tabs);
 
     m_connection = std::make_unique<Connection>(
         m_port, m_channel, m_store, m_state,
@@ -132,14 +141,9 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
             CurrentTabTitle().compare(TerminalPage::kTitle, Qt::CaseInsensitive) == 0)
             m_terminalPage->EchoLine(line);
     });
-    m_help = new HelpCommands(m_prompts, this,
+    m_help = new HelpCommands(*m_messages, this,
                               HelpCommands::Hooks{
-                                  [this] {
-                                      return !m_channel.IsWaiting() && !m_store.IsBusy() &&
-                                             !m_connection->IsAttempting();
-                                  },
                                   [] { return Profile::ReadUpgradeHost(); },
-                                  [] { return QCoreApplication::applicationDirPath(); },
                               },
                               kVersionMajor, kVersionMinor);
 
@@ -151,9 +155,11 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
         [this](const QString& message) { m_messages->Post(message); },
     });
     m_tunerPage->SetHooks(TunerHooks{
-        [this](const QByteArray& command) { return m_channel.Send(command); },
+        [this](const QByteArray& line) { return m_channel.SendLine(line); },
         [this](const QByteArray& key) { return m_store.GetValue(key); },
-        [this](const QString& message) { m_messages->Post(message); },
+        [this](const QString& message, std::function<void()> closed) {
+            m_messages->Post(message, std::move(closed));
+        },
     });
     m_statusLines.SetTunerHook(
         [this](const QByteArray& line) { m_tunerPage->OnTunerStatus(line); });
@@ -395,6 +401,7 @@ void MainDialog::OnConnect() {
     // Disabling the button passed its focus on; it comes back unless the user moved it meanwhile.
     const QWidget* passedTo = focusWidget();
     m_connection->ConnectTo(portName);
+    ClearBusyNotice();
     m_connectButton->setEnabled(true);
     if (hadFocus && focusWidget() == passedTo)
         m_connectButton->setFocus();
@@ -446,6 +453,7 @@ void MainDialog::SaveSettings() {
 
 void MainDialog::LoadSettings() {
     m_fileCommands->LoadSettings();
+    ClearBusyNotice();
 }
 
 void MainDialog::OnToggleTerminal(bool show) {
@@ -466,7 +474,7 @@ void MainDialog::OnToggleTerminal(bool show) {
     if (!m_terminalPage) {
         m_terminalPage = new TerminalPage(this);
         m_terminalPage->SetSendHook(
-            [this](const QByteArray& command) { return m_channel.Send(command); });
+            [this](const QByteArray& line) { return m_channel.SendLine(line); });
     }
     m_tabs->addTab(m_terminalPage, TerminalPage::kTitle);
 }
@@ -482,8 +490,16 @@ void MainDialog::ShowHelp() {
 bool MainDialog::StoreIsFree() {
     if (!m_store.IsBusy() && !m_connection->IsAttempting())
         return true;
-    m_messages->Post(kBusyMessage);
+    // Said at once: a message box would have to wait until the read or restore
+    // no longer does, and the command would seem to do nothing meanwhile.
+    SetStatusReason(kBusyMessage);
     return false;
+}
+
+void MainDialog::ClearBusyNotice() {
+    // A refused command returns here too while the operation still runs.
+    if (StatusReason() == kBusyMessage && !m_store.IsBusy() && !m_connection->IsAttempting())
+        SetStatusReason(QString());
 }
 
 void MainDialog::SetStatus(const QString& text) {

@@ -38,8 +38,6 @@ class MainDialog : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr int kVersionMajor = 1;
-    static constexpr int kVersionMinor = 2;
     static inline const QString kTitle = QStringLiteral("Velmar AVR Ampdesk");
     static inline const QString kNotConnectedAtStart = QStringLiteral("Not Connected to a Unit");
     static inline const QString kConnectWarning = QStringLiteral(
@@ -106,6 +104,8 @@ private:
     // True when no bulk read, restore or connection attempt is using the store,
     // so that it may be refilled or saved; otherwise tells the user why not.
     bool StoreIsFree();
+    // Takes the busy notice off the status line once the operation it waited for is over.
+    void ClearBusyNotice();
     static bool TakesTabFocus(const QWidget* widget, const QWidget* page);
     void ShowAbout();
 

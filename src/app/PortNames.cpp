@@ -70,7 +70,7 @@ QStringList AutoDetectPortNames(const QString& portsFolder, const DeviceFolders&
             tried.insert(device.canonicalFilePath());
     }
     for (const QString& adapter : SerialAdapterPaths(folders)) {
-        if (!tried.contains(QFileInfo(adapter).canonicalFilePath()))
+        if (AutoDetectProbes(adapter) && !tried.contains(QFileInfo(adapter).canonicalFilePath()))
             names << adapter;
     }
     return names;

@@ -22,6 +22,7 @@ QString ResolvePortPath(const QString& portName, const QString& portsFolder);
 // ~/.config/Velmar/ports/COM3 to /dev/ttyUSB0"; empty for any other name.
 QString ExplainPortLookup(const QString& portName, const QString& portsFolder);
 
-// What Auto-Detect tries, in order: COM1..COM9, then the serial adapters on the
-// machine that no COMn link already reached.
+// What Auto-Detect tries, in order: COM1..COM9, then the USB serial bridges on
+// the machine that no COMn link already reached. A ttyACM device is tried only
+// when it is linked as a COMn.
 QStringList AutoDetectPortNames(const QString& portsFolder, const DeviceFolders& folders);

@@ -10,8 +10,18 @@
 
 namespace {
 
-// Kernel names of USB serial devices, in the order Auto-Detect tries them.
-const char* const kAdapterPrefixes[] = {"ttyUSB", "ttyACM"};
+// Kernel names of USB serial devices, in the order they are listed. A ttyACM
+// device is a modem, a microcontroller board or a 3D printer as often as a
+// receiver's adapter: opening one can reset it (DTR drops when the port
+// closes) or feed a line into a running job, so Auto-Detect leaves it alone.
+struct AdapterKind {
+    const char* prefix;
+    bool probed;  // tried by Auto-Detect
+};
+const AdapterKind kAdapterKinds[] = {
+    {"ttyUSB", true},
+    {"ttyACM", false},
+};
 
 // prefix0, prefix1, .. prefix10: the number as a number, not as text.
 QStringList NumberedNames(const QStringList& names, const QString& prefix) {
@@ -49,12 +59,30 @@ QStringList SerialAdapterPaths(const DeviceFolders& folders) {
 
     const QDir dev(folders.dev);
     const QStringList devNames = dev.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot);
-    for (const char* prefix : kAdapterPrefixes) {
-        for (const QString& name : NumberedNames(devNames, QString::fromLatin1(prefix))) {
+    for (const AdapterKind& kind : kAdapterKinds) {
+        for (const QString& name : NumberedNames(devNames, QString::fromLatin1(kind.prefix))) {
             const QFileInfo device(dev.filePath(name));
             if (!reached.contains(device.canonicalFilePath()))
                 paths << device.filePath();
         }
     }
     return paths;
+}
+
+bool AutoDetectProbes(const QString& adapterPath) {
+    // A by-id link is judged by the kernel name it leads to, link by link
+    // (udev's lead straight to the device; a few hops allow for links of links).
+    constexpr int kMaxHops = 8;
+    QString path = adapterPath;
+    for (int hop = 0; hop < kMaxHops; ++hop) {
+        const QFileInfo step(path);
+        for (const AdapterKind& kind : kAdapterKinds) {
+            if (!NumberedNames({step.fileName()}, QString::fromLatin1(kind.prefix)).isEmpty())
+                return kind.probed;
+        }
+        if (!step.isSymLink())
+            return false;
+        path = step.symLinkTarget();
+    }
+    return false;
 }

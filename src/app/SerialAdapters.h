@@ -16,3 +16,7 @@ struct DeviceFolders {
 // (sorted by name), then the ttyUSB and ttyACM devices no by-id link reaches
 // (in number order).
 QStringList SerialAdapterPaths(const DeviceFolders& folders);
+
+// Whether Auto-Detect may open the adapter unasked: USB serial bridges
+// (ttyUSB), not CDC devices (ttyACM), which the user chooses or types.
+bool AutoDetectProbes(const QString& adapterPath);

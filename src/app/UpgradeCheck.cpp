@@ -12,11 +12,27 @@ bool IsSuccess(const QNetworkReply* reply) {
     return status >= 200 && status < 300;
 }
 
+// A redirection is Qt's to follow; its answer comes as the reply's own.
+bool IsRedirection(const QNetworkReply* reply) {
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    return status >= 300 && status < 400;
+}
+
 bool ServerAnswered(const QNetworkReply* reply) {
     return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
 }
 
 }  // namespace
+
+QUrl UpgradeCheck::SiteUrl(const QString& host, const QString& path) {
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setAuthority(host.trimmed(), QUrl::StrictMode);
+    url.setPath(path);
+    if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty())
+        return {};
+    return url;
+}
 
 UpgradeCheck::UpgradeCheck(int ownMajor, int ownMinor, QObject* parent)
     : QObject(parent), m_ownMajor(ownMajor), m_ownMinor(ownMinor) {
@@ -51,16 +67,25 @@ bool UpgradeCheck::Start(const QString& host) {
                          QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     m_reply = m_network.get(request);
+    // Qt would otherwise buffer whatever the server sends, however much.
+    m_reply->setReadBufferSize(kMaxFirstLineBytes);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &UpgradeCheck::OnMetaData);
     connect(m_reply, &QNetworkReply::readyRead, this, &UpgradeCheck::OnReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &UpgradeCheck::OnReplyFinished);
     m_deadline.start();
     return true;
 }
 
+void UpgradeCheck::OnMetaData() {
+    // An error page's text is no version file, and it may never end: the check
+    // stops at the status line, before any of it is read.
+    if (ServerAnswered(m_reply) && !IsSuccess(m_reply) && !IsRedirection(m_reply))
+        Finish(Outcome::NoVersion);
+}
+
 void UpgradeCheck::OnReadyRead() {
-    // An error page's text is no version file.
     if (!IsSuccess(m_reply)) {
-        m_reply->readAll();
+        Finish(ServerAnswered(m_reply) ? Outcome::NoVersion : Outcome::NoConnection);
         return;
     }
     m_received += m_reply->read(kMaxFirstLineBytes - m_received.size());

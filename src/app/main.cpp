@@ -1,13 +1,8 @@
-#include "AutoConnect.h"
 #include "MainDialog.h"
 #include "ProgramIcon.h"
 #include "Prompts.h"
-#include "Screenshot.h"
 
 #include <QApplication>
-#include <QTimer>
-
-#include <cstdio>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -19,22 +14,6 @@ int main(int argc, char* argv[]) {
 
     DialogPrompts prompts;
     MainDialog dialog(prompts);
-
-    int status = 0;
-    const ScreenshotRequest screenshot = ScreenshotRequestFromEnvironment();
-    if (screenshot.IsSet()) {
-        QTimer::singleShot(0, &dialog, [&] {
-            const QString error = TakeConnectedScreenshot(dialog, screenshot);
-            if (!error.isEmpty()) {
-                std::fprintf(stderr, "ampdesk: screenshot: %s\n", qPrintable(error));
-                status = 1;
-            }
-            dialog.reject();
-        });
-    }
-    const QString autoConnectPort = AutoConnectPortFromEnvironment();
-    if (!autoConnectPort.isEmpty() && !screenshot.IsSet())
-        ScheduleAutoConnect(dialog, autoConnectPort);
     dialog.exec();
-    return status;
+    return 0;
 }

@@ -17,8 +17,10 @@ const QByteArray kTunerQuery = QByteArrayLiteral("Tuner?");
 // As the console routes tuner lines: compared case-sensitively on the line's start.
 const QByteArray kTunerPrefix = QByteArrayLiteral("Tuner");
 
-QByteArray Framed(const QByteArray& body) {
-    return '\r' + body + '\r';
+// A section query ("Tuner?") is answered by status lines only, none of which
+// carries its key: it is sent without waiting, as the console sends it.
+bool IsSectionQuery(const QByteArray& body, const QByteArray& key) {
+    return body.endsWith('?') && !key.contains('.');
 }
 
 }  // namespace
@@ -249,10 +251,10 @@ void BridgeReceiver::RunQueue() {
         Pending next = std::move(m_queue.front());
         m_queue.pop_front();
         const bool fits = next.key.size() <= CommandChannel::kMaxKeyLength;
-        const bool sent = fits && m_channel.Send(Framed(next.body));
+        const bool sent = fits && m_channel.SendLine(next.body);
         if (sent && next.sent)
             next.sent();
-        if (!sent || next.key.isEmpty()) {
+        if (!sent || next.key.isEmpty() || IsSectionQuery(next.body, next.key)) {
             // Refused, or sent with nothing that could answer it: done at once.
             if (next.done)
                 next.done({});

@@ -46,7 +46,8 @@ public:
     static constexpr int kMaxTunerKeys = 64;
 
     // The answer line as "key=value"; "Timeout"; "" when the command was not
-    // sent (port closed, queue full) or nothing can answer it (no operator).
+    // sent (port closed, queue full) or nothing answers it (no operator, or a
+    // section query such as "Tuner?", whose report comes as status lines).
     using Done = std::function<void(const QByteArray& reply)>;
 
     explicit BridgeReceiver(const QString& portName, QObject* parent = nullptr);

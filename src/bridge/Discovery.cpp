@@ -1,5 +1,6 @@
 #include "Discovery.h"
 
+#include "ReceiverShape.h"
 #include "ValueCheck.h"
 #include "Windows1252.h"
 
@@ -174,7 +175,7 @@ bool ChangesDiscovery(const QByteArray& key) {
 
 QStringList SourceOptions(const std::function<QByteArray(const QByteArray& key)>& valueOf) {
     QStringList options;
-    for (int source = 1; source <= 10; ++source) {
+    for (int source = 1; source <= kSourceCount; ++source) {
         QString name =
             FromWindows1252(valueOf(QStringLiteral("Source%1.Name").arg(source).toLatin1()))
                 .trimmed();

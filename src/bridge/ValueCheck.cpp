@@ -1,6 +1,7 @@
 #include "ValueCheck.h"
 
 #include "BindingTable.h"
+#include "ReceiverShape.h"
 #include "ValueLists.h"
 #include "Windows1252.h"
 
@@ -21,12 +22,12 @@ struct RangeRow {
     NumberRange range;
 };
 constexpr std::array kRangeTable = {
-    RangeRow{"Volume", {-72, 16, 1}},      RangeRow{"VolumeFixed", {-72, 16, 1}},
-    RangeRow{"Trim.*", {-12, 12, 1}},      RangeRow{"Level.*", {-12, 12, 1}},
-    RangeRow{"Distance.UOM", {0, 0, 0}},   RangeRow{"Distance.*", {0, 30, 1}},
-    RangeRow{"LipSyncDelay", {0, 120, 1}}, RangeRow{"Trigger*.Delay", {0, 15, 1}},
-    RangeRow{"Source", {1, 10, 1}},        RangeRow{"Bass", {-10, 10, 2}},
-    RangeRow{"Treble", {-10, 10, 2}},      RangeRow{"CenterDialog", {-10, 10, 2}},
+    RangeRow{"Volume", {-72, 16, 1}},         RangeRow{"VolumeFixed", {-72, 16, 1}},
+    RangeRow{"Trim.*", {-12, 12, 1}},         RangeRow{"Level.*", {-12, 12, 1}},
+    RangeRow{"Distance.UOM", {0, 0, 0}},      RangeRow{"Distance.*", {0, 30, 1}},
+    RangeRow{"LipSyncDelay", {0, 120, 1}},    RangeRow{"Trigger*.Delay", {0, 15, 1}},
+    RangeRow{"Source", {1, kSourceCount, 1}}, RangeRow{"Bass", {-10, 10, 2}},
+    RangeRow{"Treble", {-10, 10, 2}},         RangeRow{"CenterDialog", {-10, 10, 2}},
     RangeRow{"Preset", {1, 40, 1}},
 };
 

@@ -42,13 +42,21 @@ bool LoadSettingsFile(const Context& context, SettingsStore& store) {
     QString problem;
     if (!loaded.opened) {
         problem = QStringLiteral("cannot open the settings file %1");
+    } else if (loaded.notRegular) {
+        problem = QStringLiteral("%1 is not a regular file");
     } else if (loaded.tooLarge) {
         problem = QStringLiteral("%1 is too large to be a settings file");
     } else if (!loaded.recognised) {
         problem = QStringLiteral("%1 is not an Ampdesk settings file");
     }
-    if (problem.isEmpty())
+    if (problem.isEmpty()) {
+        if (loaded.incomplete)
+            context.session.Error(QStringLiteral("%1 is incomplete (no end line); its %2 line(s) "
+                                                 "were read")
+                                      .arg(Shown(path))
+                                      .arg(store.LineCount()));
         return true;
+    }
     context.session.Error(problem.arg(Shown(path)));
     return false;
 }
@@ -85,24 +93,27 @@ int ReadReceiver(const Context& context, SettingsStore& store) {
     return kExitOk;
 }
 
-// Sends the lines and prints the report. kExitDifferences when a line failed.
+// Sends the lines and prints the report, also when the receiver was lost on
+// the way (it lists what was not sent). kExitDifferences when a line failed.
 int Restore(const Context& context, const std::vector<QByteArray>& lines, ProgressSink* progress) {
     SettingsStore store;
     for (const QByteArray& line : lines)
         store.Append(line);
     QByteArray report;
     const int errors = RestoreToReceiver(store, context.session.Channel(), progress, &report);
+    std::FILE* out = context.streams.out;
+    if (errors > 0) {
+        std::fprintf(out, "The receiver did not take %d of %d line(s):\n", errors,
+                     static_cast<int>(lines.size()));
+    }
+    if (!report.isEmpty()) {
+        std::fwrite(report.constData(), 1, static_cast<size_t>(report.size()), out);
+        if (!report.endsWith('\n'))
+            std::fputc('\n', out);
+    }
     if (const int lost = context.session.CheckNotLost(); lost != kExitOk)
         return lost;
-    if (errors == 0)
-        return kExitOk;
-    std::FILE* out = context.streams.out;
-    std::fprintf(out, "The receiver did not take %d of %d line(s):\n", errors,
-                 static_cast<int>(lines.size()));
-    std::fwrite(report.constData(), 1, static_cast<size_t>(report.size()), out);
-    if (!report.endsWith('\n'))
-        std::fputc('\n', out);
-    return kExitDifferences;
+    return errors == 0 ? kExitOk : kExitDifferences;
 }
 
 // Tells a person at a terminal what was done; scripts go by the exit status.

@@ -7,6 +7,8 @@
 #include "ReceiverIdentity.h"
 #include "SettingsStore.h"
 
+#include <QStringList>
+
 namespace {
 
 const QString kAutoDetect = QStringLiteral("Auto-Detect");
@@ -30,8 +32,31 @@ CliSession::~CliSession() {
     m_port.Close();
 }
 
+QString PrintableMessage(const QString& text) {
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines) {
+        const qsizetype cut = line.size() > kMaxMessageLine ? line.size() - kMaxMessageLine : 0;
+        QString shown;
+        for (const QChar c : QStringView(line).first(line.size() - cut)) {
+            const char16_t code = c.unicode();
+            if (code == u'\r')
+                shown += QStringLiteral("\\r");
+            else if (code == u'\t')
+                shown += QStringLiteral("\\t");
+            else if (code < 0x20 || (code >= 0x7f && code < 0xa0))
+                shown += QStringLiteral("\\x%1").arg(int(code), 2, 16, QLatin1Char('0'));
+            else
+                shown += c;
+        }
+        if (cut > 0)
+            shown += QStringLiteral("... (%1 more characters)").arg(cut);
+        line = shown;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 void CliSession::Error(const QString& text) const {
-    std::fprintf(m_errors, "ampdesk-cli: %s\n", text.toLocal8Bit().constData());
+    std::fprintf(m_errors, "ampdesk-cli: %s\n", PrintableMessage(text).toLocal8Bit().constData());
     std::fflush(m_errors);
 }
 

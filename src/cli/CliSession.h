@@ -11,6 +11,13 @@
 
 class SettingsStore;
 
+// An error message as it may go to a terminal: values in it come from the
+// command line, the profile and files, so control characters (CR, ESC, ...)
+// are shown escaped rather than acted on, and a line longer than
+// kMaxMessageLine characters is cut with a note of how much is left out.
+inline constexpr qsizetype kMaxMessageLine = 400;
+QString PrintableMessage(const QString& text);
+
 // The tool's connection to one receiver: the same port, channel and model
 // check as the window's, without the keep-alive (a command is over in
 // seconds). A device lost on the way closes the port at once, so the rest of a

@@ -1,5 +1,6 @@
 #include "CliCommands.h"
 #include "CliOptions.h"
+#include "CliSession.h"
 #include "TerminalProgress.h"
 
 #include <QCoreApplication>
@@ -23,7 +24,7 @@ int main(int argc, char* argv[]) {
     }
     if (!parsed.options) {
         std::fprintf(stderr, "ampdesk-cli: %s\nTry \"ampdesk-cli --help\".\n",
-                     parsed.error.toLocal8Bit().constData());
+                     PrintableMessage(parsed.error).toLocal8Bit().constData());
         return kExitUsage;
     }
 

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <algorithm>
 #include <cstddef>
 
 inline char ToUpperAscii(char c) {
@@ -46,4 +47,37 @@ inline QByteArray TrimmedBytes(const QByteArray& text) {
     while (end > begin && IsBlank(text[end - 1]))
         --end;
     return text.mid(begin, end - begin);
+}
+
+inline bool IsControlByte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+
+// Control bytes written out visibly: "\r", "\n", others as "\x1B"; with
+// `keepTabs`, a tab stays (it breaks no line and trims as a blank). Text
+// without any comes back as it is.
+inline QByteArray EscapedControlBytes(const QByteArray& text, bool keepTabs = false) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const auto escapes = [keepTabs](char c) {
+        return IsControlByte(c) && !(keepTabs && c == '\t');
+    };
+    if (std::none_of(text.cbegin(), text.cend(), escapes))
+        return text;
+    QByteArray escaped;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (!escapes(c)) {
+            escaped += c;
+        } else if (c == '\r') {
+            escaped += "\\r";
+        } else if (c == '\n') {
+            escaped += "\\n";
+        } else {
+            escaped += "\\x";
+            escaped += kHex[byte >> 4];
+            escaped += kHex[byte & 0xF];
+        }
+    }
+    return escaped;
 }

@@ -54,7 +54,7 @@ QByteArray CommandChannel::KeyOf(const QByteArray& command) {
 }
 
 bool CommandChannel::Answers(const QByteArray& upperKey, const QByteArray& waitingKey) {
-    return !waitingKey.isEmpty() && upperKey.startsWith(waitingKey);
+    return !waitingKey.isEmpty() && upperKey == waitingKey;
 }
 
 QByteArray CommandChannel::Request(const QByteArray& command) {
@@ -116,10 +116,6 @@ QByteArray CommandChannel::Request(const QByteArray& command) {
 
 CommandChannel::WaitFrame* CommandChannel::FrameAnsweredBy(const QByteArray& upperKey) const {
     for (WaitFrame* frame : m_frames) {
-        if (frame->reply.isEmpty() && !frame->portClosed && frame->key == upperKey)
-            return frame;
-    }
-    for (WaitFrame* frame : m_frames) {
         if (frame->reply.isEmpty() && !frame->portClosed && Answers(upperKey, frame->key))
             return frame;
     }
@@ -129,8 +125,9 @@ CommandChannel::WaitFrame* CommandChannel::FrameAnsweredBy(const QByteArray& upp
 QByteArray CommandChannel::HeldBackAnswer(const WaitFrame& frame) const {
     for (const QByteArray& line : m_port.HeldBackLines()) {
         const qsizetype equals = line.indexOf('=');
+        // Escaped as OnReceiverLine escapes a value that is delivered.
         if (equals >= 0 && Answers(UpperAscii(line.left(equals)), frame.key))
-            return line;
+            return line.left(equals + 1) + EscapedControlBytes(line.mid(equals + 1), true);
     }
     return {};
 }
@@ -161,14 +158,20 @@ void CommandChannel::OnReceiverLine(const QByteArray& line) {
     const qsizetype equals = line.indexOf('=');
     if (equals >= 0) {
         const QByteArray key = line.left(equals);
-        const QByteArray value = line.mid(equals + 1);
+        const QByteArray received = line.mid(equals + 1);
+        // A value is one line of text. A line feed (or another control byte)
+        // in it would become a line of its own in a saved file or on standard
+        // output, and a setting of its own when that file is restored; it is
+        // kept, escaped, so the odd value still shows.
+        const QByteArray value = EscapedControlBytes(received, true);
+        const bool escaped = value.size() != received.size();
         // Most lines arrive with nothing waiting: no key in capitals needed then.
         WaitFrame* frame = m_frames.empty() ? nullptr : FrameAnsweredBy(UpperAscii(key));
         if (frame != nullptr) {
             frame->reply = key + '=' + value;
             frame->loop->quit();
         } else if (m_statusHook) {
-            m_statusHook(key, value, line);
+            m_statusHook(key, value, escaped ? key + '=' + value : line);
         }
     }
 

@@ -12,8 +12,8 @@ class SerialPort;
 // Frames commands to the receiver and matches its answers.
 //
 // Send writes and returns at once. Request writes and waits, with the event
-// loop running, until a line whose key equals or begins with the command's key
-// (ignoring case) arrives, or until more than 1000 ms have passed ("Timeout").
+// loop running, until a line whose key equals the command's key (ignoring
+// case) arrives, or until more than 1000 ms have passed ("Timeout").
 // Requests nest: one started while another waits (a user change during the
 // connect-time read, a keep-alive poll) gets its own wait frame, and every
 // received line is matched against all waiting frames, so each Request gets its
@@ -40,10 +40,26 @@ public:
     explicit CommandChannel(SerialPort& port, QObject* parent = nullptr);
     ~CommandChannel() override;
 
+    // Send and Request take the command as it goes on the wire, framing
+    // included; everything outside the link speaks through the verbs below.
     bool Send(const QByteArray& command);
     // The answering line re-formed as key=value, "Timeout", or "" when the port
     // is closed, the write is refused or the key part is longer than 128 bytes.
     QByteArray Request(const QByteArray& command);
+    // The verbs the rest of the program speaks in; only they frame a command.
+    // The receiver takes a command as CR text CR: the leading CR ends whatever
+    // a previous, unfinished line left in its buffer. Query and Set wait for
+    // the answer as Request does; Step and SendLine do not wait.
+    QByteArray Query(const QByteArray& key) { return Request(Framed(key + '?')); }
+    QByteArray Set(const QByteArray& key, const QByteArray& value) {
+        return Request(Framed(key + '=' + value));
+    }
+    bool Step(const QByteArray& key, bool up) { return Send(Framed(key + (up ? '+' : '-'))); }
+    // A line as typed or stored (terminal, restore): sent whole, framed once.
+    bool SendLine(const QByteArray& text) { return Send(Framed(text)); }
+    QByteArray RequestLine(const QByteArray& text) { return Request(Framed(text)); }
+    static QByteArray Framed(const QByteArray& text) { return '\r' + text + '\r'; }
+
     // Runs the event loop for the given time; with 0, handles what is pending.
     static void PumpMessages(unsigned milliseconds);
 
@@ -54,8 +70,10 @@ public:
     static bool KeyFits(const QByteArray& command) {
         return KeyOf(command).size() <= kMaxKeyLength;
     }
-    // The reply test: a line answers when its key, in capitals, equals or
-    // begins with the waiting key. An empty waiting key is answered by nothing.
+    // The reply test: a line answers when its key, in capitals, is the waiting
+    // key. A longer key that begins with it (Preset1.ListeningMode.DTS while
+    // Preset1.ListeningMode waits) is a front-panel line, not the answer. An
+    // empty waiting key is answered by nothing.
     static bool Answers(const QByteArray& upperKey, const QByteArray& waitingKey);
 
     bool IsWaiting() const { return !m_frames.empty(); }
@@ -84,9 +102,8 @@ private:
         QEventLoop* loop = nullptr;
     };
 
-    // The frame a line with this key answers: an exact key before a longer one
-    // that begins with it, and the oldest Request first, as the receiver
-    // answers in order. Null when none waits for it.
+    // The frame a line with this key answers: the oldest Request first, as the
+    // receiver answers in order. Null when none waits for it.
     WaitFrame* FrameAnsweredBy(const QByteArray& upperKey) const;
     // At the deadline: an answer that has arrived but is held back behind a
     // handler still running further down the stack is no time-out.

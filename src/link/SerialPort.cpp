@@ -161,6 +161,7 @@ void SerialPort::DeliverPending() {
             m_lastErrorNumber = 0;
             emit DeviceLost(delivery.reason);
         } else {
+            m_worker->LinesTaken(1);
             emit LineReceived(delivery.line);
         }
         if (!alive)

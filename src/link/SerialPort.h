@@ -18,6 +18,9 @@
 // ordinary byte; a NUL ends the delivered text; of a line longer than 99 bytes
 // only its last 99 bytes arrive) and posts every line to the thread that owns
 // the SerialPort, where LineReceived is emitted: one line at a time, in order.
+// At most a few thousand lines wait for the owner; while that many wait the
+// device is not read, so a sender faster than the owner is slowed down by
+// flow control instead of filling memory.
 // Writes are queued and written one at a time in order; a write that cannot
 // finish within 100 ms is given up.
 //

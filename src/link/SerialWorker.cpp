@@ -89,6 +89,13 @@ void SerialWorker::SetReplyAwaited(bool awaited) {
         Wake();
 }
 
+void SerialWorker::LinesTaken(int count) {
+    constexpr int kResumeBelow = kMaxLinesInFlight / 2;
+    const int before = m_linesInFlight.fetch_sub(count);
+    if (before >= kResumeBelow && before - count < kResumeBelow)
+        Wake();
+}
+
 void SerialWorker::Wake() {
     const uint64_t one = 1;
     // The counter only saturates after 2^64 - 2 unread wake-ups, so a failed
@@ -109,10 +116,14 @@ void SerialWorker::Run() {
         const Clock::time_point now = Clock::now();
         pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {-1, 0, 0}};
         nfds_t count = 1;
-        if (m_watchDevice) {
+        // While the owner is behind, the device is not read; a hang-up it
+        // reported could not be read out either and would end every poll() at
+        // once, so it is watched only while a write goes on.
+        const bool paused = OwnerIsBehind();
+        if (m_watchDevice && (!paused || m_current.active)) {
             // A hang-up is reported while resting all the same.
-            const short events =
-                static_cast<short>((Resting(now) ? 0 : POLLIN) | (m_current.active ? POLLOUT : 0));
+            const short events = static_cast<short>((Resting(now) || paused ? 0 : POLLIN) |
+                                                    (m_current.active ? POLLOUT : 0));
             fds[1] = {m_fd, events, 0};
             count = 2;
         }
@@ -135,7 +146,7 @@ void SerialWorker::Run() {
             if (m_stop)
                 return;
         }
-        if (m_watchDevice && fds[1].revents != 0) {
+        if (m_watchDevice && !paused && fds[1].revents != 0) {
             ReadDevice(fds[1].revents);
         }
         if (m_current.active)
@@ -214,7 +225,9 @@ void SerialWorker::ReadDevice(short revents) {
     // After a rest more may be waiting than one chunk holds: read on until
     // the device has no more (a fast device server must not be slowed to one
     // chunk per rest), then hand everything over at once.
-    for (int reads = 0; reads < kReadsPerHandOff; ++reads) {
+    for (int reads = 0;
+         reads < kReadsPerHandOff && m_linesInFlight.load() + lines.size() < kMaxLinesInFlight;
+         ++reads) {
         n = ::read(m_fd, chunk, sizeof chunk);
         readError = n < 0 ? errno : 0;
         for (ssize_t i = 0; i < n; ++i) {
@@ -231,6 +244,7 @@ void SerialWorker::ReadDevice(short revents) {
         if (std::any_of(lines.cbegin(), lines.cend(),
                         [](const QByteArray& line) { return !line.isEmpty(); }))
             m_lastHandOff = Clock::now();
+        m_linesInFlight += static_cast<int>(lines.size());
         m_callbacks.linesReceived(std::move(lines));
     }
     if (n > 0 || !lines.isEmpty())

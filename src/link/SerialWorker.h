@@ -25,11 +25,18 @@
 // While a reply is awaited the worker does not rest, so replies go at once; a
 // line after a quiet spell goes at once all the same.
 //
+// Lines handed over wait in memory until the owner takes them. A device that
+// sends faster than the owner takes its lines (a flood of status lines, a
+// handler holding the rest back) is no longer read once kMaxLinesInFlight
+// wait: the kernel's buffers then fill and flow control slows the sender.
+// Reading resumes when the owner has taken half of them.
+//
 // The callbacks run on the worker thread; they must only hand their data on.
 class SerialWorker {
 public:
     static constexpr std::chrono::milliseconds kWriteTimeout{100};
     static constexpr std::chrono::milliseconds kRestTime{20};
+    static constexpr int kMaxLinesInFlight = 4096;
 
     struct Callbacks {
         std::function<void(QList<QByteArray> lines)> linesReceived;
@@ -52,6 +59,8 @@ public:
     bool IsLost() const { return m_lost.load(); }
     // While set, received lines are handed over the moment they are read.
     void SetReplyAwaited(bool awaited);
+    // The owner has taken (handled or dropped) this many handed-over lines.
+    void LinesTaken(int count);
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -71,6 +80,7 @@ private:
     void ReadDevice(short revents);
     void LoseDevice(const QString& reason);
     bool Resting(Clock::time_point now) const;
+    bool OwnerIsBehind() const { return m_linesInFlight.load() >= kMaxLinesInFlight; }
     int PollTimeoutMs(Clock::time_point now) const;
 
     std::unique_ptr<LinkDevice> m_device;
@@ -86,6 +96,7 @@ private:
 
     std::atomic<bool> m_lost{false};
     std::atomic<bool> m_replyAwaited{false};
+    std::atomic<int> m_linesInFlight{0};
     // Worker-thread state.
     bool m_watchDevice = true;
     OutgoingWrite m_current;

@@ -64,6 +64,35 @@ QByteArray RefusalOf(const QByteArray& line, const QByteArray& command) {
     return {};
 }
 
+// A line that sets something: a key, then "=". A blank line, a "#" comment or
+// any other text without a key is no command; nothing would answer it, and
+// waiting for that answer would look like a receiver that stopped answering.
+// A key never holds an operator character, which would end it on the wire.
+bool IsSettingLine(const QByteArray& line) {
+    const qsizetype equals = line.indexOf('=');
+    if (equals < 0)
+        return false;
+    const QByteArray key = TrimmedBytes(line.left(equals));
+    const auto isOperator = [](char c) { return c == '?' || c == '+' || c == '-'; };
+    return !key.isEmpty() && !key.startsWith('#') &&
+           std::none_of(key.cbegin(), key.cend(), isOperator);
+}
+
+QByteArray SkippedReport(const std::vector<QByteArray>& skipped) {
+    QByteArray text =
+        QByteArray::number(skipped.size()) + " line(s) are not settings and were skipped:\n";
+    const std::size_t listed = std::min<std::size_t>(skipped.size(), kUnsentListed);
+    for (std::size_t i = 0; i < listed; ++i) {
+        text += '\t' +
+                (TrimmedBytes(skipped[i]).isEmpty() ? QByteArrayLiteral("(blank line)")
+                                                    : QuotedForReport(skipped[i])) +
+                '\n';
+    }
+    if (skipped.size() > listed)
+        text += "\t... and " + QByteArray::number(skipped.size() - listed) + " more\n";
+    return text;
+}
+
 // Counts the answers that did not come, and says when to give up.
 class SilenceWatch {
 public:
@@ -111,22 +140,7 @@ QByteArray UnsentReport(Stop stop, const std::vector<QByteArray>& unsent) {
 }  // namespace
 
 QByteArray QuotedForReport(const QByteArray& text) {
-    static const char kHex[] = "0123456789ABCDEF";
-    QByteArray quoted;
-    for (qsizetype i = 0; i < text.size() && i < kReportQuoteBytes; ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte == '\r') {
-            quoted += "\\r";
-        } else if (byte == '\n') {
-            quoted += "\\n";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            quoted += "\\x";
-            quoted += kHex[byte >> 4];
-            quoted += kHex[byte & 0xF];
-        } else {
-            quoted += static_cast<char>(byte);
-        }
-    }
+    QByteArray quoted = EscapedControlBytes(text.left(kReportQuoteBytes));
     if (text.size() > kReportQuoteBytes)
         quoted += "...";
     return quoted;
@@ -181,6 +195,7 @@ int RestoreToReceiver(SettingsStore& store, CommandChannel& channel, ProgressSin
     SilenceWatch watch(channel);
     int errors = 0;
     QByteArray collected;
+    std::vector<QByteArray> skipped;
     const qint64 total = store.LineCount();
     qint64 i = 1;
     // Lines are taken by index and copied: status lines handled during a wait
@@ -191,6 +206,14 @@ int RestoreToReceiver(SettingsStore& store, CommandChannel& channel, ProgressSin
         const QByteArray comparedCommand = Compared(command);
 
         QByteArray comparedReply = RefusalOf(line, command);
+        if (comparedReply.isEmpty() && !IsSettingLine(line)) {
+            // With no receiver nothing is sent at all; there is nothing to say.
+            if (channel.IsOpen())
+                skipped.push_back(line);
+            if (progress != nullptr)
+                progress->SetPercent(Percent(i, total));
+            continue;
+        }
         bool confirmed = false;
         if (comparedReply.isEmpty()) {
             comparedReply = Compared(watch.Request(command));
@@ -223,13 +246,15 @@ int RestoreToReceiver(SettingsStore& store, CommandChannel& channel, ProgressSin
     }
 
     std::vector<QByteArray> unsent;
-    for (; i <= store.LineCount(); ++i)
-        unsent.push_back(store.Lines()[static_cast<std::size_t>(i - 1)]);
+    for (; i <= store.LineCount(); ++i) {
+        const QByteArray& line = store.Lines()[static_cast<std::size_t>(i - 1)];
+        (IsSettingLine(line) ? unsent : skipped).push_back(line);
+    }
 
     if (progress != nullptr)
         progress->End();
     const int failed = errors + static_cast<int>(unsent.size());
-    if (failed == 0)
+    if (failed == 0 && skipped.empty())
         return 0;
     if (report != nullptr) {
         QByteArray text = errors >= kTooManyErrorsCount ? kTooManyErrors : collected;
@@ -237,6 +262,11 @@ int RestoreToReceiver(SettingsStore& store, CommandChannel& channel, ProgressSin
             if (errors >= kTooManyErrorsCount)
                 text += '\n';
             text += UnsentReport(watch.Stopped(), unsent);
+        }
+        if (!skipped.empty()) {
+            if (!text.isEmpty() && !text.endsWith('\n'))
+                text += '\n';
+            text += SkippedReport(skipped);
         }
         *report = text;
     }

@@ -27,9 +27,12 @@ bool ReadAllFromReceiver(SettingsStore& store, CommandChannel& channel, Progress
 
 // Sends every store line as a set command and checks each answer (one retry).
 // A line holding CR, LF or NUL, or with an overlong key, is not sent and fails.
+// A line that is no setting (blank, a "#" comment, no key before "=") is not
+// sent, is not waited for and does not fail; the report lists it as skipped.
 // Two unanswered commands in a row or a port closed on the way stop the
 // restore; the lines left are not sent, count as failed and are listed.
-// Returns the number of failed lines; `report` is written only when above 0.
+// Returns the number of failed lines; `report` is written only when a line
+// failed or was skipped.
 int RestoreToReceiver(SettingsStore& store, CommandChannel& channel, ProgressSink* progress,
                       QByteArray* report);
 

@@ -1,5 +1,7 @@
 #include "DefaultSettings.h"
 
+#include "ReceiverShape.h"
+
 #include <array>
 
 namespace {
@@ -114,7 +116,7 @@ constexpr std::array<ZoneRow, 7> kZoneRows = {{
 
 struct SourceRow {
     const char* parameter;
-    std::array<const char*, 10> values;  // Source1 .. Source10
+    std::array<const char*, kSourceCount> values;  // Source1 .. Source10
 };
 
 constexpr std::array<SourceRow, 11> kSourceRows = {{
@@ -198,9 +200,7 @@ constexpr std::array<DefaultRow, 58> kPresetRows = {{
     {"ListeningMode.DTS", "NEO6Music"},
 }};
 
-constexpr int kZoneCount = 3;     // Zone2..Zone4
-constexpr int kSourceCount = 10;  // Source1..Source10
-constexpr int kPresetCount = 5;   // Preset1..Preset5
+constexpr int kZoneCount = 3;  // Zone2..Zone4
 constexpr std::size_t kDefaultLineCount = 537;
 
 QByteArray Line(const QByteArray& section, const char* parameter, const QByteArray& value) {
@@ -239,7 +239,7 @@ std::vector<QByteArray> BuildDefaultLines() {
         }
     }
 
-    for (int preset = 1; preset <= kPresetCount; ++preset) {
+    for (int preset = 1; preset <= kAvPresetCount; ++preset) {
         const QByteArray section = "Preset" + QByteArray::number(preset);
         const QByteArray name = "Preset " + QByteArray::number(preset);
         for (const DefaultRow& row : kPresetRows) {

@@ -1,13 +1,15 @@
 #include "QueryTables.h"
 
+#include "ReceiverShape.h"
+
 namespace {
 
 // Section bits as the bulk read tests them against a parameter's SectionMask.
 constexpr std::uint32_t kMain = 0x1;
-constexpr std::uint32_t kZones = 0xE;    // ZONE2..ZONE4
-constexpr std::uint32_t kZones34 = 0xC;  // ZONE3, ZONE4
-constexpr std::uint32_t kSources = 0x3FF0;
-constexpr std::uint32_t kPresets = 0x7C000;
+constexpr std::uint32_t kZones = 0xE;                                   // ZONE2..ZONE4
+constexpr std::uint32_t kZones34 = 0xC;                                 // ZONE3, ZONE4
+constexpr std::uint32_t kSources = ((1u << kSourceCount) - 1) << 4;     // SOURCE1..SOURCE10
+constexpr std::uint32_t kPresets = ((1u << kAvPresetCount) - 1) << 14;  // PRESET1..PRESET5
 constexpr std::uint32_t kTuner = 0x80000;
 constexpr std::uint32_t kAudyssey = 0x100000;
 
@@ -16,11 +18,6 @@ constexpr std::uint32_t kMZ = kMain | kZones;
 constexpr std::uint32_t kMP = kMain | kPresets;
 constexpr std::uint32_t kMPA = kMain | kPresets | kAudyssey;
 constexpr std::uint32_t kSP = kSources | kPresets;
-
-// Model masks over the ModelBits (ZA11 = 1 .. ZA01 = 1024).
-constexpr std::uint32_t kAllModels = 0x7FF;
-constexpr std::uint32_t kWithSpeakerAB = 0xF7;  // not ZA08, ZA03, ZA02, ZA01
-constexpr std::uint32_t kWithAudyssey = 0x73F;  // not ZA05, ZA04
 
 }  // namespace
 
@@ -40,9 +37,9 @@ const std::array<QuerySection, 21> kQuerySections = {{
 const std::array<QueryParameter, 137> kQueryParameters = {{
     {"IR.Channel", kM, kAllModels},
     {"Volume", kMZ, kAllModels},
-    {"SpeakerA", kM, kWithSpeakerAB},
-    {"SpeakerB", kM, kWithSpeakerAB},
-    {"Audyssey", kMP, kWithAudyssey},
+    {"SpeakerA", kM, kSpeakerABModels},
+    {"SpeakerB", kM, kSpeakerABModels},
+    {"Audyssey", kMP, kAudysseyModels},
     {"CenterDialog", kMP, kAllModels},
     {"Treble", kMP, kAllModels},
     {"Bass", kMP, kAllModels},
@@ -87,7 +84,7 @@ const std::array<QueryParameter, 137> kQueryParameters = {{
     {"Distance.BackLeft", kMPA, kAllModels},
     {"Distance.SurroundLeft", kMPA, kAllModels},
     {"Distance.Sub", kMPA, kAllModels},
-    {"Amp.Back", kM, kWithSpeakerAB},
+    {"Amp.Back", kM, kSpeakerABModels},
     {"Trigger1.Out", kM, kAllModels},
     {"Trigger2.Out", kM, kAllModels},
     {"Trigger3.Out", kM, kAllModels},

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -64,13 +65,34 @@ bool WriteFully(QFileDevice& file, const QByteArray& bytes) {
     return true;
 }
 
+// The kernel's rule for links in shared folders (fs.protected_symlinks): in a
+// sticky, world-writable folder such as /tmp, a link is followed only when the
+// follower or the folder's owner owns it. The save resolves links itself, so
+// the kernel never gets to apply the rule; it is applied here.
+bool MayFollow(const QString& link) {
+    struct stat linkInfo {};
+    struct stat folderInfo {};
+    const QByteArray folder = QFile::encodeName(QFileInfo(link).absolutePath());
+    if (::lstat(QFile::encodeName(link).constData(), &linkInfo) != 0 ||
+        ::stat(folder.constData(), &folderInfo) != 0)
+        return true;  // left to fail when opened
+    const bool shared = (folderInfo.st_mode & S_ISVTX) && (folderInfo.st_mode & S_IWOTH);
+    return !shared || linkInfo.st_uid == ::geteuid() || linkInfo.st_uid == folderInfo.st_uid;
+}
+
 // The file a save writes: a symbolic link is followed to what it points at, so
-// the link stays a link. A loop of links is left to fail when opened.
-QString SaveTarget(const QString& path) {
+// the link stays a link. A loop of links is left to fail when opened. Empty,
+// with the reason in `error`, when a link may not be followed.
+QString SaveTarget(const QString& path, QString* error) {
     constexpr int kMaxLinks = 40;
     QString target = path;
-    for (int i = 0; i < kMaxLinks && QFileInfo(target).isSymLink(); ++i)
+    for (int i = 0; i < kMaxLinks && QFileInfo(target).isSymLink(); ++i) {
+        if (!MayFollow(target)) {
+            *error = QStringLiteral("%1 is another user's link in a shared folder").arg(target);
+            return {};
+        }
         target = QFileInfo(target).symLinkTarget();
+    }
     return target;
 }
 
@@ -104,16 +126,36 @@ SaveResult SaveByRename(const QString& path, const QString& target, const QByteA
     return {true, QString()};
 }
 
+// The disk space for `size` bytes from the start of a regular file, taken
+// before anything of the old content is overwritten or cut: a full disk then
+// fails the save with the old file whole. Other kinds of file need none.
+int ReserveSpace(int fd, qint64 size) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return errno;
+    if (!S_ISREG(info.st_mode) || size == 0)
+        return 0;
+    int error;
+    do {
+        error = ::posix_fallocate(fd, 0, size);
+    } while (error == EINTR);
+    return error;
+}
+
 SaveResult SaveInPlace(const QString& path, const QString& target, const QByteArray& bytes) {
     // Opened without waiting, so a pipe nobody reads is an error rather than a
-    // frozen window; the writes themselves may wait.
+    // frozen window; the writes themselves may wait. Links were resolved
+    // before: one put in their place since is not followed. Nothing is cut
+    // until the new content is written.
     const int fd = ::open(QFile::encodeName(target).constData(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+                          O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0)
         return {false, SaveError(path, qt_error_string(errno))};
     const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        const int error = errno;
+    int error = flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ? errno : 0;
+    if (error == 0)
+        error = ReserveSpace(fd, bytes.size());
+    if (error != 0) {
         ::close(fd);
         return {false, SaveError(path, qt_error_string(error))};
     }
@@ -125,10 +167,39 @@ SaveResult SaveInPlace(const QString& path, const QString& target, const QByteAr
     }
     if (!WriteFully(file, bytes))
         return {false, SaveError(path, file.errorString())};
+    // A regular file is cut to the new length; a device or pipe has none.
+    struct stat info {};
+    if (::fstat(file.handle(), &info) == 0 && S_ISREG(info.st_mode) &&
+        ::ftruncate(file.handle(), bytes.size()) != 0)
+        return {false, SaveError(path, qt_error_string(errno))};
     file.close();
     if (file.error() != QFileDevice::NoError)
         return {false, SaveError(path, file.errorString())};
     return {true, QString()};
+}
+
+enum class ReadOutcome { Whole, TooLarge, Failed };
+
+// Reads to the end, but never more than `limit` bytes: the size a file reports
+// is not what it holds while someone writes to it.
+ReadOutcome ReadAtMost(int fd, qint64 limit, QByteArray* bytes) {
+    constexpr qint64 kChunk = 64 * 1024;
+    for (;;) {
+        const qsizetype had = bytes->size();
+        bytes->resize(had + kChunk);
+        const ssize_t count = ::read(fd, bytes->data() + had, kChunk);
+        if (count < 0 && errno == EINTR) {
+            bytes->resize(had);
+            continue;
+        }
+        bytes->resize(had + std::max<ssize_t>(count, 0));
+        if (count < 0)
+            return ReadOutcome::Failed;
+        if (bytes->size() > limit)
+            return ReadOutcome::TooLarge;
+        if (count == 0)
+            return ReadOutcome::Whole;
+    }
 }
 
 }  // namespace
@@ -156,24 +227,38 @@ QByteArray SettingsFileBytes(const SettingsStore& store, const QByteArray& descr
 SaveResult SaveToFile(const SettingsStore& store, const QString& path,
                       const QByteArray& description) {
     const QByteArray bytes = SettingsFileBytes(store, description);
-    const QString target = SaveTarget(path);
+    QString refused;
+    const QString target = SaveTarget(path, &refused);
+    if (!refused.isEmpty())
+        return {false, SaveError(path, refused)};
     if (MayReplaceByRename(target))
         return SaveByRename(path, target, bytes);
     return SaveInPlace(path, target, bytes);
 }
 
 LoadResult LoadFromFile(SettingsStore& store, const QString& path) {
-    QFile file(path);
-    // Read whole below, so Qt's read buffer would only be one more copy.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    // Opened without waiting, so that a pipe with no writer is refused below
+    // rather than holding the caller for ever.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return {};
-    if (file.size() > kMaxSettingsFileBytes) {
-        LoadResult result;
-        result.opened = true;
+    LoadResult result;
+    result.opened = true;
+    struct stat info {};
+    QByteArray bytes;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        result.notRegular = true;
+    } else if (info.st_size > kMaxSettingsFileBytes) {
         result.tooLarge = true;
-        return result;
+    } else {
+        const ReadOutcome read = ReadAtMost(fd, kMaxSettingsFileBytes, &bytes);
+        result.opened = read != ReadOutcome::Failed;
+        result.tooLarge = read == ReadOutcome::TooLarge;
     }
-    LoadResult result = LoadFromBytes(store, file.readAll());
+    ::close(fd);
+    if (!result.opened || result.notRegular || result.tooLarge)
+        return result;
+    result = LoadFromBytes(store, bytes);
     result.opened = true;
     return result;
 }
@@ -193,18 +278,25 @@ LoadResult LoadFromBytes(SettingsStore& store, const QByteArray& bytes) {
     LoadResult result;
     if (bytes.isEmpty())
         return result;
+    if (bytes.count('\n') >= kMaxSettingsFileLines) {
+        result.tooLarge = true;
+        return result;
+    }
     const QByteArray first = nextLine();
     if (!EqualsIgnoringCase(first, kMagicLine))
         return result;
     result.recognised = true;
 
     store.Clear();
+    // A save cut short (a full disk, a crash) leaves a file without its end line.
+    result.incomplete = true;
     while (at < bytes.size()) {
         const QByteArray line = nextLine();
         if (IsDescriptionLine(line)) {
             result.description = DescriptionOf(line);
         } else if (line.contains(kEndLine)) {
             // Reading goes on: lines after the end line still belong to the store.
+            result.incomplete = false;
             continue;
         } else {
             store.Append(line);

@@ -40,7 +40,7 @@ int SettingsStore::FindKeyContaining(const QByteArray& key) const {
     return -1;
 }
 
-QByteArray SettingsStore::GetValue(const QByteArray& key) const {
+int SettingsStore::PositionOf(const QByteArray& key) const {
     int position = -1;
     const auto remembered = m_readIndex.constFind(key);
     if (remembered != m_readIndex.constEnd()) {
@@ -55,6 +55,11 @@ QByteArray SettingsStore::GetValue(const QByteArray& key) const {
         if (position < 0)
             ++m_rememberedMisses;
     }
+    return position;
+}
+
+QByteArray SettingsStore::GetValue(const QByteArray& key) const {
+    const int position = PositionOf(key);
     if (position < 0)
         return kError;
     QByteArray value;

@@ -22,6 +22,8 @@ public:
     void ResetToDefaults();
     // Value of the first line whose key contains `key` (case-sensitive); "error" when none.
     QByteArray GetValue(const QByteArray& key) const;
+    // Whether GetValue finds a line for `key`, whatever its value.
+    bool Holds(const QByteArray& key) const { return PositionOf(key) >= 0; }
     // Replaces the first line whose key equals `key` ignoring case, keeping that
     // line's own spelling of the key. Never adds a line.
     bool SetValue(const QByteArray& key, const QByteArray& value);
@@ -60,6 +62,8 @@ private:
     static constexpr qsizetype kMaxRememberedReads = 4096;
 
     int FindKeyContaining(const QByteArray& key) const;
+    // The line GetValue reads for `key`, -1 for none.
+    int PositionOf(const QByteArray& key) const;
     void IndexLine(int position);
 
     std::vector<QByteArray> m_lines;

@@ -1,13 +1,14 @@
 #include "UpdateSetting.h"
 
 #include "CommandChannel.h"
+#include "ReceiverShape.h"
 #include "SessionState.h"
 #include "SettingsStore.h"
 
 QByteArray ViewSectionOf(int viewIndex) {
     if (viewIndex == 0)
         return QByteArrayLiteral("Main");
-    if (viewIndex >= 1 && viewIndex <= 5)
+    if (viewIndex >= 1 && viewIndex <= kAvPresetCount)
         return "Preset" + QByteArray::number(viewIndex);
     return QByteArrayLiteral("Unknown");
 }

@@ -1,5 +1,7 @@
 #include "AvPresetPage.h"
 
+#include "ReceiverShape.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -11,12 +13,12 @@ namespace {
 
 constexpr int kNameMaxLength = 12;
 
-constexpr int kNameIds[AvPresetPage::kPresetCount] = {1100, 1103, 1105, 1107, 1109};
+constexpr int kNameIds[kAvPresetCount] = {1100, 1103, 1105, 1107, 1109};
 
 // One column of setup switches: its heading and its combo per preset 1..5.
 struct SetupColumn {
     const char* heading;
-    int ids[AvPresetPage::kPresetCount];
+    int ids[kAvPresetCount];
 };
 
 constexpr SetupColumn kSetupColumns[AvPresetPage::kSetupCount] = {
@@ -41,7 +43,7 @@ AvPresetPage::AvPresetPage(QWidget* parent) : SettingPage(PageIndex::AvPreset, p
         grid->addWidget(new QLabel(QString::fromLatin1(kSetupColumns[column].heading), box), 0,
                         column + 2);
     }
-    for (int preset = 0; preset < kPresetCount; ++preset) {
+    for (int preset = 0; preset < kAvPresetCount; ++preset) {
         const int line = preset + 1;
         grid->addWidget(new QLabel(QString::number(preset + 1), box), line, 0, Qt::AlignCenter);
         const QString presetName = QStringLiteral("Preset %1 ").arg(preset + 1);
@@ -51,8 +53,9 @@ AvPresetPage::AvPresetPage(QWidget* parent) : SettingPage(PageIndex::AvPreset, p
         for (int column = 0; column < kSetupCount; ++column) {
             const int id = kSetupColumns[column].ids[preset];
             auto* combo = new QComboBox(box);
-            combo->setAccessibleName(presetName +
-                                     QString::fromLatin1(kSetupColumns[column].heading));
+            const QString name = presetName + QString::fromLatin1(kSetupColumns[column].heading);
+            combo->setAccessibleName(name);
+            LabelForScreenReaders(combo, name);
             RegisterCombo(id, combo);
             // The switch decides at once which controls of the other pages can be edited.
             connect(combo, &QComboBox::activated, this, [this] {

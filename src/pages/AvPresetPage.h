@@ -11,6 +11,5 @@ class AvPresetPage : public SettingPage {
 public:
     explicit AvPresetPage(QWidget* parent = nullptr);
 
-    static constexpr int kPresetCount = 5;
     static constexpr int kSetupCount = 5;
 };

@@ -168,7 +168,7 @@ const std::array<BindingRow, 15> kListeningModeRows{{
 
 const std::array<BindingRow, 1> kAmplifierRows{{
     Combo(1002, "Main", "Amp.Back", PageIndex::Amplifier, BindingKind::AmpChoice, kNoGroup,
-          kBackAmpUses, kSpeakerSetModels),
+          kBackAmpUses, kSpeakerABModels),
 }};
 
 template <std::size_t N>
@@ -261,8 +261,8 @@ BindingRow ControlNumber(int id, const char* parameter, PresetGroup group) {
 const std::array<BindingRow, 16> kControlRows{{
     ControlChoice(1124, "Power", kNoGroup, kOnOff),
     ControlChoice(1120, "Mute", kNoGroup, kOnOff),
-    ControlChoice(1220, "SpeakerA", kNoGroup, kOnOff, kSpeakerSetModels),
-    ControlChoice(1221, "SpeakerB", kNoGroup, kOnOff, kSpeakerSetModels),
+    ControlChoice(1220, "SpeakerA", kNoGroup, kOnOff, kSpeakerABModels),
+    ControlChoice(1221, "SpeakerB", kNoGroup, kOnOff, kSpeakerABModels),
     ControlChoice(1004, "Bass", PresetGroup::ToneControls, kToneLevels),
     ControlChoice(1237, "Treble", PresetGroup::ToneControls, kToneLevels),
     ControlChoice(1048, "CenterDialog", PresetGroup::ToneControls, kToneLevels),
@@ -379,11 +379,11 @@ int SourceNumberOf(const char* section) {
         return 0;
     bool ok = false;
     const int number = text.mid(6).toInt(&ok);
-    return ok && number >= 1 && number <= 10 ? number : 0;
+    return ok && number >= 1 && number <= kSourceCount ? number : 0;
 }
 
 const BindingRow* FindPresetSetupRow(int preset, PresetGroup group) {
-    if (preset < 1 || preset > 5)
+    if (preset < 1 || preset > kAvPresetCount)
         return nullptr;
     for (const SetupSwitch& setup : kSetupSwitches) {
         if (setup.group == group)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReceiverShape.h"
 #include "ValueLists.h"
 
 #include <QByteArray>
@@ -57,11 +58,6 @@ enum class BindingKind : int {
     MainSource = 22,
 };
 
-// Models on which a control is enabled (ModelBit AND mask equals ModelBit).
-inline constexpr std::uint32_t kAllModels = 2047;
-inline constexpr std::uint32_t kSpeakerSetModels = 247;  // not ZA08, ZA03, ZA02, ZA01
-inline constexpr std::uint32_t kAudysseyModels = 1855;   // not ZA05, ZA04
-
 struct BindingRow {
     int controlId;  // for a radio group, its first button
     const char* section;
@@ -71,7 +67,7 @@ struct BindingRow {
     PresetGroup presetGroup;
     const ValueChoice* values;  // nullptr when the control has no list
     int valueCount;
-    std::uint32_t modelMask;
+    std::uint32_t modelMask;  // models on which the control is enabled
 
     ValueList Choices() const { return ValueList(values, static_cast<std::size_t>(valueCount)); }
     // The row's own key, section "." parameter.

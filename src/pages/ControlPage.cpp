@@ -16,7 +16,7 @@
 
 namespace {
 
-const char* const kSourceCaptions[ControlPage::kSourceCount] = {
+const char* const kSourceCaptions[kSourceCount] = {
     "DVD",      "SATELLITE", "VCR",  "VIDEO 4",      "VIDEO 5",
     "FRONT AV", "CD",        "DISC", "EXTERNAL 7.1", "TUNER",
 };
@@ -205,7 +205,7 @@ void ControlPage::OnSourceClicked(int source) {
         return;
     Forward(kFirstSourceButton, source);
     if (m_hooks.tunerControls)
-        m_hooks.tunerControls(source == kSourceCount);
+        m_hooks.tunerControls(source == kTunerSource);
 }
 
 void ControlPage::ShowSource(const QByteArray& value) {
@@ -223,7 +223,7 @@ void ControlPage::ShowSource(const QByteArray& value) {
         m_hooks.showMessage(QStringLiteral("invalid source number"));
     }
     if (m_hooks.tunerControls)
-        m_hooks.tunerControls(number == kSourceCount);
+        m_hooks.tunerControls(number == kTunerSource);
 }
 
 void ControlPage::SetSourceName(int source, const QString& text) {
@@ -241,17 +241,19 @@ void ControlPage::SetSourceEnabled(int source, bool enabled) {
     if (button == nullptr)
         return;
     m_sourceEnabled[static_cast<std::size_t>(source - 1)] = enabled;
-    button->setEnabled(enabled);
+    // In a preset view the buttons stay off: a preset has no source to send.
+    button->setEnabled(enabled && m_sourceButtonsUsable);
 }
 
 void ControlPage::EnableSourceButtons(bool enabled) {
+    m_sourceButtonsUsable = enabled;
     for (int n = 1; n <= kSourceCount; ++n) {
         SourceButton(n)->setEnabled(enabled && m_sourceEnabled[static_cast<std::size_t>(n - 1)]);
     }
 }
 
 bool ControlPage::IsTunerSelected() const {
-    return SourceButton(kSourceCount)->isChecked();
+    return SourceButton(kTunerSource)->isChecked();
 }
 
 QRadioButton* ControlPage::SourceButton(int source) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReceiverShape.h"
 #include "SettingPage.h"
 
 #include <QByteArray>
@@ -42,7 +43,6 @@ public:
     void RowShown(const BindingRow& row, const QByteArray& value) override;
     void RowChosen(const BindingRow& row, const QByteArray& value) override;
 
-    static constexpr int kSourceCount = 10;
     static constexpr int kFirstSourceButton = 1210;
 
 private:
@@ -54,6 +54,11 @@ private:
     Hooks m_hooks;
     QButtonGroup* m_sourceGroup = nullptr;
     std::array<QRadioButton*, kSourceCount> m_sourceButtons{};
-    std::array<bool, 10> m_sourceEnabled{true, true, true, true, true,
-                                         true, true, true, true, true};
+    std::array<bool, kSourceCount> m_sourceEnabled = [] {
+        std::array<bool, kSourceCount> all{};
+        all.fill(true);
+        return all;
+    }();
+    // What the enable rule last decided for the source buttons as a group.
+    bool m_sourceButtonsUsable = true;
 };

@@ -91,8 +91,14 @@ void FillCombo(QComboBox* combo, const BindingRow& row, int offered = ~0) {
     }
 }
 
-// A trigger the filtered list no longer offers shows as its first entry, "None".
-void SelectSourceTrigger(QComboBox* combo, const BindingRow& row, const QByteArray& value) {
+// A trigger the filtered list no longer offers shows as its first entry, "None";
+// a trigger the store does not hold shows nothing.
+void SelectSourceTrigger(QComboBox* combo, const BindingRow& row, const QByteArray& value,
+                         bool held) {
+    if (!held) {
+        combo->setCurrentIndex(-1);
+        return;
+    }
     const int index = FindStoredValue(row.Choices(), value);
     const int position = index < 0 ? -1 : combo->findData(index);
     combo->setCurrentIndex(position < 0 ? 0 : position);
@@ -154,11 +160,15 @@ void PageBinding::FillChoices() {
     }
 }
 
-QByteArray PageBinding::ReadRowValue(const BindingRow& row) const {
+QByteArray PageBinding::ReadKey(const BindingRow& row) const {
     const QByteArray section = (m_state.viewIndex != 0 && row.presetGroup != PresetGroup::None)
                                    ? ViewSectionOf(m_state.viewIndex)
                                    : QByteArray(row.section);
-    return m_store.GetValue(section + '.' + row.parameter);
+    return section + '.' + row.parameter;
+}
+
+QByteArray PageBinding::ReadRowValue(const BindingRow& row) const {
+    return m_store.GetValue(ReadKey(row));
 }
 
 QByteArray PageBinding::ComposeSourceInput(const BindingRow& row, const QByteArray& value) const {
@@ -215,31 +225,53 @@ void PageBinding::ApplyEnableRule(const BindingRow& row) {
     bool editable = false;
     if (view == 0) {
         editable = true;
-    } else if (view >= 1 && view <= 5) {
+    } else if (view >= 1 && view <= kAvPresetCount) {
         editable = row.presetGroup == PresetGroup::None ? ViewSectionOf(view) == row.section
                                                         : PresetCovers(view, row.presetGroup);
     }
-    const bool enabled = allowed && editable;
+    // A key the store lacks (a preset view's joined speaker keys, a file
+    // without it) has nothing to edit: a choice there would be shown but not
+    // kept, and left out of a saved file.
+    const bool held = m_store.Holds(ReadKey(row));
+    const bool enabled = allowed && editable && held;
     control->setEnabled(enabled);
+    const QString reason = held ? QString() : kNotReadReason;
+    if (control->toolTip() != reason) {
+        control->setToolTip(reason);
+        control->setAccessibleDescription(reason);
+    }
     Page(static_cast<int>(row.page))->AfterEnableRule(row.controlId, enabled);
 }
 
 void PageBinding::ShowAndEnable(const BindingRow& row, bool show) {
     if (ControlOf(row) == nullptr)
         return;
-    if (show) {
+    if (show && m_store.Holds(ReadKey(row))) {
         QByteArray value = ReadRowValue(row);
         if (IsSourceInputKind(row.kind))
             value = ComposeSourceInput(row, value);
         ShowRowValue(row, value);
+    } else if (show && row.kind != BindingKind::MainSource) {
+        // Shown empty. A missing main source leaves the source buttons as
+        // they are instead of reporting an invalid source number.
+        ShowRowValue(row, QByteArray());
     }
     ApplyEnableRule(row);
+}
+
+void PageBinding::ApplyEnableRuleToAll() {
+    for (const BindingRow& row : kBindingTable)
+        ApplyEnableRule(row);
 }
 
 void PageBinding::RefreshAllPages() {
     FlagScope refreshing(m_state.refreshingPages, true);
     for (const BindingRow& row : kBindingTable)
         ShowAndEnable(row, true);
+    // The preset setup switches are shown after the pages they govern, so in
+    // a preset view those pages were decided on the switches' old values.
+    if (m_state.viewIndex != 0)
+        ApplyEnableRuleToAll();
 }
 
 void PageBinding::RefreshView() {
@@ -263,6 +295,9 @@ void PageBinding::RefreshKey(const QByteArray& key) {
         m_pages[i]->SetLoading(true);
     }
     ShowAndEnable(*row, true);
+    // A preset's setup switch decides what every page may edit in its view.
+    if (row->kind == BindingKind::PresetSetup)
+        ApplyEnableRuleToAll();
     for (std::size_t i = 0; i < m_pages.size(); ++i) {
         if (m_pages[i] != nullptr)
             m_pages[i]->SetLoading(wasLoading[i]);
@@ -320,7 +355,7 @@ bool PageBinding::ControlChanged(int controlId, int argument) {
     } else if (row.kind == BindingKind::SourceEnabled) {
         value = argument != 0 ? "Yes" : "No";
     } else if (row.kind == BindingKind::MainSource) {
-        if (argument < 1 || argument > 10)
+        if (argument < 1 || argument > kSourceCount)
             return false;
         value = QByteArray::number(argument);
     } else {
@@ -369,7 +404,7 @@ void PageBinding::ShowSourceTrigger(const BindingRow& row, const QByteArray& val
         return;
     }
     if (auto* combo = qobject_cast<QComboBox*>(ControlOf(row)))
-        SelectSourceTrigger(combo, row, value);
+        SelectSourceTrigger(combo, row, value, m_store.Holds(row.Key()));
 }
 
 void PageBinding::RebuildSourceTriggerChoices(bool reselect) {
@@ -384,6 +419,6 @@ void PageBinding::RebuildSourceTriggerChoices(bool reselect) {
         FillCombo(combo, row, sourceMask);
         if (!reselect)
             continue;
-        SelectSourceTrigger(combo, row, m_store.GetValue(row.Key()));
+        SelectSourceTrigger(combo, row, m_store.GetValue(row.Key()), m_store.Holds(row.Key()));
     }
 }

@@ -39,10 +39,16 @@ public:
     bool ControlChanged(int controlId, int argument);
     void RebuildSourceTriggerChoices(bool reselect);
 
+    // The key a row reads: in a preset view, a preset-governed row reads the preset's.
+    QByteArray ReadKey(const BindingRow& row) const;
     QByteArray ReadRowValue(const BindingRow& row) const;
     QByteArray ComposeSourceInput(const BindingRow& row, const QByteArray& value) const;
     void ShowRowValue(const BindingRow& row, const QByteArray& value);
+    // Also shows why a row whose key the store lacks is disabled.
     void ApplyEnableRule(const BindingRow& row);
+
+    // Tooltip and accessible description of a control whose key the store lacks.
+    static inline const QString kNotReadReason = QStringLiteral("not read from the receiver");
 
     SettingPage* Page(int pageIndex) const;
     // In preset view `view` (1..5): whether that preset's A/V Preset setup
@@ -53,6 +59,7 @@ public:
 private:
     QWidget* ControlOf(const BindingRow& row) const;
     void ShowAndEnable(const BindingRow& row, bool show);
+    void ApplyEnableRuleToAll();
     bool Update(const QByteArray& key, const QByteArray& value);
     bool ChangeSourceInput(const BindingRow& row, int argument);
     QByteArray EditText(const BindingRow& row) const;

@@ -119,6 +119,12 @@ QLabel* SettingPage::Heading(const char* text, QWidget* parent) {
     return label;
 }
 
+void SettingPage::LabelForScreenReaders(QComboBox* combo, const QString& name) {
+    auto* label = new QLabel(name, combo->parentWidget());
+    label->setBuddy(combo);
+    label->hide();
+}
+
 QLabel* SettingPage::Note(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     QFont smaller = label->font();

@@ -74,6 +74,12 @@ protected:
                           QWidget* parent);
     // A column heading or the title of a few lines: bold text.
     static QLabel* Heading(const char* text, QWidget* parent);
+    // For a combo box in a grid whose headings each stand for many cells: on
+    // Linux the accessibility bus names a combo by its current entry and says
+    // what it is only through a "labelled by" relation, which Qt builds from a
+    // label whose buddy the combo is. So the combo gets a label of its own,
+    // never shown.
+    static void LabelForScreenReaders(QComboBox* combo, const QString& name);
     // A hint beside the controls: ordinary text, a little smaller, never drawn
     // as a disabled control would be.
     static QLabel* Note(const QString& text, QWidget* parent);

@@ -1,5 +1,7 @@
 #include "SourcePage.h"
 
+#include "ReceiverShape.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -32,14 +34,13 @@ constexpr SourceColumn kSourceColumns[] = {
 
 // "01".."09", and "Tuner" for the tenth source.
 QString Caption(int source) {
-    return source == SourcePage::kSourceCount ? QStringLiteral("Tuner")
-                                              : QStringLiteral("%1").arg(source, 2, 10, QChar('0'));
+    return source == kTunerSource ? QStringLiteral("Tuner")
+                                  : QStringLiteral("%1").arg(source, 2, 10, QChar('0'));
 }
 
 // What assistive technology calls the line: "Source 01" .. "Source 09", "Tuner".
 QString LineName(int source) {
-    return source == SourcePage::kSourceCount ? Caption(source)
-                                              : QStringLiteral("Source ") + Caption(source);
+    return source == kTunerSource ? Caption(source) : QStringLiteral("Source ") + Caption(source);
 }
 
 }  // namespace
@@ -68,7 +69,7 @@ SourcePage::SourcePage() : SettingPage(PageIndex::Source) {
                     control = AddText(id, kNameMaxLength, name, this);
                     break;
                 case Cell::Input:
-                    if (source == kSourceCount) {
+                    if (source == kTunerSource) {
                         // The tuner has no inputs: no setting stands behind these.
                         auto* unbound = new QComboBox(this);
                         unbound->setAccessibleName(name);
@@ -86,6 +87,8 @@ SourcePage::SourcePage() : SettingPage(PageIndex::Source) {
                     break;
                 }
             }
+            if (auto* combo = qobject_cast<QComboBox*>(control))
+                LabelForScreenReaders(combo, name);
             grid->addWidget(control, source, column);
         }
     }

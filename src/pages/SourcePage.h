@@ -11,6 +11,4 @@ class SourcePage : public SettingPage {
 
 public:
     SourcePage();
-
-    static constexpr int kSourceCount = 10;
 };

@@ -102,8 +102,9 @@ void SpeakerPage::BuildCrossover(QWidget* box) {
         text->setBuddy(size);
         grid->addWidget(size, line, 1);
         if (entry.frequencyId != 0) {
-            QComboBox* frequency =
-                AddCombo(entry.frequencyId, label + QStringLiteral(" crossover frequency"), box);
+            const QString name = label + QStringLiteral(" crossover frequency");
+            QComboBox* frequency = AddCombo(entry.frequencyId, name, box);
+            LabelForScreenReaders(frequency, name);
             grid->addWidget(frequency, line, 2);
         }
         ++line;
@@ -145,10 +146,10 @@ void SpeakerPage::OnControlChange(int id, int argument) {
 }
 
 void SpeakerPage::AfterEnableRule(int controlId, bool enabled) {
-    // The three rows share their preset group and models, so each carries the
-    // general decision for Enhanced Bass too.
-    if (controlId == kFrontConfig || controlId == kSubwoofer || controlId == kEnhancedBass) {
+    // Enhanced Bass keeps its own row's decision (its key may be missing while
+    // the others' are held); every refresh of a view or model reaches that row.
+    if (controlId == kEnhancedBass)
         m_enhancedBassAllowed = enabled;
+    if (controlId == kFrontConfig || controlId == kSubwoofer || controlId == kEnhancedBass)
         EnhancedBassRule();
-    }
 }

@@ -13,8 +13,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -218,6 +218,9 @@ void PresetEditor::LoadRow(int row) {
         m_band->setCurrentIndex(position);
     if (position == PresetRules::kFmPosition)
         m_mute->setChecked(m_grid->GetCellText(row, kMuteColumn) == QStringLiteral("Yes"));
+    // The name just loaded is the stored preset's own: a change of frequency
+    // or mute must send it back, not an empty one.
+    m_ruledBand = m_band->currentIndex();
     ApplyBandRules();
 }
 
@@ -226,8 +229,10 @@ void PresetEditor::ApplyBandRules() {
         m_band->currentIndex(), ToWindows1252(m_channel->Text()), m_amStep);
     m_name->setEnabled(rules.nameEnabled);
     m_mute->setEnabled(rules.muteEnabled);
-    if (rules.clearName)
+    // Only a change to FM from another band starts a fresh name.
+    if (rules.clearName && m_ruledBand != PresetRules::kFmPosition)
         m_name->clear();
+    m_ruledBand = m_band->currentIndex();
     m_channel->setEnabled(rules.channelEnabled);
     m_add->setEnabled(rules.addEnabled);
     m_channel->SetText(Shown(rules.channel));
@@ -252,16 +257,11 @@ void PresetEditor::OnNameChanged(const QString& text) {
     m_name->setText(FirstCharacters(text, PresetRecord::kNameLength));
     m_name->setCursorPosition(static_cast<int>(m_name->text().size()));
     m_name->setFocus();
-    if (m_nameMessagePending)
-        return;
-    m_nameMessagePending = true;
-    // Posted: a change can arrive while a receiver line is being handled.
-    QTimer::singleShot(0, this, [this] {
-        m_nameMessagePending = false;
-        if (m_hooks.showMessage)
-            m_hooks.showMessage(kNameTooLong);
-        m_name->setFocus();
-    });
+    if (m_hooks.showMessage)
+        m_hooks.showMessage(kNameTooLong, [name = QPointer<QLineEdit>(m_name)] {
+            if (name)
+                name->setFocus();
+        });
 }
 
 void PresetEditor::AddChange() {

@@ -34,8 +34,10 @@ public:
     // after a move, the first rebuild is skipped.
     void RebuildList();
     // Loads grid row `row` into the entry fields; row 0 (the header) and rows
-    // the grid does not have load nothing.
+    // the grid does not have load nothing. The stored name is loaded for every
+    // band.
     void LoadRow(int row);
+    // The chosen band's rules; choosing FM from another band empties "Name".
     void ApplyBandRules();
     // A preset line arrived.
     void ReloadFromStore();
@@ -83,7 +85,7 @@ private:
     int m_amStep = 10;
     int m_selectedRow = 0;
     bool m_skipNextRebuild = false;
-    bool m_nameMessagePending = false;
+    int m_ruledBand = -1;  // the band the entry fields were last set up for
 
     CGridCtrl* m_grid = nullptr;
     QPushButton* m_moveUp = nullptr;

@@ -76,7 +76,7 @@ BandRules ApplyBandRules(int bandPosition, const QByteArray& channel, int amStep
     rules.addEnabled =
         bandPosition == kAmPosition || bandPosition == kFmPosition || bandPosition == kXmPosition;
     if (bandPosition == kFmPosition) {
-        // A name is typed afresh for every FM preset.
+        // A station of another band carries no FM name to keep.
         rules.clearName = true;
         const std::optional<float> megahertz = LeadingFloat(channel);
         if (!megahertz || *megahertz < kFmLowest || *megahertz > kFmHighest)

@@ -30,8 +30,8 @@ struct BandRules {
     bool muteEnabled = true;
     bool channelEnabled = true;
     bool addEnabled = true;
-    bool clearName = false;
-    QByteArray channel;  // the channel text, reset when out of the band's range
+    bool clearName = false;  // FM: a name is typed afresh when FM is chosen from another band
+    QByteArray channel;      // the channel text, reset when out of the band's range
 };
 BandRules ApplyBandRules(int bandPosition, const QByteArray& channel, int amStep);
 

@@ -114,6 +114,13 @@ bool AppFixture::WaitFor(const std::function<bool()>& predicate, int timeoutMs) 
     return QTest::qWaitFor(predicate, timeoutMs);
 }
 
+QByteArrayList AppFixture::CommandsBeforeBarrier(qsizetype mark) {
+    const QByteArray answer = Window().Channel().Query("Main.Model");
+    EXPECT_TRUE(answer.endsWith("=ZA11")) << answer.constData();
+    QByteArrayList commands = CommandsSince(mark);
+    return commands.mid(0, commands.lastIndexOf("Main.Model?"));
+}
+
 qsizetype AppFixture::CommandMark() const {
     return m_sim ? m_sim->ReceivedCommands().size() : 0;
 }

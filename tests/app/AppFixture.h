@@ -51,6 +51,10 @@ protected:
     // The commands the simulator received since the mark; without the
     // keep-alive's polls unless asked, since their timing is the machine's.
     QByteArrayList CommandsSince(qsizetype mark, bool withPolls = false) const;
+    // The same, taken behind a barrier: a query sent now whose answer has come
+    // back. The line is ordered, so whatever the window sent before (an echo)
+    // has reached the receiver by then.
+    QByteArrayList CommandsBeforeBarrier(qsizetype mark);
     qsizetype CommandMark() const;
 
     QTemporaryDir m_home;

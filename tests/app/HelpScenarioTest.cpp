@@ -3,6 +3,7 @@
 #include "HelpCommands.h"
 #include "LocalHttpServer.h"
 #include "ManualPaths.h"
+#include "PostedMessages.h"
 #include "Profile.h"
 #include "TerminalCtrl.h"
 #include "TerminalPage.h"
@@ -174,7 +175,7 @@ TEST_F(HelpScenario, ResultWaitsWhileATransferRuns) {
         SettingsStore::BusyScope busy(Window().Store());
         Window().CheckForUpgrade();
         ASSERT_TRUE(WaitFor([&] { return !Window().Help().IsCheckRunning(); }, 5000));
-        QTest::qWait(3 * HelpCommands::kPromptRetryMs);
+        QTest::qWait(3 * PostedMessages::kRetryMs);
         EXPECT_TRUE(Said().isEmpty());
     }
     ASSERT_TRUE(WaitUntilSaid());

@@ -4,6 +4,7 @@
 #include "ControlPage.h"
 #include "ProgressWindow.h"
 
+#include <QtTest/qtestspontaneevent.h>
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -180,7 +181,10 @@ QStringList AvPresetOrder() {
     for (int preset = 1; preset <= 5; ++preset) {
         for (const char* column : {"Name", "Listening Mode", "DSP Options", "Tone Controls",
                                    "Speaker Setup", "Display Setup"}) {
-            names << QStringLiteral("Preset %1 %2").arg(preset).arg(column);
+            // A combo is announced with its label, then its group's title.
+            const bool combo = QByteArray(column) != "Name";
+            names << QStringLiteral("Preset %1 %2").arg(preset).arg(column) +
+                         (combo ? QStringLiteral(" Preset Configuration") : QString());
         }
     }
     return names;
@@ -189,9 +193,10 @@ QStringList AvPresetOrder() {
 INSTANTIATE_TEST_SUITE_P(
     Pages, TabOrder,
     ::testing::Values(TabOrderCase{"window",
+                                   // The tab row is announced by its current tab.
                                    [] {
                                        return QStringList{"Status",    "Connect", "View:",
-                                                          "Com Port:", "Close",   "Pages"};
+                                                          "Com Port:", "Close",   "Control"};
                                    }},
                       TabOrderCase{
                           "Control",
@@ -367,5 +372,31 @@ INSTANTIATE_TEST_SUITE_P(
         MnemonicCase{"AltHOpensHelp", Qt::Key_H,
                      [](MainDialog&, const ScriptedPrompts&) { ExpectMenuOpen("&Help"); }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+void RollWheel(QWidget* control) {
+    const QPointF at = control->rect().center();
+    QWheelEvent wheel(at, control->mapToGlobal(at), {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QSpontaneKeyEvent::setSpontaneous(&wheel);  // as the window system sends it
+    qApp->notify(control, &wheel);
+}
+
+TEST_F(Keyboard, WheelStepsOnlyAControlTheUserFocused) {
+    MainDialog& window = ShownWindow();
+    const std::vector<QByteArray> stored = window.Store().Lines();
+    for (int i = 0; i < window.Tabs()->count(); ++i) {
+        window.Tabs()->setCurrentIndex(i);
+        for (QWidget* control : window.Tabs()->findChildren<QWidget*>()) {
+            if (control->isVisible() &&
+                (control->inherits("QComboBox") || control->inherits("QAbstractSpinBox")))
+                RollWheel(control);
+        }
+    }
+    EXPECT_TRUE(window.Store().Lines() == stored);
+    window.SelectTab(QStringLiteral("Control"));
+    ControlCombo(1004)->setFocus(Qt::MouseFocusReason);
+    RollWheel(ControlCombo(1004));
+    EXPECT_EQ(window.Store().GetValue("Main.Bass"), "2");
+}
 
 }  // namespace

@@ -6,8 +6,8 @@
 
 #include <memory>
 
-LocalHttpServer::LocalHttpServer(int status, const QByteArray& body)
-    : m_status(status), m_body(body) {
+LocalHttpServer::LocalHttpServer(int status, const QByteArray& body, bool endless)
+    : m_status(status), m_body(body), m_endless(endless) {
     EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
     connect(&m_server, &QTcpServer::newConnection, this, &LocalHttpServer::OnNewConnection);
 }
@@ -36,11 +36,20 @@ void LocalHttpServer::OnNewConnection() {
             m_requests << head->left(head->indexOf("\r\n"));
             if (m_status == kSilent)
                 return;
+            const QByteArray length =
+                m_endless ? QByteArray()
+                          : "Content-Length: " + QByteArray::number(m_body.size()) + "\r\n";
             socket->write("HTTP/1.1 " + QByteArray::number(m_status) +
-                          " Status\r\nContent-Type: text/plain\r\nContent-Length: " +
-                          QByteArray::number(m_body.size()) + "\r\nConnection: close\r\n\r\n" +
-                          m_body);
-            socket->disconnectFromHost();
+                          " Status\r\nContent-Type: text/plain\r\n" + length +
+                          "Connection: close\r\n\r\n" + m_body);
+            if (!m_endless) {
+                socket->disconnectFromHost();
+                return;
+            }
+            connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
+                if (socket->bytesToWrite() < 65536)
+                    socket->write(m_body.repeated(64));
+            });
         });
     }
 }

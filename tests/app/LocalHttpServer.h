@@ -8,7 +8,7 @@
 
 // A tiny HTTP server on 127.0.0.1 for the upgrade check: it answers every
 // request with one fixed response or, when silent, reads the request and never
-// answers.
+// answers. An endless body repeats for as long as the client reads it.
 class LocalHttpServer : public QObject {
     Q_OBJECT
 
@@ -16,7 +16,7 @@ public:
     static constexpr int kSilent = 0;
 
     // status kSilent: never answers.
-    LocalHttpServer(int status, const QByteArray& body = {});
+    LocalHttpServer(int status, const QByteArray& body = {}, bool endless = false);
 
     // "127.0.0.1:<port>", as the profile key takes it.
     QString Host() const;
@@ -31,5 +31,6 @@ private:
     QTcpServer m_server;
     int m_status;
     QByteArray m_body;
+    bool m_endless;
     QByteArrayList m_requests;
 };

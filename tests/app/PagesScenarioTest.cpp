@@ -205,8 +205,7 @@ TEST_F(PagesScenario, ZoneLevelsAndModes) {
     Receive("Zone2.VolumeFixed=-7");
     EXPECT_EQ(qobject_cast<QLineEdit*>(zone->Control(1317))->text(), "-7");
     EXPECT_FALSE(zone->Control(1317)->isVisibleTo(zone));
-    WaitFor([] { return false; }, 100);
-    EXPECT_TRUE(CommandsSince(mark).isEmpty());
+    EXPECT_TRUE(CommandsBeforeBarrier(mark).isEmpty());
 }
 
 TEST_F(PagesScenario, TriggerAmplifierAndDisplayChoices) {

@@ -25,7 +25,9 @@ TEST_F(PortScenario, UsbAdapterWithoutComLinkIsListedAndFoundByAutoDetect) {
     LinkAllComPortsNowhere();
     m_sim = std::make_unique<SimProcess>(QStringList{"--baud", "0"});
     const QString adapter = m_devices.byId + "/" + kAdapter;
-    ASSERT_TRUE(QFile::link(m_sim->LinkPath(), adapter));
+    // The simulator's terminal stands in for the adapter's ttyUSB device.
+    ASSERT_TRUE(QFile::link(m_sim->LinkPath(), m_devices.dev + "/ttyUSB0"));
+    ASSERT_TRUE(QFile::link(m_devices.dev + "/ttyUSB0", adapter));
 
     MainDialog& w = Window();
     EXPECT_GE(w.PortCombo()->findText(adapter), 0);

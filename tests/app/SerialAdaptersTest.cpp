@@ -66,10 +66,13 @@ TEST_F(FakeDevices, StableNamesFirstThenUnnamedUsbThenAcmInNumberOrder) {
                            Dev("ttyUSB10"), Dev("ttyACM0")}));
 }
 
-TEST_F(FakeDevices, AutoDetectTriesComPortsThenAdaptersNotLinkedAsCom) {
-    MakeDevice("ttyUSB0");
-    MakeDevice("ttyUSB1");
+TEST_F(FakeDevices, AutoDetectTriesComPortsThenUsbBridgesNotLinkedAsCom) {
+    for (const char* name : {"ttyUSB0", "ttyUSB1", "ttyACM0", "ttyACM1"})
+        MakeDevice(name);
     MakeByIdLink(kFtdi, "ttyUSB0");
+    // A CDC device (a printer, a board) is opened only when the user links it.
+    MakeByIdLink("usb-Example_3D_Printer-if00", "ttyACM1");
+    LinkCom(5, Dev("ttyACM0"));
     // COM4 already reaches the second adapter; trying it twice costs a time-out.
     LinkCom(4, Dev("ttyUSB1"));
 

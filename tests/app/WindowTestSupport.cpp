@@ -14,17 +14,14 @@ void PrintTo(const QString& text, std::ostream* os) {
 }
 
 QString AccessibleNameOf(QWidget* widget) {
-    if (!widget->accessibleName().isEmpty())
-        return widget->accessibleName();
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(widget);
     if (iface == nullptr)
         return {};
     if (iface->role() == QAccessible::ComboBox) {
-        for (const auto& relation : iface->relations(QAccessible::Label)) {
-            if (relation.first->role() == QAccessible::StaticText)
-                return relation.first->text(QAccessible::Name).trimmed();
-        }
-        return {};
+        QStringList labels;
+        for (const auto& relation : iface->relations(QAccessible::Label))
+            labels << relation.first->text(QAccessible::Name).trimmed();
+        return labels.join(' ');
     }
     return iface->text(QAccessible::Name).trimmed();
 }

@@ -11,11 +11,12 @@ class QWidget;
 // Lets test output show texts rather than bytes.
 void PrintTo(const QString& text, std::ostream* os);
 
-// The name assistive technology announces for the control: its accessible
-// name; for a combo box without one, the label that labels it (Qt on Linux
-// reports a combo box's current entry as its name and leaves the label to the
-// "labelled by" relation, which screen readers read); otherwise Qt's
-// accessible name (own caption, label buddy, group box title).
+// The name assistive technology announces for the control, read as the
+// accessibility bus reads it: for a combo box the labels that label it, its
+// buddy label then its group box (Qt on Linux reports a combo box's current
+// entry as its name, ignoring its accessible name, and leaves the rest to the
+// "labelled by" relation);
+// otherwise the interface's name (accessible name, own caption, label buddy).
 QString AccessibleNameOf(QWidget* widget);
 
 // A control a user reaches or works: it takes the focus, or its role is one of

@@ -152,6 +152,22 @@ TEST_F(CliTest, LostMidBackupWritesNoFile) {
     EXPECT_FALSE(QFile::exists(backup));
 }
 
+TEST_F(CliTest, LostMidRestoreStillListsWhatWasNotSent) {
+    SimProcess sim({"--baud", "115200"}, SimProcess::Line::Tcp);
+    QStringList arguments{"--port", sim.LinkPath(), "set"};
+    for (int n = 0; n < 400; ++n)
+        arguments << QStringLiteral("Main.Volume=-%1").arg(n % 80);
+    QProcess process;
+    Start(process, arguments);
+    QDeadlineTimer deadline(10000);
+    while (sim.ReceivedCommands().size() < 10 && !deadline.hasExpired())
+        QThread::msleep(20);
+    sim.Stop();
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 4);
+    EXPECT_TRUE(process.readAllStandardOutput().contains("The connection was lost; "));
+}
+
 enum class Receiver { None, Answering, Silent, UnknownModel };
 
 struct ExitCase {
@@ -173,6 +189,24 @@ const ExitCase kExitCases[] = {
      {"--port", "PORT", "restore", "/nonexistent/rack.kvx"},
      2,
      "cannot open the settings file /nonexistent/rack.kvx",
+     ""},
+    {"DeviceFileIsUsage",
+     Receiver::None,
+     {"--port", "/nonexistent/ttyUSB7", "diff", "/dev/zero"},
+     2,
+     "/dev/zero is not a regular file",
+     ""},
+    {"ControlCharactersInAPortAreShownEscaped",
+     Receiver::None,
+     {"--port", "/nonexistent/a\x1b[2J\r", "model"},
+     3,
+     "Cannot open /nonexistent/a\\x1b[2J\\r",
+     ""},
+    {"LongPortIsCut",
+     Receiver::None,
+     {"--port", "/nonexistent/" + QString(5000, QLatin1Char('p')), "model"},
+     3,
+     "... (4",
      ""},
     {"MissingDeviceCannotOpen",
      Receiver::None,

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -25,6 +26,7 @@ public:
         SerialWorker::Callbacks callbacks;
         callbacks.linesReceived = [this](QList<QByteArray> lines) {
             std::lock_guard lock(m_mutex);
+            m_lineCount += lines.size();
             m_handOffs.push_back(std::move(lines));
             m_changed.notify_all();
         };
@@ -51,6 +53,10 @@ public:
         std::unique_lock lock(m_mutex);
         return m_changed.wait_for(lock, timeout, [&] { return m_handOffs.size() >= count; });
     }
+    bool WaitForLines(qsizetype count, std::chrono::milliseconds timeout) {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [&] { return m_lineCount >= count; });
+    }
     bool WaitForLoss(std::chrono::milliseconds timeout) {
         std::unique_lock lock(m_mutex);
         return m_changed.wait_for(lock, timeout, [&] { return m_lost; });
@@ -66,6 +72,7 @@ private:
     std::condition_variable m_changed;
     std::vector<QList<QByteArray>> m_handOffs;
     bool m_lost = false;
+    qsizetype m_lineCount = 0;
     std::unique_ptr<SerialWorker> m_worker;
 };
 
@@ -126,6 +133,19 @@ TEST(SerialWorkerRest, LoneFramingCarriageReturnDoesNotStartTheRest) {
     ASSERT_TRUE(pty.Peer().WriteAll("Main.Volume=-30\r"));
     ASSERT_TRUE(pty.WaitForHandOffs(2, 3s));
     EXPECT_EQ(pty.HandOffs()[1], QList<QByteArray>{"Main.Volume=-30"});
+}
+
+TEST(SerialWorkerFlowControl, StopsReadingWhileTheOwnerIsBehind) {
+    WorkerOnPty pty(0ms);
+    ASSERT_TRUE(pty.Started());
+    pty.Worker().SetReplyAwaited(true);
+    const int max = SerialWorker::kMaxLinesInFlight;
+    std::thread writer([&] { EXPECT_TRUE(pty.Peer().WriteAll(Lines('F', 3 * max))); });
+    EXPECT_TRUE(pty.WaitForLines(max, 5s));
+    EXPECT_FALSE(pty.WaitForLines(max + 513, 300ms));
+    pty.Worker().LinesTaken(3 * max);
+    EXPECT_TRUE(pty.WaitForLines(3 * max, 5s));
+    writer.join();
 }
 
 TEST(SerialWorkerRest, HangUpDuringTheRestIsReportedAtOnce) {

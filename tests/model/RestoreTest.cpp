@@ -164,6 +164,16 @@ TEST_F(RestoreTest, ShortReplyCountsOnFirstSendButNotOnRetry) {
     EXPECT_EQ(sent, (QList<QByteArray>{"A=1", "B=1", "B=1", "Bcd=12", "Bcd=12"}));
 }
 
+TEST_F(RestoreTest, LinesThatAreNoSettingsAreSkippedAndListed) {
+    ScriptedReceiver receiver([](const QByteArray& command, int) { return command; });
+    ASSERT_TRUE(m_port.Open(receiver.DevicePath())) << m_port.LastError().toStdString();
+    Fill({"Main.Power=On", "", "# x", "=1", "Main.Bass=2"});
+    EXPECT_EQ(Restore(), 0);
+    EXPECT_EQ(receiver.ReceivedCommands(), (QList<QByteArray>{"Main.Power=On", "Main.Bass=2"}));
+    EXPECT_EQ(m_report,
+              "3 line(s) are not settings and were skipped:\n\t(blank line)\n\t# x\n\t=1\n");
+}
+
 struct RefusedLineCase {
     const char* name;
     QByteArray line;

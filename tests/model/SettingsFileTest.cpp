@@ -106,6 +106,8 @@ TEST_F(SettingsFileTest, MagicLineIsComparedWholeIgnoringCase) {
         const LoadResult result = Load(QByteArray(row.first) + "\r\nMain.Volume=-5\r\n");
         EXPECT_TRUE(result.opened) << row.first;
         EXPECT_EQ(result.recognised, row.recognised) << row.first;
+        // No end line: a save cut short.
+        EXPECT_EQ(result.incomplete, row.recognised) << row.first;
         if (row.recognised) {
             EXPECT_EQ(m_store.Lines(), std::vector<QByteArray>{"Main.Volume=-5"}) << row.first;
         } else {
@@ -139,6 +141,32 @@ TEST_F(SettingsFileTest, OversizedFileIsRefusedBeforeReading) {
     EXPECT_TRUE(result.tooLarge);
     EXPECT_FALSE(result.recognised);
     EXPECT_EQ(m_store.Lines(), DefaultLines());
+}
+
+// Devices report size 0 and never end, a pipe without a writer would wait for
+// ever, and a file of line breaks costs a store line per byte: none is read.
+TEST_F(SettingsFileTest, WhatIsNoSettingsFileIsRefusedWithoutReadingIt) {
+    const QString fifo = PathOf("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link("/dev/zero", PathOf("zero.kvx")));
+    const QString breaks = PathOf("breaks.kvx");
+    ASSERT_TRUE(WriteAll(breaks, "<ORVA Settings File>" + QByteArray(kMaxSettingsFileLines, '\n')));
+    const struct {
+        QString path;
+        bool notRegular;
+    } rows[] = {{"/dev/zero", true},
+                {PathOf("zero.kvx"), true},
+                {fifo, true},
+                {m_dir.path(), true},
+                {breaks, false}};
+    for (const auto& row : rows) {
+        m_store.ResetToDefaults();
+        const LoadResult result = LoadFromFile(m_store, row.path);
+        EXPECT_TRUE(result.opened) << qPrintable(row.path);
+        EXPECT_EQ(result.notRegular, row.notRegular) << qPrintable(row.path);
+        EXPECT_EQ(result.tooLarge, !row.notRegular) << qPrintable(row.path);
+        EXPECT_EQ(m_store.Lines(), DefaultLines()) << qPrintable(row.path);
+    }
 }
 
 TEST_F(SettingsFileTest, DescriptionLineRules) {
@@ -180,6 +208,7 @@ TEST_F(SettingsFileTest, LinesAfterEndLineAreStillRead) {
         "<ORVA Settings File>\r\n<DESCRIPTION></DESCRIPTION>\r\nMain.Mute=On\r\n"
         "</ORVA Settings File>\r\nMain.Power=Off\r\nx</ORVA Settings File>x\r\nlast");
     EXPECT_TRUE(result.recognised);
+    EXPECT_FALSE(result.incomplete);
     EXPECT_EQ(m_store.Lines(), (std::vector<QByteArray>{"Main.Mute=On", "Main.Power=Off", "last"}));
 }
 
@@ -200,29 +229,58 @@ TEST_F(SettingsFileTest, SaveIntoMissingFolderFailsWithTheFileAndReason) {
 }
 
 // A write that fails half-way (here: the file size limit, which binds root as
-// well) must leave the previous file as it was and say so.
+// well) must leave the previous file as it was and say so, whether it is
+// replaced or, having a second name, written in place.
 TEST_F(SettingsFileTest, FailedSaveLeavesTheOldFileIntact) {
     const QString path = PathOf("keep.kvx");
     const QByteArray old =
         "<ORVA Settings File>\r\n<DESCRIPTION></DESCRIPTION>\r\n"
         "Main.Volume=-7\r\n</ORVA Settings File>";
-    ASSERT_TRUE(WriteAll(path, old));
-    m_store.ResetToDefaults();
+    for (const bool hardLinked : {false, true}) {
+        ASSERT_TRUE(WriteAll(path, old));
+        if (hardLinked) {
+            ASSERT_EQ(::link(QFile::encodeName(path).constData(),
+                             QFile::encodeName(PathOf("other.kvx")).constData()),
+                      0);
+        }
+        m_store.ResetToDefaults();
 
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const SaveResult result = SaveToFile(m_store, path, QByteArray());
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+        rlimit saved{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 4096;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const SaveResult result = SaveToFile(m_store, path, QByteArray());
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
 
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(result.error.contains(path)) << result.error.toStdString();
-    EXPECT_EQ(ReadAll(path), old);
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"keep.kvx"});
+        EXPECT_FALSE(result.ok) << hardLinked;
+        EXPECT_TRUE(result.error.contains(path)) << result.error.toStdString();
+        EXPECT_EQ(ReadAll(path), old) << hardLinked;
+    }
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), (QStringList{"keep.kvx", "other.kvx"}));
+}
+
+// In /tmp and the like a link is followed only as the kernel would: another
+// user's link to a file of ours must not make the save write that file.
+TEST_F(SettingsFileTest, AnotherUsersLinkInASharedFolderIsNotFollowed) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "a link of another user needs root";
+    {
+        const QString shared = PathOf("shared");
+        ASSERT_TRUE(QDir(m_dir.path()).mkdir("shared"));
+        ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
+        ASSERT_TRUE(WriteAll(PathOf("secret"), "secret"));
+        const QString link = shared + "/backup.kvx";
+        ASSERT_TRUE(QFile::link(PathOf("secret"), link));
+        ASSERT_EQ(::lchown(QFile::encodeName(link).constData(), 65534, 65534), 0);
+        m_store.ResetToDefaults();
+        const SaveResult result = SaveToFile(m_store, link, QByteArray());
+        EXPECT_FALSE(result.ok);
+        EXPECT_TRUE(result.error.contains(link)) << result.error.toStdString();
+        EXPECT_EQ(ReadAll(PathOf("secret")), "secret");
+    }
 }
 
 // What a save must do to the thing at the chosen path: replace a plain file of

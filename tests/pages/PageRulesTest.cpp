@@ -68,6 +68,28 @@ TEST_F(PageRulesTest, EnhancedBassNeverEnablesWhatThePresetViewDisables) {
     EXPECT_TRUE(speaker.Control(kEnhancedBass)->isEnabled());
 }
 
+TEST_F(PageRulesTest, SetupSwitchFromTheStoreDecidesWhatThePresetViewEdits) {
+    SetView(2);
+    Receive("Preset2.Setup.Speaker", "Yes");
+    EXPECT_TRUE(Page(PageIndex::Speaker).Control(1301)->isEnabled());
+    ASSERT_TRUE(m_store.SetValue("Preset2.Setup.Speaker", "No"));
+    m_binding->RefreshAllPages();  // after connecting or loading a file
+    EXPECT_FALSE(Page(PageIndex::Speaker).Control(1301)->isEnabled());
+}
+
+TEST_F(PageRulesTest, RowWithoutItsKeyIsEmptyAndDisabledUntilTheKeyArrives) {
+    SetView(2);
+    Choose(*m_avPreset, 1035, 0);  // preset 2 "Speaker Setup": "YES"
+    QComboBox* front = Combo(Page(PageIndex::Speaker), kFrontConfig);
+    for (const QString& reason : {PageBinding::kNotReadReason, QString()}) {
+        EXPECT_EQ(front->isEnabled(), reason.isEmpty());
+        EXPECT_EQ(front->toolTip(), reason);
+        EXPECT_EQ(front->accessibleDescription(), reason);
+        m_store.Append("Preset2.Speaker.Front.Config=Large");  // as a bulk read or a file brings it
+        m_binding->RefreshAllPages();
+    }
+}
+
 struct ArrowLimitCase {
     const char* key;
     PageIndex page;

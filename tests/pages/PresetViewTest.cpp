@@ -41,6 +41,7 @@ protected:
 
 TEST_F(PresetViewTest, PresetViewEnablesOnlyTheGroupsThePresetCarries) {
     SetView(2);
+    m_control->SetSourceEnabled(3, true);  // what the receiver's "Source3.Enabled=Yes" does
     for (int id : kToneControlIds)
         EXPECT_TRUE(Enabled(*m_control, id)) << id;
     for (int id : kMainOnlyIds)

@@ -3,18 +3,22 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
-#include <thread>
 
 namespace {
 
@@ -275,8 +279,8 @@ QList<LogEvent> LogEvents(const SimProcess& sim) {
 // when the console opens it: it would have to wade through all of them first.
 TEST(SimWire, FrontPanelLinesBeforeTheFirstOpenAreDropped) {
     SimProcess sim({"--front-panel-ms", "1", "--baud", "115200"});
-    // Let the front panel run a while with the line closed.
-    std::this_thread::sleep_for(150ms);
+    // The front panel's clock runs while the line is closed.
+    ASSERT_TRUE(WaitForLog(sim, "front panel unheard, line closed"));
     PortClient port(sim.LinkPath());
     ASSERT_TRUE(port.IsOpen());
     port.Send("Main.Model?");
@@ -347,6 +351,52 @@ TEST(SimWire, FastWriterMeetsTheLinePace) {
     // 300 ms of wire is 3456 bytes; the terminal holds a few kilobytes more.
     EXPECT_LT(accepted, 64 * 1024) << accepted << " bytes taken";
     EXPECT_GT(accepted, 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SimWire, PortOutOfRangeIsAUsageError) {
+    QProcess sim;
+    sim.start(AMPDESK_SIM_PATH, {"--tcp", "99999"});
+    ASSERT_TRUE(sim.waitForFinished(10000));
+    EXPECT_EQ(sim.exitCode(), 2) << sim.readAllStandardError().constData();
+}
+
+// A client on the TCP line that writes as fast as it can and never reads: the
+// simulator must keep answering its signals (and not hoard what it reads).
+TEST(SimWire, ClientThatNeverReadsCannotHoldOffSigterm) {
+    SimProcess sim({"--baud", "0", "--silent", "--log", "/dev/null"}, SimProcess::Line::Tcp);
+    ASSERT_TRUE(sim.IsRunning());
+    const QUrl url(sim.LinkPath());
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(url.port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+    std::atomic<qint64> written{0};
+    std::atomic<Clock::time_point> refused{};
+    std::thread writer([&] {
+        const QByteArray flood = QByteArray("Main.Volume?\r").repeated(4096);
+        const Clock::time_point giveUp = Clock::now() + 10s;
+        while (Clock::now() < giveUp) {
+            const ssize_t n = ::send(fd, flood.constData(), flood.size(), MSG_NOSIGNAL);
+            if (n <= 0)
+                break;
+            written += n;
+        }
+        refused = Clock::now();
+    });
+    while (written < 16 * 1024 * 1024 && refused.load() == Clock::time_point{})
+        std::this_thread::yield();
+    const Clock::time_point signalled = Clock::now();
+    sim.Signal(SIGTERM);
+    writer.join();
+    ::close(fd);
+    EXPECT_LT(refused.load() - signalled, 1s) << written << " bytes written";
 }
 
 }  // namespace

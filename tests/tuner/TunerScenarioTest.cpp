@@ -208,6 +208,7 @@ struct BandChoiceCase {
     const char* channel;
     bool nameEnabled;
     bool addEnabled;
+    const char* name;  // FM chosen from another band starts a fresh name
 };
 
 class BandChoiceScenario : public TunerScenario,
@@ -222,24 +223,32 @@ TEST_P(BandChoiceScenario, ResetsTheChannel) {
     EXPECT_EQ(Editor().NameEdit()->isEnabled(), c.nameEnabled);
     EXPECT_EQ(Editor().AddChangeButton()->isEnabled(), c.addEnabled);
     EXPECT_EQ(Editor().ChannelSpin()->isEnabled(), QByteArray(c.band) != "DAB");
+    EXPECT_EQ(Editor().NameEdit()->text(), c.name);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Editor, BandChoiceScenario,
-    ::testing::Values(BandChoiceCase{"FmToAm", 2, "AM", "530 kHz", true, true},
-                      BandChoiceCase{"FmToXmKeepsLeading87", 2, "XM", "87.50 MHz", false, true},
-                      BandChoiceCase{"AmToFm", 1, "FM", "87.50 MHz", true, true},
-                      BandChoiceCase{"AmToXmOutOfRange", 1, "XM", "0", false, true},
-                      BandChoiceCase{"FmToDab", 2, "DAB", "87.50 MHz", false, false}),
+    ::testing::Values(
+        BandChoiceCase{"FmToAm", 2, "AM", "530 kHz", true, true, "JAZZ"},
+        BandChoiceCase{"FmToXmKeepsLeading87", 2, "XM", "87.50 MHz", false, true, "JAZZ"},
+        BandChoiceCase{"AmToFm", 1, "FM", "87.50 MHz", true, true, ""},
+        BandChoiceCase{"FmAgainKeepsTheName", 2, "FM", "87.50 MHz", true, true, "JAZZ"},
+        BandChoiceCase{"AmToXmOutOfRange", 1, "XM", "0", false, true, "TALK"},
+        BandChoiceCase{"FmToDab", 2, "DAB", "87.50 MHz", false, false, "JAZZ"}),
     CaseLabels::ByLabel());
 
-TEST_F(TunerScenario, LoadingAnFmRowEmptiesTheName) {
+TEST_F(TunerScenario, ChangingTheMuteOfAnFmRowKeepsItsName) {
     Open({{7, kJazz}});
     ClickRow(1);
     EXPECT_EQ(Editor().BandCombo()->currentText(), "FM");
     EXPECT_EQ(Editor().ChannelSpin()->Text(), "87.50 MHz");
-    EXPECT_EQ(Editor().NameEdit()->text(), "");
+    EXPECT_EQ(Editor().NameEdit()->text(), "JAZZ");
     EXPECT_FALSE(Editor().MuteBox()->isChecked());
+    Editor().MuteBox()->setChecked(true);
+    const qsizetype mark = CommandMark();
+    Editor().AddChangeButton()->click();
+    EXPECT_EQ(PresetCommands(mark),
+              QByteArrayList{"Tuner.Preset7=01AC07014A415A5A0000000000000000FFFFFFFFFFFFFFFF"});
 }
 
 TEST_F(TunerScenario, ThirteenthNameCharacterIsRefusedOnce) {

@@ -19,7 +19,7 @@ constexpr unsigned kSettleMs = 400;
 }  // namespace
 
 void ShowTunerAsSource(MainDialog& dialog) {
-    dialog.GetControlPage()->SourceButton(ControlPage::kSourceCount)->click();
+    dialog.GetControlPage()->SourceButton(kTunerSource)->click();
     CommandChannel::PumpMessages(kSettleMs);
 }
 

@@ -1,0 +1,41 @@
+#include "AutoConnect.h"
+#include "MainDialog.h"
+#include "ProgramIcon.h"
+#include "Prompts.h"
+#include "Screenshot.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+// The console with the developer aids of AutoConnect.h and Screenshot.h.
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Velmar"));
+    QApplication::setApplicationName(QStringLiteral("Ampdesk"));
+    QApplication::setWindowIcon(ProgramIcon());
+    // Lets the desktop match the window to its entry and icon (Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.velmar.ampdesk"));
+
+    DialogPrompts prompts;
+    MainDialog dialog(prompts);
+
+    int status = 0;
+    const ScreenshotRequest screenshot = ScreenshotRequestFromEnvironment();
+    if (screenshot.IsSet()) {
+        QTimer::singleShot(0, &dialog, [&] {
+            const QString error = TakeConnectedScreenshot(dialog, screenshot);
+            if (!error.isEmpty()) {
+                std::fprintf(stderr, "ampdesk: screenshot: %s\n", qPrintable(error));
+                status = 1;
+            }
+            dialog.reject();
+        });
+    }
+    const QString autoConnectPort = AutoConnectPortFromEnvironment();
+    if (!autoConnectPort.isEmpty() && !screenshot.IsSet())
+        ScheduleAutoConnect(dialog, autoConnectPort);
+    dialog.exec();
+    return status;
+}
