@@ -91,12 +91,16 @@ void Bridge::OnReceiverLost() {
     PublishAvailability();
 }
 
+// Everything goes out at QoS 0, in the order published: a QoS 1 message waits
+// for a free slot among the unacknowledged ones, so an "offline" sent while
+// discovery configs await their acknowledgements would still be queued when
+// the bridge disconnects, and it could overtake an earlier "online".
 void Bridge::PublishOffline() {
-    m_mqtt.Publish(m_base + "/availability", kOffline, true, 1);
+    m_mqtt.Publish(m_base + "/availability", kOffline, true);
 }
 
 void Bridge::PublishAvailability() {
-    m_mqtt.Publish(m_base + "/availability", m_receiver.IsReady() ? kOnline : kOffline, true, 1);
+    m_mqtt.Publish(m_base + "/availability", m_receiver.IsReady() ? kOnline : kOffline, true);
 }
 
 void Bridge::PublishInfo() {
@@ -106,7 +110,7 @@ void Bridge::PublishInfo() {
         {"version", QStringLiteral(AMPDESK_BRIDGE_VERSION)},
         {"connected_since", m_receiver.ConnectedSince().toString(Qt::ISODate)},
     };
-    m_mqtt.Publish(m_base + "/info", QJsonDocument(info).toJson(QJsonDocument::Compact), true, 1);
+    m_mqtt.Publish(m_base + "/info", QJsonDocument(info).toJson(QJsonDocument::Compact), true);
 }
 
 void Bridge::OnKeyChanged(const QByteArray& key, const QByteArray& value) {
@@ -156,7 +160,7 @@ void Bridge::PublishDiscovery() {
         const auto it = m_discovery.constFind(message.topic);
         if (it != m_discovery.cend() && *it == message.payload)
             continue;
-        if (m_mqtt.Publish(message.topic, message.payload, true, 1))
+        if (m_mqtt.Publish(message.topic, message.payload, true))
             m_discovery.insert(message.topic, message.payload);
     }
 }

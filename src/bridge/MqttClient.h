@@ -49,7 +49,7 @@ public:
 
     // False, with nothing sent, while not connected; the owner publishes its
     // state again on Connected.
-    bool Publish(const QByteArray& topic, const QByteArray& payload, bool retain, int qos = 0);
+    bool Publish(const QByteArray& topic, const QByteArray& payload, bool retain);
     bool Subscribe(const QByteArray& pattern);
     // Writes what the library holds, waiting up to `timeoutMs` for the socket.
     void Flush(int timeoutMs);
