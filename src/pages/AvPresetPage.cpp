@@ -12,8 +12,9 @@
 
 namespace {
 
-
-constexpr ControlId kNameIds[kAvPresetCount] = {ControlId::Preset1Name, ControlId::Preset2Name, ControlId::Preset3Name, ControlId::Preset4Name, ControlId::Preset5Name};
+constexpr ControlId kNameIds[kAvPresetCount] = {ControlId::Preset1Name, ControlId::Preset2Name,
+                                                ControlId::Preset3Name, ControlId::Preset4Name,
+                                                ControlId::Preset5Name};
 
 // One column of setup switches: its heading and its combo per preset 1..5.
 struct SetupColumn {
@@ -22,11 +23,26 @@ struct SetupColumn {
 };
 
 constexpr SetupColumn kSetupColumns[AvPresetPage::kSetupCount] = {
-    {"Listening Mode", {ControlId::Preset1SetupListeningMode, ControlId::Preset2SetupListeningMode, ControlId::Preset3SetupListeningMode, ControlId::Preset4SetupListeningMode, ControlId::Preset5SetupListeningMode}},
-    {"DSP Options", {ControlId::Preset1SetupDSPOptions, ControlId::Preset2SetupDSPOptions, ControlId::Preset3SetupDSPOptions, ControlId::Preset4SetupDSPOptions, ControlId::Preset5SetupDSPOptions}},
-    {"Tone Controls", {ControlId::Preset1SetupToneControls, ControlId::Preset2SetupToneControls, ControlId::Preset3SetupToneControls, ControlId::Preset4SetupToneControls, ControlId::Preset5SetupToneControls}},
-    {"Speaker Setup", {ControlId::Preset1SetupSpeaker, ControlId::Preset2SetupSpeaker, ControlId::Preset3SetupSpeaker, ControlId::Preset4SetupSpeaker, ControlId::Preset5SetupSpeaker}},
-    {"Display Setup", {ControlId::Preset1SetupDisplay, ControlId::Preset2SetupDisplay, ControlId::Preset3SetupDisplay, ControlId::Preset4SetupDisplay, ControlId::Preset5SetupDisplay}},
+    {"Listening Mode",
+     {ControlId::Preset1SetupListeningMode, ControlId::Preset2SetupListeningMode,
+      ControlId::Preset3SetupListeningMode, ControlId::Preset4SetupListeningMode,
+      ControlId::Preset5SetupListeningMode}},
+    {"DSP Options",
+     {ControlId::Preset1SetupDSPOptions, ControlId::Preset2SetupDSPOptions,
+      ControlId::Preset3SetupDSPOptions, ControlId::Preset4SetupDSPOptions,
+      ControlId::Preset5SetupDSPOptions}},
+    {"Tone Controls",
+     {ControlId::Preset1SetupToneControls, ControlId::Preset2SetupToneControls,
+      ControlId::Preset3SetupToneControls, ControlId::Preset4SetupToneControls,
+      ControlId::Preset5SetupToneControls}},
+    {"Speaker Setup",
+     {ControlId::Preset1SetupSpeaker, ControlId::Preset2SetupSpeaker,
+      ControlId::Preset3SetupSpeaker, ControlId::Preset4SetupSpeaker,
+      ControlId::Preset5SetupSpeaker}},
+    {"Display Setup",
+     {ControlId::Preset1SetupDisplay, ControlId::Preset2SetupDisplay,
+      ControlId::Preset3SetupDisplay, ControlId::Preset4SetupDisplay,
+      ControlId::Preset5SetupDisplay}},
 };
 
 }  // namespace

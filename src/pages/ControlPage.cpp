@@ -51,11 +51,14 @@ struct RawStepper {
     const char* arrowsName;  // the arrows are "<name> up" and "<name> down"
 };
 
-constexpr RawStepper kVolumeStepper = {ControlId::Volume, ControlId::VolumeArrows, "Volume:", "Main.Volume", "Volume"};
+constexpr RawStepper kVolumeStepper = {ControlId::Volume, ControlId::VolumeArrows,
+                                       "Volume:", "Main.Volume", "Volume"};
 
 constexpr RawStepper kTrimSteppers[] = {
-    {ControlId::TrimCenter, ControlId::TrimCenterArrows, "Center:", "Main.Trim.Center", "Center trim"},
-    {ControlId::TrimSurround, ControlId::TrimSurroundArrows, "Surround", "Main.Trim.Surround", "Surround trim"},
+    {ControlId::TrimCenter, ControlId::TrimCenterArrows, "Center:", "Main.Trim.Center",
+     "Center trim"},
+    {ControlId::TrimSurround, ControlId::TrimSurroundArrows, "Surround", "Main.Trim.Surround",
+     "Surround trim"},
     {ControlId::TrimSub, ControlId::TrimSubArrows, "Sub", "Main.Trim.Sub", "Sub trim"},
 };
 

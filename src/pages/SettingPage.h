@@ -71,8 +71,8 @@ protected:
     QCheckBox* AddCheck(ControlId id, const QString& caption, const QString& name, QWidget* parent);
     // The arrows write their position, held within minimum..maximum, into the
     // edit, whose change is sent; Up and Down in the edit press them.
-    NumberField AddNumber(ControlId editId, ControlId arrowsId, int minimum, int maximum, const QString& name,
-                          QWidget* parent);
+    NumberField AddNumber(ControlId editId, ControlId arrowsId, int minimum, int maximum,
+                          const QString& name, QWidget* parent);
     // A column heading or the title of a few lines: bold text.
     static QLabel* Heading(const char* text, QWidget* parent);
     // For a combo box in a grid whose headings each stand for many cells: on

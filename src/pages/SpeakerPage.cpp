@@ -30,7 +30,8 @@ struct CrossoverLine {
 constexpr CrossoverLine kCrossoverLines[] = {
     {"Front", "Front size", kFrontConfig, ControlId::SpeakerFrontFrequency},
     {"Center", "Center size", ControlId::SpeakerCenterConfig, ControlId::SpeakerCenterFrequency},
-    {"Surround", "Surround size", ControlId::SpeakerSurroundConfig, ControlId::SpeakerSurroundFrequency},
+    {"Surround", "Surround size", ControlId::SpeakerSurroundConfig,
+     ControlId::SpeakerSurroundFrequency},
     {"Back", "Back size", ControlId::SpeakerBackConfig2, ControlId::SpeakerBackFrequency},
     {"Config", "Back speaker config", ControlId::SpeakerBackConfig1, ControlId::None},
     {"Subwoofer", "Subwoofer", kSubwoofer, ControlId::None},
@@ -47,12 +48,23 @@ struct ChannelLine {
 };
 
 constexpr ChannelLine kChannelLines[] = {
-    {"Front Left", ControlId::LevelLeft, ControlId::LevelLeftArrows, ControlId::DistanceLeft, ControlId::DistanceLeftArrows},    {"Center", ControlId::LevelCenter, ControlId::LevelCenterArrows, ControlId::DistanceCenter, ControlId::DistanceCenterArrows},
-    {"Front Right", ControlId::LevelRight, ControlId::LevelRightArrows, ControlId::DistanceRight, ControlId::DistanceRightArrows},   {"Surround Right", ControlId::LevelSurroundRight, ControlId::LevelSurroundRightArrows, ControlId::DistanceSurroundRight, ControlId::DistanceSurroundRightArrows},
-    {"Back Right", ControlId::LevelBackRight, ControlId::LevelBackRightArrows, ControlId::DistanceBackRight, ControlId::DistanceBackRightArrows},    {"Back Left", ControlId::LevelBackLeft, ControlId::LevelBackLeftArrows, ControlId::DistanceBackLeft, ControlId::DistanceBackLeftArrows},
-    {"Surround Left", ControlId::LevelSurroundLeft, ControlId::LevelSurroundLeftArrows, ControlId::DistanceSurroundLeft, ControlId::DistanceSurroundLeftArrows}, {"Subwoofer", ControlId::LevelSub, ControlId::LevelSubArrows, ControlId::DistanceSub, ControlId::DistanceSubArrows},
+    {"Front Left", ControlId::LevelLeft, ControlId::LevelLeftArrows, ControlId::DistanceLeft,
+     ControlId::DistanceLeftArrows},
+    {"Center", ControlId::LevelCenter, ControlId::LevelCenterArrows, ControlId::DistanceCenter,
+     ControlId::DistanceCenterArrows},
+    {"Front Right", ControlId::LevelRight, ControlId::LevelRightArrows, ControlId::DistanceRight,
+     ControlId::DistanceRightArrows},
+    {"Surround Right", ControlId::LevelSurroundRight, ControlId::LevelSurroundRightArrows,
+     ControlId::DistanceSurroundRight, ControlId::DistanceSurroundRightArrows},
+    {"Back Right", ControlId::LevelBackRight, ControlId::LevelBackRightArrows,
+     ControlId::DistanceBackRight, ControlId::DistanceBackRightArrows},
+    {"Back Left", ControlId::LevelBackLeft, ControlId::LevelBackLeftArrows,
+     ControlId::DistanceBackLeft, ControlId::DistanceBackLeftArrows},
+    {"Surround Left", ControlId::LevelSurroundLeft, ControlId::LevelSurroundLeftArrows,
+     ControlId::DistanceSurroundLeft, ControlId::DistanceSurroundLeftArrows},
+    {"Subwoofer", ControlId::LevelSub, ControlId::LevelSubArrows, ControlId::DistanceSub,
+     ControlId::DistanceSubArrows},
 };
-
 
 // A grid with two column headings over its second and third columns.
 QGridLayout* HeadedGrid(QWidget* box, QLabel* first, QLabel* second) {
@@ -118,13 +130,14 @@ void SpeakerPage::BuildLevels(QWidget* box) {
         const QString label = QString::fromLatin1(channel.label);
         auto* text = new QLabel(label, box);
         grid->addWidget(text, line, 0);
-        const NumberField level = AddNumber(channel.levelId, channel.levelArrowsId, kSpeakerLevelRange.minimum,
-                                            kSpeakerLevelRange.maximum, label + QStringLiteral(" level"), box);
+        const NumberField level =
+            AddNumber(channel.levelId, channel.levelArrowsId, kSpeakerLevelRange.minimum,
+                      kSpeakerLevelRange.maximum, label + QStringLiteral(" level"), box);
         text->setBuddy(level.edit);
         grid->addWidget(level.box, line, 1);
         const NumberField distance =
-            AddNumber(channel.distanceId, channel.distanceArrowsId, kSpeakerDistanceRange.minimum, kSpeakerDistanceRange.maximum,
-                      label + QStringLiteral(" distance"), box);
+            AddNumber(channel.distanceId, channel.distanceArrowsId, kSpeakerDistanceRange.minimum,
+                      kSpeakerDistanceRange.maximum, label + QStringLiteral(" distance"), box);
         grid->addWidget(distance.box, line, 2);
         ++line;
     }

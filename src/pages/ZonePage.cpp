@@ -12,16 +12,16 @@ constexpr int kMaximumLevel = kVolumeRange.maximum;
 
 constexpr FormField kZoneFields[] = {
     {"Zone 2", nullptr, "Volume", "Zone 2 Volume", ControlId::Zone2VolumeControl},
-    {"Zone 2", nullptr, "Fixed Level", "Zone 2 fixed level", ControlId::Zone2VolumeFixed, ControlId::Zone2VolumeFixedArrows, kMinimumLevel,
-     kMaximumLevel, "dB"},
+    {"Zone 2", nullptr, "Fixed Level", "Zone 2 fixed level", ControlId::Zone2VolumeFixed,
+     ControlId::Zone2VolumeFixedArrows, kMinimumLevel, kMaximumLevel, "dB"},
     {"Zone 3", nullptr, "Mode", "Zone 3 Mode", ControlId::Zone3Mode},
     {"Zone 3", nullptr, "Volume", "Zone 3 Volume", ControlId::Zone3VolumeControl},
-    {"Zone 3", nullptr, "Fixed Level", "Zone 3 fixed level", ControlId::Zone3VolumeFixed, ControlId::Zone3VolumeFixedArrows, kMinimumLevel,
-     kMaximumLevel, "dB"},
+    {"Zone 3", nullptr, "Fixed Level", "Zone 3 fixed level", ControlId::Zone3VolumeFixed,
+     ControlId::Zone3VolumeFixedArrows, kMinimumLevel, kMaximumLevel, "dB"},
     {"Zone 4", nullptr, "Mode", "Zone 4 Mode", ControlId::Zone4Mode},
     {"Zone 4", nullptr, "Volume", "Zone 4 Volume", ControlId::Zone4VolumeControl},
-    {"Zone 4", nullptr, "Fixed Level", "Zone 4 fixed level", ControlId::Zone4VolumeFixed, ControlId::Zone4VolumeFixedArrows, kMinimumLevel,
-     kMaximumLevel, "dB"},
+    {"Zone 4", nullptr, "Fixed Level", "Zone 4 fixed level", ControlId::Zone4VolumeFixed,
+     ControlId::Zone4VolumeFixedArrows, kMinimumLevel, kMaximumLevel, "dB"},
 };
 
 }  // namespace

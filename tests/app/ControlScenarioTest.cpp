@@ -56,9 +56,11 @@ TEST_F(ControlScenario, PresetViewEnablesOnlyGroupsThePresetCovers) {
     w.Binding().RefreshAllPages();
     w.ViewCombo()->setCurrentIndex(2);
     EXPECT_EQ(w.State().viewIndex, 2);
-    for (ControlId id : {ControlId::Bass, ControlId::Treble, ControlId::CenterDialog, ControlId::ToneDefeat})
+    for (ControlId id :
+         {ControlId::Bass, ControlId::Treble, ControlId::CenterDialog, ControlId::ToneDefeat})
         EXPECT_TRUE(ControlWidget(id)->isEnabled()) << id;
-    for (ControlId id : {ControlId::Power, ControlId::Mute, ControlId::Volume, ControlId::ListeningMode, ControlId::LipSyncDelay, ControlId::Audyssey}) {
+    for (ControlId id : {ControlId::Power, ControlId::Mute, ControlId::Volume,
+                         ControlId::ListeningMode, ControlId::LipSyncDelay, ControlId::Audyssey}) {
         EXPECT_FALSE(ControlWidget(id)->isEnabled()) << id;
     }
     for (int n = 1; n <= 10; ++n)
@@ -70,7 +72,8 @@ TEST_F(ControlScenario, PresetViewEnablesOnlyGroupsThePresetCovers) {
     EXPECT_FALSE(ControlWidget(ControlId::Bass)->isEnabled());
 
     w.ViewCombo()->setCurrentIndex(0);
-    for (ControlId id : {ControlId::Bass, ControlId::Power, ControlId::Volume, ControlId::ListeningMode})
+    for (ControlId id :
+         {ControlId::Bass, ControlId::Power, ControlId::Volume, ControlId::ListeningMode})
         EXPECT_TRUE(ControlWidget(id)->isEnabled()) << id;
     EXPECT_TRUE(w.GetControlPage()->SourceButton(1)->isEnabled());
 }

@@ -279,10 +279,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ControlKeyCase{"PowerDownIsOff", ControlId::Power, Qt::Key_Down, "Main.Power", "Off"},
         ControlKeyCase{"BassUpIsTheLowerLevel", ControlId::Bass, Qt::Key_Up, "Main.Bass", "-2"},
-        ControlKeyCase{"SurroundModeEndIsTheLastMode", ControlId::ListeningMode, Qt::Key_End, "Main.ListeningMode",
-                       "AnalogBypass"},
-        ControlKeyCase{"LipSyncUpAddsAMillisecond", ControlId::LipSyncDelay, Qt::Key_Up, "Main.LipSyncDelay", "1"},
-        ControlKeyCase{"SourceDownIsTheNextSource", ControlId::MainSource, Qt::Key_Down, "Main.Source", "2"}),
+        ControlKeyCase{"SurroundModeEndIsTheLastMode", ControlId::ListeningMode, Qt::Key_End,
+                       "Main.ListeningMode", "AnalogBypass"},
+        ControlKeyCase{"LipSyncUpAddsAMillisecond", ControlId::LipSyncDelay, Qt::Key_Up,
+                       "Main.LipSyncDelay", "1"},
+        ControlKeyCase{"SourceDownIsTheNextSource", ControlId::MainSource, Qt::Key_Down,
+                       "Main.Source", "2"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Keyboard, TabSwitchGivesTheFocusBackToThePagesControl) {
@@ -292,7 +294,8 @@ TEST_F(Keyboard, TabSwitchGivesTheFocusBackToThePagesControl) {
     QWidget* bass = ControlWidget(ControlId::Bass);
     bass->setFocus();
     ASSERT_TRUE(window.SelectTab("A/V Preset"));
-    EXPECT_EQ(QApplication::focusWidget(), window.GetAvPresetPage()->Control(ControlId::Preset1Name));
+    EXPECT_EQ(QApplication::focusWidget(),
+              window.GetAvPresetPage()->Control(ControlId::Preset1Name));
     QWidget* presetThree = window.GetAvPresetPage()->Control(ControlId::Preset3SetupDSPOptions);
     presetThree->setFocus();
 

@@ -21,7 +21,7 @@ namespace {
 // One user action on a page and the commands the receiver must get, in order.
 struct PageCase {
     const char* name;
-    ControlId id;              // a combo, or the arrows of a number
+    ControlId id;        // a combo, or the arrows of a number
     const char* choice;  // the entry to choose; "+" / "-" press the up / down arrow
     QByteArrayList sent;
 };
@@ -64,12 +64,18 @@ TEST_F(PagesScenario, SourceInputsSendTheFormatBeforeTheInput) {
          ControlId::Source2DigitalAudioInput,
          "OPTICAL FRONT",
          {"Source2.DigitalAudioFormat=Optical", "Source2.DigitalAudioInput=4"}},
-        {"ext 7.1 sends the format only", ControlId::Source3AnalogAudioInput, "EXT 7.1", {"Source3.AnalogAudioFormat=7.1"}},
+        {"ext 7.1 sends the format only",
+         ControlId::Source3AnalogAudioInput,
+         "EXT 7.1",
+         {"Source3.AnalogAudioFormat=7.1"}},
         {"audio mp",
          ControlId::Source3AnalogAudioInput,
          "AUDIO MP",
          {"Source3.AnalogAudioFormat=Stereo", "Source3.AnalogAudioInput=8"}},
-        {"analog off", ControlId::Source1AnalogAudioInput, "OFF", {"Source1.AnalogAudioFormat=Off"}},
+        {"analog off",
+         ControlId::Source1AnalogAudioInput,
+         "OFF",
+         {"Source1.AnalogAudioFormat=Off"}},
         {"svideo front",
          ControlId::Source1VideoInput,
          "SVIDEO FRONT",
@@ -84,7 +90,9 @@ TEST_F(PagesScenario, SourceInputsSendTheFormatBeforeTheInput) {
     Run("Source", cases);
     Receive("Source5.AnalogAudioInput=3");
     Receive("Source5.AnalogAudioFormat=7.1");
-    EXPECT_EQ(qobject_cast<QComboBox*>(Page("Source")->Control(ControlId::Source5AnalogAudioInput))->currentText(), "EXT 7.1");
+    EXPECT_EQ(qobject_cast<QComboBox*>(Page("Source")->Control(ControlId::Source5AnalogAudioInput))
+                  ->currentText(),
+              "EXT 7.1");
 }
 
 TEST_F(PagesScenario, SourceTriggersOfferTheTriggersUnderSourceControl) {
@@ -97,13 +105,15 @@ TEST_F(PagesScenario, SourceTriggersOfferTheTriggersUnderSourceControl) {
     Run("Trigger", targets);
     SettingPage* source = Page("Source");
     for (int n = 1; n <= 10; ++n) {
-        auto* combo = qobject_cast<QComboBox*>(source->Control(kSourceTriggerIds.at(static_cast<std::size_t>(n - 1))));
+        auto* combo = qobject_cast<QComboBox*>(
+            source->Control(kSourceTriggerIds.at(static_cast<std::size_t>(n - 1))));
         QStringList items;
         for (int i = 0; i < combo->count(); ++i)
             items << combo->itemText(i);
         EXPECT_EQ(items, (QStringList{"None", "1", "3", "1+3"})) << n;
     }
-    const PageCase choice[] = {{"1+3 is stored as 5", ControlId::Source5TriggerOut, "1+3", {"Source5.TriggerOut=5"}}};
+    const PageCase choice[] = {
+        {"1+3 is stored as 5", ControlId::Source5TriggerOut, "1+3", {"Source5.TriggerOut=5"}}};
     Run("Source", choice);
 }
 
@@ -135,12 +145,21 @@ TEST_F(PagesScenario, SpeakerChoicesAndArrowsSendTheirValues) {
     Receive("Main.Level.Left=12");
     Receive("Main.Distance.Center=7");
     const PageCase cases[] = {
-        {"back config", ControlId::SpeakerBackConfig1, "2 Speakers", {"Main.Speaker.Back.Config1=2"}},
-        {"center crossover", ControlId::SpeakerCenterFrequency, "120Hz", {"Main.Speaker.Center.Frequency=120"}},
+        {"back config",
+         ControlId::SpeakerBackConfig1,
+         "2 Speakers",
+         {"Main.Speaker.Back.Config1=2"}},
+        {"center crossover",
+         ControlId::SpeakerCenterFrequency,
+         "120Hz",
+         {"Main.Speaker.Center.Frequency=120"}},
         {"front left level at +12", ControlId::LevelLeftArrows, "+", {}},
         {"front left level down", ControlId::LevelLeftArrows, "-", {"Main.Level.Left=11"}},
         {"center distance up", ControlId::DistanceCenterArrows, "+", {"Main.Distance.Center=8"}},
-        {"front small", ControlId::SpeakerFrontConfig, "SMALL", {"Main.Speaker.Front.Config=Small"}},
+        {"front small",
+         ControlId::SpeakerFrontConfig,
+         "SMALL",
+         {"Main.Speaker.Front.Config=Small"}},
     };
     Run("Speaker", cases);
     EXPECT_FALSE(Page("Speaker")->Control(ControlId::EnhancedBass)->isEnabled());
@@ -149,7 +168,10 @@ TEST_F(PagesScenario, SpeakerChoicesAndArrowsSendTheirValues) {
 TEST_F(PagesScenario, PresetViewWithSpeakerSetupEditsThePresetsLevels) {
     ConnectToSim(3);
     const PageCase setup[] = {
-        {"preset 3 speaker setup", ControlId::Preset3SetupSpeaker, "YES", {"Preset3.Setup.Speaker=Yes"}},
+        {"preset 3 speaker setup",
+         ControlId::Preset3SetupSpeaker,
+         "YES",
+         {"Preset3.Setup.Speaker=Yes"}},
     };
     Run("A/V Preset", setup);
     Window().ViewCombo()->setCurrentIndex(3);
@@ -157,7 +179,8 @@ TEST_F(PagesScenario, PresetViewWithSpeakerSetupEditsThePresetsLevels) {
     auto* center = qobject_cast<QLineEdit*>(speaker->Control(ControlId::LevelCenter));
     ASSERT_TRUE(center->isEnabled());
     const QByteArray next = QByteArray::number(center->text().toInt() + 1);
-    const PageCase cases[] = {{"center level up", ControlId::LevelCenterArrows, "+", {"Preset3.Level.Center=" + next}}};
+    const PageCase cases[] = {
+        {"center level up", ControlId::LevelCenterArrows, "+", {"Preset3.Level.Center=" + next}}};
     Run("Speaker", cases);
     EXPECT_EQ(Window().Store().GetValue("Preset3.Level.Center"), next);
     // Pages the preset does not carry stay closed.
@@ -168,11 +191,20 @@ TEST_F(PagesScenario, PresetViewWithSpeakerSetupEditsThePresetsLevels) {
 TEST_F(PagesScenario, ListeningModeChoicesSendStoredValues) {
     ConnectToSim(3);
     const PageCase cases[] = {
-        {"dts mode", ControlId::ListeningModeDTS, "NEO:6 Music", {"Main.ListeningMode.DTS=NEO6Music"}},
+        {"dts mode",
+         ControlId::ListeningModeDTS,
+         "NEO:6 Music",
+         {"Main.ListeningMode.DTS=NEO6Music"}},
         {"dimension", ControlId::DolbyDimension, "-3", {"Main.Dolby.Dimension=-3"}},
         {"dts drc", ControlId::DTSDRC, "75%", {"Main.DTS.DRC=75"}},
-        {"analog bypass", ControlId::ListeningModeAnalog, "Analog Bypass", {"Main.ListeningMode.Analog=AnalogBypass"}},
-        {"enhanced stereo back", ControlId::EnhancedStereoBack, "OFF", {"Main.EnhancedStereo.Back=Off"}},
+        {"analog bypass",
+         ControlId::ListeningModeAnalog,
+         "Analog Bypass",
+         {"Main.ListeningMode.Analog=AnalogBypass"}},
+        {"enhanced stereo back",
+         ControlId::EnhancedStereoBack,
+         "OFF",
+         {"Main.EnhancedStereo.Back=Off"}},
     };
     Run("Listening Mode", cases);
     SettingPage* page = Page("Listening Mode");
@@ -180,7 +212,8 @@ TEST_F(PagesScenario, ListeningModeChoicesSendStoredValues) {
     EXPECT_EQ(dimension->itemText(0), "7");
     EXPECT_EQ(dimension->itemText(dimension->count() - 1), "-7");
     Receive("Main.DTS.CenterGain=1.5");
-    EXPECT_EQ(qobject_cast<QComboBox*>(page->Control(ControlId::DTSCenterGain))->currentIndex(), -1);
+    EXPECT_EQ(qobject_cast<QComboBox*>(page->Control(ControlId::DTSCenterGain))->currentIndex(),
+              -1);
 }
 
 TEST_F(PagesScenario, ZoneLevelsAndModes) {
@@ -191,10 +224,16 @@ TEST_F(PagesScenario, ZoneLevelsAndModes) {
     Receive("Zone4.VolumeControl=Fixed");
     const PageCase cases[] = {
         {"zone 2 fixed", ControlId::Zone2VolumeControl, "Fixed", {"Zone2.VolumeControl=Fixed"}},
-        {"zone 3 level up", ControlId::Zone3VolumeFixedArrows, "+", {"Zone3.VolumeControl=Fixed", "Zone3.VolumeFixed=-19"}},
+        {"zone 3 level up",
+         ControlId::Zone3VolumeFixedArrows,
+         "+",
+         {"Zone3.VolumeControl=Fixed", "Zone3.VolumeFixed=-19"}},
         {"zone 4 level at +16", ControlId::Zone4VolumeFixedArrows, "+", {}},
         {"zone 4 record out", ControlId::Zone4Mode, "Record Out", {"Zone4.Mode=Record"}},
-        {"zone 2 variable", ControlId::Zone2VolumeControl, "Variable", {"Zone2.VolumeControl=Variable"}},
+        {"zone 2 variable",
+         ControlId::Zone2VolumeControl,
+         "Variable",
+         {"Zone2.VolumeControl=Variable"}},
     };
     Run("Zone", cases);
     SettingPage* zone = Page("Zone");
@@ -223,12 +262,16 @@ TEST_F(PagesScenario, TriggerAmplifierAndDisplayChoices) {
     Run("Amplifier", amplifier);
     const PageCase display[] = {
         {"dim", ControlId::Dimmer, "Dim", {"Main.Dimmer=On"}},
-        {"line 2", ControlId::VFDLine2, "Audio Source Format", {"Main.VFD.Line2=AudioSourceFormat"}},
+        {"line 2",
+         ControlId::VFDLine2,
+         "Audio Source Format",
+         {"Main.VFD.Line2=AudioSourceFormat"}},
         {"temp", ControlId::VFDDisplay, "TEMP", {"Main.VFD.Display=Temp"}},
     };
     Run("Display", display);
     Receive("Main.Dimmer=Off");
-    EXPECT_EQ(qobject_cast<QComboBox*>(Page("Display")->Control(ControlId::Dimmer))->currentText(), "Bright");
+    EXPECT_EQ(qobject_cast<QComboBox*>(Page("Display")->Control(ControlId::Dimmer))->currentText(),
+              "Bright");
 }
 
 TEST_F(PagesScenario, BackAmpIsDisabledOnAModelWithoutIt) {

@@ -12,7 +12,9 @@ protected:
         PagesFixture::SetUp();
         Build();
     }
-    StepButtons* Spin(ControlId id) const { return qobject_cast<StepButtons*>(m_control->Control(id)); }
+    StepButtons* Spin(ControlId id) const {
+        return qobject_cast<StepButtons*>(m_control->Control(id));
+    }
 };
 
 TEST_F(ControlPageTest, FillChoicesGivesEachItemItsStoredValue) {
@@ -88,18 +90,18 @@ TEST_F(ControlPageTest, VolumeArrowsSendRawStepsAndChangeNothingLocally) {
 TEST_F(ControlPageTest, StepArrowsSendWhateverTheViewAndLoadingFlag) {
     SetView(3);
     // Pressed while a reload runs (the tuner hook is called within it).
-    m_control->SetHooks({[this](const QByteArray& key, bool up) {
-                             m_raw.push_back(key + (up ? '+' : '-'));
-                             return true;
-                         },
-                         [this](bool) {
-                             EXPECT_TRUE(m_binding->IsReloading());
-                             Spin(ControlId::VolumeArrows)->UpButton()->click();
-                             // A change made while reloading is no user's and writes nothing.
-                             EXPECT_FALSE(m_binding->ControlChanged(ControlId::Bass,
-                                                                    Entry(ControlId::Bass, 7)));
-                         },
-                         {}});
+    m_control->SetHooks(
+        {[this](const QByteArray& key, bool up) {
+             m_raw.push_back(key + (up ? '+' : '-'));
+             return true;
+         },
+         [this](bool) {
+             EXPECT_TRUE(m_binding->IsReloading());
+             Spin(ControlId::VolumeArrows)->UpButton()->click();
+             // A change made while reloading is no user's and writes nothing.
+             EXPECT_FALSE(m_binding->ControlChanged(ControlId::Bass, Entry(ControlId::Bass, 7)));
+         },
+         {}});
     m_binding->RefreshKey("Main.Source");
     EXPECT_EQ(m_raw, std::vector<QByteArray>{"Main.Volume+"});
     EXPECT_EQ(m_store.GetValue("Main.Bass"), "0");
@@ -113,9 +115,12 @@ struct TrimCase {
 
 TEST_F(ControlPageTest, TrimUpArrowSendsPlusAndDownArrowMinus) {
     const TrimCase cases[] = {
-        {ControlId::TrimCenterArrows, true, "Main.Trim.Center+"},   {ControlId::TrimCenterArrows, false, "Main.Trim.Center-"},
-        {ControlId::TrimSurroundArrows, true, "Main.Trim.Surround+"}, {ControlId::TrimSurroundArrows, false, "Main.Trim.Surround-"},
-        {ControlId::TrimSubArrows, true, "Main.Trim.Sub+"},      {ControlId::TrimSubArrows, false, "Main.Trim.Sub-"},
+        {ControlId::TrimCenterArrows, true, "Main.Trim.Center+"},
+        {ControlId::TrimCenterArrows, false, "Main.Trim.Center-"},
+        {ControlId::TrimSurroundArrows, true, "Main.Trim.Surround+"},
+        {ControlId::TrimSurroundArrows, false, "Main.Trim.Surround-"},
+        {ControlId::TrimSubArrows, true, "Main.Trim.Sub+"},
+        {ControlId::TrimSubArrows, false, "Main.Trim.Sub-"},
     };
     for (const TrimCase& c : cases) {
         m_raw.clear();
@@ -146,9 +151,9 @@ TEST_F(ControlPageTest, LipSyncArrowsSetTheDelayWithinZeroTo120) {
 }
 
 TEST_F(ControlPageTest, ComboChoiceStoresTheEntrysStoredValue) {
-    Choose(*m_control, ControlId::Bass, 7);  // "4 dB"
+    Choose(*m_control, ControlId::Bass, 7);           // "4 dB"
     Choose(*m_control, ControlId::ListeningMode, 8);  // "Analog Bypass"
-    Choose(*m_control, ControlId::Power, 1);  // "OFF"
+    Choose(*m_control, ControlId::Power, 1);          // "OFF"
     EXPECT_EQ(m_updates, (std::vector<KeyValue>{{"Main.Bass", "4"},
                                                 {"Main.ListeningMode", "AnalogBypass"},
                                                 {"Main.Power", "Off"}}));

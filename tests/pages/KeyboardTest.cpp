@@ -52,12 +52,16 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ArrowKeyCase{"VolumeUp", ControlId::Volume, Qt::Key_Up, "Main.Volume+", nullptr},
         ArrowKeyCase{"VolumeDown", ControlId::Volume, Qt::Key_Down, "Main.Volume-", nullptr},
-        ArrowKeyCase{"VolumePageDown", ControlId::Volume, Qt::Key_PageDown, "Main.Volume-", nullptr},
+        ArrowKeyCase{"VolumePageDown", ControlId::Volume, Qt::Key_PageDown, "Main.Volume-",
+                     nullptr},
         ArrowKeyCase{"VolumeLeftIsNoStep", ControlId::Volume, Qt::Key_Left, nullptr, nullptr},
-        ArrowKeyCase{"CenterTrimPageUp", ControlId::TrimCenter, Qt::Key_PageUp, "Main.Trim.Center+", nullptr},
-        ArrowKeyCase{"SubTrimPageDown", ControlId::TrimSub, Qt::Key_PageDown, "Main.Trim.Sub-", nullptr},
+        ArrowKeyCase{"CenterTrimPageUp", ControlId::TrimCenter, Qt::Key_PageUp, "Main.Trim.Center+",
+                     nullptr},
+        ArrowKeyCase{"SubTrimPageDown", ControlId::TrimSub, Qt::Key_PageDown, "Main.Trim.Sub-",
+                     nullptr},
         ArrowKeyCase{"LipSyncUp", ControlId::LipSyncDelay, Qt::Key_Up, nullptr, "1"},
-        ArrowKeyCase{"LipSyncDownStopsAtZero", ControlId::LipSyncDelay, Qt::Key_Down, nullptr, nullptr}),
+        ArrowKeyCase{"LipSyncDownStopsAtZero", ControlId::LipSyncDelay, Qt::Key_Down, nullptr,
+                     nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ArrowNameCase {
@@ -75,8 +79,11 @@ protected:
 
 TEST_F(ControlPageNames, StepArrowsAreNamedAndStayOutOfTheTabChain) {
     const ArrowNameCase cases[] = {
-        {ControlId::VolumeArrows, "Volume"},        {ControlId::LipSyncDelayArrows, "Lip sync"}, {ControlId::TrimCenterArrows, "Center trim"},
-        {ControlId::TrimSurroundArrows, "Surround trim"}, {ControlId::TrimSubArrows, "Sub trim"},
+        {ControlId::VolumeArrows, "Volume"},
+        {ControlId::LipSyncDelayArrows, "Lip sync"},
+        {ControlId::TrimCenterArrows, "Center trim"},
+        {ControlId::TrimSurroundArrows, "Surround trim"},
+        {ControlId::TrimSubArrows, "Sub trim"},
     };
     for (const ArrowNameCase& c : cases) {
         auto* spin = qobject_cast<StepButtons*>(m_control->Control(c.spinId));

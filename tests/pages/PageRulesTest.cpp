@@ -101,10 +101,14 @@ struct ArrowLimitCase {
 
 TEST_F(PageRulesTest, ArrowsSendTheNextNumberAndNothingAtTheirLimits) {
     const ArrowLimitCase cases[] = {
-        {"Main.Level.Left", PageIndex::Speaker, ControlId::LevelLeft, ControlId::LevelLeftArrows, -12, 12},
-        {"Main.Distance.Sub", PageIndex::Speaker, ControlId::DistanceSub, ControlId::DistanceSubArrows, 0, 30},
-        {"Main.Trigger2.Delay", PageIndex::Trigger, ControlId::Trigger2Delay, ControlId::Trigger2DelayArrows, 0, 15},
-        {"Zone3.VolumeFixed", PageIndex::Zone, ControlId::Zone3VolumeFixed, ControlId::Zone3VolumeFixedArrows, -72, 16},
+        {"Main.Level.Left", PageIndex::Speaker, ControlId::LevelLeft, ControlId::LevelLeftArrows,
+         -12, 12},
+        {"Main.Distance.Sub", PageIndex::Speaker, ControlId::DistanceSub,
+         ControlId::DistanceSubArrows, 0, 30},
+        {"Main.Trigger2.Delay", PageIndex::Trigger, ControlId::Trigger2Delay,
+         ControlId::Trigger2DelayArrows, 0, 15},
+        {"Zone3.VolumeFixed", PageIndex::Zone, ControlId::Zone3VolumeFixed,
+         ControlId::Zone3VolumeFixedArrows, -72, 16},
     };
     for (const ArrowLimitCase& c : cases) {
         StepButtons* arrows = Arrows(c.page, c.arrowsId);
@@ -174,7 +178,8 @@ TEST_F(PageRulesTest, ZoneLevelIsShownUnlessTheVolumeIsVariable) {
     for (const VisibilityCase& c : cases) {
         Receive(c.key, c.value);
         EXPECT_EQ(zone.Control(ControlId::Zone2VolumeFixed)->isVisibleTo(&zone), c.shown) << c.name;
-        EXPECT_EQ(zone.Control(ControlId::Zone2VolumeFixedArrows)->isVisibleTo(&zone), c.shown) << c.name;
+        EXPECT_EQ(zone.Control(ControlId::Zone2VolumeFixedArrows)->isVisibleTo(&zone), c.shown)
+            << c.name;
     }
     EXPECT_EQ(Edit(zone, ControlId::Zone2VolumeFixed)->text(), "-6");
     EXPECT_TRUE(m_updates.empty());
@@ -212,7 +217,8 @@ TEST_F(PageRulesTest, StatusLineForATriggerTargetFiltersTheSourceTriggers) {
 
 TEST_F(PageRulesTest, TunerInputsStandDisabledAndUnbound) {
     SettingPage& source = Page(PageIndex::Source);
-    for (ControlId id : {ControlId::Source10AnalogAudioInput, ControlId::Source10DigitalAudioInput, ControlId::Source10VideoInput}) {
+    for (ControlId id : {ControlId::Source10AnalogAudioInput, ControlId::Source10DigitalAudioInput,
+                         ControlId::Source10VideoInput}) {
         ASSERT_NE(source.Control(id), nullptr) << id;
         EXPECT_FALSE(source.Control(id)->isEnabled()) << id;
         EXPECT_FALSE(m_binding->ControlChanged(id, QByteArray("HDMI 1"))) << id;

@@ -6,14 +6,29 @@
 namespace {
 
 constexpr ControlId kBass = ControlId::Bass;
-constexpr ControlId kToneControlIds[] = {ControlId::Bass, ControlId::Treble, ControlId::CenterDialog, ControlId::ToneDefeat};
-constexpr ControlId kMainOnlyIds[] = {ControlId::Power, ControlId::Mute, ControlId::SpeakerA, ControlId::SpeakerB, ControlId::Volume, ControlId::TrimCenter, ControlId::TrimSurround, ControlId::TrimSub};
+constexpr ControlId kToneControlIds[] = {ControlId::Bass, ControlId::Treble,
+                                         ControlId::CenterDialog, ControlId::ToneDefeat};
+constexpr ControlId kMainOnlyIds[] = {
+    ControlId::Power,  ControlId::Mute,       ControlId::SpeakerA,     ControlId::SpeakerB,
+    ControlId::Volume, ControlId::TrimCenter, ControlId::TrimSurround, ControlId::TrimSub};
 constexpr ControlId kDspIds[] = {ControlId::LipSyncDelay, ControlId::Audyssey};
 // The A/V Preset page's controls per preset: name, then the five setup switches.
 constexpr ControlId kPresetRowIds[5][6] = {
-    {ControlId::Preset1Name, ControlId::Preset1SetupListeningMode, ControlId::Preset1SetupDSPOptions, ControlId::Preset1SetupToneControls, ControlId::Preset1SetupSpeaker, ControlId::Preset1SetupDisplay}, {ControlId::Preset2Name, ControlId::Preset2SetupListeningMode, ControlId::Preset2SetupDSPOptions, ControlId::Preset2SetupToneControls, ControlId::Preset2SetupSpeaker, ControlId::Preset2SetupDisplay},
-    {ControlId::Preset3Name, ControlId::Preset3SetupListeningMode, ControlId::Preset3SetupDSPOptions, ControlId::Preset3SetupToneControls, ControlId::Preset3SetupSpeaker, ControlId::Preset3SetupDisplay}, {ControlId::Preset4Name, ControlId::Preset4SetupListeningMode, ControlId::Preset4SetupDSPOptions, ControlId::Preset4SetupToneControls, ControlId::Preset4SetupSpeaker, ControlId::Preset4SetupDisplay},
-    {ControlId::Preset5Name, ControlId::Preset5SetupListeningMode, ControlId::Preset5SetupDSPOptions, ControlId::Preset5SetupToneControls, ControlId::Preset5SetupSpeaker, ControlId::Preset5SetupDisplay},
+    {ControlId::Preset1Name, ControlId::Preset1SetupListeningMode,
+     ControlId::Preset1SetupDSPOptions, ControlId::Preset1SetupToneControls,
+     ControlId::Preset1SetupSpeaker, ControlId::Preset1SetupDisplay},
+    {ControlId::Preset2Name, ControlId::Preset2SetupListeningMode,
+     ControlId::Preset2SetupDSPOptions, ControlId::Preset2SetupToneControls,
+     ControlId::Preset2SetupSpeaker, ControlId::Preset2SetupDisplay},
+    {ControlId::Preset3Name, ControlId::Preset3SetupListeningMode,
+     ControlId::Preset3SetupDSPOptions, ControlId::Preset3SetupToneControls,
+     ControlId::Preset3SetupSpeaker, ControlId::Preset3SetupDisplay},
+    {ControlId::Preset4Name, ControlId::Preset4SetupListeningMode,
+     ControlId::Preset4SetupDSPOptions, ControlId::Preset4SetupToneControls,
+     ControlId::Preset4SetupSpeaker, ControlId::Preset4SetupDisplay},
+    {ControlId::Preset5Name, ControlId::Preset5SetupListeningMode,
+     ControlId::Preset5SetupDSPOptions, ControlId::Preset5SetupToneControls,
+     ControlId::Preset5SetupSpeaker, ControlId::Preset5SetupDisplay},
 };
 
 class PresetViewTest : public PagesFixture {

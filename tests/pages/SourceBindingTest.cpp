@@ -67,8 +67,10 @@ TEST_F(SourceBindingTest, TriggerListsOfferOnlyTriggersUnderSourceControl) {
     EXPECT_EQ(m_store.GetValue("Source3.TriggerOut"), "1");
 
     // Trigger 1 and 3 to "Source", trigger 2 back to "Main" (with a trailing blank).
-    EXPECT_TRUE(m_binding->ControlChanged(ControlId::Trigger1Out, Entry(ControlId::Trigger1Out, 5)));
-    EXPECT_TRUE(m_binding->ControlChanged(ControlId::Trigger3Out, Entry(ControlId::Trigger3Out, 5)));
+    EXPECT_TRUE(
+        m_binding->ControlChanged(ControlId::Trigger1Out, Entry(ControlId::Trigger1Out, 5)));
+    EXPECT_TRUE(
+        m_binding->ControlChanged(ControlId::Trigger3Out, Entry(ControlId::Trigger3Out, 5)));
     ASSERT_TRUE(m_store.SetValue("Main.Trigger2.Out", "Main "));
     m_binding->RebuildSourceTriggerChoices(true);
     EXPECT_EQ(Items(7), (QStringList{"None", "1", "3", "1+3"}));
@@ -110,7 +112,10 @@ TEST_F(SourceBindingTest, InputChoiceSendsFormatBeforeInput) {
          ControlId::Source3AnalogAudioInput,
          7,
          {{"Source3.AnalogAudioFormat", "Stereo"}, {"Source3.AnalogAudioInput", "8"}}},
-        {"analog off", ControlId::Source1AnalogAudioInput, 9, {{"Source1.AnalogAudioFormat", "Off"}}},
+        {"analog off",
+         ControlId::Source1AnalogAudioInput,
+         9,
+         {{"Source1.AnalogAudioFormat", "Off"}}},
         {"optical front",
          ControlId::Source2DigitalAudioInput,
          10,
@@ -123,17 +128,26 @@ TEST_F(SourceBindingTest, InputChoiceSendsFormatBeforeInput) {
          ControlId::Source9DigitalAudioInput,
          1,
          {{"Source9.DigitalAudioFormat", "HDMI"}, {"Source9.DigitalAudioInput", "2"}}},
-        {"digital off", ControlId::Source9DigitalAudioInput, 11, {{"Source9.DigitalAudioFormat", "Off"}}},
+        {"digital off",
+         ControlId::Source9DigitalAudioInput,
+         11,
+         {{"Source9.DigitalAudioFormat", "Off"}}},
         {"svideo front",
          ControlId::Source1VideoInput,
          11,
          {{"Source1.VideoFormat", "SVideo"}, {"Source1.VideoInput", "6"}}},
-        {"video front", ControlId::Source1VideoInput, 5, {{"Source1.VideoFormat", "Video"}, {"Source1.VideoInput", "6"}}},
+        {"video front",
+         ControlId::Source1VideoInput,
+         5,
+         {{"Source1.VideoFormat", "Video"}, {"Source1.VideoInput", "6"}}},
         {"component 2",
          ControlId::Source1VideoInput,
          13,
          {{"Source1.VideoFormat", "Component"}, {"Source1.VideoInput", "2"}}},
-        {"video hdmi 4", ControlId::Source1VideoInput, 18, {{"Source1.VideoFormat", "HDMI"}, {"Source1.VideoInput", "4"}}},
+        {"video hdmi 4",
+         ControlId::Source1VideoInput,
+         18,
+         {{"Source1.VideoFormat", "HDMI"}, {"Source1.VideoInput", "4"}}},
         {"video off", ControlId::Source1VideoInput, 19, {{"Source1.VideoFormat", "Off"}}},
     };
     for (const InputChangeCase& c : cases) {
@@ -143,8 +157,10 @@ TEST_F(SourceBindingTest, InputChoiceSendsFormatBeforeInput) {
     }
     EXPECT_EQ(m_store.GetValue("Source2.DigitalAudioInput"), "3");
     m_updates.clear();
-    EXPECT_FALSE(m_binding->ControlChanged(ControlId::Source1VideoInput, Entry(ControlId::Source1VideoInput, 20)));
-    EXPECT_FALSE(m_binding->ControlChanged(ControlId::Source3AnalogAudioInput, Entry(ControlId::Source3AnalogAudioInput, -1)));
+    EXPECT_FALSE(m_binding->ControlChanged(ControlId::Source1VideoInput,
+                                           Entry(ControlId::Source1VideoInput, 20)));
+    EXPECT_FALSE(m_binding->ControlChanged(ControlId::Source3AnalogAudioInput,
+                                           Entry(ControlId::Source3AnalogAudioInput, -1)));
     EXPECT_TRUE(m_updates.empty());
 }
 

@@ -232,28 +232,53 @@ enum class ControlId : int {
 // The Source page's columns and the Control page's source buttons, source 1..10.
 using SourceControlIds = std::array<ControlId, kSourceCount>;
 inline constexpr SourceControlIds kSourceEnabledIds{
-    ControlId::Source1Enabled, ControlId::Source2Enabled, ControlId::Source3Enabled, ControlId::Source4Enabled, ControlId::Source5Enabled, ControlId::Source6Enabled, ControlId::Source7Enabled, ControlId::Source8Enabled, ControlId::Source9Enabled, ControlId::Source10Enabled,
+    ControlId::Source1Enabled,  ControlId::Source2Enabled, ControlId::Source3Enabled,
+    ControlId::Source4Enabled,  ControlId::Source5Enabled, ControlId::Source6Enabled,
+    ControlId::Source7Enabled,  ControlId::Source8Enabled, ControlId::Source9Enabled,
+    ControlId::Source10Enabled,
 };
 inline constexpr SourceControlIds kSourceNameIds{
-    ControlId::Source1Name, ControlId::Source2Name, ControlId::Source3Name, ControlId::Source4Name, ControlId::Source5Name, ControlId::Source6Name, ControlId::Source7Name, ControlId::Source8Name, ControlId::Source9Name, ControlId::Source10Name,
+    ControlId::Source1Name, ControlId::Source2Name,  ControlId::Source3Name, ControlId::Source4Name,
+    ControlId::Source5Name, ControlId::Source6Name,  ControlId::Source7Name, ControlId::Source8Name,
+    ControlId::Source9Name, ControlId::Source10Name,
 };
 inline constexpr SourceControlIds kSourceAnalogInputIds{
-    ControlId::Source1AnalogAudioInput, ControlId::Source2AnalogAudioInput, ControlId::Source3AnalogAudioInput, ControlId::Source4AnalogAudioInput, ControlId::Source5AnalogAudioInput, ControlId::Source6AnalogAudioInput, ControlId::Source7AnalogAudioInput, ControlId::Source8AnalogAudioInput, ControlId::Source9AnalogAudioInput, ControlId::Source10AnalogAudioInput,
+    ControlId::Source1AnalogAudioInput, ControlId::Source2AnalogAudioInput,
+    ControlId::Source3AnalogAudioInput, ControlId::Source4AnalogAudioInput,
+    ControlId::Source5AnalogAudioInput, ControlId::Source6AnalogAudioInput,
+    ControlId::Source7AnalogAudioInput, ControlId::Source8AnalogAudioInput,
+    ControlId::Source9AnalogAudioInput, ControlId::Source10AnalogAudioInput,
 };
 inline constexpr SourceControlIds kSourceDigitalInputIds{
-    ControlId::Source1DigitalAudioInput, ControlId::Source2DigitalAudioInput, ControlId::Source3DigitalAudioInput, ControlId::Source4DigitalAudioInput, ControlId::Source5DigitalAudioInput, ControlId::Source6DigitalAudioInput, ControlId::Source7DigitalAudioInput, ControlId::Source8DigitalAudioInput, ControlId::Source9DigitalAudioInput, ControlId::Source10DigitalAudioInput,
+    ControlId::Source1DigitalAudioInput, ControlId::Source2DigitalAudioInput,
+    ControlId::Source3DigitalAudioInput, ControlId::Source4DigitalAudioInput,
+    ControlId::Source5DigitalAudioInput, ControlId::Source6DigitalAudioInput,
+    ControlId::Source7DigitalAudioInput, ControlId::Source8DigitalAudioInput,
+    ControlId::Source9DigitalAudioInput, ControlId::Source10DigitalAudioInput,
 };
 inline constexpr SourceControlIds kSourceVideoInputIds{
-    ControlId::Source1VideoInput, ControlId::Source2VideoInput, ControlId::Source3VideoInput, ControlId::Source4VideoInput, ControlId::Source5VideoInput, ControlId::Source6VideoInput, ControlId::Source7VideoInput, ControlId::Source8VideoInput, ControlId::Source9VideoInput, ControlId::Source10VideoInput,
+    ControlId::Source1VideoInput,  ControlId::Source2VideoInput, ControlId::Source3VideoInput,
+    ControlId::Source4VideoInput,  ControlId::Source5VideoInput, ControlId::Source6VideoInput,
+    ControlId::Source7VideoInput,  ControlId::Source8VideoInput, ControlId::Source9VideoInput,
+    ControlId::Source10VideoInput,
 };
 inline constexpr SourceControlIds kSourcePresetIds{
-    ControlId::Source1Preset, ControlId::Source2Preset, ControlId::Source3Preset, ControlId::Source4Preset, ControlId::Source5Preset, ControlId::Source6Preset, ControlId::Source7Preset, ControlId::Source8Preset, ControlId::Source9Preset, ControlId::Source10Preset,
+    ControlId::Source1Preset,  ControlId::Source2Preset, ControlId::Source3Preset,
+    ControlId::Source4Preset,  ControlId::Source5Preset, ControlId::Source6Preset,
+    ControlId::Source7Preset,  ControlId::Source8Preset, ControlId::Source9Preset,
+    ControlId::Source10Preset,
 };
 inline constexpr SourceControlIds kSourceTriggerIds{
-    ControlId::Source1TriggerOut, ControlId::Source2TriggerOut, ControlId::Source3TriggerOut, ControlId::Source4TriggerOut, ControlId::Source5TriggerOut, ControlId::Source6TriggerOut, ControlId::Source7TriggerOut, ControlId::Source8TriggerOut, ControlId::Source9TriggerOut, ControlId::Source10TriggerOut,
+    ControlId::Source1TriggerOut,  ControlId::Source2TriggerOut, ControlId::Source3TriggerOut,
+    ControlId::Source4TriggerOut,  ControlId::Source5TriggerOut, ControlId::Source6TriggerOut,
+    ControlId::Source7TriggerOut,  ControlId::Source8TriggerOut, ControlId::Source9TriggerOut,
+    ControlId::Source10TriggerOut,
 };
 inline constexpr SourceControlIds kSourceButtonIds{
-    ControlId::SourceButton1, ControlId::SourceButton2, ControlId::SourceButton3, ControlId::SourceButton4, ControlId::SourceButton5, ControlId::SourceButton6, ControlId::SourceButton7, ControlId::SourceButton8, ControlId::SourceButton9, ControlId::SourceButton10,
+    ControlId::SourceButton1,  ControlId::SourceButton2, ControlId::SourceButton3,
+    ControlId::SourceButton4,  ControlId::SourceButton5, ControlId::SourceButton6,
+    ControlId::SourceButton7,  ControlId::SourceButton8, ControlId::SourceButton9,
+    ControlId::SourceButton10,
 };
 
 // Names a control in a failed check by its number.
