@@ -148,7 +148,7 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
                               kVersionMajor, kVersionMinor);
 
     m_controlPage->SetHooks(ControlPage::Hooks{
-        [this](const QByteArray& command) { return m_channel.Send(command); },
+        [this](const QByteArray& key, bool up) { return m_channel.Step(key, up); },
         [this](bool enabled) {
             enabled ? m_tunerPage->EnableControls() : m_tunerPage->DisableControls();
         },

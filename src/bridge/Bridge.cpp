@@ -1,5 +1,6 @@
 #include "Bridge.h"
 
+#include "BindingModel.h"
 #include "BridgeLog.h"
 #include "BridgeReceiver.h"
 #include "CommandChannel.h"
@@ -216,7 +217,8 @@ void Bridge::HandleSet(const QByteArray& topic, const QByteArray& key, const QBy
         if (index >= 0)
             value = QByteArray::number(index + 1);
     }
-    const SetCheck check = CheckSetValue(known, value, m_receiver.ModelBit());
+    const BindingModel binding(m_receiver.Store(), m_receiver.Session());
+    const SetCheck check = CheckSetValue(binding, known, value);
     if (!check.refusal.isEmpty())
         return Refuse(topic, payload, check.refusal);
     m_receiver.Set(known, check.value, [this, topic, payload](const QByteArray& reply) {

@@ -132,6 +132,10 @@ bool BridgeReceiver::TryPort(const QString& portName, QString* reason) {
         return false;
     }
     m_state = State::Ready;
+    m_session.connected = true;
+    m_session.model = m_model;
+    m_session.modelBit = m_modelBit;
+    m_session.portName = portName.toLocal8Bit();
     m_connectedPort = portName;
     m_connectedSince = QDateTime::currentDateTimeUtc();
     m_lastFailure.clear();

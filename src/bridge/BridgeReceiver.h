@@ -2,6 +2,7 @@
 
 #include "CommandChannel.h"
 #include "SerialPort.h"
+#include "SessionState.h"
 #include "SettingsStore.h"
 
 #include <QByteArray>
@@ -64,6 +65,9 @@ public:
     // The port of the connection (for Auto-Detect, the one that answered).
     QString PortName() const { return m_connectedPort; }
     QDateTime ConnectedSince() const { return m_connectedSince; }
+    // What the binding model judges values by: the read and the model.
+    const SettingsStore& Store() const { return m_store; }
+    const SessionState& Session() const { return m_session; }
 
     // The keys the receiver answered, in its own spelling and read order.
     const std::vector<QByteArray>& Keys() const { return m_keys; }
@@ -115,6 +119,7 @@ private:
     QString m_connectedPort;
     QByteArray m_model;
     std::uint32_t m_modelBit = 0;
+    SessionState m_session;
     QDateTime m_connectedSince;
     QString m_lastFailure;
 

@@ -1,7 +1,9 @@
 #include "ValueCheck.h"
 
+#include "BindingModel.h"
 #include "BindingTable.h"
 #include "ReceiverShape.h"
+#include "SettingRanges.h"
 #include "ValueLists.h"
 #include "Windows1252.h"
 
@@ -10,25 +12,24 @@
 
 namespace {
 
-// The source and preset name fields take 12 characters.
-constexpr int kNameMaxLength = 12;
 constexpr qsizetype kMaxValueBytes = 64;
+// The receiver bounds trims itself; Home Assistant's number needs a range.
+constexpr StepRange kTrimRange{-12, 12, 1};
+constexpr int kTunerPresetCount = 40;
 
-// Controls without a row of their own in the binding table, matched on the
-// parameter (the key without its section) ignoring case. Ranges are those of
-// the console's fields.
+// The numbers the bridge announces, matched on the parameter (the key without
+// its section) ignoring case; ranges are the console's where it has them.
 struct RangeRow {
     const char* parameter;  // '*' at the end matches any rest
-    NumberRange range;
+    StepRange range;
 };
 constexpr std::array kRangeTable = {
-    RangeRow{"Volume", {-72, 16, 1}},         RangeRow{"VolumeFixed", {-72, 16, 1}},
-    RangeRow{"Trim.*", {-12, 12, 1}},         RangeRow{"Level.*", {-12, 12, 1}},
-    RangeRow{"Distance.UOM", {0, 0, 0}},      RangeRow{"Distance.*", {0, 30, 1}},
-    RangeRow{"LipSyncDelay", {0, 120, 1}},    RangeRow{"Trigger*.Delay", {0, 15, 1}},
-    RangeRow{"Source", {1, kSourceCount, 1}}, RangeRow{"Bass", {-10, 10, 2}},
-    RangeRow{"Treble", {-10, 10, 2}},         RangeRow{"CenterDialog", {-10, 10, 2}},
-    RangeRow{"Preset", {1, 40, 1}},
+    RangeRow{"Volume", {kVolumeRange.minimum, kVolumeRange.maximum, 1}},
+    RangeRow{"Trim.*", kTrimRange},
+    RangeRow{"Source", {1, kSourceCount, 1}},
+    RangeRow{"Bass", {-10, 10, 2}},
+    RangeRow{"Treble", {-10, 10, 2}},
+    RangeRow{"Preset", {1, kTunerPresetCount, 1}},
 };
 
 constexpr std::array<ValueChoice, 3> kTunerBands{
@@ -95,10 +96,10 @@ SetCheck Refuse(const QString& reason) {
     return {{}, reason};
 }
 
-SetCheck CheckName(const QByteArray& payload) {
+SetCheck CheckName(const QByteArray& payload, int maximumLength) {
     const QString name = QString::fromUtf8(payload);
-    if (name.size() > kNameMaxLength)
-        return Refuse(QStringLiteral("a name takes at most %1 characters").arg(kNameMaxLength));
+    if (name.size() > maximumLength)
+        return Refuse(QStringLiteral("a name takes at most %1 characters").arg(maximumLength));
     for (const QChar ch : name) {
         if (!IsWindows1252Printable(ch))
             return Refuse(QStringLiteral("the receiver cannot show the character \"%1\"").arg(ch));
@@ -106,25 +107,28 @@ SetCheck CheckName(const QByteArray& payload) {
     return {ToWindows1252(name), {}};
 }
 
-SetCheck CheckChoice(ValueList list, const QByteArray& payload) {
-    int found = FindStoredValue(list, payload.trimmed());
+SetCheck CheckChoice(const QStringList& stored, const QByteArray& payload) {
+    QString wanted = QString::fromUtf8(payload.trimmed());
     long long number = 0;
-    if (found < 0 && ParseWhole(payload, &number))
-        found = FindStoredValue(list, QByteArray::number(number));
-    if (found >= 0)
-        return {list[static_cast<std::size_t>(found)].stored, {}};
-    QStringList choices;
-    for (const ValueChoice& choice : list)
-        choices << QString::fromLatin1(choice.stored);
-    return Refuse(QStringLiteral("not one of %1").arg(choices.join(", ")));
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const QString& choice : stored) {
+            if (choice.compare(wanted, Qt::CaseInsensitive) == 0)
+                return {choice.toLatin1(), {}};
+        }
+        // Home Assistant sends "4.0" for the tone level 4.
+        if (pass > 0 || !ParseWhole(payload, &number))
+            break;
+        wanted = QString::number(number);
+    }
+    return Refuse(QStringLiteral("not one of %1").arg(stored.join(", ")));
 }
 
-SetCheck CheckNumber(const NumberRange& range, const QByteArray& payload) {
+SetCheck CheckNumber(const StepRange& range, bool bounded, const QByteArray& payload) {
     long long number = 0;
     if (!ParseWhole(payload, &number))
         return Refuse(QStringLiteral("not a whole number"));
-    if (number < range.minimum || number > range.maximum ||
-        (number - range.minimum) % range.step != 0) {
+    if (bounded && (number < range.minimum || number > range.maximum ||
+                    (number - range.minimum) % range.step != 0)) {
         return Refuse(QStringLiteral("not a number from %1 to %2 in steps of %3")
                           .arg(range.minimum)
                           .arg(range.maximum)
@@ -133,18 +137,36 @@ SetCheck CheckNumber(const NumberRange& range, const QByteArray& payload) {
     return {QByteArray::number(number), {}};
 }
 
+// A bound row's value, by the shape the binding model gives it.
+SetCheck CheckShape(const SettingShape& shape, const QByteArray& payload) {
+    switch (shape.kind) {
+        case SettingShape::Kind::Choices:
+        case SettingShape::Kind::Flag: {
+            QStringList stored;
+            for (const SettingChoice& choice : shape.choices)
+                stored << QString::fromLatin1(choice.stored);
+            return CheckChoice(stored, payload);
+        }
+        case SettingShape::Kind::Number:
+            return CheckNumber({shape.minimum, shape.maximum, shape.step}, shape.bounded, payload);
+        case SettingShape::Kind::Text:
+            return CheckName(payload, shape.maximumLength);
+    }
+    return Refuse(QStringLiteral("no rule for this setting"));
+}
+
 }  // namespace
 
 bool IsLineSafe(const QByteArray& text) {
     return !text.contains('\r') && !text.contains('\n') && !text.contains('\0');
 }
 
-bool RangeOf(const QByteArray& key, NumberRange* range) {
+bool RangeOf(const QByteArray& key, StepRange* range) {
     const QByteArray parameter = ParameterOf(key);
     for (const RangeRow& row : kRangeTable) {
         if (Matches(row.parameter, parameter)) {
             *range = row.range;
-            return row.range.step > 0;
+            return true;
         }
     }
     return false;
@@ -163,21 +185,21 @@ bool IsSteppable(const QByteArray& key) {
            Matches("Trim.*", parameter);
 }
 
-SetCheck CheckSetValue(const QByteArray& key, const QByteArray& payload, std::uint32_t modelBit) {
+SetCheck CheckSetValue(const BindingModel& binding, const QByteArray& key,
+                       const QByteArray& payload) {
     if (!IsLineSafe(payload))
         return Refuse(QStringLiteral("the value holds a carriage return, line feed or NUL"));
     if (payload.size() > kMaxValueBytes)
         return Refuse(QStringLiteral("the value is longer than %1 bytes").arg(kMaxValueBytes));
-    const BindingRow* row = RowOf(key);
-    // A control the model lacks (ModelBit 0 means the model check could not tell).
-    if (row != nullptr && modelBit != 0 && (modelBit & row->modelMask) != modelBit)
-        return Refuse(QStringLiteral("this model has no such control"));
-    if (row != nullptr &&
-        (row->kind == BindingKind::SourceName || row->kind == BindingKind::PresetName))
-        return CheckName(payload);
-    if (const ValueList list = ListOf(key); !list.empty())
-        return CheckChoice(list, payload);
-    if (NumberRange range; RangeOf(key, &range))
-        return CheckNumber(range, payload);
+    if (const BindingRow* row = RowOf(key); row != nullptr) {
+        if (!binding.ModelHas(row->Key()))
+            return Refuse(QStringLiteral("this model has no such control"));
+        if (const std::optional<SettingShape> shape = binding.ShapeOf(row->Key()))
+            return CheckShape(*shape, payload);
+    }
+    if (const QStringList choices = ChoicesOf(key); !choices.isEmpty())
+        return CheckChoice(choices, payload);
+    if (StepRange range; RangeOf(key, &range))
+        return CheckNumber(range, true, payload);
     return {payload, {}};
 }

@@ -102,11 +102,11 @@ void AppFixture::Choose(QComboBox* combo, const QString& text) {
     emit combo->activated(index);
 }
 
-QWidget* AppFixture::ControlWidget(int id) {
+QWidget* AppFixture::ControlWidget(ControlId id) {
     return Window().GetControlPage()->Control(id);
 }
 
-QComboBox* AppFixture::ControlCombo(int id) {
+QComboBox* AppFixture::ControlCombo(ControlId id) {
     return qobject_cast<QComboBox*>(ControlWidget(id));
 }
 

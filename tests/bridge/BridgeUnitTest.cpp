@@ -1,4 +1,7 @@
+#include "BindingModel.h"
 #include "Discovery.h"
+#include "SessionState.h"
+#include "SettingsStore.h"
 #include "ValueCheck.h"
 
 #include <QJsonArray>
@@ -11,6 +14,8 @@
 namespace {
 
 TEST(ValueCheckTest, ModelMaskAndSpellingTable) {
+    SettingsStore store;
+    store.ResetToDefaults();
     struct Case {
         const char* key;
         const char* payload;
@@ -21,12 +26,14 @@ TEST(ValueCheckTest, ModelMaskAndSpellingTable) {
         {"Main.SpeakerA", "On", 8, nullptr},     // ZA08 has no speaker sets
         {"Main.Audyssey", "Flat", 64, nullptr},  // nor ZA05 Audyssey
         {"Zone3.Power", "Off", 1, "Off"},        {"Tuner.Band", "fm", 1, "FM"},
-        {"Main.Trim.Sub", "-13", 1, nullptr},    {"Main.Source", "10", 1, "10"},
+        {"Main.Trim.Sub", "1.5", 1, nullptr},    {"Main.Source", "10", 1, "10"},
         {"Main.VideoMode", "PAL", 1, "PAL"},  // no rule: taken as it is
         {"Main.VideoMode", "PAL\n", 1, nullptr},
     };
     for (const Case& c : cases) {
-        const SetCheck check = CheckSetValue(c.key, c.payload, c.modelBit);
+        SessionState state;
+        state.modelBit = c.modelBit;
+        const SetCheck check = CheckSetValue(BindingModel(store, state), c.key, c.payload);
         if (c.sent == nullptr)
             EXPECT_FALSE(check.refusal.isEmpty()) << c.key << "=" << c.payload;
         else
