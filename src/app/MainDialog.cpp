@@ -128,9 +128,6 @@ MainDialog::~MainDialog() {
          std::initializer_list<QObject*>{m_tabs, m_row->ViewCombo(), ports, ports->lineEdit()}) {
         sender->disconnect(this);
     }
-    m_row->disconnect();
-    ports->disconnect(m_row);
-    ports->lineEdit()->disconnect(m_row);
 }
 
 bool MainDialog::KeepsAlive() const {
