@@ -69,14 +69,14 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
                               kVersionMajor, kVersionMinor);
 
     m_controlPage->SetHooks(ControlPage::Hooks{
-        [this](const QByteArray& command) { return Channel().Send(command); },
+        [this](const QByteArray& key, bool up) { return Channel().Step(key, up); },
         [this](bool enabled) {
             enabled ? m_tunerPage->EnableControls() : m_tunerPage->DisableControls();
         },
         [this](const QString& message) { m_messages->Post(message); },
     });
     m_tunerPage->SetHooks(TunerHooks{
-        [this](const QByteArray& command) { return Channel().Send(command); },
+        [this](const QByteArray& line) { return Channel().SendLine(line); },
         [this](const QByteArray& key) { return Store().GetValue(key); },
         [this](const QString& message, std::function<void()> closed) {
             m_messages->Post(message, std::move(closed));
@@ -219,7 +219,7 @@ void MainDialog::OnToggleTerminal(bool show) {
     if (!m_terminalPage) {
         m_terminalPage = new TerminalPage(this);
         m_terminalPage->SetSendHook(
-            [this](const QByteArray& command) { return Channel().Send(command); });
+            [this](const QByteArray& line) { return Channel().SendLine(line); });
         // Received lines are shown while the Terminal tab is the current one.
         connect(&m_session, &ReceiverSession::LineReceived, this, [this](const QByteArray& line) {
             if (CurrentTabTitle().compare(TerminalPage::kTitle, Qt::CaseInsensitive) == 0)

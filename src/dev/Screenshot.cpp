@@ -45,7 +45,7 @@ bool WaitForRow(TerminalCtrl* terminal, const QString& prefix) {
 QString RunTerminalExchange(MainDialog& dialog) {
     // The receiver answers in order: once this is answered, the burst of tuner
     // lines that followed connecting is through and will not cut into the picture.
-    dialog.Channel().Request(QByteArrayLiteral("\rMain.Source?\r"));
+    dialog.Channel().Query(QByteArrayLiteral("Main.Source"));
     dialog.OnToggleTerminal(true);
     dialog.SelectTab(TerminalPage::kTitle);
     TerminalCtrl* terminal = dialog.GetTerminalPage()->Control();

@@ -6,8 +6,7 @@
 
 // The main window's state that the settings logic depends on.
 struct SessionState {
-    int viewIndex = 0;             // 0 Main, 1..5 Preset1..Preset5
-    bool refreshingPages = false;  // set while pages are reloaded from the store
+    int viewIndex = 0;  // 0 Main, 1..5 Preset1..Preset5
     bool connected = false;
     std::uint32_t modelBit = 0;
     QByteArray model;     // as answered, trimmed

@@ -29,10 +29,6 @@ QByteArray RedirectKeyToView(const QByteArray& key, int viewIndex) {
 
 bool UpdateSetting(SettingsStore& store, CommandChannel& channel, const SessionState& state,
                    const QByteArray& key, const QByteArray& value) {
-    // A reload of the pages from the store must never write back.
-    if (state.refreshingPages)
-        return true;
-
     const QByteArray viewKey = RedirectKeyToView(key, state.viewIndex);
     store.SetValue(viewKey, value);
     if (!state.connected)

@@ -6,8 +6,8 @@ class CommandChannel;
 class SettingsStore;
 struct SessionState;
 
-// The one path by which a page changes a setting. While pages are being
-// reloaded it does nothing (true). In a preset view the key's section is
+// The one path by which a page changes a setting (the page binding keeps a
+// reload of the pages from calling it). In a preset view the key's section is
 // replaced by the view's ("Main.Treble" becomes "Preset3.Treble" in view 3).
 // The store takes the value; when connected, the receiver is set to it and
 // the reply awaited. False when not connected or the receiver timed out.

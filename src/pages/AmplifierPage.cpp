@@ -6,7 +6,7 @@ namespace {
 // The back amplifier exists only on the models the row's mask names; on the
 // others the binding disables the combo.
 constexpr FormField kAmplifierFields[] = {
-    {nullptr, nullptr, "Back Amp", nullptr, 1002},
+    {nullptr, nullptr, "Back Amp", nullptr, ControlId::AmpBack},
 };
 
 }  // namespace

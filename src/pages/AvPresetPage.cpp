@@ -1,6 +1,7 @@
 #include "AvPresetPage.h"
 
 #include "ReceiverShape.h"
+#include "SettingRanges.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -11,22 +12,37 @@
 
 namespace {
 
-constexpr int kNameMaxLength = 12;
-
-constexpr int kNameIds[kAvPresetCount] = {1100, 1103, 1105, 1107, 1109};
+constexpr ControlId kNameIds[kAvPresetCount] = {ControlId::Preset1Name, ControlId::Preset2Name,
+                                                ControlId::Preset3Name, ControlId::Preset4Name,
+                                                ControlId::Preset5Name};
 
 // One column of setup switches: its heading and its combo per preset 1..5.
 struct SetupColumn {
     const char* heading;
-    int ids[kAvPresetCount];
+    ControlId ids[kAvPresetCount];
 };
 
 constexpr SetupColumn kSetupColumns[AvPresetPage::kSetupCount] = {
-    {"Listening Mode", {1017, 1043, 1067, 1087, 1089}},
-    {"DSP Options", {1084, 1091, 1093, 1095, 1021}},
-    {"Tone Controls", {1023, 1025, 1027, 1029, 1031}},
-    {"Speaker Setup", {1033, 1035, 1037, 1039, 1045}},
-    {"Display Setup", {1047, 1050, 1052, 1054, 1056}},
+    {"Listening Mode",
+     {ControlId::Preset1SetupListeningMode, ControlId::Preset2SetupListeningMode,
+      ControlId::Preset3SetupListeningMode, ControlId::Preset4SetupListeningMode,
+      ControlId::Preset5SetupListeningMode}},
+    {"DSP Options",
+     {ControlId::Preset1SetupDSPOptions, ControlId::Preset2SetupDSPOptions,
+      ControlId::Preset3SetupDSPOptions, ControlId::Preset4SetupDSPOptions,
+      ControlId::Preset5SetupDSPOptions}},
+    {"Tone Controls",
+     {ControlId::Preset1SetupToneControls, ControlId::Preset2SetupToneControls,
+      ControlId::Preset3SetupToneControls, ControlId::Preset4SetupToneControls,
+      ControlId::Preset5SetupToneControls}},
+    {"Speaker Setup",
+     {ControlId::Preset1SetupSpeaker, ControlId::Preset2SetupSpeaker,
+      ControlId::Preset3SetupSpeaker, ControlId::Preset4SetupSpeaker,
+      ControlId::Preset5SetupSpeaker}},
+    {"Display Setup",
+     {ControlId::Preset1SetupDisplay, ControlId::Preset2SetupDisplay,
+      ControlId::Preset3SetupDisplay, ControlId::Preset4SetupDisplay,
+      ControlId::Preset5SetupDisplay}},
 };
 
 }  // namespace
@@ -51,7 +67,7 @@ AvPresetPage::AvPresetPage(QWidget* parent) : SettingPage(PageIndex::AvPreset, p
             AddText(kNameIds[preset], kNameMaxLength, presetName + QStringLiteral("Name"), box),
             line, 1);
         for (int column = 0; column < kSetupCount; ++column) {
-            const int id = kSetupColumns[column].ids[preset];
+            const ControlId id = kSetupColumns[column].ids[preset];
             auto* combo = new QComboBox(box);
             const QString name = presetName + QString::fromLatin1(kSetupColumns[column].heading);
             combo->setAccessibleName(name);

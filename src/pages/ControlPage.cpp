@@ -1,6 +1,7 @@
 #include "ControlPage.h"
 
 #include "ByteText.h"
+#include "SettingRanges.h"
 #include "StepButtons.h"
 #include "Windows1252.h"
 
@@ -22,49 +23,52 @@ const char* const kSourceCaptions[kSourceCount] = {
 };
 
 struct ComboField {
-    int id;
+    ControlId id;
     const char* label;
 };
 
 constexpr ComboField kSwitchCombos[] = {
-    {1124, "Power"},
-    {1120, "Mute"},
-    {1220, "SpeakerA"},
-    {1221, "SpeakerB"},
+    {ControlId::Power, "Power"},
+    {ControlId::Mute, "Mute"},
+    {ControlId::SpeakerA, "SpeakerA"},
+    {ControlId::SpeakerB, "SpeakerB"},
 };
 
 constexpr ComboField kToneCombos[] = {
-    {1004, "Bass:"},
-    {1237, "Treble:"},
-    {1048, "Dialog:"},
-    {1236, "Tone Defeat"},
+    {ControlId::Bass, "Bass:"},
+    {ControlId::Treble, "Treble:"},
+    {ControlId::CenterDialog, "Dialog:"},
+    {ControlId::ToneDefeat, "Tone Defeat"},
 };
 
-// Arrows that step a level on the receiver with a raw step command; the
+// Arrows that step a level on the receiver with a step command; the
 // receiver reports the new level as a status line, which reaches the edit.
 struct RawStepper {
-    int editId;
-    int spinId;
+    ControlId editId;
+    ControlId spinId;
     const char* label;
     const char* key;
     const char* arrowsName;  // the arrows are "<name> up" and "<name> down"
 };
 
-constexpr RawStepper kVolumeStepper = {1248, 1250, "Volume:", "Main.Volume", "Volume"};
+constexpr RawStepper kVolumeStepper = {ControlId::Volume, ControlId::VolumeArrows,
+                                       "Volume:", "Main.Volume", "Volume"};
 
 constexpr RawStepper kTrimSteppers[] = {
-    {1324, 1325, "Center:", "Main.Trim.Center", "Center trim"},
-    {1253, 1255, "Surround", "Main.Trim.Surround", "Surround trim"},
-    {1257, 1259, "Sub", "Main.Trim.Sub", "Sub trim"},
+    {ControlId::TrimCenter, ControlId::TrimCenterArrows, "Center:", "Main.Trim.Center",
+     "Center trim"},
+    {ControlId::TrimSurround, ControlId::TrimSurroundArrows, "Surround", "Main.Trim.Surround",
+     "Surround trim"},
+    {ControlId::TrimSub, ControlId::TrimSubArrows, "Sub", "Main.Trim.Sub", "Sub trim"},
 };
 
-constexpr int kVolumeMinimum = -72;
-constexpr int kVolumeMaximum = 16;
-constexpr int kLipSyncEdit = 1011;
-constexpr int kLipSyncSpin = 1323;
-constexpr int kLipSyncMaximumMs = 120;
-constexpr int kSurroundModeCombo = 1016;
-constexpr int kAudysseyCombo = 1019;
+constexpr int kVolumeMinimum = kVolumeRange.minimum;
+constexpr int kVolumeMaximum = kVolumeRange.maximum;
+constexpr ControlId kLipSyncEdit = ControlId::LipSyncDelay;
+constexpr ControlId kLipSyncSpin = ControlId::LipSyncDelayArrows;
+constexpr int kLipSyncMaximumMs = kLipSyncRange.maximum;
+constexpr ControlId kSurroundModeCombo = ControlId::ListeningMode;
+constexpr ControlId kAudysseyCombo = ControlId::Audyssey;
 
 QLineEdit* NumberEdit(QWidget* parent) {
     auto* edit = new QLineEdit(parent);
@@ -184,7 +188,7 @@ void ControlPage::BuildLayout() {
         auto* button = new QRadioButton(QString::fromLatin1(kSourceCaptions[n - 1]), sources);
         m_sourceButtons[static_cast<std::size_t>(n - 1)] = button;
         m_sourceGroup->addButton(button, n);
-        Register(kFirstSourceButton + n - 1, button);
+        Register(kSourceButtonIds[static_cast<std::size_t>(n - 1)], button);
         connect(button, &QRadioButton::clicked, this, [this, n] { OnSourceClicked(n); });
         sourceGrid->addWidget(button, (n - 1) % 5, (n - 1) / 5);
     }
@@ -194,16 +198,16 @@ void ControlPage::BuildLayout() {
 }
 
 void ControlPage::SendStep(const char* key, int delta) {
-    if (delta == 0 || !m_hooks.sendRaw)
+    if (delta == 0 || !m_hooks.step)
         return;
-    m_hooks.sendRaw('\r' + QByteArray(key) + (delta > 0 ? '+' : '-') + '\r');
+    m_hooks.step(QByteArray(key), delta > 0);
 }
 
 void ControlPage::OnSourceClicked(int source) {
     QRadioButton* button = SourceButton(source);
     if (IsLoading() || button == nullptr || !button->isChecked())
         return;
-    Forward(kFirstSourceButton, source);
+    Forward(ControlId::MainSource, source);
     if (m_hooks.tunerControls)
         m_hooks.tunerControls(source == kTunerSource);
 }
@@ -262,8 +266,8 @@ QRadioButton* ControlPage::SourceButton(int source) const {
     return m_sourceButtons[static_cast<std::size_t>(source - 1)];
 }
 
-void ControlPage::AfterEnableRule(int controlId, bool enabled) {
-    if (controlId == kFirstSourceButton)
+void ControlPage::AfterEnableRule(ControlId controlId, bool enabled) {
+    if (controlId == ControlId::MainSource)
         EnableSourceButtons(enabled);
 }
 

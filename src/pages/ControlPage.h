@@ -14,14 +14,15 @@ class QRadioButton;
 class StepButtons;
 
 // The "Control" tab: the main zone's everyday controls. Volume and trims are
-// stepped with raw step commands; the ten source buttons carry the source
+// stepped with step commands; the ten source buttons carry the source
 // names and follow each source's enabled state.
 class ControlPage : public SettingPage {
     Q_OBJECT
 
 public:
     struct Hooks {
-        std::function<bool(const QByteArray& command)> sendRaw;  // CommandChannel::Send
+        // CommandChannel::Step: one step of a level up or down, not awaited.
+        std::function<bool(const QByteArray& key, bool up)> step;
         std::function<void(bool enabled)> tunerControls;  // tuner page Enable/DisableControls
         std::function<void(const QString& message)> showMessage;  // "invalid source number"
     };
@@ -37,13 +38,11 @@ public:
     QRadioButton* SourceButton(int source) const;  // 1..10
 
     // The source buttons follow the MainSource row.
-    void AfterEnableRule(int controlId, bool enabled) override;
+    void AfterEnableRule(ControlId controlId, bool enabled) override;
     // The source buttons show the main source and mirror the Source page's
     // names and enabled boxes.
     void RowShown(const BindingRow& row, const QByteArray& value) override;
     void RowChosen(const BindingRow& row, const QByteArray& value) override;
-
-    static constexpr int kFirstSourceButton = 1210;
 
 private:
     void BuildLayout();

@@ -5,11 +5,11 @@ namespace {
 
 // The front-panel display ("VFD") and one on-screen-display option ("OSD").
 constexpr FormField kDisplayFields[] = {
-    {"VFD", nullptr, "Display", "VFD Display", 1266},
-    {"VFD", nullptr, "Dimmer", nullptr, 1267},
-    {"VFD", nullptr, "Line 1", "VFD Line 1", 1268},
-    {"VFD", nullptr, "Line 2", "VFD Line 2", 1269},
-    {"OSD", nullptr, "Temp Display", "OSD Temp Display", 1270},
+    {"VFD", nullptr, "Display", "VFD Display", ControlId::VFDDisplay},
+    {"VFD", nullptr, "Dimmer", nullptr, ControlId::Dimmer},
+    {"VFD", nullptr, "Line 1", "VFD Line 1", ControlId::VFDLine1},
+    {"VFD", nullptr, "Line 2", "VFD Line 2", ControlId::VFDLine2},
+    {"OSD", nullptr, "Temp Display", "OSD Temp Display", ControlId::OSDTempDisplay},
 };
 
 }  // namespace

@@ -63,7 +63,7 @@ FormPage::FormPage(PageIndex index, std::span<const FormField> fields,
             widgets.label->setIndent(12);
         grid->addWidget(widgets.label, line, 0);
         const QString name = SpokenName(field);
-        if (field.arrowsId == 0) {
+        if (field.arrowsId == ControlId::None) {
             QComboBox* combo = AddCombo(field.id, name, area);
             widgets.label->setBuddy(combo);
             widgets.box = combo;
@@ -78,7 +78,7 @@ FormPage::FormPage(PageIndex index, std::span<const FormField> fields,
             }
         }
         grid->addWidget(widgets.box, line, 1);
-        m_fields.insert(field.id, widgets);
+        m_fields.insert(static_cast<int>(field.id), widgets);
         ++line;
         previous = &field;
     }
@@ -90,8 +90,8 @@ FormPage::FormPage(PageIndex index, std::span<const FormField> fields,
     outer->addStretch();
 }
 
-void FormPage::SetFieldVisible(int id, bool visible) {
-    const auto found = m_fields.constFind(id);
+void FormPage::SetFieldVisible(ControlId id, bool visible) {
+    const auto found = m_fields.constFind(static_cast<int>(id));
     if (found == m_fields.cend())
         return;
     for (QWidget* widget :

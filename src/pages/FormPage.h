@@ -14,10 +14,10 @@ struct FormField {
     const char* heading;  // shown above the field when it differs from the previous field's
     const char* label;
     const char* name;  // what assistive technology reads; nullptr: heading and label
-    int id;
-    // A non-zero arrowsId makes the field a read-only number with arrows in
+    ControlId id;
+    // An arrowsId makes the field a read-only number with arrows in
     // minimum..maximum instead of a combo.
-    int arrowsId = 0;
+    ControlId arrowsId = ControlId::None;
     int minimum = 0;
     int maximum = 0;
     const char* unit = nullptr;  // shown after a number
@@ -34,7 +34,7 @@ public:
 
 protected:
     // Shows or hides a field with its label, arrows and unit.
-    void SetFieldVisible(int id, bool visible);
+    void SetFieldVisible(ControlId id, bool visible);
 
 private:
     // Everything shown for one field besides its control.

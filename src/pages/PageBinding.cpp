@@ -14,99 +14,31 @@
 
 namespace {
 
-// How a chosen input entry's stored value names its format: the first prefix
-// that matches wins, so "SVIDEO" is tested before "VIDEO".
-struct FormatPrefix {
-    const char* prefix;
-    const char* format;
-};
-
-constexpr FormatPrefix kDigitalFormats[] = {
-    {"HDMI", "HDMI"},
-    {"OPTICAL", "Optical"},
-    {"COAXIAL", "Coaxial"},
-};
-
-constexpr FormatPrefix kVideoFormats[] = {
-    {"HDMI", "HDMI"},
-    {"SVIDEO", "SVideo"},
-    {"COMPONENT", "Component"},
-    {"VIDEO", "Video"},
-};
-
-// Which settings of its source section an input kind writes.
-struct SourceInputKeys {
-    BindingKind kind;
-    const char* format;
-    const char* input;
-};
-
-constexpr SourceInputKeys kSourceInputKeys[] = {
-    {BindingKind::AnalogInput, "AnalogAudioFormat", "AnalogAudioInput"},
-    {BindingKind::DigitalInput, "DigitalAudioFormat", "DigitalAudioInput"},
-    {BindingKind::VideoInput, "VideoFormat", "VideoInput"},
-};
-
-const SourceInputKeys* InputKeysOf(BindingKind kind) {
-    for (const SourceInputKeys& keys : kSourceInputKeys) {
-        if (keys.kind == kind)
-            return &keys;
-    }
-    return nullptr;
-}
-
-template <std::size_t N>
-const char* FormatOf(const FormatPrefix (&table)[N], const QByteArray& stored) {
-    for (const FormatPrefix& entry : table) {
-        if (stored.startsWith(entry.prefix))
-            return entry.format;
-    }
-    return nullptr;
-}
-
 // A source input's format has no row of its own: its input row shows both, so
 // a new format ("Source3.VideoFormat") reloads that row ("Source3.VideoInput").
 const BindingRow* InputRowOfFormat(const QByteArray& key) {
-    for (const SourceInputKeys& keys : kSourceInputKeys) {
-        const QByteArray suffix = QByteArray(".") + keys.format;
-        if (key.endsWith(suffix))
-            return FindRowByKey(key.chopped(suffix.size()) + '.' + keys.input);
+    static constexpr std::pair<const char*, const char*> kFormatInputs[] = {
+        {".AnalogAudioFormat", ".AnalogAudioInput"},
+        {".DigitalAudioFormat", ".DigitalAudioInput"},
+        {".VideoFormat", ".VideoInput"},
+    };
+    for (const auto& [format, input] : kFormatInputs) {
+        if (key.endsWith(format))
+            return FindRowByKey(key.chopped(qstrlen(format)) + input);
     }
     return nullptr;
 }
 
-const ValueChoice* ChoiceAt(const BindingRow& row, int argument) {
-    if (argument < 0 || argument >= row.valueCount)
-        return nullptr;
-    return &row.values[argument];
-}
-
-// Appends the row's entries whose index is a subset of `offered` (all of them by
-// default); each item carries its entry's index, so position and meaning may differ.
-void FillCombo(QComboBox* combo, const BindingRow& row, int offered = ~0) {
+// Each item carries its entry's stored value: position and meaning may differ
+// once a list is filtered.
+void FillCombo(QComboBox* combo, const std::vector<const ValueChoice*>& entries) {
     combo->clear();
-    for (const ValueChoice& choice : row.Choices()) {
-        if ((choice.index & offered) == choice.index)
-            combo->addItem(QString::fromLatin1(choice.shown), choice.index);
-    }
+    for (const ValueChoice* entry : entries)
+        combo->addItem(QString::fromLatin1(entry->shown), QByteArray(entry->stored));
 }
 
-// A trigger the filtered list no longer offers shows as its first entry, "None";
-// a trigger the store does not hold shows nothing.
-void SelectSourceTrigger(QComboBox* combo, const BindingRow& row, const QByteArray& value,
-                         bool held) {
-    if (!held) {
-        combo->setCurrentIndex(-1);
-        return;
-    }
-    const int index = FindStoredValue(row.Choices(), value);
-    const int position = index < 0 ? -1 : combo->findData(index);
-    combo->setCurrentIndex(position < 0 ? 0 : position);
-}
-
-void SelectStored(QComboBox* combo, ValueList list, const QByteArray& value) {
-    const int index = FindStoredValue(list, value);
-    combo->setCurrentIndex(index < 0 ? -1 : combo->findData(index));
+void Select(QComboBox* combo, const ValueChoice* entry) {
+    combo->setCurrentIndex(entry == nullptr ? -1 : combo->findData(QByteArray(entry->stored)));
 }
 
 // Restores the flag on leaving, so that a refresh started while another runs
@@ -127,7 +59,7 @@ private:
 }  // namespace
 
 PageBinding::PageBinding(SettingsStore& store, SessionState& state, Hooks hooks)
-    : m_store(store), m_state(state), m_hooks(std::move(hooks)) {}
+    : m_store(store), m_state(state), m_model(store, state), m_hooks(std::move(hooks)) {}
 
 void PageBinding::AttachPage(SettingPage* page) {
     const int index = static_cast<int>(page->Index());
@@ -149,38 +81,18 @@ QWidget* PageBinding::ControlOf(const BindingRow& row) const {
 }
 
 void PageBinding::FillChoices() {
+    FlagScope reloading(m_reloading, true);
     m_sourceTriggerMask = -1;
     for (const BindingRow& row : kBindingTable) {
         if (!IsComboKind(row.kind))
             continue;
-        auto* combo = qobject_cast<QComboBox*>(ControlOf(row));
-        if (combo == nullptr)
-            continue;
-        FillCombo(combo, row);
+        if (auto* combo = qobject_cast<QComboBox*>(ControlOf(row))) {
+            std::vector<const ValueChoice*> every;
+            for (const ValueChoice& entry : row.Choices())
+                every.push_back(&entry);
+            FillCombo(combo, every);
+        }
     }
-}
-
-QByteArray PageBinding::ReadKey(const BindingRow& row) const {
-    const QByteArray section = (m_state.viewIndex != 0 && row.presetGroup != PresetGroup::None)
-                                   ? ViewSectionOf(m_state.viewIndex)
-                                   : QByteArray(row.section);
-    return section + '.' + row.parameter;
-}
-
-QByteArray PageBinding::ReadRowValue(const BindingRow& row) const {
-    return m_store.GetValue(ReadKey(row));
-}
-
-QByteArray PageBinding::ComposeSourceInput(const BindingRow& row, const QByteArray& value) const {
-    const SourceInputKeys* keys = InputKeysOf(row.kind);
-    if (keys == nullptr)
-        return value;
-    const QByteArray format = m_store.GetValue(QByteArray(row.section) + '.' + keys->format);
-    if (row.kind == BindingKind::AnalogInput) {
-        // An analog input digit means something only with a stereo format.
-        return format.contains("7.1") || format.contains("Off") ? format : value;
-    }
-    return format.contains("Off") ? format : format + ' ' + value;
 }
 
 void PageBinding::ShowRowValue(const BindingRow& row, const QByteArray& value) {
@@ -197,64 +109,41 @@ void PageBinding::ShowRowValue(const BindingRow& row, const QByteArray& value) {
         if (auto* box = qobject_cast<QAbstractButton*>(control))
             box->setChecked(EqualsIgnoringCase(value, "Yes"));
     } else if (row.kind == BindingKind::SourceTrigger) {
-        ShowSourceTrigger(row, value);
+        ShowSourceTrigger(row);
     } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
-        SelectStored(combo, row.Choices(), value);
+        Select(combo, m_model.ShownChoice(row));
         // A target changed at the receiver filters the source trigger lists
         // as a change made here does.
-        if (row.kind == BindingKind::TriggerOut && SourceTriggerMask() != m_sourceTriggerMask)
+        if (row.kind == BindingKind::TriggerOut &&
+            m_model.SourceTriggerMask() != m_sourceTriggerMask)
             RebuildSourceTriggerChoices(true);
     }
     TellPagesShown(row, value);
-}
-
-bool PageBinding::PresetCovers(int view, PresetGroup group) const {
-    const BindingRow* setup = FindPresetSetupRow(view, group);
-    const auto* combo = setup == nullptr ? nullptr : qobject_cast<QComboBox*>(ControlOf(*setup));
-    // The first entry is "YES".
-    return combo != nullptr && combo->currentIndex() == 0;
 }
 
 void PageBinding::ApplyEnableRule(const BindingRow& row) {
     QWidget* control = ControlOf(row);
     if (control == nullptr)
         return;
-    const int view = m_state.viewIndex;
-    const std::uint32_t bit = m_state.modelBit;
-    const bool allowed = (bit & row.modelMask) == bit;
-    bool editable = false;
-    if (view == 0) {
-        editable = true;
-    } else if (view >= 1 && view <= kAvPresetCount) {
-        editable = row.presetGroup == PresetGroup::None ? ViewSectionOf(view) == row.section
-                                                        : PresetCovers(view, row.presetGroup);
-    }
-    // A key the store lacks (a preset view's joined speaker keys, a file
-    // without it) has nothing to edit: a choice there would be shown but not
-    // kept, and left out of a saved file.
-    const bool held = m_store.Holds(ReadKey(row));
-    const bool enabled = allowed && editable && held;
-    control->setEnabled(enabled);
-    const QString reason = held ? QString() : kNotReadReason;
+    const RowEnable rule = m_model.EnableOf(row);
+    control->setEnabled(rule.enabled);
+    const QString reason = rule.held ? QString() : kNotReadReason;
     if (control->toolTip() != reason) {
         control->setToolTip(reason);
         control->setAccessibleDescription(reason);
     }
-    Page(static_cast<int>(row.page))->AfterEnableRule(row.controlId, enabled);
+    Page(static_cast<int>(row.page))->AfterEnableRule(row.controlId, rule.enabled);
 }
 
 void PageBinding::ShowAndEnable(const BindingRow& row, bool show) {
     if (ControlOf(row) == nullptr)
         return;
-    if (show && m_store.Holds(ReadKey(row))) {
-        QByteArray value = ReadRowValue(row);
-        if (IsSourceInputKind(row.kind))
-            value = ComposeSourceInput(row, value);
-        ShowRowValue(row, value);
-    } else if (show && row.kind != BindingKind::MainSource) {
-        // Shown empty. A missing main source leaves the source buttons as
-        // they are instead of reporting an invalid source number.
-        ShowRowValue(row, QByteArray());
+    if (show) {
+        const std::optional<QByteArray> value = m_model.ShownValue(row);
+        // Shown empty when missing. A missing main source leaves the source
+        // buttons as they are instead of reporting an invalid source number.
+        if (value || row.kind != BindingKind::MainSource)
+            ShowRowValue(row, value.value_or(QByteArray()));
     }
     ApplyEnableRule(row);
 }
@@ -265,20 +154,15 @@ void PageBinding::ApplyEnableRuleToAll() {
 }
 
 void PageBinding::RefreshAllPages() {
-    FlagScope refreshing(m_state.refreshingPages, true);
+    FlagScope reloading(m_reloading, true);
     for (const BindingRow& row : kBindingTable)
         ShowAndEnable(row, true);
-    // The preset setup switches are shown after the pages they govern, so in
-    // a preset view those pages were decided on the switches' old values.
-    if (m_state.viewIndex != 0)
-        ApplyEnableRuleToAll();
 }
 
 void PageBinding::RefreshView() {
-    FlagScope refreshing(m_state.refreshingPages, true);
-    for (const BindingRow& row : kBindingTable) {
+    FlagScope reloading(m_reloading, true);
+    for (const BindingRow& row : kBindingTable)
         ShowAndEnable(row, row.presetGroup != PresetGroup::None);
-    }
 }
 
 void PageBinding::RefreshKey(const QByteArray& key) {
@@ -287,87 +171,41 @@ void PageBinding::RefreshKey(const QByteArray& key) {
         row = InputRowOfFormat(key);
     if (row == nullptr)
         return;
-    std::array<bool, kBindingPageCount> wasLoading{};
-    for (std::size_t i = 0; i < m_pages.size(); ++i) {
-        if (m_pages[i] == nullptr)
-            continue;
-        wasLoading[i] = m_pages[i]->IsLoading();
-        m_pages[i]->SetLoading(true);
-    }
+    FlagScope reloading(m_reloading, true);
     ShowAndEnable(*row, true);
     // A preset's setup switch decides what every page may edit in its view.
     if (row->kind == BindingKind::PresetSetup)
         ApplyEnableRuleToAll();
-    for (std::size_t i = 0; i < m_pages.size(); ++i) {
-        if (m_pages[i] != nullptr)
-            m_pages[i]->SetLoading(wasLoading[i]);
-    }
 }
 
-bool PageBinding::Update(const QByteArray& key, const QByteArray& value) {
-    return m_hooks.updateSetting ? m_hooks.updateSetting(key, value) : false;
-}
-
-QByteArray PageBinding::EditText(const BindingRow& row) const {
-    auto* edit = qobject_cast<QLineEdit*>(ControlOf(row));
-    return edit == nullptr ? QByteArray() : ToWindows1252(edit->text());
-}
-
-bool PageBinding::ChangeSourceInput(const BindingRow& row, int argument) {
-    const ValueChoice* choice = ChoiceAt(row, argument);
-    const SourceInputKeys* keys = InputKeysOf(row.kind);
-    if (choice == nullptr || keys == nullptr)
-        return false;
-    const QByteArray stored(choice->stored);
-    const QByteArray formatKey = QByteArray(row.section) + '.' + keys->format;
-    const QByteArray inputKey = QByteArray(row.section) + '.' + keys->input;
-    TellPagesChosen(row, stored);
-    if (stored == "Off" || (row.kind == BindingKind::AnalogInput && stored == "7.1")) {
-        Update(formatKey, stored);
-        return true;
-    }
-    const char* format = "Stereo";
-    if (row.kind == BindingKind::DigitalInput)
-        format = FormatOf(kDigitalFormats, stored);
-    if (row.kind == BindingKind::VideoInput)
-        format = FormatOf(kVideoFormats, stored);
-    if (format == nullptr)
-        return false;
-    // The receiver takes the format first; each Update waits for its answer.
-    Update(formatKey, format);
-    Update(inputKey, stored.right(1));
-    return true;
-}
-
-bool PageBinding::ControlChanged(int controlId, int argument) {
-    const BindingRow* found = FindRowByControl(controlId);
-    if (found == nullptr)
-        return false;
-    const BindingRow& row = *found;
-    if (IsSourceInputKind(row.kind))
-        return ChangeSourceInput(row, argument);
-
-    QByteArray value;
+QByteArray PageBinding::UserValue(const BindingRow& row, const QVariant& argument) const {
     if (IsEditKind(row.kind)) {
-        if (ControlOf(row) == nullptr)
-            return false;
-        value = EditText(row);
-    } else if (row.kind == BindingKind::SourceEnabled) {
-        value = argument != 0 ? "Yes" : "No";
-    } else if (row.kind == BindingKind::MainSource) {
-        if (argument < 1 || argument > kSourceCount)
-            return false;
-        value = QByteArray::number(argument);
-    } else {
-        // A combo without a selection reports -1: there is no entry to send.
-        const ValueChoice* choice = ChoiceAt(row, argument);
-        if (choice == nullptr)
-            return false;
-        value = choice->stored;
+        auto* edit = qobject_cast<QLineEdit*>(ControlOf(row));
+        return edit == nullptr ? QByteArray() : ToWindows1252(edit->text());
     }
-    TellPagesChosen(row, value);
-    Update(row.Key(), value);
-    if (row.kind == BindingKind::TriggerOut && SourceTriggerMask() != m_sourceTriggerMask)
+    if (row.kind == BindingKind::SourceEnabled)
+        return argument.toBool() ? "Yes" : "No";
+    if (row.kind == BindingKind::MainSource)
+        return QByteArray::number(argument.toInt());
+    return argument.toByteArray();
+}
+
+bool PageBinding::ControlChanged(ControlId controlId, const QVariant& argument) {
+    const BindingRow* row = FindRowByControl(controlId);
+    if (row == nullptr || m_reloading)
+        return false;
+    if (IsEditKind(row->kind) && ControlOf(*row) == nullptr)
+        return false;
+    const RowChoice choice = m_model.Choose(*row, UserValue(*row, argument));
+    if (choice.writes.empty())
+        return false;
+    TellPagesChosen(*row, choice.chosen);
+    // The receiver takes the writes in order; each UpdateSetting waits for its answer.
+    for (const SettingWrite& write : choice.writes) {
+        if (m_hooks.updateSetting)
+            m_hooks.updateSetting(write.key, write.value);
+    }
+    if (row->kind == BindingKind::TriggerOut && m_model.SourceTriggerMask() != m_sourceTriggerMask)
         RebuildSourceTriggerChoices(true);
     return true;
 }
@@ -386,39 +224,26 @@ void PageBinding::TellPagesChosen(const BindingRow& row, const QByteArray& value
     }
 }
 
-int PageBinding::SourceTriggerMask() const {
-    int sourceMask = 0;
-    for (int i = 1; i <= 3; ++i) {
-        QByteArray target = m_store.GetValue("Main.Trigger" + QByteArray::number(i) + ".Out");
-        while (!target.isEmpty() && IsBlank(target.back()))
-            target.chop(1);
-        if (EqualsIgnoringCase(target, "Source"))
-            sourceMask |= 1 << (i - 1);
-    }
-    return sourceMask;
-}
-
-void PageBinding::ShowSourceTrigger(const BindingRow& row, const QByteArray& value) {
-    if (SourceTriggerMask() != m_sourceTriggerMask) {
+void PageBinding::ShowSourceTrigger(const BindingRow& row) {
+    if (m_model.SourceTriggerMask() != m_sourceTriggerMask) {
         RebuildSourceTriggerChoices(true);
         return;
     }
     if (auto* combo = qobject_cast<QComboBox*>(ControlOf(row)))
-        SelectSourceTrigger(combo, row, value, m_store.Holds(row.Key()));
+        Select(combo, m_model.ShownChoice(row));
 }
 
 void PageBinding::RebuildSourceTriggerChoices(bool reselect) {
-    const int sourceMask = SourceTriggerMask();
-    m_sourceTriggerMask = sourceMask;
+    FlagScope reloading(m_reloading, true);
+    m_sourceTriggerMask = m_model.SourceTriggerMask();
     for (const BindingRow& row : kBindingTable) {
         if (row.kind != BindingKind::SourceTrigger)
             continue;
         auto* combo = qobject_cast<QComboBox*>(ControlOf(row));
         if (combo == nullptr)
             continue;
-        FillCombo(combo, row, sourceMask);
-        if (!reselect)
-            continue;
-        SelectSourceTrigger(combo, row, m_store.GetValue(row.Key()), m_store.Holds(row.Key()));
+        FillCombo(combo, m_model.Offered(row));
+        if (reselect)
+            Select(combo, m_model.ShownChoice(row));
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BindingLink.h"
+#include "BindingModel.h"
 #include "BindingTable.h"
 
 #include <QByteArray>
@@ -13,12 +15,13 @@ class SettingsStore;
 class QWidget;
 struct SessionState;
 
-// Ties the bound controls of every setting page to the settings store through
-// the binding table: fills the combos, loads controls from the store, applies
-// the enable rule (model, view, preset groups) and turns user changes into
-// UpdateSetting calls. It reaches pages only as SettingPage: by control id and
-// through the page hooks.
-class PageBinding {
+// Puts the binding model's answers into the bound controls of every setting
+// page: fills the combos with the entries a row offers (each carrying its
+// stored value), shows the value a row reads, applies the enable rule and
+// turns user changes into UpdateSetting calls. It owns the one guard that
+// keeps a reload from echoing back to the receiver. It reaches pages only as
+// SettingPage: by control id and through the page hooks.
+class PageBinding : public BindingLink {
 public:
     struct Hooks {
         // UpdateSetting with the main window's store, channel and state.
@@ -33,16 +36,14 @@ public:
 
     void FillChoices();
     void RefreshAllPages();
-    void RefreshView();
+    void RefreshView() override;
     void RefreshKey(const QByteArray& key);
-    // False when no row has that control id.
-    bool ControlChanged(int controlId, int argument);
+    // False when no row has that control id or the argument is no choice of it.
+    bool ControlChanged(ControlId controlId, const QVariant& argument) override;
+    bool IsReloading() const override { return m_reloading; }
+    const BindingModel& Model() const override { return m_model; }
     void RebuildSourceTriggerChoices(bool reselect);
 
-    // The key a row reads: in a preset view, a preset-governed row reads the preset's.
-    QByteArray ReadKey(const BindingRow& row) const;
-    QByteArray ReadRowValue(const BindingRow& row) const;
-    QByteArray ComposeSourceInput(const BindingRow& row, const QByteArray& value) const;
     void ShowRowValue(const BindingRow& row, const QByteArray& value);
     // Also shows why a row whose key the store lacks is disabled.
     void ApplyEnableRule(const BindingRow& row);
@@ -51,32 +52,25 @@ public:
     static inline const QString kNotReadReason = QStringLiteral("not read from the receiver");
 
     SettingPage* Page(int pageIndex) const;
-    // In preset view `view` (1..5): whether that preset's A/V Preset setup
-    // switch for `group` shows "YES". The page's combos decide, not the store,
-    // so a switch takes effect in the refresh that follows its change.
-    bool PresetCovers(int view, PresetGroup group) const;
 
 private:
     QWidget* ControlOf(const BindingRow& row) const;
     void ShowAndEnable(const BindingRow& row, bool show);
     void ApplyEnableRuleToAll();
-    bool Update(const QByteArray& key, const QByteArray& value);
-    bool ChangeSourceInput(const BindingRow& row, int argument);
-    QByteArray EditText(const BindingRow& row) const;
-    // The triggers under source control, a bit each, as the source trigger
-    // lists are to offer them.
-    int SourceTriggerMask() const;
+    QByteArray UserValue(const BindingRow& row, const QVariant& argument) const;
     // Selects the stored value in one source's trigger list; rebuilds all ten
     // when the triggers under source control changed since they were filled.
-    void ShowSourceTrigger(const BindingRow& row, const QByteArray& value);
+    void ShowSourceTrigger(const BindingRow& row);
     void TellPagesShown(const BindingRow& row, const QByteArray& value);
     void TellPagesChosen(const BindingRow& row, const QByteArray& value);
 
     SettingsStore& m_store;
     SessionState& m_state;
+    BindingModel m_model;
     Hooks m_hooks;
     std::array<SettingPage*, kBindingPageCount> m_pages{};
     // What the source trigger lists were last filled for; -1 while they offer
     // every entry.
     int m_sourceTriggerMask = -1;
+    bool m_reloading = false;
 };

@@ -1,6 +1,5 @@
 #include "SettingPage.h"
 
-#include "PageBinding.h"
 #include "StepButtons.h"
 #include "TypingLimit.h"
 
@@ -12,50 +11,45 @@
 
 SettingPage::SettingPage(PageIndex index, QWidget* parent) : QWidget(parent), m_index(index) {}
 
-void SettingPage::AfterEnableRule(int, bool) {}
+void SettingPage::AfterEnableRule(ControlId, bool) {}
 
 void SettingPage::RowShown(const BindingRow&, const QByteArray&) {}
 
 void SettingPage::RowChosen(const BindingRow&, const QByteArray&) {}
 
-void SettingPage::Register(int id, QWidget* control) {
-    m_controls.insert(id, control);
+void SettingPage::Register(ControlId id, QWidget* control) {
+    m_controls.insert(static_cast<int>(id), control);
 }
 
-void SettingPage::RegisterCombo(int id, QComboBox* combo) {
+void SettingPage::RegisterCombo(ControlId id, QComboBox* combo) {
     Register(id, combo);
     // `activated` is the user's choice only: a refresh selecting an entry must
     // not run the handler (the A/V Preset page would start a nested refresh).
-    connect(combo, &QComboBox::activated, this, [this, id, combo](int position) {
-        const QVariant index = combo->itemData(position);
-        OnControlChange(id, index.isValid() ? index.toInt() : position);
-    });
+    connect(combo, &QComboBox::activated, this,
+            [this, id, combo](int position) { OnControlChange(id, combo->itemData(position)); });
 }
 
-void SettingPage::RegisterEdit(int id, QLineEdit* edit) {
+void SettingPage::RegisterEdit(ControlId id, QLineEdit* edit) {
     Register(id, edit);
-    connect(edit, &QLineEdit::textChanged, this, [this, id] { OnControlChange(id, 0); });
+    connect(edit, &QLineEdit::textChanged, this, [this, id] { OnControlChange(id, QVariant()); });
 }
 
-void SettingPage::RegisterCheck(int id, QCheckBox* box) {
+void SettingPage::RegisterCheck(ControlId id, QCheckBox* box) {
     Register(id, box);
     connect(box, &QCheckBox::clicked, this,
             [this, id](bool checked) { OnControlChange(id, checked); });
 }
 
-void SettingPage::OnControlChange(int id, int argument) {
+void SettingPage::OnControlChange(ControlId id, const QVariant& argument) {
     Forward(id, argument);
 }
 
-int SettingPage::ChosenIndex(int comboId) const {
+QVariant SettingPage::ChosenValue(ControlId comboId) const {
     auto* combo = qobject_cast<QComboBox*>(Control(comboId));
-    if (combo == nullptr || combo->currentIndex() < 0)
-        return -1;
-    const QVariant index = combo->currentData();
-    return index.isValid() ? index.toInt() : combo->currentIndex();
+    return combo == nullptr ? QVariant() : combo->currentData();
 }
 
-QComboBox* SettingPage::AddCombo(int id, const QString& name, QWidget* parent) {
+QComboBox* SettingPage::AddCombo(ControlId id, const QString& name, QWidget* parent) {
     auto* combo = new QComboBox(parent);
     // As wide as its longest entry when first shown: the lists are filled
     // before that, and a list refilled later (the source triggers) is given a
@@ -68,7 +62,7 @@ QComboBox* SettingPage::AddCombo(int id, const QString& name, QWidget* parent) {
     return combo;
 }
 
-QLineEdit* SettingPage::AddText(int id, int maxLength, const QString& name, QWidget* parent) {
+QLineEdit* SettingPage::AddText(ControlId id, int maxLength, const QString& name, QWidget* parent) {
     auto* edit = new QLineEdit(parent);
     // Not the edit's maximum length, which would also cut a longer name the
     // receiver or a file holds, and the next keystroke would send it cut.
@@ -79,7 +73,7 @@ QLineEdit* SettingPage::AddText(int id, int maxLength, const QString& name, QWid
     return edit;
 }
 
-QCheckBox* SettingPage::AddCheck(int id, const QString& caption, const QString& name,
+QCheckBox* SettingPage::AddCheck(ControlId id, const QString& caption, const QString& name,
                                  QWidget* parent) {
     auto* box = new QCheckBox(caption, parent);
     box->setAccessibleName(name);
@@ -87,7 +81,7 @@ QCheckBox* SettingPage::AddCheck(int id, const QString& caption, const QString& 
     return box;
 }
 
-NumberField SettingPage::AddNumber(int editId, int arrowsId, int minimum, int maximum,
+NumberField SettingPage::AddNumber(ControlId editId, ControlId arrowsId, int minimum, int maximum,
                                    const QString& name, QWidget* parent) {
     auto* box = new QWidget(parent);
     auto* edit = new QLineEdit(box);
@@ -133,8 +127,8 @@ QLabel* SettingPage::Note(const QString& text, QWidget* parent) {
     return label;
 }
 
-void SettingPage::Forward(int id, int argument) {
-    if (m_loading || m_binding == nullptr)
+void SettingPage::Forward(ControlId id, const QVariant& argument) {
+    if (IsLoading() || m_binding == nullptr)
         return;
     m_binding->ControlChanged(id, argument);
 }

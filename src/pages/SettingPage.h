@@ -1,12 +1,12 @@
 #pragma once
 
+#include "BindingLink.h"
 #include "BindingTable.h"
 
 #include <QByteArray>
 #include <QHash>
 #include <QWidget>
 
-class PageBinding;
 class QCheckBox;
 class QLabel;
 class QComboBox;
@@ -21,7 +21,7 @@ struct NumberField {
 };
 
 // A tab page whose controls are bound to settings. Each control is registered
-// under its numeric id so that binding rows find it; the page's handlers only
+// under its ControlId so that binding rows find it; the page's handlers only
 // read their control and forward to the binding. The binding knows pages only
 // through this class: a page's own rules live in the three hooks below, so a
 // page joins the window without the binding knowing its type.
@@ -33,18 +33,17 @@ public:
 
     PageIndex Index() const { return m_index; }
     // The control registered under `id`, or nullptr.
-    QWidget* Control(int id) const { return m_controls.value(id, nullptr); }
+    QWidget* Control(ControlId id) const { return m_controls.value(static_cast<int>(id), nullptr); }
 
-    // While set, the page's handlers ignore change notifications, so a reload
-    // from the store never sends anything back.
-    bool IsLoading() const { return m_loading; }
-    void SetLoading(bool loading) { m_loading = loading; }
+    // The binding's guard: while it reloads the pages, the page's handlers
+    // ignore change notifications, so a reload never sends anything back.
+    bool IsLoading() const { return m_binding != nullptr && m_binding->IsReloading(); }
 
-    void SetBinding(PageBinding* binding) { m_binding = binding; }
+    void SetBinding(BindingLink* binding) { m_binding = binding; }
 
     // The page's own rule after the enable rule decided on its control
     // `controlId` (the Speaker page's Enhanced Bass, say).
-    virtual void AfterEnableRule(int controlId, bool enabled);
+    virtual void AfterEnableRule(ControlId controlId, bool enabled);
     // Every page hears of every row a refresh has just shown, on any page, so
     // that it may mirror another page's settings.
     virtual void RowShown(const BindingRow& row, const QByteArray& value);
@@ -54,24 +53,26 @@ public:
     virtual void RowChosen(const BindingRow& row, const QByteArray& value);
 
 protected:
-    void Register(int id, QWidget* control);
+    void Register(ControlId id, QWidget* control);
+    // The bound rows' rules; nullptr while the page is not bound.
+    const BindingModel* Model() const { return m_binding ? &m_binding->Model() : nullptr; }
 
     // A registered control changed: a user's choice in a combo or a check box,
     // or an edit's text however written. The default forwards it; a page with
     // a rule of its own overrides this and calls it.
-    virtual void OnControlChange(int id, int argument);
-    // The list index of the combo's chosen item (its item data); -1 when none.
-    int ChosenIndex(int comboId) const;
+    virtual void OnControlChange(ControlId id, const QVariant& argument);
+    // The stored value of the combo's chosen item (its item data); invalid when none.
+    QVariant ChosenValue(ControlId comboId) const;
 
     // Builders for bound controls: each creates the control under `parent`,
     // registers it and names it for assistive technology.
-    QComboBox* AddCombo(int id, const QString& name, QWidget* parent);
-    QLineEdit* AddText(int id, int maxLength, const QString& name, QWidget* parent);
-    QCheckBox* AddCheck(int id, const QString& caption, const QString& name, QWidget* parent);
+    QComboBox* AddCombo(ControlId id, const QString& name, QWidget* parent);
+    QLineEdit* AddText(ControlId id, int maxLength, const QString& name, QWidget* parent);
+    QCheckBox* AddCheck(ControlId id, const QString& caption, const QString& name, QWidget* parent);
     // The arrows write their position, held within minimum..maximum, into the
     // edit, whose change is sent; Up and Down in the edit press them.
-    NumberField AddNumber(int editId, int arrowsId, int minimum, int maximum, const QString& name,
-                          QWidget* parent);
+    NumberField AddNumber(ControlId editId, ControlId arrowsId, int minimum, int maximum,
+                          const QString& name, QWidget* parent);
     // A column heading or the title of a few lines: bold text.
     static QLabel* Heading(const char* text, QWidget* parent);
     // For a combo box in a grid whose headings each stand for many cells: on
@@ -85,23 +86,21 @@ protected:
     static QLabel* Note(const QString& text, QWidget* parent);
 
     // Registers a bound combo whose user choices (not programmatic selections)
-    // reach ControlChanged with the chosen item's list index (its item data),
-    // which differs from its position once a list is filtered.
-    void RegisterCombo(int id, QComboBox* combo);
+    // reach ControlChanged with the chosen item's stored value (its item data).
+    void RegisterCombo(ControlId id, QComboBox* combo);
     // Registers a bound edit whose every text change, typed or written by a
     // refresh, reaches ControlChanged unless the page is loading.
-    void RegisterEdit(int id, QLineEdit* edit);
+    void RegisterEdit(ControlId id, QLineEdit* edit);
     // Registers a bound check box whose clicks reach ControlChanged with 1 or 0.
-    void RegisterCheck(int id, QCheckBox* box);
+    void RegisterCheck(ControlId id, QCheckBox* box);
 
     // ControlChanged(id, argument) unless the page is loading or not bound yet.
-    void Forward(int id, int argument);
+    void Forward(ControlId id, const QVariant& argument);
     // Reloads the preset-governed controls of every page for the current view.
     void RefreshView();
 
 private:
     PageIndex m_index;
     QHash<int, QWidget*> m_controls;
-    bool m_loading = false;
-    PageBinding* m_binding = nullptr;
+    BindingLink* m_binding = nullptr;
 };

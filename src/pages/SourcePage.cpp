@@ -1,6 +1,7 @@
 #include "SourcePage.h"
 
 #include "ReceiverShape.h"
+#include "SettingRanges.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,25 +12,25 @@
 
 namespace {
 
-constexpr int kNameMaxLength = 12;
 constexpr int kWidestChoice = 5;
 
 enum class Cell { Enabled, Name, Input, Choice };
 
-// A column of the source grid; the control id of source N is
-// firstId + step * (N - 1).
+// A column of the source grid and its control per source.
 struct SourceColumn {
     const char* heading;
     Cell cell;
-    int firstId;
-    int step;
+    const SourceControlIds& ids;
 };
 
 constexpr SourceColumn kSourceColumns[] = {
-    {"Enabled", Cell::Enabled, 1200, 1},    {"Name", Cell::Name, 1142, 6},
-    {"Analog Audio", Cell::Input, 1140, 6}, {"Digital Audio", Cell::Input, 1141, 6},
-    {"Video", Cell::Input, 1145, 6},        {"Preset", Cell::Choice, 1143, 6},
-    {"Trigger", Cell::Choice, 1144, 6},
+    {"Enabled", Cell::Enabled, kSourceEnabledIds},
+    {"Name", Cell::Name, kSourceNameIds},
+    {"Analog Audio", Cell::Input, kSourceAnalogInputIds},
+    {"Digital Audio", Cell::Input, kSourceDigitalInputIds},
+    {"Video", Cell::Input, kSourceVideoInputIds},
+    {"Preset", Cell::Choice, kSourcePresetIds},
+    {"Trigger", Cell::Choice, kSourceTriggerIds},
 };
 
 // "01".."09", and "Tuner" for the tenth source.
@@ -57,7 +58,7 @@ SourcePage::SourcePage() : SettingPage(PageIndex::Source) {
     for (int source = 1; source <= kSourceCount; ++source) {
         for (int column = 0; column < static_cast<int>(std::size(kSourceColumns)); ++column) {
             const SourceColumn& spec = kSourceColumns[column];
-            const int id = spec.firstId + spec.step * (source - 1);
+            const ControlId id = spec.ids[static_cast<std::size_t>(source - 1)];
             const QString name =
                 LineName(source) + ' ' + QString::fromLatin1(spec.heading).toLower();
             QWidget* control = nullptr;

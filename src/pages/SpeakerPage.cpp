@@ -1,5 +1,8 @@
 #include "SpeakerPage.h"
 
+#include "BindingModel.h"
+#include "SettingRanges.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -10,49 +13,58 @@
 
 namespace {
 
-constexpr int kFrontConfig = 1015;
-constexpr int kSubwoofer = 1069;
-constexpr int kEnhancedBass = 1075;
-constexpr int kUnitOfMeasure = 1300;
+constexpr ControlId kFrontConfig = ControlId::SpeakerFrontConfig;
+constexpr ControlId kSubwoofer = ControlId::SpeakerSub;
+constexpr ControlId kEnhancedBass = ControlId::EnhancedBass;
+constexpr ControlId kUnitOfMeasure = ControlId::UnitOfMeasure;
 
 // A line of the crossover group: its size combo and, for the four speaker
 // groups, its crossover frequency combo.
 struct CrossoverLine {
     const char* label;
     const char* sizeName;  // what assistive technology reads for the size combo
-    int sizeId;
-    int frequencyId;  // 0: none
+    ControlId sizeId;
+    ControlId frequencyId;  // None: none
 };
 
 constexpr CrossoverLine kCrossoverLines[] = {
-    {"Front", "Front size", kFrontConfig, 1306},
-    {"Center", "Center size", 1042, 1058},
-    {"Surround", "Surround size", 1066, 1060},
-    {"Back", "Back size", 1083, 1062},
-    {"Config", "Back speaker config", 1064, 0},
-    {"Subwoofer", "Subwoofer", kSubwoofer, 0},
-    {"Enhanced Bass", "Enhanced Bass", kEnhancedBass, 0},
+    {"Front", "Front size", kFrontConfig, ControlId::SpeakerFrontFrequency},
+    {"Center", "Center size", ControlId::SpeakerCenterConfig, ControlId::SpeakerCenterFrequency},
+    {"Surround", "Surround size", ControlId::SpeakerSurroundConfig,
+     ControlId::SpeakerSurroundFrequency},
+    {"Back", "Back size", ControlId::SpeakerBackConfig2, ControlId::SpeakerBackFrequency},
+    {"Config", "Back speaker config", ControlId::SpeakerBackConfig1, ControlId::None},
+    {"Subwoofer", "Subwoofer", kSubwoofer, ControlId::None},
+    {"Enhanced Bass", "Enhanced Bass", kEnhancedBass, ControlId::None},
 };
 
 // A channel's level and distance edits with their arrows.
 struct ChannelLine {
     const char* label;
-    int levelId;
-    int levelArrowsId;
-    int distanceId;
-    int distanceArrowsId;
+    ControlId levelId;
+    ControlId levelArrowsId;
+    ControlId distanceId;
+    ControlId distanceArrowsId;
 };
 
 constexpr ChannelLine kChannelLines[] = {
-    {"Front Left", 1301, 1284, 1304, 1285},    {"Center", 1302, 1286, 1305, 1287},
-    {"Front Right", 1303, 1288, 1111, 1289},   {"Surround Right", 1113, 1290, 1115, 1291},
-    {"Back Right", 1117, 1292, 1119, 1293},    {"Back Left", 1121, 1294, 1123, 1295},
-    {"Surround Left", 1125, 1296, 1127, 1297}, {"Subwoofer", 1129, 1298, 1131, 1299},
+    {"Front Left", ControlId::LevelLeft, ControlId::LevelLeftArrows, ControlId::DistanceLeft,
+     ControlId::DistanceLeftArrows},
+    {"Center", ControlId::LevelCenter, ControlId::LevelCenterArrows, ControlId::DistanceCenter,
+     ControlId::DistanceCenterArrows},
+    {"Front Right", ControlId::LevelRight, ControlId::LevelRightArrows, ControlId::DistanceRight,
+     ControlId::DistanceRightArrows},
+    {"Surround Right", ControlId::LevelSurroundRight, ControlId::LevelSurroundRightArrows,
+     ControlId::DistanceSurroundRight, ControlId::DistanceSurroundRightArrows},
+    {"Back Right", ControlId::LevelBackRight, ControlId::LevelBackRightArrows,
+     ControlId::DistanceBackRight, ControlId::DistanceBackRightArrows},
+    {"Back Left", ControlId::LevelBackLeft, ControlId::LevelBackLeftArrows,
+     ControlId::DistanceBackLeft, ControlId::DistanceBackLeftArrows},
+    {"Surround Left", ControlId::LevelSurroundLeft, ControlId::LevelSurroundLeftArrows,
+     ControlId::DistanceSurroundLeft, ControlId::DistanceSurroundLeftArrows},
+    {"Subwoofer", ControlId::LevelSub, ControlId::LevelSubArrows, ControlId::DistanceSub,
+     ControlId::DistanceSubArrows},
 };
-
-constexpr int kMinimumLevel = -12;
-constexpr int kMaximumLevel = 12;
-constexpr int kMaximumDistance = 30;
 
 // A grid with two column headings over its second and third columns.
 QGridLayout* HeadedGrid(QWidget* box, QLabel* first, QLabel* second) {
@@ -101,7 +113,7 @@ void SpeakerPage::BuildCrossover(QWidget* box) {
         QComboBox* size = AddCombo(entry.sizeId, QString::fromLatin1(entry.sizeName), box);
         text->setBuddy(size);
         grid->addWidget(size, line, 1);
-        if (entry.frequencyId != 0) {
+        if (entry.frequencyId != ControlId::None) {
             const QString name = label + QStringLiteral(" crossover frequency");
             QComboBox* frequency = AddCombo(entry.frequencyId, name, box);
             LabelForScreenReaders(frequency, name);
@@ -118,34 +130,33 @@ void SpeakerPage::BuildLevels(QWidget* box) {
         const QString label = QString::fromLatin1(channel.label);
         auto* text = new QLabel(label, box);
         grid->addWidget(text, line, 0);
-        const NumberField level = AddNumber(channel.levelId, channel.levelArrowsId, kMinimumLevel,
-                                            kMaximumLevel, label + QStringLiteral(" level"), box);
+        const NumberField level =
+            AddNumber(channel.levelId, channel.levelArrowsId, kSpeakerLevelRange.minimum,
+                      kSpeakerLevelRange.maximum, label + QStringLiteral(" level"), box);
         text->setBuddy(level.edit);
         grid->addWidget(level.box, line, 1);
         const NumberField distance =
-            AddNumber(channel.distanceId, channel.distanceArrowsId, 0, kMaximumDistance,
-                      label + QStringLiteral(" distance"), box);
+            AddNumber(channel.distanceId, channel.distanceArrowsId, kSpeakerDistanceRange.minimum,
+                      kSpeakerDistanceRange.maximum, label + QStringLiteral(" distance"), box);
         grid->addWidget(distance.box, line, 2);
         ++line;
     }
 }
 
 void SpeakerPage::EnhancedBassRule() {
-    auto* front = qobject_cast<QComboBox*>(Control(kFrontConfig));
-    auto* sub = qobject_cast<QComboBox*>(Control(kSubwoofer));
-    // "LARGE" and "ON" are the first entries of their lists. The value is
-    // neither changed nor sent.
-    const bool possible = front->currentIndex() == 0 && sub->currentIndex() == 0;
+    // The value is neither changed nor sent.
+    const bool possible = Model() != nullptr && Model()->EnhancedBassPossible();
     Control(kEnhancedBass)->setEnabled(m_enhancedBassAllowed && possible);
 }
 
-void SpeakerPage::OnControlChange(int id, int argument) {
+void SpeakerPage::OnControlChange(ControlId id, const QVariant& argument) {
+    // The rule reads the store, which the change has written.
+    SettingPage::OnControlChange(id, argument);
     if (id == kFrontConfig || id == kSubwoofer)
         EnhancedBassRule();
-    SettingPage::OnControlChange(id, argument);
 }
 
-void SpeakerPage::AfterEnableRule(int controlId, bool enabled) {
+void SpeakerPage::AfterEnableRule(ControlId controlId, bool enabled) {
     // Enhanced Bass keeps its own row's decision (its key may be missing while
     // the others' are held); every refresh of a view or model reaches that row.
     if (controlId == kEnhancedBass)

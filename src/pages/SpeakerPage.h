@@ -11,10 +11,10 @@ class SpeakerPage : public SettingPage {
 public:
     SpeakerPage();
 
-    void AfterEnableRule(int controlId, bool enabled) override;
+    void AfterEnableRule(ControlId controlId, bool enabled) override;
 
 protected:
-    void OnControlChange(int id, int argument) override;
+    void OnControlChange(ControlId id, const QVariant& argument) override;
 
 private:
     void BuildCrossover(QWidget* box);

@@ -2,6 +2,8 @@
 
 #include "FormPage.h"
 
+#include <QVariant>
+
 // The "Zone" tab: volume control and fixed level of zones 2 to 4, and the
 // output mode of zones 3 and 4. A zone's fixed level is shown only while its
 // volume control is not "Variable", and every level change sends the zone's
@@ -12,11 +14,13 @@ class ZonePage : public FormPage {
 public:
     ZonePage();
 
-    void AfterEnableRule(int controlId, bool enabled) override;
+    struct ZoneLevel;
+
+    void AfterEnableRule(ControlId controlId, bool enabled) override;
 
 protected:
-    void OnControlChange(int id, int argument) override;
+    void OnControlChange(ControlId id, const QVariant& argument) override;
 
 private:
-    void ApplyVisibility(int volumeControlId, int levelId);
+    void ApplyVisibility(const ZoneLevel& zone);
 };

@@ -47,7 +47,6 @@ void TerminalPage::OnCommandEntered(const QString& command) {
     if (!m_send)
         return;
     // The buffer takes only characters of the 8-bit set, so nothing is lost here.
-    const QByteArray framed = '\r' + ToWindows1252(command) + '\r';
-    if (!m_send(framed))
+    if (!m_send(ToWindows1252(command)))
         m_terminal->AppendLine(kNotSent);
 }

@@ -21,8 +21,9 @@ public:
     static inline const QString kNotSent =
         QStringLiteral("(not sent: the receiver's port is not open)");
 
-    // CommandChannel::Send; unset, Enter only finishes the line on screen.
-    using SendHook = std::function<bool(const QByteArray& command)>;
+    // CommandChannel::SendLine, which frames the typed line; unset, Enter only
+    // finishes the line on screen.
+    using SendHook = std::function<bool(const QByteArray& line)>;
 
     explicit TerminalPage(QWidget* parent = nullptr);
     void SetSendHook(SendHook hook) { m_send = std::move(hook); }

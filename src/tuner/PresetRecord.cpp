@@ -184,7 +184,7 @@ QByteArray PresetKey(int number) {
 }
 
 QByteArray SetCommand(int number, const QByteArray& record) {
-    return '\r' + PresetKey(number) + '=' + record + '\r';
+    return PresetKey(number) + '=' + record;
 }
 
 }  // namespace PresetRecord

@@ -56,7 +56,7 @@ QByteArray Compose(const QByteArray& bandText, const QByteArray& channelText, bo
 
 // "Tuner.Preset%d"
 QByteArray PresetKey(int number);
-// "\rTuner.Preset%d=%s\r"
+// "Tuner.Preset%d=%s", the line that stores a preset
 QByteArray SetCommand(int number, const QByteArray& record);
 
 }  // namespace PresetRecord

@@ -16,11 +16,11 @@
 
 namespace {
 
-const char* const kTuneDown = "\rMain.IR=211\r";
-const char* const kTuneUp = "\rMain.IR=212\r";
-const char* const kPresetUp = "\rTuner.Preset+\r";
-const char* const kPresetDown = "\rTuner.Preset-\r";
-const char* const kFmMuteToggle = "\rTuner.FM.Mute+\r";
+const char* const kTuneDown = "Main.IR=211";
+const char* const kTuneUp = "Main.IR=212";
+const char* const kPresetUp = "Tuner.Preset+";
+const char* const kPresetDown = "Tuner.Preset-";
+const char* const kFmMuteToggle = "Tuner.FM.Mute+";
 
 struct BandButtonRow {
     const char* caption;
@@ -31,9 +31,9 @@ struct BandButtonRow {
 // "DAB/XM" always asks for XM; which digital band the receiver picks is its
 // own affair, and the button shows whichever it reports.
 constexpr BandButtonRow kBandButtons[] = {
-    {"&AM", TunerBand::Am, "\rTuner.Band=AM\r"},
-    {"F&M", TunerBand::Fm, "\rTuner.Band=FM\r"},
-    {"&DAB/XM", TunerBand::Xm, "\rTuner.Band=XM\r"},
+    {"&AM", TunerBand::Am, "Tuner.Band=AM"},
+    {"F&M", TunerBand::Fm, "Tuner.Band=FM"},
+    {"&DAB/XM", TunerBand::Xm, "Tuner.Band=XM"},
 };
 
 // The information box shows the receiver's "\r\n" as line breaks.

@@ -102,11 +102,11 @@ void AppFixture::Choose(QComboBox* combo, const QString& text) {
     emit combo->activated(index);
 }
 
-QWidget* AppFixture::ControlWidget(int id) {
+QWidget* AppFixture::ControlWidget(ControlId id) {
     return Window().GetControlPage()->Control(id);
 }
 
-QComboBox* AppFixture::ControlCombo(int id) {
+QComboBox* AppFixture::ControlCombo(ControlId id) {
     return qobject_cast<QComboBox*>(ControlWidget(id));
 }
 
@@ -115,7 +115,7 @@ bool AppFixture::WaitFor(const std::function<bool()>& predicate, int timeoutMs) 
 }
 
 QByteArrayList AppFixture::CommandsBeforeBarrier(qsizetype mark) {
-    const QByteArray answer = Window().Channel().Request("\rMain.Model?\r");
+    const QByteArray answer = Window().Channel().Query("Main.Model");
     EXPECT_TRUE(answer.endsWith("=ZA11")) << answer.constData();
     QByteArrayList commands = CommandsSince(mark);
     return commands.mid(0, commands.lastIndexOf("Main.Model?"));

@@ -44,8 +44,8 @@ protected:
     // Picks the entry as a user does (the pages listen to user choices only).
     static void Choose(QComboBox* combo, const QString& text);
 
-    QWidget* ControlWidget(int id);
-    QComboBox* ControlCombo(int id);
+    QWidget* ControlWidget(ControlId id);
+    QComboBox* ControlCombo(ControlId id);
     // Waits, handling events, until the predicate holds or the time is up.
     static bool WaitFor(const std::function<bool()>& predicate, int timeoutMs);
     // The commands the simulator received since the mark; without the

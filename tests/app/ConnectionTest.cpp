@@ -101,7 +101,7 @@ TEST_F(ConnectionScenario, UnknownModelStillTakesStepsButNoSettings) {
     SimProcess& sim = StartSim(3, {"--model", "ZZ99"});
     ASSERT_FALSE(ConnectOn("COM3"));
     const qsizetype mark = CommandMark();
-    Choose(ControlCombo(1004), "4 dB");
+    Choose(ControlCombo(ControlId::Bass), "4 dB");
     Window().Channel().Send("\rMain.Volume+\r");
     ASSERT_TRUE(WaitFor([&] { return CommandsSince(mark).contains("Main.Volume+"); }, 3000));
     EXPECT_FALSE(sim.ReceivedCommands().mid(mark).contains("Main.Bass=4"));

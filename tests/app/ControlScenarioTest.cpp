@@ -29,7 +29,7 @@ protected:
 TEST_F(ControlScenario, BassInMainViewSendsMainBass) {
     ConnectToSim();
     const qsizetype mark = CommandMark();
-    QComboBox* bass = ControlCombo(1004);
+    QComboBox* bass = ControlCombo(ControlId::Bass);
     Choose(bass, "4 dB");
     EXPECT_EQ(CommandsSince(mark), QByteArrayList{"Main.Bass=4"});
     EXPECT_EQ(Window().Store().GetValue("Main.Bass"), "4");
@@ -40,7 +40,7 @@ TEST_F(ControlScenario, BassInPresetTwoViewSendsPreset2Bass) {
     MainDialog& w = Window();
     ASSERT_TRUE(w.Store().SetValue("Preset2.Setup.ToneControls", "Yes"));
     w.ViewCombo()->setCurrentIndex(2);
-    QComboBox* bass = ControlCombo(1004);
+    QComboBox* bass = ControlCombo(ControlId::Bass);
     ASSERT_TRUE(bass->isEnabled());
     const qsizetype mark = CommandMark();
     Choose(bass, "4 dB");
@@ -56,9 +56,11 @@ TEST_F(ControlScenario, PresetViewEnablesOnlyGroupsThePresetCovers) {
     w.Binding().RefreshAllPages();
     w.ViewCombo()->setCurrentIndex(2);
     EXPECT_EQ(w.State().viewIndex, 2);
-    for (int id : {1004, 1237, 1048, 1236})
+    for (ControlId id :
+         {ControlId::Bass, ControlId::Treble, ControlId::CenterDialog, ControlId::ToneDefeat})
         EXPECT_TRUE(ControlWidget(id)->isEnabled()) << id;
-    for (int id : {1124, 1120, 1248, 1016, 1011, 1019}) {
+    for (ControlId id : {ControlId::Power, ControlId::Mute, ControlId::Volume,
+                         ControlId::ListeningMode, ControlId::LipSyncDelay, ControlId::Audyssey}) {
         EXPECT_FALSE(ControlWidget(id)->isEnabled()) << id;
     }
     for (int n = 1; n <= 10; ++n)
@@ -67,10 +69,11 @@ TEST_F(ControlScenario, PresetViewEnablesOnlyGroupsThePresetCovers) {
     ASSERT_TRUE(w.Store().SetValue("Preset2.Setup.ToneControls", "No"));
     w.Binding().RefreshAllPages();
     w.Binding().RefreshView();
-    EXPECT_FALSE(ControlWidget(1004)->isEnabled());
+    EXPECT_FALSE(ControlWidget(ControlId::Bass)->isEnabled());
 
     w.ViewCombo()->setCurrentIndex(0);
-    for (int id : {1004, 1124, 1248, 1016})
+    for (ControlId id :
+         {ControlId::Bass, ControlId::Power, ControlId::Volume, ControlId::ListeningMode})
         EXPECT_TRUE(ControlWidget(id)->isEnabled()) << id;
     EXPECT_TRUE(w.GetControlPage()->SourceButton(1)->isEnabled());
 }
@@ -78,10 +81,10 @@ TEST_F(ControlScenario, PresetViewEnablesOnlyGroupsThePresetCovers) {
 TEST_F(ControlScenario, VolumeUpSendsStepOnlyAndShowsReceiverAnswer) {
     ConnectToSim();
     MainDialog& w = Window();
-    auto* volume = qobject_cast<QLineEdit*>(ControlWidget(1248));
+    auto* volume = qobject_cast<QLineEdit*>(ControlWidget(ControlId::Volume));
     ASSERT_NE(volume, nullptr);
-    auto* spin = qobject_cast<StepButtons*>(ControlWidget(1250));
-    ASSERT_NE(spin, nullptr) << "volume spin 1250 is not registered";
+    auto* spin = qobject_cast<StepButtons*>(ControlWidget(ControlId::VolumeArrows));
+    ASSERT_NE(spin, nullptr) << "volume spin ControlId::VolumeArrows is not registered";
     const QByteArray before = w.Store().GetValue("Main.Volume");
     const qsizetype mark = CommandMark();
 
@@ -108,7 +111,7 @@ TEST_F(ControlScenario, FrontPanelChangesReachStoreWithoutCommandSentBack) {
     EXPECT_FALSE(HasSetCommand(CommandsBeforeBarrier(mark)));
 
     // The Control page shows what the store now holds.
-    EXPECT_EQ(qobject_cast<QLineEdit*>(ControlWidget(1248))->text(),
+    EXPECT_EQ(qobject_cast<QLineEdit*>(ControlWidget(ControlId::Volume))->text(),
               QString::fromLatin1(w.Store().GetValue("Main.Volume")));
 }
 
@@ -117,7 +120,7 @@ TEST_F(ControlScenario, StatusLineForBassSelectsComboWithoutEcho) {
     MainDialog& w = Window();
     const qsizetype mark = CommandMark();
     w.Channel().OnReceiverLine("Main.Bass=-6");
-    EXPECT_EQ(ControlCombo(1004)->currentText(), "-6 dB");
+    EXPECT_EQ(ControlCombo(ControlId::Bass)->currentText(), "-6 dB");
     EXPECT_FALSE(HasSetCommand(CommandsBeforeBarrier(mark)));
 }
 
@@ -144,9 +147,9 @@ class ModelMask : public ControlScenario, public ::testing::WithParamInterface<M
 TEST_P(ModelMask, ModelDecidesSpeakerAndAudysseyControls) {
     const MaskCase& c = GetParam();
     ConnectToSim({"--model", c.model});
-    EXPECT_EQ(ControlWidget(1220)->isEnabled(), c.speakersEnabled);
-    EXPECT_EQ(ControlWidget(1221)->isEnabled(), c.speakersEnabled);
-    EXPECT_EQ(ControlWidget(1019)->isEnabled(), c.audysseyEnabled);
+    EXPECT_EQ(ControlWidget(ControlId::SpeakerA)->isEnabled(), c.speakersEnabled);
+    EXPECT_EQ(ControlWidget(ControlId::SpeakerB)->isEnabled(), c.speakersEnabled);
+    EXPECT_EQ(ControlWidget(ControlId::Audyssey)->isEnabled(), c.audysseyEnabled);
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, ModelMask,

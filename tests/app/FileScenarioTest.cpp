@@ -45,7 +45,7 @@ TEST_F(FileScenario, SaveThenLoadRoundTripsThroughReceiver) {
 
     EXPECT_TRUE(CommandsSince(mark).contains("Main.Bass=" + changed));
     EXPECT_EQ(w.Store().GetValue("Main.Bass"), changed);
-    EXPECT_EQ(ControlCombo(1004)->currentText(), QString::fromLatin1(changed) + " dB");
+    EXPECT_EQ(ControlCombo(ControlId::Bass)->currentText(), QString::fromLatin1(changed) + " dB");
     // The receiver took the file's value over.
     EXPECT_EQ(w.Channel().Request("\rMain.Bass?\r"), "Main.Bass=" + changed);
     for (const QString& message : m_prompts.messages) {
@@ -61,7 +61,7 @@ TEST_F(FileScenario, LoadWithoutReceiverShowsFileAndSendsNothing) {
     m_prompts.openPaths = {PathOf("small.kvx")};
     w.LoadSettings();
     EXPECT_EQ(w.Store().LineCount(), 3);
-    EXPECT_EQ(ControlCombo(1004)->currentText(), "-8 dB");
+    EXPECT_EQ(ControlCombo(ControlId::Bass)->currentText(), "-8 dB");
     EXPECT_TRUE(w.GetControlPage()->SourceButton(8)->isChecked());
     EXPECT_TRUE(m_prompts.messages.isEmpty()) << qPrintable(m_prompts.messages.join('|'));
 }

@@ -249,7 +249,7 @@ TEST_F(Keyboard, ConnectFromTheKeyboardLeavesTheFocusOnConnect) {
 
 struct ControlKeyCase {
     const char* name;
-    int controlId;
+    ControlId controlId;
     Qt::Key key;
     const char* settingKey;
     const char* value;  // stored afterwards
@@ -277,23 +277,26 @@ TEST_P(ControlPageKeys, ChangeTheSetting) {
 INSTANTIATE_TEST_SUITE_P(
     Control, ControlPageKeys,
     ::testing::Values(
-        ControlKeyCase{"PowerDownIsOff", 1124, Qt::Key_Down, "Main.Power", "Off"},
-        ControlKeyCase{"BassUpIsTheLowerLevel", 1004, Qt::Key_Up, "Main.Bass", "-2"},
-        ControlKeyCase{"SurroundModeEndIsTheLastMode", 1016, Qt::Key_End, "Main.ListeningMode",
-                       "AnalogBypass"},
-        ControlKeyCase{"LipSyncUpAddsAMillisecond", 1011, Qt::Key_Up, "Main.LipSyncDelay", "1"},
-        ControlKeyCase{"SourceDownIsTheNextSource", 1210, Qt::Key_Down, "Main.Source", "2"}),
+        ControlKeyCase{"PowerDownIsOff", ControlId::Power, Qt::Key_Down, "Main.Power", "Off"},
+        ControlKeyCase{"BassUpIsTheLowerLevel", ControlId::Bass, Qt::Key_Up, "Main.Bass", "-2"},
+        ControlKeyCase{"SurroundModeEndIsTheLastMode", ControlId::ListeningMode, Qt::Key_End,
+                       "Main.ListeningMode", "AnalogBypass"},
+        ControlKeyCase{"LipSyncUpAddsAMillisecond", ControlId::LipSyncDelay, Qt::Key_Up,
+                       "Main.LipSyncDelay", "1"},
+        ControlKeyCase{"SourceDownIsTheNextSource", ControlId::MainSource, Qt::Key_Down,
+                       "Main.Source", "2"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Keyboard, TabSwitchGivesTheFocusBackToThePagesControl) {
     MainDialog& window = ShownWindow();
     auto* status = window.findChild<QLineEdit*>("status");
     ASSERT_TRUE(window.SelectTab("Control"));
-    QWidget* bass = ControlWidget(1004);
+    QWidget* bass = ControlWidget(ControlId::Bass);
     bass->setFocus();
     ASSERT_TRUE(window.SelectTab("A/V Preset"));
-    EXPECT_EQ(QApplication::focusWidget(), window.GetAvPresetPage()->Control(1100));
-    QWidget* presetThree = window.GetAvPresetPage()->Control(1093);
+    EXPECT_EQ(QApplication::focusWidget(),
+              window.GetAvPresetPage()->Control(ControlId::Preset1Name));
+    QWidget* presetThree = window.GetAvPresetPage()->Control(ControlId::Preset3SetupDSPOptions);
     presetThree->setFocus();
 
     ASSERT_TRUE(window.SelectTab("Control"));
@@ -394,8 +397,8 @@ TEST_F(Keyboard, WheelStepsOnlyAControlTheUserFocused) {
     }
     EXPECT_TRUE(window.Store().Lines() == stored);
     window.SelectTab(QStringLiteral("Control"));
-    ControlCombo(1004)->setFocus(Qt::MouseFocusReason);
-    RollWheel(ControlCombo(1004));
+    ControlCombo(ControlId::Bass)->setFocus(Qt::MouseFocusReason);
+    RollWheel(ControlCombo(ControlId::Bass));
     EXPECT_EQ(window.Store().GetValue("Main.Bass"), "2");
 }
 

@@ -136,7 +136,7 @@ TEST_P(MisbehavingReceiver, NothingIsLostAndNothingHangs) {
         phaseStart = m_count;
     }
     const std::vector<QByteArray> before = w.Store().Lines();
-    const QString bassBefore = ControlCombo(1004)->currentText();
+    const QString bassBefore = ControlCombo(ControlId::Bass)->currentText();
     const int troubleAt = phaseStart + s.at;
     if (s.trouble == Trouble::Silent || s.trouble == Trouble::HangUp ||
         s.trouble == Trouble::UserCloses) {
@@ -154,7 +154,7 @@ TEST_P(MisbehavingReceiver, NothingIsLostAndNothingHangs) {
         }
         if (s.trouble == Trouble::UserChanges && changes < 4 &&
             m_count >= troubleAt + 100 * changes) {
-            Choose(ControlCombo(1004), changes % 2 == 0 ? "4 dB" : "2 dB");
+            Choose(ControlCombo(ControlId::Bass), changes % 2 == 0 ? "4 dB" : "2 dB");
             ++changes;
         }
     });
@@ -208,7 +208,7 @@ TEST_P(MisbehavingReceiver, NothingIsLostAndNothingHangs) {
     }
     if (s.storeAsBefore) {
         EXPECT_EQ(w.Store().Lines(), before);
-        EXPECT_EQ(ControlCombo(1004)->currentText(), bassBefore);
+        EXPECT_EQ(ControlCombo(ControlId::Bass)->currentText(), bassBefore);
     }
     if (s.storeComplete) {
         EXPECT_EQ(w.Store().LineCount(), 584);

@@ -93,7 +93,8 @@ TEST_F(PageLayout, EveryControlHasANameAndArrowsAreNamedAfterTheirNumber) {
                 << title << ": " << control->metaObject()->className();
         }
     }
-    EXPECT_EQ(SpokenName(PageOf(Show("Speaker"))->Control(1301)), "Front Left level");
+    EXPECT_EQ(SpokenName(PageOf(Show("Speaker"))->Control(ControlId::LevelLeft)),
+              "Front Left level");
 }
 
 TEST_F(PageLayout, TabOrderFollowsReadingOrder) {

@@ -37,10 +37,10 @@ TEST_F(Startup, FirstRunShowsAutoDetectMainAndDefaults) {
     EXPECT_FALSE(w.State().connected);
     EXPECT_EQ(w.State().modelBit, 0u);
 
-    auto* volume = qobject_cast<QLineEdit*>(ControlWidget(1248));
+    auto* volume = qobject_cast<QLineEdit*>(ControlWidget(ControlId::Volume));
     ASSERT_NE(volume, nullptr);
     EXPECT_EQ(volume->text(), QString::fromLatin1(DefaultValue("Main.Volume")));
-    QComboBox* bass = ControlCombo(1004);
+    QComboBox* bass = ControlCombo(ControlId::Bass);
     ASSERT_NE(bass, nullptr);
     EXPECT_EQ(bass->currentText(), QString::fromLatin1(DefaultValue("Main.Bass")) + " dB");
     EXPECT_TRUE(w.ConnectButton()->isDefault());

@@ -92,7 +92,7 @@ TEST_F(TerminalScenario, SetCommandChangesTheBoundControlToo) {
     TerminalCtrl* terminal = OpenTerminal();
     Type(terminal, "Main.Bass=4");
     ASSERT_TRUE(WaitFor([&] { return Shows(terminal, "Main.Bass=4"); }, 3000));
-    EXPECT_EQ(ControlCombo(1004)->currentText(), "4 dB");
+    EXPECT_EQ(ControlCombo(ControlId::Bass)->currentText(), "4 dB");
 }
 
 TEST_F(TerminalScenario, LinesReachTerminalOnlyWhileItsTabIsCurrent) {

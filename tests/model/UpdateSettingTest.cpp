@@ -19,13 +19,6 @@ protected:
     SessionState m_state;
 };
 
-TEST_F(UpdateSettingTest, WhileRefreshingPagesNothingChanges) {
-    m_state.refreshingPages = true;
-    m_state.connected = true;
-    EXPECT_TRUE(UpdateSetting(m_store, m_channel, m_state, "Main.Bass", "4"));
-    EXPECT_EQ(m_store.GetValue("Main.Bass"), "0");
-}
-
 TEST_F(UpdateSettingTest, NotConnectedChangesStoreAndReportsFailure) {
     EXPECT_FALSE(UpdateSetting(m_store, m_channel, m_state, "Main.Bass", "4"));
     EXPECT_EQ(m_store.GetValue("Main.Bass"), "4");

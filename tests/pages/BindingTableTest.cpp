@@ -30,7 +30,7 @@ TEST(BindingTable, PagesStandInRefreshOrderWithTheirRowCounts) {
 }
 
 TEST(BindingTable, ControlIdsAndKeysAreUniqueSoFirstMatchFindsTheRightRow) {
-    std::set<int> ids;
+    std::set<ControlId> ids;
     std::set<std::string> keys;
     for (const BindingRow& row : kBindingTable) {
         EXPECT_TRUE(ids.insert(row.controlId).second) << "duplicate id " << row.controlId;

@@ -12,41 +12,43 @@ protected:
         PagesFixture::SetUp();
         Build();
     }
-    StepButtons* Spin(int id) const { return qobject_cast<StepButtons*>(m_control->Control(id)); }
+    StepButtons* Spin(ControlId id) const {
+        return qobject_cast<StepButtons*>(m_control->Control(id));
+    }
 };
 
-TEST_F(ControlPageTest, FillChoicesGivesEachItemItsListIndex) {
-    QComboBox* bass = Combo(*m_control, 1004);
+TEST_F(ControlPageTest, FillChoicesGivesEachItemItsStoredValue) {
+    QComboBox* bass = Combo(*m_control, ControlId::Bass);
     ASSERT_EQ(bass->count(), 11);
     EXPECT_EQ(bass->itemText(0), "-10 dB");
     EXPECT_EQ(bass->itemText(10), "10 dB");
     for (int i = 0; i < bass->count(); ++i)
-        EXPECT_EQ(bass->itemData(i).toInt(), i);
-    QComboBox* surround = Combo(*m_control, 1016);
+        EXPECT_EQ(bass->itemData(i), Entry(ControlId::Bass, i));
+    QComboBox* surround = Combo(*m_control, ControlId::ListeningMode);
     ASSERT_EQ(surround->count(), 9);
     EXPECT_EQ(surround->itemText(8), "Analog Bypass");
-    EXPECT_EQ(Combo(*m_control, 1019)->count(), 4);
-    EXPECT_EQ(Combo(*m_avPreset, 1025)->itemText(0), "YES");
-    EXPECT_EQ(Combo(*m_avPreset, 1025)->itemText(1), "NO");
+    EXPECT_EQ(Combo(*m_control, ControlId::Audyssey)->count(), 4);
+    EXPECT_EQ(Combo(*m_avPreset, ControlId::Preset2SetupToneControls)->itemText(0), "YES");
+    EXPECT_EQ(Combo(*m_avPreset, ControlId::Preset2SetupToneControls)->itemText(1), "NO");
 }
 
 TEST_F(ControlPageTest, RefreshAllPagesShowsTheStoredDefaults) {
-    EXPECT_EQ(Shown(*m_control, 1004), "0 dB");
-    EXPECT_EQ(Shown(*m_control, 1124), "ON");
-    EXPECT_EQ(Shown(*m_control, 1120), "OFF");
-    EXPECT_EQ(Shown(*m_control, 1016), "None");
-    EXPECT_EQ(Edit(*m_control, 1248)->text(), "-20");
-    EXPECT_EQ(Edit(*m_control, 1011)->text(), "0");
+    EXPECT_EQ(Shown(*m_control, ControlId::Bass), "0 dB");
+    EXPECT_EQ(Shown(*m_control, ControlId::Power), "ON");
+    EXPECT_EQ(Shown(*m_control, ControlId::Mute), "OFF");
+    EXPECT_EQ(Shown(*m_control, ControlId::ListeningMode), "None");
+    EXPECT_EQ(Edit(*m_control, ControlId::Volume)->text(), "-20");
+    EXPECT_EQ(Edit(*m_control, ControlId::LipSyncDelay)->text(), "0");
     EXPECT_TRUE(m_control->SourceButton(1)->isChecked());
-    EXPECT_EQ(Edit(*m_avPreset, 1103)->text(), "Preset 2");
+    EXPECT_EQ(Edit(*m_avPreset, ControlId::Preset2Name)->text(), "Preset 2");
     // The refresh wrote edits, whose handlers ran, but nothing reached the store.
-    EXPECT_FALSE(m_state.refreshingPages);
+    EXPECT_FALSE(m_binding->IsReloading());
 }
 
 TEST_F(ControlPageTest, ValueNotInTheListLeavesTheComboBlank) {
     m_store.SetValue("Main.Bass", "5");
     m_binding->RefreshAllPages();
-    EXPECT_EQ(Combo(*m_control, 1004)->currentIndex(), -1);
+    EXPECT_EQ(Combo(*m_control, ControlId::Bass)->currentIndex(), -1);
 }
 
 TEST_F(ControlPageTest, StatusLineRefreshSendsNothingBack) {
@@ -58,9 +60,9 @@ TEST_F(ControlPageTest, StatusLineRefreshSendsNothingBack) {
         m_binding->RefreshKey(key);
     }
     EXPECT_TRUE(m_updates.empty());
-    EXPECT_EQ(Shown(*m_control, 1004), "4 dB");
-    EXPECT_EQ(Edit(*m_control, 1248)->text(), "-31");
-    EXPECT_EQ(Edit(*m_control, 1011)->text(), "40");
+    EXPECT_EQ(Shown(*m_control, ControlId::Bass), "4 dB");
+    EXPECT_EQ(Edit(*m_control, ControlId::Volume)->text(), "-31");
+    EXPECT_EQ(Edit(*m_control, ControlId::LipSyncDelay)->text(), "40");
     EXPECT_TRUE(m_control->IsTunerSelected());
     EXPECT_EQ(m_tuner, std::vector<bool>{true});
     EXPECT_FALSE(m_control->IsLoading());
@@ -70,40 +72,55 @@ TEST_F(ControlPageTest, RefreshKeyIgnoresKeysOfNoRowAndOtherCase) {
     m_store.SetValue("Main.Bass", "4");
     m_binding->RefreshKey("main.bass");
     m_binding->RefreshKey("Main.Sleep");
-    EXPECT_EQ(Shown(*m_control, 1004), "0 dB");
+    EXPECT_EQ(Shown(*m_control, ControlId::Bass), "0 dB");
     EXPECT_TRUE(m_updates.empty());
 }
 
 TEST_F(ControlPageTest, VolumeArrowsSendRawStepsAndChangeNothingLocally) {
-    StepButtons* spin = Spin(1250);
+    StepButtons* spin = Spin(ControlId::VolumeArrows);
     ASSERT_NE(spin, nullptr);
     spin->UpButton()->click();
     spin->DownButton()->click();
-    EXPECT_EQ(m_raw, (std::vector<QByteArray>{"\rMain.Volume+\r", "\rMain.Volume-\r"}));
+    EXPECT_EQ(m_raw, (std::vector<QByteArray>{"Main.Volume+", "Main.Volume-"}));
     EXPECT_EQ(m_store.GetValue("Main.Volume"), "-20");
-    EXPECT_EQ(Edit(*m_control, 1248)->text(), "-20");
+    EXPECT_EQ(Edit(*m_control, ControlId::Volume)->text(), "-20");
     EXPECT_TRUE(m_updates.empty());
 }
 
 TEST_F(ControlPageTest, StepArrowsSendWhateverTheViewAndLoadingFlag) {
     SetView(3);
-    m_control->SetLoading(true);
-    Spin(1250)->UpButton()->click();
-    m_control->SetLoading(false);
-    EXPECT_EQ(m_raw, std::vector<QByteArray>{"\rMain.Volume+\r"});
+    // Pressed while a reload runs (the tuner hook is called within it).
+    m_control->SetHooks(
+        {[this](const QByteArray& key, bool up) {
+             m_raw.push_back(key + (up ? '+' : '-'));
+             return true;
+         },
+         [this](bool) {
+             EXPECT_TRUE(m_binding->IsReloading());
+             Spin(ControlId::VolumeArrows)->UpButton()->click();
+             // A change made while reloading is no user's and writes nothing.
+             EXPECT_FALSE(m_binding->ControlChanged(ControlId::Bass, Entry(ControlId::Bass, 7)));
+         },
+         {}});
+    m_binding->RefreshKey("Main.Source");
+    EXPECT_EQ(m_raw, std::vector<QByteArray>{"Main.Volume+"});
+    EXPECT_EQ(m_store.GetValue("Main.Bass"), "0");
 }
 
 struct TrimCase {
-    int spinId;
+    ControlId spinId;
     bool up;
     const char* command;
 };
 
 TEST_F(ControlPageTest, TrimUpArrowSendsPlusAndDownArrowMinus) {
     const TrimCase cases[] = {
-        {1325, true, "\rMain.Trim.Center+\r"},   {1325, false, "\rMain.Trim.Center-\r"},
-        {1255, true, "\rMain.Trim.Surround+\r"}, {1255, false, "\rMain.Trim.Surround-\r"},
-        {1259, true, "\rMain.Trim.Sub+\r"},      {1259, false, "\rMain.Trim.Sub-\r"},
+        {ControlId::TrimCenterArrows, true, "Main.Trim.Center+"},
+        {ControlId::TrimCenterArrows, false, "Main.Trim.Center-"},
+        {ControlId::TrimSurroundArrows, true, "Main.Trim.Surround+"},
+        {ControlId::TrimSurroundArrows, false, "Main.Trim.Surround-"},
+        {ControlId::TrimSubArrows, true, "Main.Trim.Sub+"},
+        {ControlId::TrimSubArrows, false, "Main.Trim.Sub-"},
     };
     for (const TrimCase& c : cases) {
         m_raw.clear();
@@ -116,10 +133,10 @@ TEST_F(ControlPageTest, TrimUpArrowSendsPlusAndDownArrowMinus) {
 }
 
 TEST_F(ControlPageTest, LipSyncArrowsSetTheDelayWithinZeroTo120) {
-    StepButtons* spin = Spin(1323);
+    StepButtons* spin = Spin(ControlId::LipSyncDelayArrows);
     ASSERT_NE(spin, nullptr);
     spin->UpButton()->click();
-    EXPECT_EQ(Edit(*m_control, 1011)->text(), "1");
+    EXPECT_EQ(Edit(*m_control, ControlId::LipSyncDelay)->text(), "1");
     EXPECT_EQ(m_store.GetValue("Main.LipSyncDelay"), "1");
     spin->DownButton()->click();
     spin->DownButton()->click();
@@ -129,14 +146,14 @@ TEST_F(ControlPageTest, LipSyncArrowsSetTheDelayWithinZeroTo120) {
     m_updates.clear();
     spin->UpButton()->click();
     EXPECT_TRUE(m_updates.empty());
-    EXPECT_EQ(Edit(*m_control, 1011)->text(), "120");
+    EXPECT_EQ(Edit(*m_control, ControlId::LipSyncDelay)->text(), "120");
     EXPECT_TRUE(m_raw.empty());
 }
 
 TEST_F(ControlPageTest, ComboChoiceStoresTheEntrysStoredValue) {
-    Choose(*m_control, 1004, 7);  // "4 dB"
-    Choose(*m_control, 1016, 8);  // "Analog Bypass"
-    Choose(*m_control, 1124, 1);  // "OFF"
+    Choose(*m_control, ControlId::Bass, 7);           // "4 dB"
+    Choose(*m_control, ControlId::ListeningMode, 8);  // "Analog Bypass"
+    Choose(*m_control, ControlId::Power, 1);          // "OFF"
     EXPECT_EQ(m_updates, (std::vector<KeyValue>{{"Main.Bass", "4"},
                                                 {"Main.ListeningMode", "AnalogBypass"},
                                                 {"Main.Power", "Off"}}));
@@ -146,10 +163,10 @@ TEST_F(ControlPageTest, ComboChoiceStoresTheEntrysStoredValue) {
 }
 
 TEST_F(ControlPageTest, BadControlIdOrMissingEntryChangesNothing) {
-    EXPECT_FALSE(m_binding->ControlChanged(4242, 0));
-    EXPECT_FALSE(m_binding->ControlChanged(1004, -1));
-    EXPECT_FALSE(m_binding->ControlChanged(1004, 11));
-    EXPECT_FALSE(m_binding->ControlChanged(1210, 11));
+    EXPECT_FALSE(m_binding->ControlChanged(static_cast<ControlId>(4242), 0));
+    EXPECT_FALSE(m_binding->ControlChanged(ControlId::Bass, Entry(ControlId::Bass, -1)));
+    EXPECT_FALSE(m_binding->ControlChanged(ControlId::Bass, Entry(ControlId::Bass, 11)));
+    EXPECT_FALSE(m_binding->ControlChanged(ControlId::MainSource, 11));
     EXPECT_TRUE(m_updates.empty());
     EXPECT_EQ(m_store.GetValue("Main.Bass"), "0");
 }
@@ -207,10 +224,10 @@ TEST_F(ControlPageTest, ModelMasksDisableTheControlsAModelLacks) {
     for (const ModelCase& c : cases) {
         m_state.modelBit = c.modelBit;
         m_binding->RefreshAllPages();
-        EXPECT_EQ(m_control->Control(1220)->isEnabled(), c.speakers) << c.modelBit;
-        EXPECT_EQ(m_control->Control(1221)->isEnabled(), c.speakers) << c.modelBit;
-        EXPECT_EQ(m_control->Control(1019)->isEnabled(), c.audyssey) << c.modelBit;
-        EXPECT_TRUE(m_control->Control(1124)->isEnabled()) << c.modelBit;
+        EXPECT_EQ(m_control->Control(ControlId::SpeakerA)->isEnabled(), c.speakers) << c.modelBit;
+        EXPECT_EQ(m_control->Control(ControlId::SpeakerB)->isEnabled(), c.speakers) << c.modelBit;
+        EXPECT_EQ(m_control->Control(ControlId::Audyssey)->isEnabled(), c.audyssey) << c.modelBit;
+        EXPECT_TRUE(m_control->Control(ControlId::Power)->isEnabled()) << c.modelBit;
     }
 }
 

@@ -11,7 +11,7 @@ namespace {
 
 struct ArrowKeyCase {
     const char* name;
-    int editId;
+    ControlId editId;
     Qt::Key key;
     const char* raw;           // the step command sent, nullptr: none
     const char* lipSyncDelay;  // the delay stored afterwards, nullptr: untouched
@@ -50,18 +50,22 @@ TEST_P(ArrowKeys, PressTheMatchingArrow) {
 INSTANTIATE_TEST_SUITE_P(
     ControlPage, ArrowKeys,
     ::testing::Values(
-        ArrowKeyCase{"VolumeUp", 1248, Qt::Key_Up, "\rMain.Volume+\r", nullptr},
-        ArrowKeyCase{"VolumeDown", 1248, Qt::Key_Down, "\rMain.Volume-\r", nullptr},
-        ArrowKeyCase{"VolumePageDown", 1248, Qt::Key_PageDown, "\rMain.Volume-\r", nullptr},
-        ArrowKeyCase{"VolumeLeftIsNoStep", 1248, Qt::Key_Left, nullptr, nullptr},
-        ArrowKeyCase{"CenterTrimPageUp", 1324, Qt::Key_PageUp, "\rMain.Trim.Center+\r", nullptr},
-        ArrowKeyCase{"SubTrimPageDown", 1257, Qt::Key_PageDown, "\rMain.Trim.Sub-\r", nullptr},
-        ArrowKeyCase{"LipSyncUp", 1011, Qt::Key_Up, nullptr, "1"},
-        ArrowKeyCase{"LipSyncDownStopsAtZero", 1011, Qt::Key_Down, nullptr, nullptr}),
+        ArrowKeyCase{"VolumeUp", ControlId::Volume, Qt::Key_Up, "Main.Volume+", nullptr},
+        ArrowKeyCase{"VolumeDown", ControlId::Volume, Qt::Key_Down, "Main.Volume-", nullptr},
+        ArrowKeyCase{"VolumePageDown", ControlId::Volume, Qt::Key_PageDown, "Main.Volume-",
+                     nullptr},
+        ArrowKeyCase{"VolumeLeftIsNoStep", ControlId::Volume, Qt::Key_Left, nullptr, nullptr},
+        ArrowKeyCase{"CenterTrimPageUp", ControlId::TrimCenter, Qt::Key_PageUp, "Main.Trim.Center+",
+                     nullptr},
+        ArrowKeyCase{"SubTrimPageDown", ControlId::TrimSub, Qt::Key_PageDown, "Main.Trim.Sub-",
+                     nullptr},
+        ArrowKeyCase{"LipSyncUp", ControlId::LipSyncDelay, Qt::Key_Up, nullptr, "1"},
+        ArrowKeyCase{"LipSyncDownStopsAtZero", ControlId::LipSyncDelay, Qt::Key_Down, nullptr,
+                     nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ArrowNameCase {
-    int spinId;
+    ControlId spinId;
     const char* name;
 };
 
@@ -75,8 +79,11 @@ protected:
 
 TEST_F(ControlPageNames, StepArrowsAreNamedAndStayOutOfTheTabChain) {
     const ArrowNameCase cases[] = {
-        {1250, "Volume"},        {1323, "Lip sync"}, {1325, "Center trim"},
-        {1255, "Surround trim"}, {1259, "Sub trim"},
+        {ControlId::VolumeArrows, "Volume"},
+        {ControlId::LipSyncDelayArrows, "Lip sync"},
+        {ControlId::TrimCenterArrows, "Center trim"},
+        {ControlId::TrimSurroundArrows, "Surround trim"},
+        {ControlId::TrimSubArrows, "Sub trim"},
     };
     for (const ArrowNameCase& c : cases) {
         auto* spin = qobject_cast<StepButtons*>(m_control->Control(c.spinId));
@@ -118,7 +125,7 @@ protected:
 
 TEST_P(PresetNameTyping, LimitsTypingTo12AndShowsStoredTextWhole) {
     const NameTypingCase& c = GetParam();
-    QLineEdit* name = Edit(*m_avPreset, 1107);
+    QLineEdit* name = Edit(*m_avPreset, ControlId::Preset4Name);
     ASSERT_TRUE(m_store.SetValue("Preset4.Name", c.stored));
     m_binding->RefreshKey("Preset4.Name");
     ASSERT_EQ(name->text(), QString::fromLatin1(c.stored));

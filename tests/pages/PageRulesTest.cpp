@@ -6,9 +6,9 @@
 
 namespace {
 
-constexpr int kFrontConfig = 1015;
-constexpr int kSubwoofer = 1069;
-constexpr int kEnhancedBass = 1075;
+constexpr ControlId kFrontConfig = ControlId::SpeakerFrontConfig;
+constexpr ControlId kSubwoofer = ControlId::SpeakerSub;
+constexpr ControlId kEnhancedBass = ControlId::EnhancedBass;
 
 class PageRulesTest : public PagesFixture {
 protected:
@@ -16,7 +16,7 @@ protected:
         PagesFixture::SetUp();
         Build(true);
     }
-    StepButtons* Arrows(PageIndex page, int id) const {
+    StepButtons* Arrows(PageIndex page, ControlId id) const {
         return qobject_cast<StepButtons*>(Page(page).Control(id));
     }
     // What a status line does: store, then reload the one control.
@@ -71,15 +71,15 @@ TEST_F(PageRulesTest, EnhancedBassNeverEnablesWhatThePresetViewDisables) {
 TEST_F(PageRulesTest, SetupSwitchFromTheStoreDecidesWhatThePresetViewEdits) {
     SetView(2);
     Receive("Preset2.Setup.Speaker", "Yes");
-    EXPECT_TRUE(Page(PageIndex::Speaker).Control(1301)->isEnabled());
+    EXPECT_TRUE(Page(PageIndex::Speaker).Control(ControlId::LevelLeft)->isEnabled());
     ASSERT_TRUE(m_store.SetValue("Preset2.Setup.Speaker", "No"));
     m_binding->RefreshAllPages();  // after connecting or loading a file
-    EXPECT_FALSE(Page(PageIndex::Speaker).Control(1301)->isEnabled());
+    EXPECT_FALSE(Page(PageIndex::Speaker).Control(ControlId::LevelLeft)->isEnabled());
 }
 
 TEST_F(PageRulesTest, RowWithoutItsKeyIsEmptyAndDisabledUntilTheKeyArrives) {
     SetView(2);
-    Choose(*m_avPreset, 1035, 0);  // preset 2 "Speaker Setup": "YES"
+    Choose(*m_avPreset, ControlId::Preset2SetupSpeaker, 0);  // preset 2 "Speaker Setup": "YES"
     QComboBox* front = Combo(Page(PageIndex::Speaker), kFrontConfig);
     for (const QString& reason : {PageBinding::kNotReadReason, QString()}) {
         EXPECT_EQ(front->isEnabled(), reason.isEmpty());
@@ -93,18 +93,22 @@ TEST_F(PageRulesTest, RowWithoutItsKeyIsEmptyAndDisabledUntilTheKeyArrives) {
 struct ArrowLimitCase {
     const char* key;
     PageIndex page;
-    int editId;
-    int arrowsId;
+    ControlId editId;
+    ControlId arrowsId;
     int minimum;
     int maximum;
 };
 
 TEST_F(PageRulesTest, ArrowsSendTheNextNumberAndNothingAtTheirLimits) {
     const ArrowLimitCase cases[] = {
-        {"Main.Level.Left", PageIndex::Speaker, 1301, 1284, -12, 12},
-        {"Main.Distance.Sub", PageIndex::Speaker, 1131, 1299, 0, 30},
-        {"Main.Trigger2.Delay", PageIndex::Trigger, 1242, 1244, 0, 15},
-        {"Zone3.VolumeFixed", PageIndex::Zone, 1314, 1307, -72, 16},
+        {"Main.Level.Left", PageIndex::Speaker, ControlId::LevelLeft, ControlId::LevelLeftArrows,
+         -12, 12},
+        {"Main.Distance.Sub", PageIndex::Speaker, ControlId::DistanceSub,
+         ControlId::DistanceSubArrows, 0, 30},
+        {"Main.Trigger2.Delay", PageIndex::Trigger, ControlId::Trigger2Delay,
+         ControlId::Trigger2DelayArrows, 0, 15},
+        {"Zone3.VolumeFixed", PageIndex::Zone, ControlId::Zone3VolumeFixed,
+         ControlId::Zone3VolumeFixedArrows, -72, 16},
     };
     for (const ArrowLimitCase& c : cases) {
         StepButtons* arrows = Arrows(c.page, c.arrowsId);
@@ -126,7 +130,7 @@ TEST_F(PageRulesTest, ArrowsSendTheNextNumberAndNothingAtTheirLimits) {
 }
 
 TEST_F(PageRulesTest, UpAndDownKeysInANumberPressItsArrows) {
-    QLineEdit* delay = Edit(Page(PageIndex::Trigger), 1239);
+    QLineEdit* delay = Edit(Page(PageIndex::Trigger), ControlId::Trigger1Delay);
     Receive("Main.Trigger1.Delay", "4");
     QTest::keyClick(delay, Qt::Key_Up);
     QTest::keyClick(delay, Qt::Key_Up);
@@ -138,19 +142,19 @@ TEST_F(PageRulesTest, UpAndDownKeysInANumberPressItsArrows) {
 
 TEST_F(PageRulesTest, ArrowsFollowTheirNumbersEnabledState) {
     SetView(3);  // Preset3 carries no speaker setup by default.
-    EXPECT_FALSE(Page(PageIndex::Speaker).Control(1302)->isEnabled());
-    EXPECT_FALSE(Arrows(PageIndex::Speaker, 1286)->isEnabled());
-    EXPECT_FALSE(Arrows(PageIndex::Trigger, 1241)->isEnabled());
+    EXPECT_FALSE(Page(PageIndex::Speaker).Control(ControlId::LevelCenter)->isEnabled());
+    EXPECT_FALSE(Arrows(PageIndex::Speaker, ControlId::LevelCenterArrows)->isEnabled());
+    EXPECT_FALSE(Arrows(PageIndex::Trigger, ControlId::Trigger1DelayArrows)->isEnabled());
     SetView(0);
-    EXPECT_TRUE(Arrows(PageIndex::Speaker, 1286)->isEnabled());
-    EXPECT_TRUE(Arrows(PageIndex::Trigger, 1241)->isEnabled());
+    EXPECT_TRUE(Arrows(PageIndex::Speaker, ControlId::LevelCenterArrows)->isEnabled());
+    EXPECT_TRUE(Arrows(PageIndex::Trigger, ControlId::Trigger1DelayArrows)->isEnabled());
 }
 
 TEST_F(PageRulesTest, ZoneLevelSendsItsVolumeControlFirst) {
     Receive("Zone3.VolumeControl", "Fixed");
     Receive("Zone3.VolumeFixed", "-20");
     m_updates.clear();
-    Arrows(PageIndex::Zone, 1307)->UpButton()->click();
+    Arrows(PageIndex::Zone, ControlId::Zone3VolumeFixedArrows)->UpButton()->click();
     EXPECT_EQ(m_updates, (std::vector<KeyValue>{{"Zone3.VolumeControl", "Fixed"},
                                                 {"Zone3.VolumeFixed", "-19"}}));
 }
@@ -173,16 +177,17 @@ TEST_F(PageRulesTest, ZoneLevelIsShownUnlessTheVolumeIsVariable) {
     SettingPage& zone = Page(PageIndex::Zone);
     for (const VisibilityCase& c : cases) {
         Receive(c.key, c.value);
-        EXPECT_EQ(zone.Control(1317)->isVisibleTo(&zone), c.shown) << c.name;
-        EXPECT_EQ(zone.Control(1316)->isVisibleTo(&zone), c.shown) << c.name;
+        EXPECT_EQ(zone.Control(ControlId::Zone2VolumeFixed)->isVisibleTo(&zone), c.shown) << c.name;
+        EXPECT_EQ(zone.Control(ControlId::Zone2VolumeFixedArrows)->isVisibleTo(&zone), c.shown)
+            << c.name;
     }
-    EXPECT_EQ(Edit(zone, 1317)->text(), "-6");
+    EXPECT_EQ(Edit(zone, ControlId::Zone2VolumeFixed)->text(), "-6");
     EXPECT_TRUE(m_updates.empty());
 
-    Choose(zone, 1308, 1);  // "Fixed"
-    EXPECT_TRUE(zone.Control(1317)->isVisibleTo(&zone));
-    Choose(zone, 1308, 0);  // "Variable"
-    EXPECT_FALSE(zone.Control(1317)->isVisibleTo(&zone));
+    Choose(zone, ControlId::Zone2VolumeControl, 1);  // "Fixed"
+    EXPECT_TRUE(zone.Control(ControlId::Zone2VolumeFixed)->isVisibleTo(&zone));
+    Choose(zone, ControlId::Zone2VolumeControl, 0);  // "Variable"
+    EXPECT_FALSE(zone.Control(ControlId::Zone2VolumeFixed)->isVisibleTo(&zone));
     EXPECT_EQ(m_updates, (std::vector<KeyValue>{{"Zone2.VolumeControl", "Fixed"},
                                                 {"Zone2.VolumeControl", "Variable"}}));
 }
@@ -191,11 +196,11 @@ TEST_F(PageRulesTest, StatusLineForAFormatShowsTheInputAnew) {
     SettingPage& source = Page(PageIndex::Source);
     Receive("Source5.AnalogAudioInput", "3");
     Receive("Source5.AnalogAudioFormat", "Stereo");
-    EXPECT_EQ(Shown(source, 1164), "AUDIO 3");
+    EXPECT_EQ(Shown(source, ControlId::Source5AnalogAudioInput), "AUDIO 3");
     Receive("Source5.AnalogAudioFormat", "7.1");
-    EXPECT_EQ(Shown(source, 1164), "EXT 7.1");
+    EXPECT_EQ(Shown(source, ControlId::Source5AnalogAudioInput), "EXT 7.1");
     Receive("Source2.VideoFormat", "Component");
-    EXPECT_EQ(Shown(source, 1151), "COMPONENT 2");
+    EXPECT_EQ(Shown(source, ControlId::Source2VideoInput), "COMPONENT 2");
     EXPECT_TRUE(m_updates.empty());
 }
 
@@ -212,12 +217,13 @@ TEST_F(PageRulesTest, StatusLineForATriggerTargetFiltersTheSourceTriggers) {
 
 TEST_F(PageRulesTest, TunerInputsStandDisabledAndUnbound) {
     SettingPage& source = Page(PageIndex::Source);
-    for (int id : {1194, 1195, 1199}) {
+    for (ControlId id : {ControlId::Source10AnalogAudioInput, ControlId::Source10DigitalAudioInput,
+                         ControlId::Source10VideoInput}) {
         ASSERT_NE(source.Control(id), nullptr) << id;
         EXPECT_FALSE(source.Control(id)->isEnabled()) << id;
-        EXPECT_FALSE(m_binding->ControlChanged(id, 0)) << id;
+        EXPECT_FALSE(m_binding->ControlChanged(id, QByteArray("HDMI 1"))) << id;
     }
-    EXPECT_TRUE(source.Control(1193)->isEnabled());
+    EXPECT_TRUE(source.Control(ControlId::Source9VideoInput)->isEnabled());
 }
 
 }  // namespace

@@ -3,14 +3,14 @@
 #include "PageFactory.h"
 #include "UpdateSetting.h"
 
-int SourceNameId(int source) {
-    return 1142 + 6 * (source - 1);
+ControlId SourceNameId(int source) {
+    return kSourceNameIds.at(static_cast<std::size_t>(source - 1));
 }
-int SourceTriggerId(int source) {
-    return 1144 + 6 * (source - 1);
+ControlId SourceTriggerId(int source) {
+    return kSourceTriggerIds.at(static_cast<std::size_t>(source - 1));
 }
-int SourceEnabledId(int source) {
-    return 1200 + source - 1;
+ControlId SourceEnabledId(int source) {
+    return kSourceEnabledIds.at(static_cast<std::size_t>(source - 1));
 }
 
 void PagesFixture::SetUp() {
@@ -27,8 +27,8 @@ void PagesFixture::Build(bool withAllPages) {
     m_binding = std::make_unique<PageBinding>(m_store, m_state, hooks);
     m_control = std::make_unique<ControlPage>();
     m_control->SetHooks({
-        [this](const QByteArray& command) {
-            m_raw.push_back(command);
+        [this](const QByteArray& key, bool up) {
+            m_raw.push_back(key + (up ? '+' : '-'));
             return true;
         },
         [this](bool enabled) { m_tuner.push_back(enabled); },
@@ -60,26 +60,33 @@ SettingPage& PagesFixture::Page(PageIndex page) const {
     return *m_control;
 }
 
-QComboBox* PagesFixture::Combo(SettingPage& page, int id) const {
+QComboBox* PagesFixture::Combo(SettingPage& page, ControlId id) const {
     auto* combo = qobject_cast<QComboBox*>(page.Control(id));
     EXPECT_NE(combo, nullptr) << "no combo " << id;
     return combo;
 }
 
-QLineEdit* PagesFixture::Edit(SettingPage& page, int id) const {
+QLineEdit* PagesFixture::Edit(SettingPage& page, ControlId id) const {
     auto* edit = qobject_cast<QLineEdit*>(page.Control(id));
     EXPECT_NE(edit, nullptr) << "no edit " << id;
     return edit;
 }
 
-void PagesFixture::Choose(SettingPage& page, int id, int index) const {
+void PagesFixture::Choose(SettingPage& page, ControlId id, int index) const {
     QComboBox* combo = Combo(page, id);
     combo->setCurrentIndex(index);
     emit combo->activated(index);
 }
 
-QString PagesFixture::Shown(SettingPage& page, int id) const {
+QString PagesFixture::Shown(SettingPage& page, ControlId id) const {
     return Combo(page, id)->currentText();
+}
+
+QVariant PagesFixture::Entry(ControlId id, int index) {
+    const BindingRow* row = FindRowByControl(id);
+    if (row == nullptr || index < 0 || index >= row->valueCount)
+        return {};
+    return QByteArray(row->values[index].stored);
 }
 
 void PagesFixture::SetView(int view) {

@@ -22,9 +22,9 @@
 using KeyValue = std::pair<QByteArray, QByteArray>;
 
 // Control ids of the Source page's line for source 1..10.
-int SourceNameId(int source);
-int SourceTriggerId(int source);
-int SourceEnabledId(int source);
+ControlId SourceNameId(int source);
+ControlId SourceTriggerId(int source);
+ControlId SourceEnabledId(int source);
 
 // The Control and A/V Preset pages (and, when asked, the seven other pages)
 // bound to a real store with the defaults, UpdateSetting on a channel whose
@@ -37,11 +37,13 @@ protected:
     // One of the seven pages Build(true) attached.
     SettingPage& Page(PageIndex page) const;
 
-    QComboBox* Combo(SettingPage& page, int id) const;
-    QLineEdit* Edit(SettingPage& page, int id) const;
+    QComboBox* Combo(SettingPage& page, ControlId id) const;
+    QLineEdit* Edit(SettingPage& page, ControlId id) const;
     // What a user's pick in a drop-down list does.
-    void Choose(SettingPage& page, int id, int index) const;
-    QString Shown(SettingPage& page, int id) const;
+    void Choose(SettingPage& page, ControlId id, int index) const;
+    QString Shown(SettingPage& page, ControlId id) const;
+    // The stored value of entry `index` of the control's row; invalid when none.
+    static QVariant Entry(ControlId id, int index);
     void SetView(int view);
 
     SettingsStore m_store;

@@ -5,15 +5,30 @@
 
 namespace {
 
-constexpr int kBass = 1004;
-constexpr int kToneControlIds[] = {1004, 1237, 1048, 1236};
-constexpr int kMainOnlyIds[] = {1124, 1120, 1220, 1221, 1248, 1324, 1253, 1257};
-constexpr int kDspIds[] = {1011, 1019};
+constexpr ControlId kBass = ControlId::Bass;
+constexpr ControlId kToneControlIds[] = {ControlId::Bass, ControlId::Treble,
+                                         ControlId::CenterDialog, ControlId::ToneDefeat};
+constexpr ControlId kMainOnlyIds[] = {
+    ControlId::Power,  ControlId::Mute,       ControlId::SpeakerA,     ControlId::SpeakerB,
+    ControlId::Volume, ControlId::TrimCenter, ControlId::TrimSurround, ControlId::TrimSub};
+constexpr ControlId kDspIds[] = {ControlId::LipSyncDelay, ControlId::Audyssey};
 // The A/V Preset page's controls per preset: name, then the five setup switches.
-constexpr int kPresetRowIds[5][6] = {
-    {1100, 1017, 1084, 1023, 1033, 1047}, {1103, 1043, 1091, 1025, 1035, 1050},
-    {1105, 1067, 1093, 1027, 1037, 1052}, {1107, 1087, 1095, 1029, 1039, 1054},
-    {1109, 1089, 1021, 1031, 1045, 1056},
+constexpr ControlId kPresetRowIds[5][6] = {
+    {ControlId::Preset1Name, ControlId::Preset1SetupListeningMode,
+     ControlId::Preset1SetupDSPOptions, ControlId::Preset1SetupToneControls,
+     ControlId::Preset1SetupSpeaker, ControlId::Preset1SetupDisplay},
+    {ControlId::Preset2Name, ControlId::Preset2SetupListeningMode,
+     ControlId::Preset2SetupDSPOptions, ControlId::Preset2SetupToneControls,
+     ControlId::Preset2SetupSpeaker, ControlId::Preset2SetupDisplay},
+    {ControlId::Preset3Name, ControlId::Preset3SetupListeningMode,
+     ControlId::Preset3SetupDSPOptions, ControlId::Preset3SetupToneControls,
+     ControlId::Preset3SetupSpeaker, ControlId::Preset3SetupDisplay},
+    {ControlId::Preset4Name, ControlId::Preset4SetupListeningMode,
+     ControlId::Preset4SetupDSPOptions, ControlId::Preset4SetupToneControls,
+     ControlId::Preset4SetupSpeaker, ControlId::Preset4SetupDisplay},
+    {ControlId::Preset5Name, ControlId::Preset5SetupListeningMode,
+     ControlId::Preset5SetupDSPOptions, ControlId::Preset5SetupToneControls,
+     ControlId::Preset5SetupSpeaker, ControlId::Preset5SetupDisplay},
 };
 
 class PresetViewTest : public PagesFixture {
@@ -27,11 +42,11 @@ protected:
         ASSERT_TRUE(m_store.SetValue("Preset2.Setup.ToneControls", "Yes"));
         Build();
     }
-    bool Enabled(SettingPage& page, int id) const { return page.Control(id)->isEnabled(); }
+    bool Enabled(SettingPage& page, ControlId id) const { return page.Control(id)->isEnabled(); }
     // View 0 enables every row; a preset view only that preset's row.
     void ExpectPresetRowsEnabled(int view) {
         for (int p = 1; p <= 5; ++p) {
-            for (int id : kPresetRowIds[p - 1]) {
+            for (ControlId id : kPresetRowIds[p - 1]) {
                 EXPECT_EQ(Enabled(*m_avPreset, id), view == 0 || p == view)
                     << "view " << view << " id " << id;
             }
@@ -42,14 +57,14 @@ protected:
 TEST_F(PresetViewTest, PresetViewEnablesOnlyTheGroupsThePresetCarries) {
     SetView(2);
     m_control->SetSourceEnabled(3, true);  // what the receiver's "Source3.Enabled=Yes" does
-    for (int id : kToneControlIds)
+    for (ControlId id : kToneControlIds)
         EXPECT_TRUE(Enabled(*m_control, id)) << id;
-    for (int id : kMainOnlyIds)
+    for (ControlId id : kMainOnlyIds)
         EXPECT_FALSE(Enabled(*m_control, id)) << id;
-    for (int id : kDspIds)
+    for (ControlId id : kDspIds)
         EXPECT_FALSE(Enabled(*m_control, id)) << id;
-    EXPECT_FALSE(Enabled(*m_control, 1016));
-    EXPECT_FALSE(Enabled(*m_control, 1323));
+    EXPECT_FALSE(Enabled(*m_control, ControlId::ListeningMode));
+    EXPECT_FALSE(Enabled(*m_control, ControlId::LipSyncDelayArrows));
     for (int n = 1; n <= 10; ++n)
         EXPECT_FALSE(m_control->SourceButton(n)->isEnabled()) << n;
     ExpectPresetRowsEnabled(2);
@@ -58,9 +73,9 @@ TEST_F(PresetViewTest, PresetViewEnablesOnlyTheGroupsThePresetCarries) {
 TEST_F(PresetViewTest, ReturnToMainEnablesEverythingAgain) {
     SetView(2);
     SetView(0);
-    for (int id : kMainOnlyIds)
+    for (ControlId id : kMainOnlyIds)
         EXPECT_TRUE(Enabled(*m_control, id)) << id;
-    for (int id : kDspIds)
+    for (ControlId id : kDspIds)
         EXPECT_TRUE(Enabled(*m_control, id)) << id;
     for (int n = 1; n <= 10; ++n)
         EXPECT_TRUE(m_control->SourceButton(n)->isEnabled()) << n;
@@ -92,33 +107,33 @@ TEST_F(PresetViewTest, PresetViewShowsAndEditsThePresetsValues) {
 
 TEST_F(PresetViewTest, SetupSwitchInPresetViewTakesEffectAtOnce) {
     SetView(2);
-    Choose(*m_avPreset, 1091, 0);  // preset 2 "DSP Options": "YES"
+    Choose(*m_avPreset, ControlId::Preset2SetupDSPOptions, 0);  // preset 2 "DSP Options": "YES"
     EXPECT_EQ(m_store.GetValue("Preset2.Setup.DSPOptions"), "Yes");
-    for (int id : kDspIds)
+    for (ControlId id : kDspIds)
         EXPECT_TRUE(Enabled(*m_control, id)) << id;
-    EXPECT_TRUE(Enabled(*m_control, 1323));
-    EXPECT_FALSE(m_state.refreshingPages);
+    EXPECT_TRUE(Enabled(*m_control, ControlId::LipSyncDelayArrows));
+    EXPECT_FALSE(m_binding->IsReloading());
 
-    Choose(*m_avPreset, 1091, 1);  // "NO"
+    Choose(*m_avPreset, ControlId::Preset2SetupDSPOptions, 1);  // "NO"
     EXPECT_EQ(m_store.GetValue("Preset2.Setup.DSPOptions"), "No");
-    for (int id : kDspIds)
+    for (ControlId id : kDspIds)
         EXPECT_FALSE(Enabled(*m_control, id)) << id;
-    EXPECT_FALSE(Enabled(*m_control, 1323));
+    EXPECT_FALSE(Enabled(*m_control, ControlId::LipSyncDelayArrows));
 }
 
 TEST_F(PresetViewTest, SetupSwitchInMainViewStoresAndChangesNoEnabling) {
-    Choose(*m_avPreset, 1025, 1);  // preset 2 "Tone Controls": "NO"
+    Choose(*m_avPreset, ControlId::Preset2SetupToneControls, 1);  // preset 2 "Tone Controls": "NO"
     EXPECT_EQ(m_updates, (std::vector<KeyValue>{{"Preset2.Setup.ToneControls", "No"}}));
     EXPECT_EQ(m_store.GetValue("Preset2.Setup.ToneControls"), "No");
-    for (int id : kToneControlIds)
+    for (ControlId id : kToneControlIds)
         EXPECT_TRUE(Enabled(*m_control, id)) << id;
     SetView(2);
-    for (int id : kToneControlIds)
+    for (ControlId id : kToneControlIds)
         EXPECT_FALSE(Enabled(*m_control, id)) << id;
 }
 
 TEST_F(PresetViewTest, PresetNameIsSentWithEachKeystroke) {
-    QLineEdit* name = Edit(*m_avPreset, 1107);
+    QLineEdit* name = Edit(*m_avPreset, ControlId::Preset4Name);
     name->setText("Mo");
     name->setText("Movie Night Longer");
     EXPECT_EQ(m_store.GetValue("Preset4.Name"), "Movie Night Longer");

@@ -67,8 +67,10 @@ TEST_F(SourceBindingTest, TriggerListsOfferOnlyTriggersUnderSourceControl) {
     EXPECT_EQ(m_store.GetValue("Source3.TriggerOut"), "1");
 
     // Trigger 1 and 3 to "Source", trigger 2 back to "Main" (with a trailing blank).
-    EXPECT_TRUE(m_binding->ControlChanged(1240, 5));
-    EXPECT_TRUE(m_binding->ControlChanged(1246, 5));
+    EXPECT_TRUE(
+        m_binding->ControlChanged(ControlId::Trigger1Out, Entry(ControlId::Trigger1Out, 5)));
+    EXPECT_TRUE(
+        m_binding->ControlChanged(ControlId::Trigger3Out, Entry(ControlId::Trigger3Out, 5)));
     ASSERT_TRUE(m_store.SetValue("Main.Trigger2.Out", "Main "));
     m_binding->RebuildSourceTriggerChoices(true);
     EXPECT_EQ(Items(7), (QStringList{"None", "1", "3", "1+3"}));
@@ -98,53 +100,67 @@ TEST_F(SourceBindingTest, StatusLineForASourceTriggerSelectsIt) {
 
 struct InputChangeCase {
     const char* name;
-    int controlId;
+    ControlId controlId;
     int entry;
     std::vector<KeyValue> sent;
 };
 
 TEST_F(SourceBindingTest, InputChoiceSendsFormatBeforeInput) {
     const InputChangeCase cases[] = {
-        {"ext 7.1", 1152, 8, {{"Source3.AnalogAudioFormat", "7.1"}}},
+        {"ext 7.1", ControlId::Source3AnalogAudioInput, 8, {{"Source3.AnalogAudioFormat", "7.1"}}},
         {"audio mp",
-         1152,
+         ControlId::Source3AnalogAudioInput,
          7,
          {{"Source3.AnalogAudioFormat", "Stereo"}, {"Source3.AnalogAudioInput", "8"}}},
-        {"analog off", 1140, 9, {{"Source1.AnalogAudioFormat", "Off"}}},
+        {"analog off",
+         ControlId::Source1AnalogAudioInput,
+         9,
+         {{"Source1.AnalogAudioFormat", "Off"}}},
         {"optical front",
-         1147,
+         ControlId::Source2DigitalAudioInput,
          10,
          {{"Source2.DigitalAudioFormat", "Optical"}, {"Source2.DigitalAudioInput", "4"}}},
         {"coaxial 3",
-         1147,
+         ControlId::Source2DigitalAudioInput,
          6,
          {{"Source2.DigitalAudioFormat", "Coaxial"}, {"Source2.DigitalAudioInput", "3"}}},
         {"digital hdmi 2",
-         1189,
+         ControlId::Source9DigitalAudioInput,
          1,
          {{"Source9.DigitalAudioFormat", "HDMI"}, {"Source9.DigitalAudioInput", "2"}}},
-        {"digital off", 1189, 11, {{"Source9.DigitalAudioFormat", "Off"}}},
+        {"digital off",
+         ControlId::Source9DigitalAudioInput,
+         11,
+         {{"Source9.DigitalAudioFormat", "Off"}}},
         {"svideo front",
-         1145,
+         ControlId::Source1VideoInput,
          11,
          {{"Source1.VideoFormat", "SVideo"}, {"Source1.VideoInput", "6"}}},
-        {"video front", 1145, 5, {{"Source1.VideoFormat", "Video"}, {"Source1.VideoInput", "6"}}},
+        {"video front",
+         ControlId::Source1VideoInput,
+         5,
+         {{"Source1.VideoFormat", "Video"}, {"Source1.VideoInput", "6"}}},
         {"component 2",
-         1145,
+         ControlId::Source1VideoInput,
          13,
          {{"Source1.VideoFormat", "Component"}, {"Source1.VideoInput", "2"}}},
-        {"video hdmi 4", 1145, 18, {{"Source1.VideoFormat", "HDMI"}, {"Source1.VideoInput", "4"}}},
-        {"video off", 1145, 19, {{"Source1.VideoFormat", "Off"}}},
+        {"video hdmi 4",
+         ControlId::Source1VideoInput,
+         18,
+         {{"Source1.VideoFormat", "HDMI"}, {"Source1.VideoInput", "4"}}},
+        {"video off", ControlId::Source1VideoInput, 19, {{"Source1.VideoFormat", "Off"}}},
     };
     for (const InputChangeCase& c : cases) {
         m_updates.clear();
-        EXPECT_TRUE(m_binding->ControlChanged(c.controlId, c.entry)) << c.name;
+        EXPECT_TRUE(m_binding->ControlChanged(c.controlId, Entry(c.controlId, c.entry))) << c.name;
         EXPECT_EQ(m_updates, c.sent) << c.name;
     }
     EXPECT_EQ(m_store.GetValue("Source2.DigitalAudioInput"), "3");
     m_updates.clear();
-    EXPECT_FALSE(m_binding->ControlChanged(1145, 20));
-    EXPECT_FALSE(m_binding->ControlChanged(1152, -1));
+    EXPECT_FALSE(m_binding->ControlChanged(ControlId::Source1VideoInput,
+                                           Entry(ControlId::Source1VideoInput, 20)));
+    EXPECT_FALSE(m_binding->ControlChanged(ControlId::Source3AnalogAudioInput,
+                                           Entry(ControlId::Source3AnalogAudioInput, -1)));
     EXPECT_TRUE(m_updates.empty());
 }
 
@@ -173,10 +189,8 @@ TEST_F(SourceBindingTest, StoredFormatAndInputSelectOneEntry) {
         ASSERT_TRUE(m_store.SetValue(base + "Input", c.input)) << c.name;
         const BindingRow* row = FindRowByKey(base + "Input");
         ASSERT_NE(row, nullptr) << c.name;
-        const QByteArray composed =
-            m_binding->ComposeSourceInput(*row, m_binding->ReadRowValue(*row));
-        const int index = FindStoredValue(row->Choices(), composed);
-        EXPECT_EQ(QString(index < 0 ? "" : row->Choices()[index].shown), c.shown) << c.name;
+        const ValueChoice* shown = m_binding->Model().ShownChoice(*row);
+        EXPECT_EQ(QString(shown == nullptr ? "" : shown->shown), c.shown) << c.name;
     }
 }
 

@@ -148,14 +148,14 @@ void PrintTo(const SendCase& c, std::ostream* os) {
 }
 
 const SendCase kSendCases[] = {
-    {"CommandFramedByCarriageReturns", "Main.Model?", true, true, {"\rMain.Model?\r"}, "> "},
-    {"BarePromptSendsTwoCarriageReturns", "", true, true, {"\r\r"}, "> "},
+    {"CommandHandedOverAsTyped", "Main.Model?", true, true, {"Main.Model?"}, "> "},
+    {"BarePromptSendsAnEmptyLine", "", true, true, {""}, "> "},
     {"NoWindowCommitsButSendsNothing", "Main?", false, true, {}, "> "},
     {"ClosedPortIsSaidInTheTerminal",
      "Main?",
      true,
      false,
-     {"\rMain?\r"},
+     {"Main?"},
      "(not sent: the receiver's port is not open)"},
 };
 

@@ -247,7 +247,7 @@ TEST(PresetRecordCompose, UnknownBandKeepsTheChannelUpToItsBlank) {
 }
 
 TEST(PresetRecordCompose, SetCommandFramesKeyAndRecord) {
-    EXPECT_EQ(SetCommand(12, kEmpty), "\rTuner.Preset12=" + kEmpty + "\r");
+    EXPECT_EQ(SetCommand(12, kEmpty), "Tuner.Preset12=" + kEmpty);
     EXPECT_EQ(BandCode("Am"), "");
 }
 

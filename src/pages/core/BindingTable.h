@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ControlIds.h"
 #include "ReceiverShape.h"
 #include "ValueLists.h"
 
@@ -59,7 +60,7 @@ enum class BindingKind : int {
 };
 
 struct BindingRow {
-    int controlId;  // for a radio group, its first button
+    ControlId controlId;  // for a radio group, its first button
     const char* section;
     const char* parameter;
     PageIndex page;
@@ -84,7 +85,7 @@ bool IsEditKind(BindingKind kind);
 bool IsSourceInputKind(BindingKind kind);
 
 // First row with that control id, or nullptr.
-const BindingRow* FindRowByControl(int controlId);
+const BindingRow* FindRowByControl(ControlId controlId);
 // First row whose own key equals `key` exactly (case-sensitive), or nullptr.
 const BindingRow* FindRowByKey(const QByteArray& key);
 
