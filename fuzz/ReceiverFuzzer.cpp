@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SettingsStore store = Defaults();
     int refreshed = 0;
     int tunerLines = 0;
-    StatusLineHandler status(store, [&](const QByteArray& key) {
+    StatusLineHandler status(store, [&](const QByteArray& key, const QByteArray&) {
         // RefreshKey reads the bound control's value back.
         store.GetValue(key);
         ++refreshed;

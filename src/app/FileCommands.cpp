@@ -1,20 +1,13 @@
 #include "FileCommands.h"
 
-#include "BulkTransfer.h"
 #include "Prompts.h"
-#include "SettingsFile.h"
-#include "SettingsStore.h"
+#include "ReceiverSession.h"
 #include "Windows1252.h"
 
 #include <QDir>
 
-FileCommands::FileCommands(SettingsStore& store, CommandChannel& channel, Prompts& prompts,
-                           QWidget* parent, Hooks hooks)
-    : m_store(store),
-      m_channel(channel),
-      m_prompts(prompts),
-      m_parent(parent),
-      m_hooks(std::move(hooks)) {}
+FileCommands::FileCommands(ReceiverSession& session, Prompts& prompts, QWidget* parent, Hooks hooks)
+    : m_session(session), m_prompts(prompts), m_parent(parent), m_hooks(std::move(hooks)) {}
 
 void FileCommands::SaveSettings() {
     // A store half refilled by a bulk read is no backup of the receiver.
@@ -23,7 +16,7 @@ void FileCommands::SaveSettings() {
     const QString path = m_prompts.SaveFileName(m_parent);
     if (path.isEmpty())
         return;
-    const SaveResult result = SaveToFile(m_store, path, QByteArray());
+    const SaveResult result = m_session.SaveFile(path);
     if (!result.ok)
         m_prompts.ShowMessage(m_parent, result.error);
 }
@@ -45,7 +38,7 @@ bool FileCommands::StoreIsFree() const {
 }
 
 void FileCommands::LoadOne(const QString& path) {
-    const LoadResult loaded = LoadFromFile(m_store, path);
+    const LoadResult loaded = m_session.LoadFile(path);
     const QString shown = QDir::toNativeSeparators(path);
     // The receiver still gets the store as it stands, as it always has; the user
     // is told that it is not the file's content.
@@ -69,9 +62,8 @@ void FileCommands::LoadOne(const QString& path) {
         m_prompts.ShowMessage(m_parent, kIncompleteFile.arg(shown));
     }
     QByteArray report;
-    const int errors = RestoreToReceiver(m_store, m_channel, m_hooks.progress, &report);
-    if (m_hooks.refreshAllPages)
-        m_hooks.refreshAllPages();
+    // The session reloads the pages after the restore.
+    const int errors = m_session.RestoreStore(&report);
     if (errors > 0) {
         m_prompts.ShowMessage(m_parent,
                               QStringLiteral("The receiver did not take %1 setting(s) of %2:\n%3")

@@ -4,13 +4,12 @@
 
 #include <functional>
 
-class CommandChannel;
-class ProgressSink;
 class Prompts;
 class QWidget;
-class SettingsStore;
+class ReceiverSession;
 
-// "Save Settings" and "Load Settings" of the File menu.
+// "Save Settings" and "Load Settings" of the File menu: the dialogs and
+// messages around the session's own save, load and restore.
 class FileCommands {
 public:
     static inline const QString kOpenError = QStringLiteral("error opening file.");
@@ -20,15 +19,12 @@ public:
         "The settings it holds were loaded.");
 
     struct Hooks {
-        std::function<void()> refreshAllPages;
         // False (after telling the user) while a bulk read, restore or connection
         // attempt is using the store: it may be neither refilled nor saved then.
         std::function<bool()> storeIsFree;
-        ProgressSink* progress = nullptr;
     };
 
-    FileCommands(SettingsStore& store, CommandChannel& channel, Prompts& prompts, QWidget* parent,
-                 Hooks hooks);
+    FileCommands(ReceiverSession& session, Prompts& prompts, QWidget* parent, Hooks hooks);
 
     void SaveSettings();
     void LoadSettings();
@@ -37,8 +33,7 @@ private:
     bool StoreIsFree() const;
     void LoadOne(const QString& path);
 
-    SettingsStore& m_store;
-    CommandChannel& m_channel;
+    ReceiverSession& m_session;
     Prompts& m_prompts;
     QWidget* m_parent;
     Hooks m_hooks;

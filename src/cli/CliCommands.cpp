@@ -2,9 +2,9 @@
 
 #include "BulkTransfer.h"
 #include "ByteText.h"
-#include "CliSession.h"
 #include "Profile.h"
 #include "QueryTables.h"
+#include "ReceiverSession.h"
 #include "SettingsDiff.h"
 #include "SettingsFile.h"
 #include "SettingsStore.h"
@@ -19,7 +19,20 @@ const QByteArray kNone = QByteArrayLiteral("(none)");
 struct Context {
     const CliOptions& options;
     const CliStreams& streams;
-    CliSession& session;
+    ReceiverSession& session;
+
+    void Error(const QString& text) const {
+        std::fprintf(streams.errors, "ampdesk-cli: %s\n",
+                     PrintableMessage(text).toLocal8Bit().constData());
+        std::fflush(streams.errors);
+    }
+    // kExitNoReceiver, after saying so, when the receiver was lost; else kExitOk.
+    int CheckNotLost() const {
+        if (!session.IsLost())
+            return kExitOk;
+        Error(session.LostReason());
+        return kExitNoReceiver;
+    }
 };
 
 void PrintLine(std::FILE* out, const QByteArray& line) {
@@ -51,42 +64,42 @@ bool LoadSettingsFile(const Context& context, SettingsStore& store) {
     }
     if (problem.isEmpty()) {
         if (loaded.incomplete)
-            context.session.Error(QStringLiteral("%1 is incomplete (no end line); its %2 line(s) "
-                                                 "were read")
-                                      .arg(Shown(path))
-                                      .arg(store.LineCount()));
+            context.Error(QStringLiteral("%1 is incomplete (no end line); its %2 line(s) "
+                                         "were read")
+                              .arg(Shown(path))
+                              .arg(store.LineCount()));
         return true;
     }
-    context.session.Error(problem.arg(Shown(path)));
+    context.Error(problem.arg(Shown(path)));
     return false;
 }
 
 // The bulk read the window runs on connecting. kExitNoReceiver (after saying
 // why) when the receiver was lost or answered nothing.
-int ReadReceiver(const Context& context, SettingsStore& store) {
-    CliSession& session = context.session;
+// The session's store is the read's target, so that a change at the front
+// panel during a backup is kept.
+int ReadReceiver(const Context& context) {
+    ReceiverSession& session = context.session;
+    const SettingsStore& store = session.Store();
     const QString label = QStringLiteral("Reading %1 on %2")
                               .arg(QString::fromLocal8Bit(session.Model()), session.PortName());
-    session.FollowStatusLines(&store);
-    const bool complete = ReadAllFromReceiver(store, session.Channel(), context.streams.progress,
-                                              label, session.ModelBit());
-    session.FollowStatusLines(nullptr);
+    const bool complete = session.ReadAll(label);
     if (session.IsLost())
-        return session.CheckNotLost();
+        return context.CheckNotLost();
     if (!complete) {
-        session.Error(QStringLiteral("the receiver on %1 stopped answering during the read")
+        context.Error(QStringLiteral("the receiver on %1 stopped answering during the read")
                           .arg(session.PortName()));
         return kExitNoReceiver;
     }
     if (store.IsEmpty()) {
-        session.Error(QStringLiteral("the receiver on %1 answered none of the setting queries")
+        context.Error(QStringLiteral("the receiver on %1 answered none of the setting queries")
                           .arg(session.PortName()));
         return kExitNoReceiver;
     }
     // A receiver may lack a parameter and stay silent; say so, the rest is good.
     const int asked = QueryCount(session.ModelBit());
     if (store.LineCount() < asked) {
-        session.Error(QStringLiteral("%1 of %2 settings did not answer and are left out")
+        context.Error(QStringLiteral("%1 of %2 settings did not answer and are left out")
                           .arg(asked - store.LineCount())
                           .arg(asked));
     }
@@ -111,7 +124,7 @@ int Restore(const Context& context, const std::vector<QByteArray>& lines, Progre
         if (!report.endsWith('\n'))
             std::fputc('\n', out);
     }
-    if (const int lost = context.session.CheckNotLost(); lost != kExitOk)
+    if (const int lost = context.CheckNotLost(); lost != kExitOk)
         return lost;
     return errors == 0 ? kExitOk : kExitDifferences;
 }
@@ -126,13 +139,13 @@ void SayDone(const Context& context, const QString& done, int count, const QStri
 }
 
 int Backup(const Context& context) {
-    SettingsStore store;
-    if (const int read = ReadReceiver(context, store); read != kExitOk)
+    const SettingsStore& store = context.session.Store();
+    if (const int read = ReadReceiver(context); read != kExitOk)
         return read;
     const QString path = FilePath(context);
     const SaveResult saved = SaveToFile(store, path, QByteArray());
     if (!saved.ok) {
-        context.session.Error(saved.error);
+        context.Error(saved.error);
         return kExitDifferences;
     }
     SayDone(context, QStringLiteral("Saved %1 settings of %2 on %3 to %4"), store.LineCount(),
@@ -150,8 +163,8 @@ int RestoreFile(const Context& context, const SettingsStore& file) {
         return status;
     }
 
-    SettingsStore receiver;
-    if (const int read = ReadReceiver(context, receiver); read != kExitOk)
+    const SettingsStore& receiver = context.session.Store();
+    if (const int read = ReadReceiver(context); read != kExitOk)
         return read;
     const std::vector<QByteArray> changed = ChangedLines(file, receiver);
     std::FILE* out = context.streams.out;
@@ -169,8 +182,8 @@ int RestoreFile(const Context& context, const SettingsStore& file) {
 }
 
 int Diff(const Context& context, const SettingsStore& file) {
-    SettingsStore receiver;
-    if (const int read = ReadReceiver(context, receiver); read != kExitOk)
+    const SettingsStore& receiver = context.session.Store();
+    if (const int read = ReadReceiver(context); read != kExitOk)
         return read;
     const std::vector<SettingDifference> differences = DiffSettings(file, receiver);
     for (const SettingDifference& difference : differences) {
@@ -184,18 +197,73 @@ int Diff(const Context& context, const SettingsStore& file) {
 int Get(const Context& context) {
     int status = kExitOk;
     for (const QByteArray& key : context.options.operands) {
-        const QByteArray reply =
-            TrimmedBytes(context.session.Channel().Request('\r' + key + "?\r"));
+        const QByteArray reply = TrimmedBytes(context.session.Channel().Query(key));
         if (context.session.IsLost())
-            return context.session.CheckNotLost();
+            return context.CheckNotLost();
         if (reply.isEmpty() || reply == CommandChannel::kTimeout) {
-            context.session.Error(QStringLiteral("%1: no answer").arg(QString::fromLocal8Bit(key)));
+            context.Error(QStringLiteral("%1: no answer").arg(QString::fromLocal8Bit(key)));
             status = kExitDifferences;
             continue;
         }
         PrintLine(context.streams.out, reply);
     }
     return status;
+}
+
+// Opens the port as the window names it and asks for the model; says why not
+// on the error stream (kExitCannotOpen, kExitNoReceiver).
+int OpenOne(const Context& context, const QString& portName, bool* opened) {
+    ReceiverSession& session = context.session;
+    const ReceiverIdentity::Outcome outcome = session.OpenPort(portName);
+    *opened = outcome != ReceiverIdentity::Outcome::CannotOpen;
+    // The port's own message names the device; name the port too when it was
+    // a COMn that stands for another path.
+    const QString device = ReceiverSession::DevicePath(portName);
+    const QString prefix = device == portName ? QString() : portName + QStringLiteral(": ");
+    switch (outcome) {
+        case ReceiverIdentity::Outcome::CannotOpen: {
+            context.Error(prefix + session.Port().LastError());
+            // The window's advice, where there is some beyond the reason.
+            const QString advice = session.OpenFailureAdvice();
+            if (advice != session.Port().LastError())
+                context.Error(advice);
+            return kExitCannotOpen;
+        }
+        case ReceiverIdentity::Outcome::NoAnswer:
+            context.Error(session.IsLost()
+                              ? prefix + session.LostReason()
+                              : QStringLiteral("no receiver answered on %1 (Main.Model? got no "
+                                               "answer within %2 ms)")
+                                    .arg(portName)
+                                    .arg(CommandChannel::kReplyTimeoutMs));
+            return kExitNoReceiver;
+        case ReceiverIdentity::Outcome::UnknownModel:
+            context.Error(QStringLiteral("the receiver on %1 reports the model \"%2\", which is "
+                                         "not a known Velmar model")
+                              .arg(portName, QString::fromLocal8Bit(session.Model())));
+            session.Port().Close();
+            return kExitNoReceiver;
+        case ReceiverIdentity::Outcome::Known:
+            return kExitOk;
+    }
+    return kExitNoReceiver;
+}
+
+// The window's Auto-Detect: COM1..COM9, then the adapters on the machine.
+int Open(const Context& context, const QString& portName) {
+    bool opened = false;
+    if (portName.compare(ReceiverSession::kAutoDetect, Qt::CaseInsensitive) != 0)
+        return OpenOne(context, portName, &opened);
+    bool anyOpened = false;
+    const QStringList names = context.session.AutoDetectPorts();
+    for (const QString& name : names) {
+        if (OpenOne(context, name, &opened) == kExitOk)
+            return kExitOk;
+        anyOpened = anyOpened || opened;
+    }
+    context.Error(QStringLiteral("%1 found no receiver on %2")
+                      .arg(ReceiverSession::kAutoDetect, names.join(", ")));
+    return anyOpened ? kExitNoReceiver : kExitCannotOpen;
 }
 
 int Set(const Context& context) {
@@ -207,7 +275,12 @@ int Set(const Context& context) {
 }  // namespace
 
 int RunCliCommand(const CliOptions& options, const CliStreams& streams) {
-    CliSession session(streams.errors);
+    // A command is over in seconds: no keep-alive. A device lost on the way
+    // closes the port at once, so the rest of a bulk read or restore ends
+    // quickly instead of timing out key by key.
+    ReceiverSession session;
+    session.SetKeepAliveEnabled(false);
+    session.SetProgressSink(streams.progress);
     const Context context{options, streams, session};
 
     SettingsStore file;
@@ -217,7 +290,7 @@ int RunCliCommand(const CliOptions& options, const CliStreams& streams) {
         return kExitUsage;
 
     const QString port = options.port.isEmpty() ? Profile::ReadPort() : options.port;
-    const int opened = session.Open(port);
+    const int opened = Open(context, port);
     if (options.command == CliCommand::Model && !session.Model().isEmpty())
         PrintLine(streams.out, session.Model());
     if (opened != kExitOk)

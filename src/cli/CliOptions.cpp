@@ -3,6 +3,7 @@
 #include "CommandChannel.h"
 
 #include <QFile>
+#include <QStringList>
 
 namespace {
 
@@ -165,4 +166,27 @@ CliParse ParseCliArguments(const QList<QByteArray>& arguments) {
     if (options.onlyChanged && !command->takesOnlyChanged)
         return Fail(QStringLiteral("--only-changed goes with restore only"));
     return {options, false, {}};
+}
+
+QString PrintableMessage(const QString& text) {
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines) {
+        const qsizetype cut = line.size() > kMaxMessageLine ? line.size() - kMaxMessageLine : 0;
+        QString shown;
+        for (const QChar c : QStringView(line).first(line.size() - cut)) {
+            const char16_t code = c.unicode();
+            if (code == u'\r')
+                shown += QStringLiteral("\\r");
+            else if (code == u'\t')
+                shown += QStringLiteral("\\t");
+            else if (code < 0x20 || (code >= 0x7f && code < 0xa0))
+                shown += QStringLiteral("\\x%1").arg(int(code), 2, 16, QLatin1Char('0'));
+            else
+                shown += c;
+        }
+        if (cut > 0)
+            shown += QStringLiteral("... (%1 more characters)").arg(cut);
+        line = shown;
+    }
+    return lines.join(QLatin1Char('\n'));
 }

@@ -40,3 +40,10 @@ QString CliUsage();
 // The text a get or set may carry as a key: 1 to 128 printable bytes without
 // blanks or the operator characters "=", "?", "+" and "-".
 bool IsValidKey(const QByteArray& key);
+
+// An error message as it may go to a terminal: values in it come from the
+// command line, the profile and files, so control characters (CR, ESC, ...)
+// are shown escaped rather than acted on, and a line longer than
+// kMaxMessageLine characters is cut with a note of how much is left out.
+inline constexpr qsizetype kMaxMessageLine = 400;
+QString PrintableMessage(const QString& text);

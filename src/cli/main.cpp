@@ -1,6 +1,5 @@
 #include "CliCommands.h"
 #include "CliOptions.h"
-#include "CliSession.h"
 #include "TerminalProgress.h"
 
 #include <QCoreApplication>

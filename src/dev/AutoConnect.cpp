@@ -1,7 +1,7 @@
 #include "AutoConnect.h"
 
-#include "Connection.h"
 #include "MainDialog.h"
+#include "ReceiverSession.h"
 
 #include <QComboBox>
 #include <QTimer>
@@ -25,7 +25,7 @@ QString ConnectWithoutAsking(MainDialog& dialog, const QString& portName) {
         ports->setCurrentIndex(listed);
     else
         ports->setEditText(portName);
-    if (!dialog.GetConnection().ConnectTo(portName)) {
+    if (!dialog.Session().ConnectTo(portName)) {
         return QStringLiteral("could not connect on %1: %2").arg(portName, dialog.StatusText());
     }
     return {};

@@ -1,6 +1,6 @@
 #include "AutoConnect.h"
+#include "ConsoleIdentity.h"
 #include "MainDialog.h"
-#include "ProgramIcon.h"
 #include "Prompts.h"
 #include "Screenshot.h"
 
@@ -12,11 +12,7 @@
 // The console with the developer aids of AutoConnect.h and Screenshot.h.
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Velmar"));
-    QApplication::setApplicationName(QStringLiteral("Ampdesk"));
-    QApplication::setWindowIcon(ProgramIcon());
-    // Lets the desktop match the window to its entry and icon (Wayland).
-    QGuiApplication::setDesktopFileName(QStringLiteral("com.velmar.ampdesk"));
+    ApplyConsoleIdentity();
 
     DialogPrompts prompts;
     MainDialog dialog(prompts);

@@ -52,14 +52,14 @@ bool Confirms(const QByteArray& comparedCommand, const QByteArray& comparedReply
 }
 
 // Why a store line is not sent; empty when it may go out.
-QByteArray RefusalOf(const QByteArray& line, const QByteArray& command) {
+QByteArray RefusalOf(const QByteArray& line) {
     for (const Refusal& refusal : kRefusals) {
         if (line.contains(refusal.byte))
             return refusal.reason;
     }
     // The channel keeps only 128 bytes of a key; a cut key would set a
     // different parameter.
-    if (!CommandChannel::KeyFits(command))
+    if (!CommandChannel::KeyFits(line))
         return kKeyTooLong;
     return {};
 }
@@ -99,8 +99,8 @@ public:
     explicit SilenceWatch(CommandChannel& channel)
         : m_channel(channel), m_wasOpen(channel.IsOpen()) {}
 
-    QByteArray Request(const QByteArray& command) {
-        const QByteArray reply = m_channel.Request(command);
+    // Takes the reply of a request just made on the channel.
+    QByteArray Checked(const QByteArray& reply) {
         if (m_wasOpen && !m_channel.IsOpen()) {
             m_stop = Stop::PortClosed;  // closed by the user or a lost device
         } else {
@@ -169,9 +169,8 @@ bool ReadAllFromReceiver(SettingsStore& store, CommandChannel& channel, Progress
         if (!IsQueried(section, parameter, modelBit))
             continue;
 
-        const QByteArray query =
-            '\r' + QByteArray(section.name) + '.' + QByteArray(parameter.name) + "?\r";
-        const QByteArray reply = TrimmedBytes(watch.Request(query));
+        const QByteArray key = QByteArray(section.name) + '.' + QByteArray(parameter.name);
+        const QByteArray reply = TrimmedBytes(watch.Checked(channel.Query(key)));
         if (!reply.isEmpty() && reply != CommandChannel::kTimeout)
             store.Append(reply);
     }
@@ -202,10 +201,9 @@ int RestoreToReceiver(SettingsStore& store, CommandChannel& channel, ProgressSin
     // may rewrite a line in place.
     for (; i <= total && i <= store.LineCount(); ++i) {
         const QByteArray line = store.Lines()[static_cast<std::size_t>(i - 1)];
-        const QByteArray command = '\r' + line + '\r';
-        const QByteArray comparedCommand = Compared(command);
+        const QByteArray comparedCommand = Compared(line);
 
-        QByteArray comparedReply = RefusalOf(line, command);
+        QByteArray comparedReply = RefusalOf(line);
         if (comparedReply.isEmpty() && !IsSettingLine(line)) {
             // With no receiver nothing is sent at all; there is nothing to say.
             if (channel.IsOpen())
@@ -216,10 +214,10 @@ int RestoreToReceiver(SettingsStore& store, CommandChannel& channel, ProgressSin
         }
         bool confirmed = false;
         if (comparedReply.isEmpty()) {
-            comparedReply = Compared(watch.Request(command));
+            comparedReply = Compared(watch.Checked(channel.RequestLine(line)));
             confirmed = watch.Stopped() == Stop::None && Confirms(comparedCommand, comparedReply);
             if (!confirmed && watch.Stopped() == Stop::None) {
-                comparedReply = Compared(watch.Request(command));
+                comparedReply = Compared(watch.Checked(channel.RequestLine(line)));
                 // One or two bytes occur in almost any command by chance.
                 confirmed = watch.Stopped() == Stop::None &&
                             Confirms(comparedCommand, comparedReply) &&

@@ -34,6 +34,6 @@ bool UpdateSetting(SettingsStore& store, CommandChannel& channel, const SessionS
     if (!state.connected)
         return false;
 
-    const QByteArray reply = channel.Request('\r' + viewKey + '=' + value + '\r');
+    const QByteArray reply = channel.Set(viewKey, value);
     return reply != CommandChannel::kTimeout;
 }

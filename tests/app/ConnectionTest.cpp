@@ -1,7 +1,7 @@
 #include "AppFixture.h"
 
-#include "Connection.h"
 #include "ControlPage.h"
+#include "ReceiverSession.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -30,7 +30,7 @@ TEST_F(ConnectionScenario, AutoDetectFindsReceiverOnCom3AndStopsThere) {
                      "Connecting to ZA11 on COM3", "Connected to ZA11 on COM3"}));
     EXPECT_EQ(w.State().modelBit, 1u);
     EXPECT_EQ(w.State().portName, "COM3");
-    EXPECT_TRUE(w.GetConnection().IsKeepAliveRunning());
+    EXPECT_TRUE(w.Session().IsKeepAliveRunning());
     EXPECT_TRUE(w.ConnectButton()->isEnabled());
     const QByteArrayList commands = sim.ReceivedCommands();
     ASSERT_FALSE(commands.isEmpty());
@@ -117,7 +117,7 @@ TEST_F(ConnectionScenario, SilentReceiverIsGivenUpAfterTwoTimeouts) {
     ASSERT_TRUE(WaitFor([&] { return w.StatusText() == "Not connected to a Unit"; }, 6000));
     EXPECT_FALSE(w.State().connected);
     EXPECT_FALSE(w.Port().IsOpen());
-    EXPECT_FALSE(w.GetConnection().IsKeepAliveRunning());
+    EXPECT_FALSE(w.Session().IsKeepAliveRunning());
     EXPECT_EQ(CommandsSince(mark, true), (QByteArrayList{"Main.Source?", "Main.Source?"}));
 }
 

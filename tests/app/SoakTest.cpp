@@ -6,7 +6,7 @@
 #include "AppFixture.h"
 
 #include "ByteText.h"
-#include "Connection.h"
+#include "ReceiverSession.h"
 #include "ScriptedReceiver.h"
 
 #include <QDir>
@@ -225,9 +225,9 @@ TEST_F(Soak, HundredConnectionsLeaveNoDescriptorOrMemoryBehind) {
     int descriptorsAfterFirst = 0;
     double megabytesAfterTenth = 0;
     for (int cycle = 1; cycle <= kConnectCycles; ++cycle) {
-        ASSERT_TRUE(w.GetConnection().ConnectTo(QStringLiteral("COM1"))) << "cycle " << cycle;
+        ASSERT_TRUE(w.Session().ConnectTo(QStringLiteral("COM1"))) << "cycle " << cycle;
         // Disconnect as closing the window does: keep-alive off, port closed.
-        w.GetConnection().StopKeepAlive();
+        w.Session().StopKeepAlive();
         w.State().connected = false;
         w.Port().Close();
         WaitFor([] { return false; }, 0);

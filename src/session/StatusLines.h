@@ -11,12 +11,13 @@ class SettingsStore;
 // echoed back; tuner lines go on to the tuner page.
 class StatusLineHandler {
 public:
-    using RefreshKeyHook = std::function<void(const QByteArray& key)>;
+    // Told after the store took the value.
+    using KeyChangedHook = std::function<void(const QByteArray& key, const QByteArray& value)>;
     using TunerHook = std::function<void(const QByteArray& line)>;
 
-    StatusLineHandler(SettingsStore& store, RefreshKeyHook refreshKey);
+    StatusLineHandler(SettingsStore& store, KeyChangedHook keyChanged);
 
-    // The tuner page's OnTunerStatus; lines meant for it are dropped while unset.
+    // Where tuner lines go; lines meant for it are dropped while unset.
     void SetTunerHook(TunerHook hook) { m_tunerHook = std::move(hook); }
 
     void HandleStatusLine(const QByteArray& key, const QByteArray& value, const QByteArray& line);
@@ -25,6 +26,6 @@ private:
     void ForwardToTuner(const QByteArray& line) const;
 
     SettingsStore& m_store;
-    RefreshKeyHook m_refreshKey;
+    KeyChangedHook m_keyChanged;
     TunerHook m_tunerHook;
 };

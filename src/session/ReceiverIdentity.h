@@ -22,8 +22,8 @@ struct ReceiverIdentity {
     std::uint32_t modelBit = 0;
 };
 
-// Opens `devicePath` (a tty or "tcp://host:port") at 115200 baud and sends
-// "\rMain.Model?\r". Acceptance ignores letter case; the ModelBit needs the
+// Opens `devicePath` (a tty or "tcp://host:port") at 115200 baud and asks
+// for Main.Model. Acceptance ignores letter case; the ModelBit needs the
 // exact name.
 ReceiverIdentity IdentifyReceiver(SerialPort& port, CommandChannel& channel,
                                   const QString& devicePath);

@@ -46,7 +46,8 @@ TEST_P(StatusLineCase, RoutesLineByStoreAndPrefix) {
 
     QList<QByteArray> refreshed;
     QList<QByteArray> tunerLines;
-    StatusLineHandler handler(store, [&](const QByteArray& k) { refreshed << k; });
+    StatusLineHandler handler(store,
+                              [&](const QByteArray& k, const QByteArray&) { refreshed << k; });
     handler.SetTunerHook([&](const QByteArray& l) { tunerLines << l; });
     handler.HandleStatusLine(key, value, line);
 

@@ -12,14 +12,14 @@ const QByteArray kTunerPrefix = QByteArrayLiteral("Tuner");
 
 }  // namespace
 
-StatusLineHandler::StatusLineHandler(SettingsStore& store, RefreshKeyHook refreshKey)
-    : m_store(store), m_refreshKey(std::move(refreshKey)) {}
+StatusLineHandler::StatusLineHandler(SettingsStore& store, KeyChangedHook keyChanged)
+    : m_store(store), m_keyChanged(std::move(keyChanged)) {}
 
 void StatusLineHandler::HandleStatusLine(const QByteArray& key, const QByteArray& value,
                                          const QByteArray& line) {
     if (m_store.SetValue(key, value)) {
-        if (m_refreshKey)
-            m_refreshKey(key);
+        if (m_keyChanged)
+            m_keyChanged(key, value);
         // The current-preset line is the store's business only; numbered preset
         // lines also carry a station record the tuner page lists.
         if (!line.startsWith(kCurrentPresetPrefix) && line.startsWith(kPresetPrefix)) {

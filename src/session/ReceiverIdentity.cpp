@@ -7,7 +7,7 @@
 
 namespace {
 
-const QByteArray kModelQuery = QByteArrayLiteral("\rMain.Model?\r");
+const QByteArray kModelKey = QByteArrayLiteral("Main.Model");
 
 }  // namespace
 
@@ -17,7 +17,7 @@ ReceiverIdentity IdentifyReceiver(SerialPort& port, CommandChannel& channel,
     if (!port.Open(devicePath, SerialPort::kDefaultBaud))
         return identity;
 
-    const QByteArray answer = channel.Request(kModelQuery);
+    const QByteArray answer = channel.Query(kModelKey);
     const qsizetype equals = answer.indexOf('=');
     // "Timeout" and the empty answer of a refused write carry no "=".
     if (equals < 0) {
