@@ -1,13 +1,10 @@
 #pragma once
 
 #include "CommandChannel.h"
-#include "SerialPort.h"
-#include "SessionState.h"
-#include "SettingsStore.h"
+#include "ReceiverSession.h"
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -19,26 +16,22 @@
 #include <optional>
 #include <vector>
 
-// Everything the bridge needs from "a receiver", in one place: the port opened
-// by name (COM1..COM9 through the ports folder, "Auto-Detect", a device path,
-// "tcp://host:port"), the model check and the full read shared with the window
-// and ampdesk-cli, the watch that notices a receiver gone quiet, hung up or
-// dropped, and a retry every 5 s that reads everything again.
+// The bridge's view of its ReceiverSession, which owns the port (opened by
+// name: COM1..COM9, "Auto-Detect", a device path, "tcp://host:port"), the
+// model check, the full read, the status lines and the keep-alive. On top the
+// bridge keeps a retry every 5 s that reads everything again, and the values
+// the receiver answered, so that MQTT hears of a key only when it changes.
 //
 // Commands go out one at a time from one queue, each waiting for its answer or
 // the reply time-out before the next is written, so answers never interleave
-// however many parties (MQTT, shared consoles, the bridge's own poll) talk.
-// Waiting is done with timers, not nested event loops: a message that arrives
-// meanwhile is queued, never run inside another's wait.
+// however many parties (MQTT, shared consoles) talk. Waiting is done with
+// timers, not nested event loops: a message that arrives meanwhile is queued,
+// never run inside another's wait.
 class BridgeReceiver : public QObject {
     Q_OBJECT
 
 public:
     static constexpr int kRetryMs = 5000;
-    // A poll after this much silence; given up after kLostMs of silence, so a
-    // lost receiver is reported well within 2 s.
-    static constexpr int kQuietMs = 500;
-    static constexpr int kLostMs = 1500;
     // Queued commands beyond this are refused: a flood from MQTT or a console
     // must not grow the queue without bound.
     static constexpr std::size_t kMaxQueued = 256;
@@ -60,14 +53,14 @@ public:
     void Stop();
 
     bool IsReady() const { return m_state == State::Ready; }
-    QByteArray Model() const { return m_model; }
-    std::uint32_t ModelBit() const { return m_modelBit; }
+    QByteArray Model() const { return m_session.Model(); }
+    std::uint32_t ModelBit() const { return m_session.ModelBit(); }
     // The port of the connection (for Auto-Detect, the one that answered).
-    QString PortName() const { return m_connectedPort; }
+    QString PortName() const { return m_session.PortName(); }
     QDateTime ConnectedSince() const { return m_connectedSince; }
     // What the binding model judges values by: the read and the model.
-    const SettingsStore& Store() const { return m_store; }
-    const SessionState& Session() const { return m_session; }
+    const SettingsStore& Store() const { return m_session.Store(); }
+    const SessionState& Session() const { return m_session.State(); }
 
     // The keys the receiver answered, in its own spelling and read order.
     const std::vector<QByteArray>& Keys() const { return m_keys; }
@@ -103,23 +96,16 @@ private:
     void Attempt();
     bool TryPort(const QString& portName, QString* reason);
     void FailAttempt(const QString& reason);
-    void GiveUp(const QString& reason);
-    void TakeReadValues();
-    void OnStatusLine(const QByteArray& key, const QByteArray& value);
-    void OnWatch();
+    void OnLost();
+    void OnLine(const QByteArray& line);
+    void OnValue(const QByteArray& key, const QByteArray& value, bool storeKey);
     void RunQueue();
     void Finish(const QByteArray& reply);
     void FailQueue();
 
     QString m_portName;
-    SerialPort m_port;
-    CommandChannel m_channel;
-    SettingsStore m_store;
+    ReceiverSession m_session;
     State m_state = State::Idle;
-    QString m_connectedPort;
-    QByteArray m_model;
-    std::uint32_t m_modelBit = 0;
-    SessionState m_session;
     QDateTime m_connectedSince;
     QString m_lastFailure;
 
@@ -131,9 +117,5 @@ private:
     std::deque<Pending> m_queue;
     std::optional<Pending> m_inFlight;
     QTimer m_replyTimer;
-    bool m_polling = false;
-
     QTimer m_retry;
-    QTimer m_watch;
-    QElapsedTimer m_sinceLine;
 };

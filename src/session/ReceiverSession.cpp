@@ -215,7 +215,7 @@ void ReceiverSession::OnKeepAliveTimer() {
 
     StopKeepAlive();
     const unsigned generation = m_generation;
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    for (int attempt = 0; attempt < m_keepAlivePolls; ++attempt) {
         const bool answered = m_channel.Query(kSourceKey) != CommandChannel::kTimeout;
         // A new attempt or a closed port (lost device, Exit) during the wait
         // has settled the connection already.

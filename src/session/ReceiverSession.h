@@ -24,7 +24,8 @@ class ProgressSink;
 //
 // ConnectTo brings it from no receiver to a known model with the store read,
 // then notices when the receiver goes away: a poll after 500 ms without any
-// line, asked twice before the connection is given up. OpenPort does only the
+// line, asked twice before the connection is given up (once for the bridge,
+// which must report a lost receiver within 2 s). OpenPort does only the
 // first step (open and model check), for a tool that runs one command and ends.
 class ReceiverSession : public QObject {
     Q_OBJECT
@@ -60,6 +61,8 @@ public:
     const DeviceFolders& GetDeviceFolders() const { return m_deviceFolders; }
     // Off for a tool whose command is over in seconds; on by default.
     void SetKeepAliveEnabled(bool enabled);
+    // Unanswered polls before the connection is given up; 2 by default.
+    void SetKeepAlivePolls(int polls) { m_keepAlivePolls = polls; }
 
     // "Auto-Detect" (any letter case) tries COM1..COM9 and the adapters on the
     // machine, anything else that port: model check, bulk read, keep-alive.
@@ -96,7 +99,9 @@ public:
     SaveResult SaveFile(const QString& path) const;
 
     SettingsStore& Store() { return m_store; }
+    const SettingsStore& Store() const { return m_store; }
     SessionState& State() { return m_state; }
+    const SessionState& State() const { return m_state; }
     SerialPort& Port() { return m_port; }
     CommandChannel& Channel() { return m_channel; }
     StatusLineHandler& StatusLines() { return m_statusLines; }
@@ -155,6 +160,7 @@ private:
     // Since the last receiver line (or the last restart of the keep-alive).
     QElapsedTimer m_sinceLine;
     bool m_keepAliveEnabled = true;
+    int m_keepAlivePolls = 2;
     bool m_attempting = false;
     // Counts connection attempts, so that a keep-alive poll whose wait saw a new
     // attempt begin does not judge the new connection by the old one's replies.
