@@ -91,7 +91,7 @@ bool BridgeReceiver::TryPort(const QString& portName, QString* reason) {
         return false;
     if (!connected) {
         const QByteArray model = m_session.Model();
-        if (model.isEmpty() && !m_session.Port().LastError().isEmpty())
+        if (model.isEmpty() && !m_session.IsLost() && !m_session.Port().LastError().isEmpty())
             *reason =
                 QStringLiteral("cannot open %1: %2").arg(portName, m_session.Port().LastError());
         else if (model.isEmpty())
