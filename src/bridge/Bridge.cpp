@@ -200,14 +200,25 @@ void Bridge::Refuse(const QByteArray& topic, const QByteArray& payload, const QS
     BridgeLog(QStringLiteral("refused %1: %2").arg(QString::fromUtf8(topic), reason));
 }
 
-void Bridge::HandleSet(const QByteArray& topic, const QByteArray& key, const QByteArray& payload) {
-    if (!m_receiver.IsReady())
-        return Refuse(topic, payload, QStringLiteral("the receiver is not connected"));
+QByteArray Bridge::TargetKey(const QByteArray& topic, const QByteArray& key,
+                             const QByteArray& payload) {
+    if (!m_receiver.IsReady()) {
+        Refuse(topic, payload, QStringLiteral("the receiver is not connected"));
+        return {};
+    }
     const QByteArray known = m_receiver.KnownKey(key);
-    if (known.isEmpty() || !IsLineSafe(key))
-        return Refuse(
-            topic, payload,
-            QStringLiteral("this receiver has no setting \"%1\"").arg(QString::fromUtf8(key)));
+    if (known.isEmpty() || !IsLineSafe(key)) {
+        Refuse(topic, payload,
+               QStringLiteral("this receiver has no setting \"%1\"").arg(QString::fromUtf8(key)));
+        return {};
+    }
+    return known;
+}
+
+void Bridge::HandleSet(const QByteArray& topic, const QByteArray& key, const QByteArray& payload) {
+    const QByteArray known = TargetKey(topic, key, payload);
+    if (known.isEmpty())
+        return;
     QByteArray value = payload;
     // The source selects send the source's name; the receiver takes its number.
     if (key.endsWith(".Source") || key.endsWith(".SOURCE")) {
@@ -230,13 +241,9 @@ void Bridge::HandleSet(const QByteArray& topic, const QByteArray& key, const QBy
 }
 
 void Bridge::HandleStep(const QByteArray& topic, const QByteArray& key, const QByteArray& payload) {
-    if (!m_receiver.IsReady())
-        return Refuse(topic, payload, QStringLiteral("the receiver is not connected"));
-    const QByteArray known = m_receiver.KnownKey(key);
-    if (known.isEmpty() || !IsLineSafe(key))
-        return Refuse(
-            topic, payload,
-            QStringLiteral("this receiver has no setting \"%1\"").arg(QString::fromUtf8(key)));
+    const QByteArray known = TargetKey(topic, key, payload);
+    if (known.isEmpty())
+        return;
     if (!IsSteppable(known))
         return Refuse(topic, payload, QStringLiteral("only volumes, trims and the tuner step"));
     const QByteArray direction = payload.trimmed().toLower();

@@ -41,6 +41,9 @@ private:
     void OnLine(const QByteArray& line);
     void OnMessage(const QByteArray& topic, const QByteArray& payload);
 
+    // The receiver's spelling of the key a set or step names; empty, after
+    // the refusal is published, when not connected or the key is unknown.
+    QByteArray TargetKey(const QByteArray& topic, const QByteArray& key, const QByteArray& payload);
     void HandleSet(const QByteArray& topic, const QByteArray& key, const QByteArray& payload);
     void HandleStep(const QByteArray& topic, const QByteArray& key, const QByteArray& payload);
     void HandleCommand(const QByteArray& topic, const QByteArray& payload);

@@ -1,23 +1,13 @@
 #include "BridgeHarness.h"
 
+#include "LocalPort.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 int FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
+    return FreeLocalPort();
 }
 
 bool WaitFor(const std::function<bool()>& done, int timeoutMs) {

@@ -6,9 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-// "tcp://127.0.0.1:<port>" of a port nothing listens on: bound once to learn a
-// free number, then let go, so a connect there is refused.
-inline QString RefusingTcpTarget() {
+// A free TCP port number on 127.0.0.1: bound once to learn it, then let go.
+inline int FreeLocalPort() {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -17,5 +16,11 @@ inline QString RefusingTcpTarget() {
     ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     ::close(fd);
-    return QStringLiteral("tcp://127.0.0.1:%1").arg(ntohs(address.sin_port));
+    return ntohs(address.sin_port);
+}
+
+// "tcp://127.0.0.1:<port>" of a port nothing listens on, so a connect there is
+// refused.
+inline QString RefusingTcpTarget() {
+    return QStringLiteral("tcp://127.0.0.1:%1").arg(FreeLocalPort());
 }
