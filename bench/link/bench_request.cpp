@@ -3,11 +3,14 @@
 // time of the bytes exchanged; the ratio is what the connect time scales by.
 
 #include "CommandChannel.h"
+#include "Completion.h"
 #include "SerialPort.h"
 #include "WirePeer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+
+#include <qcoro/qcorotask.h>
 
 #include <cstdio>
 
@@ -40,19 +43,22 @@ int main(int argc, char** argv) {
     }
     CommandChannel channel(port);
 
-    const QByteArray command = "\r" + kKey + "?\r";
+    const QByteArray command = kKey + "?";
+    const auto request = [&channel, &command] {
+        return QCoro::waitFor(Asked(channel, CommandChannel::Kind::Query, command)).Text();
+    };
     const QByteArray expected = kKey + "=" + kValue;
-    const qsizetype exchangeBytes = command.size() + expected.size() + 2;
+    const qsizetype exchangeBytes = command.size() + 2 + expected.size() + 2;
 
     int failures = 0;
     for (int i = 0; i < kWarmUpRequests; ++i) {
-        if (channel.Request(command) != expected)
+        if (request() != expected)
             ++failures;
     }
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; i < kTimedRequests; ++i) {
-        if (channel.Request(command) != expected)
+        if (request() != expected)
             ++failures;
     }
     const double requestNs = static_cast<double>(clock.nsecsElapsed()) / kTimedRequests;

@@ -69,7 +69,8 @@ int main(int argc, char** argv) {
 
     qsizetype logStart = LogLines(sim).size();
     auto start = std::chrono::steady_clock::now();
-    ReadAllFromReceiver(store, channel, nullptr, QStringLiteral("Connecting"), ModelBitOf("ZA11"));
+    QCoro::waitFor(ReadAllFromReceiver(store, channel, nullptr, QStringLiteral("Connecting"),
+                                       ModelBitOf("ZA11"), {}));
     const double readSeconds = Seconds(std::chrono::steady_clock::now() - start);
     QList<QByteArray> log = LogLines(sim);
     const double readWire = WireBytes(log, logStart) * kBitsPerByte / kBaud;
@@ -80,8 +81,7 @@ int main(int argc, char** argv) {
     store.ResetToDefaults();
     logStart = log.size();
     start = std::chrono::steady_clock::now();
-    QByteArray report;
-    const int errors = RestoreToReceiver(store, channel, nullptr, &report);
+    const int errors = QCoro::waitFor(RestoreToReceiver(store, channel, nullptr, {})).failed;
     const double restoreSeconds = Seconds(std::chrono::steady_clock::now() - start);
     log = LogLines(sim);
     const double restoreWire = WireBytes(log, logStart) * kBitsPerByte / kBaud;

@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
     SettingsStore store;
     const qint64 bytesBefore = sim.BytesReceived() + sim.BytesSent();
     const auto start = std::chrono::steady_clock::now();
-    ReadAllFromReceiver(store, channel, nullptr, QStringLiteral("Connecting"), ModelBitOf("ZA11"));
+    QCoro::waitFor(ReadAllFromReceiver(store, channel, nullptr, QStringLiteral("Connecting"),
+                                       ModelBitOf("ZA11"), {}));
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const qint64 wireBytes = sim.BytesReceived() + sim.BytesSent() - bytesBefore;

@@ -5,39 +5,54 @@
 #include "Windows1252.h"
 
 #include <QDir>
+#include <QWidget>
 
 FileCommands::FileCommands(ReceiverSession& session, Prompts& prompts, QWidget* parent, Hooks hooks)
-    : m_session(session), m_prompts(prompts), m_parent(parent), m_hooks(std::move(hooks)) {}
+    : QObject(parent),
+      m_session(session),
+      m_prompts(prompts),
+      m_parent(parent),
+      m_hooks(std::move(hooks)) {
+    connect(&m_session, &ReceiverSession::RestoreEnded, this, &FileCommands::OnRestoreEnded);
+}
 
 void FileCommands::SaveSettings() {
     // A store half refilled by a bulk read is no backup of the receiver.
     if (!StoreIsFree())
         return;
-    const QString path = m_prompts.SaveFileName(m_parent);
-    if (path.isEmpty())
-        return;
-    const SaveResult result = m_session.SaveFile(path);
-    if (!result.ok)
-        m_prompts.ShowMessage(m_parent, result.error);
+    m_prompts.SaveFileName(m_parent, [this](const QString& path) {
+        // A read may have begun while the dialog was open.
+        if (path.isEmpty() || !StoreIsFree())
+            return;
+        const SaveResult result = m_session.SaveFile(path);
+        if (!result.ok)
+            m_prompts.ShowMessage(m_parent, result.error);
+    });
 }
 
 void FileCommands::LoadSettings() {
-    if (!StoreIsFree())
+    if (!StoreIsFree() || IsLoading())
         return;
-    const QStringList paths = m_prompts.OpenFileNames(m_parent);
-    if (paths.isEmpty()) {
-        m_prompts.ShowMessage(m_parent, kOpenError);
-        return;
-    }
-    for (const QString& path : paths)
-        LoadOne(path);
+    m_prompts.OpenFileNames(m_parent, [this](const QStringList& paths) {
+        if (paths.isEmpty()) {
+            m_prompts.ShowMessage(m_parent, kOpenError);
+            return;
+        }
+        if (!StoreIsFree() || IsLoading())
+            return;
+        m_toLoad = paths;
+        LoadNext();
+    });
 }
 
 bool FileCommands::StoreIsFree() const {
     return !m_hooks.storeIsFree || m_hooks.storeIsFree();
 }
 
-void FileCommands::LoadOne(const QString& path) {
+void FileCommands::LoadNext() {
+    if (m_toLoad.isEmpty())
+        return;
+    const QString path = m_toLoad.takeFirst();
     const LoadResult loaded = m_session.LoadFile(path);
     const QString shown = QDir::toNativeSeparators(path);
     // The receiver still gets the store as it stands, as it always has; the user
@@ -61,16 +76,23 @@ void FileCommands::LoadOne(const QString& path) {
     } else if (loaded.incomplete) {
         m_prompts.ShowMessage(m_parent, kIncompleteFile.arg(shown));
     }
-    QByteArray report;
-    // The session reloads the pages after the restore.
-    const int errors = m_session.RestoreStore(&report);
-    if (errors > 0) {
+    m_restoring = shown;
+    // The session reloads the pages after the restore and says RestoreEnded.
+    (void)m_session.RestoreStore();
+}
+
+void FileCommands::OnRestoreEnded(const RestoreResult& result) {
+    if (m_restoring.isEmpty())
+        return;  // a restore of someone else's
+    const QString shown = std::exchange(m_restoring, QString());
+    if (result.failed > 0) {
         m_prompts.ShowMessage(m_parent,
                               QStringLiteral("The receiver did not take %1 setting(s) of %2:\n%3")
-                                  .arg(errors)
-                                  .arg(shown, FromWindows1252(report)));
-    } else if (!report.isEmpty()) {
+                                  .arg(result.failed)
+                                  .arg(shown, FromWindows1252(result.report)));
+    } else if (!result.report.isEmpty()) {
         m_prompts.ShowMessage(m_parent, QStringLiteral("The receiver took every setting of %1.\n%2")
-                                            .arg(shown, FromWindows1252(report)));
+                                            .arg(shown, FromWindows1252(result.report)));
     }
+    LoadNext();
 }

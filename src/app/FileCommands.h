@@ -1,16 +1,22 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
 class Prompts;
 class QWidget;
 class ReceiverSession;
+struct RestoreResult;
 
 // "Save Settings" and "Load Settings" of the File menu: the dialogs and
-// messages around the session's own save, load and restore.
-class FileCommands {
+// messages around the session's own save, load and restore. Several files
+// chosen at once are loaded and restored one after the other.
+class FileCommands : public QObject {
+    Q_OBJECT
+
 public:
     static inline const QString kOpenError = QStringLiteral("error opening file.");
     // %1: the file.
@@ -28,13 +34,18 @@ public:
 
     void SaveSettings();
     void LoadSettings();
+    // True from the choice of files until the last one's restore has ended.
+    bool IsLoading() const { return !m_restoring.isEmpty(); }
 
 private:
     bool StoreIsFree() const;
-    void LoadOne(const QString& path);
+    void LoadNext();
+    void OnRestoreEnded(const RestoreResult& result);
 
     ReceiverSession& m_session;
     Prompts& m_prompts;
     QWidget* m_parent;
     Hooks m_hooks;
+    QStringList m_toLoad;
+    QString m_restoring;  // the file whose restore runs
 };

@@ -38,8 +38,7 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
     m_progress = new ProgressWindow(this);
-    m_messages = new PostedMessages(m_prompts, m_session.Channel(), this,
-                                    [this] { return !m_session.IsBusy(); });
+    m_messages = new PostedMessages(m_prompts, this);
 
     auto* layout = new QVBoxLayout(this);
     BuildMenu();
@@ -60,8 +59,8 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
     m_session.SetProgressSink(m_progress);
     m_session.SetViewer(this);
     ConnectSession();
-    m_fileCommands = std::make_unique<FileCommands>(
-        m_session, m_prompts, this, FileCommands::Hooks{[this] { return StoreIsFree(); }});
+    m_fileCommands = new FileCommands(m_session, m_prompts, this,
+                                      FileCommands::Hooks{[this] { return StoreIsFree(); }});
     m_help = new HelpCommands(*m_messages, this,
                               HelpCommands::Hooks{
                                   [] { return Profile::ReadUpgradeHost(); },
@@ -109,18 +108,21 @@ void MainDialog::ConnectSession() {
     connect(&m_session, &ReceiverSession::StoreReloaded, this,
             [this] { m_binding.RefreshAllPages(); });
     connect(&m_session, &ReceiverSession::TunerLine, m_tunerPage, &TunerPage::OnTunerStatus);
+    connect(&m_session, &ReceiverSession::AttemptEnded, this, &MainDialog::OnAttemptEnded);
+    connect(&m_session, &ReceiverSession::RestoreEnded, this, &MainDialog::ClearBusyNotice);
+    connect(m_progress, &ProgressWindow::CancelRequested, &m_session, &ReceiverSession::Cancel);
 }
 
 MainDialog::~MainDialog() {
-    // Lines still queued for delivery must not reach half-destroyed pages.
-    m_session.StopKeepAlive();
+    // Nothing the session says from now on may reach half-destroyed pages:
+    // a running operation ends below, and says so.
     m_session.SetViewer(nullptr);
-    m_session.disconnect(this);
-    m_session.disconnect(m_tunerPage);
+    m_session.SetProgressSink(nullptr);
+    m_session.disconnect();
     // The editor may still be shown; hiding it as the window goes must not
     // reach the store, which is gone before the pages.
     m_tunerPage->SetHooks({});
-    Port().Close();
+    m_session.Close();
     // Destroying the children moves focus and tabs about; their signals must
     // not reach this half-destroyed window.
     QComboBox* ports = m_row->PortCombo();
@@ -166,20 +168,33 @@ void MainDialog::BuildMenu() {
 void MainDialog::OnConnect() {
     if (!StoreIsFree())
         return;
-    QPushButton* button = m_row->ConnectButton();
     const QString portName = m_row->PortCombo()->currentText();
-    if (!m_prompts.AskYesNo(this, kConnectWarning))
-        return;
+    m_prompts.AskYesNo(this, kConnectWarning, [this, portName](bool yes) {
+        // Something may have begun while the question was open.
+        if (yes && StoreIsFree())
+            StartConnect(portName);
+    });
+}
+
+void MainDialog::StartConnect(const QString& portName) {
+    QPushButton* button = m_row->ConnectButton();
     // The window's own focus widget: the Progress window takes the keyboard meanwhile.
-    const bool hadFocus = focusWidget() == button;
+    m_connectHadFocus = focusWidget() == button;
     button->setEnabled(false);
     // Disabling the button passed its focus on; it comes back unless the user moved it meanwhile.
-    const QWidget* passedTo = focusWidget();
-    m_session.ConnectTo(portName);
+    m_focusPassedTo = focusWidget();
+    // The session says AttemptEnded.
+    (void)m_session.ConnectTo(portName);
+}
+
+void MainDialog::OnAttemptEnded() {
     ClearBusyNotice();
+    QPushButton* button = m_row->ConnectButton();
     button->setEnabled(true);
-    if (hadFocus && focusWidget() == passedTo)
+    if (m_connectHadFocus && focusWidget() == m_focusPassedTo)
         button->setFocus();
+    m_connectHadFocus = false;
+    m_focusPassedTo = nullptr;
 }
 
 void MainDialog::OnViewChanged(int index) {
@@ -198,7 +213,6 @@ void MainDialog::SaveSettings() {
 
 void MainDialog::LoadSettings() {
     m_fileCommands->LoadSettings();
-    ClearBusyNotice();
 }
 
 void MainDialog::OnToggleTerminal(bool show) {
@@ -268,12 +282,12 @@ bool MainDialog::SelectTab(const QString& title) {
 }
 
 void MainDialog::reject() {
+    // Stops a connection attempt, read or restore where it stands.
     m_session.Close();
     QDialog::reject();
 }
 
 void MainDialog::ShowAbout() {
-    // Opened without a nested event loop: a bulk read waiting below the menu goes on.
     auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("About Ampdesk"),
                                 QStringLiteral("Ampdesk BETA v%1.%2\n\nVelmar AVR control console")
                                     .arg(kVersionMajor)

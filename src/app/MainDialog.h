@@ -87,6 +87,8 @@ public slots:
 private:
     void BuildMenu();
     void ConnectSession();
+    void StartConnect(const QString& portName);
+    void OnAttemptEnded();
     // The keep-alive stays off the line while the Terminal tab (or no tab) shows.
     bool KeepsAlive() const override;
     bool PollsTuner() const override;
@@ -111,7 +113,9 @@ private:
     TerminalPage* m_terminalPage = nullptr;  // kept while its tab is closed, for its history
     QAction* m_terminalItem = nullptr;
 
-    std::unique_ptr<FileCommands> m_fileCommands;
+    FileCommands* m_fileCommands = nullptr;
+    bool m_connectHadFocus = false;
+    const QWidget* m_focusPassedTo = nullptr;
     HelpCommands* m_help = nullptr;
     PostedMessages* m_messages = nullptr;
 };

@@ -1,23 +1,14 @@
 #include "PostedMessages.h"
 
-#include "CommandChannel.h"
 #include "Prompts.h"
 
-#include <QTimer>
+#include <QPointer>
 #include <QWidget>
 
 #include <algorithm>
 
-PostedMessages::PostedMessages(Prompts& prompts, CommandChannel& channel, QWidget* parent,
-                               std::function<bool()> mayShow)
-    : QObject(parent),
-      m_prompts(prompts),
-      m_channel(channel),
-      m_parent(parent),
-      m_mayShow(std::move(mayShow)) {
-    connect(&m_channel, &CommandChannel::WaitsEnded, this,
-            [this] { QTimer::singleShot(0, this, &PostedMessages::ShowNext); });
-}
+PostedMessages::PostedMessages(Prompts& prompts, QWidget* parent)
+    : QObject(parent), m_prompts(prompts), m_parent(parent) {}
 
 void PostedMessages::Post(const QString& text, std::function<void()> closed) {
     Queue({text, false, [closed = std::move(closed)](bool) {
@@ -37,35 +28,31 @@ void PostedMessages::Queue(Posted posted) {
     if (queued)
         return;
     m_queued.append(std::move(posted));
-    QTimer::singleShot(0, this, &PostedMessages::ShowNext);
+    ShowNext();
 }
 
 void PostedMessages::ShowNext() {
-    // WaitsEnded brings us back once the last waiting Request has returned.
-    if (m_showing || m_queued.isEmpty() || m_channel.IsWaiting())
+    if (m_showing || m_queued.isEmpty())
         return;
-    if (m_mayShow && !m_mayShow()) {
-        if (!m_retryPending) {
-            m_retryPending = true;
-            QTimer::singleShot(kRetryMs, this, [this] {
-                m_retryPending = false;
-                ShowNext();
-            });
-        }
-        return;
-    }
     m_showing = true;
-    // Copied: the box's own event loop may queue more and move the list.
+    // Copied: an answer given at once moves the list on.
     const QString text = m_queued.constFirst().text;
-    bool yes = true;
-    if (m_queued.constFirst().question)
-        yes = m_prompts.AskYesNo(m_parent, text);
+    const bool question = m_queued.constFirst().question;
+    QPointer<PostedMessages> alive(this);
+    const auto shown = [this, alive](bool yes) {
+        if (alive)
+            Shown(yes);
+    };
+    if (question)
+        m_prompts.AskYesNo(m_parent, text, shown);
     else
-        m_prompts.ShowMessage(m_parent, text);
+        m_prompts.ShowMessage(m_parent, text, [shown] { shown(true); });
+}
+
+void PostedMessages::Shown(bool yes) {
     const Posted shown = m_queued.takeFirst();
     m_showing = false;
     if (shown.done)
         shown.done(yes);
-    if (!m_queued.isEmpty())
-        QTimer::singleShot(0, this, &PostedMessages::ShowNext);
+    ShowNext();
 }

@@ -27,6 +27,10 @@ ProgressWindow::ProgressWindow(QWidget* parent)
     m_bar->setAccessibleName(QStringLiteral("Progress"));
     m_cancel->setEnabled(false);
     m_cancel->setAutoDefault(false);
+    connect(m_cancel, &QPushButton::clicked, this, [this] {
+        if (m_running)
+            emit CancelRequested();
+    });
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_label);
@@ -38,6 +42,7 @@ void ProgressWindow::Begin(const QString& label) {
     m_running = true;
     m_label->setText(label);
     m_bar->setValue(0);
+    m_cancel->setEnabled(true);
     show();
     raise();
 }
@@ -48,6 +53,7 @@ void ProgressWindow::SetPercent(int percent) {
 
 void ProgressWindow::End() {
     m_running = false;
+    m_cancel->setEnabled(false);
     // Keyboard work goes on in the main window, not in whatever the desktop picks.
     if (isActiveWindow() && parentWidget() != nullptr)
         parentWidget()->activateWindow();
@@ -55,7 +61,7 @@ void ProgressWindow::End() {
 }
 
 void ProgressWindow::reject() {
-    // Escape: the operation cannot be cancelled, so the window stays.
+    // Escape: only Cancel stops the operation, so the window stays.
     if (!m_running)
         QDialog::reject();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BulkTransfer.h"
+#include "ProgressSink.h"
 
 #include <QDialog>
 
@@ -9,9 +9,9 @@ class QProgressBar;
 class QPushButton;
 
 // The small modeless "Progress" window of the bulk read and the restore. It is
-// shown only while one of them runs; neither can be cancelled, so "Cancel"
-// stays disabled, and neither Escape nor the window manager's close button
-// hides the window before the operation ends.
+// shown only while one of them runs. "Cancel" stops it (CancelRequested);
+// neither Escape nor the window manager's close button does, nor hides the
+// window before the operation ends: a stray key must not throw a read away.
 class ProgressWindow : public QDialog, public ProgressSink {
     Q_OBJECT
 
@@ -29,6 +29,9 @@ public:
 
 public slots:
     void reject() override;
+
+signals:
+    void CancelRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

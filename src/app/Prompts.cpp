@@ -3,37 +3,72 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+namespace {
+
+QMessageBox* OpenedBox(QWidget* parent, const QString& text, QMessageBox::StandardButtons buttons) {
+    auto* box = new QMessageBox(buttons == QMessageBox::Ok ? QMessageBox::Information
+                                                           : QMessageBox::Question,
+                                DialogPrompts::kMessageTitle, text, buttons, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    return box;
+}
+
+QFileDialog* FileDialog(QWidget* parent, const QString& title) {
+    auto* dialog = new QFileDialog(parent, title);
+    dialog->setNameFilters(DialogPrompts::FileFilters());
+    dialog->setDefaultSuffix(DialogPrompts::kDefaultSuffix);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    return dialog;
+}
+
+}  // namespace
+
 QStringList DialogPrompts::FileFilters() {
     return {QStringLiteral("Video Debug File (*.kvx)"), QStringLiteral("All Files (*.*)")};
 }
 
-bool DialogPrompts::AskYesNo(QWidget* parent, const QString& text) {
-    return QMessageBox::question(parent, kMessageTitle, text, QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+void DialogPrompts::AskYesNo(QWidget* parent, const QString& text,
+                             std::function<void(bool yes)> answered) {
+    QMessageBox* box = OpenedBox(parent, text, QMessageBox::Yes | QMessageBox::No);
+    QObject::connect(box, &QMessageBox::finished, box, [box, answered = std::move(answered)] {
+        if (answered)
+            answered(box->clickedButton() == box->button(QMessageBox::Yes));
+    });
+    box->open();
 }
 
-void DialogPrompts::ShowMessage(QWidget* parent, const QString& text) {
-    QMessageBox::information(parent, kMessageTitle, text);
+void DialogPrompts::ShowMessage(QWidget* parent, const QString& text,
+                                std::function<void()> closed) {
+    QMessageBox* box = OpenedBox(parent, text, QMessageBox::Ok);
+    QObject::connect(box, &QMessageBox::finished, box, [closed = std::move(closed)] {
+        if (closed)
+            closed();
+    });
+    box->open();
 }
 
-QString DialogPrompts::SaveFileName(QWidget* parent) {
-    QFileDialog dialog(parent, kSaveTitle);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters(FileFilters());
-    dialog.setDefaultSuffix(kDefaultSuffix);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
+void DialogPrompts::SaveFileName(QWidget* parent, std::function<void(const QString& path)> chosen) {
+    QFileDialog* dialog = FileDialog(parent, kSaveTitle);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    QObject::connect(dialog, &QFileDialog::finished, dialog,
+                     [dialog, chosen = std::move(chosen)](int result) {
+                         const QStringList files = dialog->selectedFiles();
+                         chosen(result == QDialog::Accepted && !files.isEmpty() ? files.constFirst()
+                                                                                : QString());
+                     });
+    dialog->open();
 }
 
-QStringList DialogPrompts::OpenFileNames(QWidget* parent) {
-    QFileDialog dialog(parent, kOpenTitle);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setNameFilters(FileFilters());
-    dialog.setDefaultSuffix(kDefaultSuffix);
-    if (dialog.exec() != QDialog::Accepted)
-        return {};
-    return dialog.selectedFiles();
+void DialogPrompts::OpenFileNames(QWidget* parent,
+                                  std::function<void(const QStringList& paths)> chosen) {
+    QFileDialog* dialog = FileDialog(parent, kOpenTitle);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    QObject::connect(dialog, &QFileDialog::finished, dialog,
+                     [dialog, chosen = std::move(chosen)](int result) {
+                         chosen(result == QDialog::Accepted ? dialog->selectedFiles()
+                                                            : QStringList());
+                     });
+    dialog->open();
 }

@@ -3,23 +3,30 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QWidget;
 
 // Every question and message the main window puts to the user goes through
-// here, so that a test can answer without a person.
+// here, so that a test can answer without a person. Each opens without
+// waiting and answers through its callback once the user has closed it.
 class Prompts {
 public:
     virtual ~Prompts() = default;
 
-    virtual bool AskYesNo(QWidget* parent, const QString& text) = 0;
-    virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
+    virtual void AskYesNo(QWidget* parent, const QString& text,
+                          std::function<void(bool yes)> answered) = 0;
+    virtual void ShowMessage(QWidget* parent, const QString& text,
+                             std::function<void()> closed = {}) = 0;
     // The chosen path, or empty when the user cancelled.
-    virtual QString SaveFileName(QWidget* parent) = 0;
+    virtual void SaveFileName(QWidget* parent, std::function<void(const QString& path)> chosen) = 0;
     // The chosen paths in the dialog's order, or empty when not confirmed.
-    virtual QStringList OpenFileNames(QWidget* parent) = 0;
+    virtual void OpenFileNames(QWidget* parent,
+                               std::function<void(const QStringList& paths)> chosen) = 0;
 };
 
-// Real message boxes and file dialogs.
+// Real message boxes and file dialogs, each opened with open(): the window
+// and the receiver's lines go on while one is shown.
 class DialogPrompts : public Prompts {
 public:
     static inline const QString kMessageTitle = QStringLiteral("Ampdesk");
@@ -28,8 +35,10 @@ public:
     static inline const QString kDefaultSuffix = QStringLiteral("kvx");
     static QStringList FileFilters();
 
-    bool AskYesNo(QWidget* parent, const QString& text) override;
-    void ShowMessage(QWidget* parent, const QString& text) override;
-    QString SaveFileName(QWidget* parent) override;
-    QStringList OpenFileNames(QWidget* parent) override;
+    void AskYesNo(QWidget* parent, const QString& text,
+                  std::function<void(bool yes)> answered) override;
+    void ShowMessage(QWidget* parent, const QString& text, std::function<void()> closed) override;
+    void SaveFileName(QWidget* parent, std::function<void(const QString& path)> chosen) override;
+    void OpenFileNames(QWidget* parent,
+                       std::function<void(const QStringList& paths)> chosen) override;
 };

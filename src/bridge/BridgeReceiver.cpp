@@ -20,7 +20,8 @@ BridgeReceiver::BridgeReceiver(const QString& portName, QObject* parent)
     // One unanswered poll after 500 ms of quiet gives up after about 1.5 s,
     // so a lost receiver is reported well within 2 s.
     m_session.SetKeepAlivePolls(1);
-    connect(&m_session, &ReceiverSession::LineReceived, this, &BridgeReceiver::OnLine);
+    connect(&m_session, &ReceiverSession::LineReceived, this, &BridgeReceiver::LineReceived);
+    connect(&m_session, &ReceiverSession::AttemptEnded, this, &BridgeReceiver::OnAttemptEnded);
     connect(&m_session, &ReceiverSession::KeyChanged, this,
             [this](const QByteArray& key, const QByteArray& value) { OnValue(key, value, true); });
     // Tuner lines the read does not cover (band, frequency, RDS text).
@@ -34,11 +35,13 @@ BridgeReceiver::BridgeReceiver(const QString& portName, QObject* parent)
 
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &BridgeReceiver::Attempt);
-    m_replyTimer.setSingleShot(true);
-    connect(&m_replyTimer, &QTimer::timeout, this, [this] { Finish(CommandChannel::kTimeout); });
 }
 
-BridgeReceiver::~BridgeReceiver() = default;
+BridgeReceiver::~BridgeReceiver() {
+    // An attempt still running ends now, not into a half-destroyed bridge.
+    m_session.disconnect(this);
+    m_session.Close();
+}
 
 void BridgeReceiver::Start() {
     if (m_state == State::Idle)
@@ -48,8 +51,7 @@ void BridgeReceiver::Start() {
 void BridgeReceiver::Stop() {
     m_state = State::Stopped;
     m_retry.stop();
-    m_replyTimer.stop();
-    FailQueue();
+    // Ends the attempt and every queued command.
     m_session.Close();
 }
 
@@ -67,52 +69,26 @@ void BridgeReceiver::Attempt() {
     if (m_state != State::Idle)
         return;
     m_state = State::Attempting;
-    const QString& autoDetect = ReceiverSession::kAutoDetect;
-    const QStringList names = m_portName.compare(autoDetect, Qt::CaseInsensitive) == 0
-                                  ? m_session.AutoDetectPorts()
-                                  : QStringList{m_portName};
-    QString reason;
-    for (const QString& name : names) {
-        if (TryPort(name, &reason))
-            return;
-        if (m_state == State::Stopped)
-            return;
-    }
-    FailAttempt(names.size() > 1 ? QStringLiteral("%1 found no receiver on %2 (last: %3)")
-                                       .arg(autoDetect, names.join(", "), reason)
-                                 : reason);
+    // The model check and the read take a few seconds; what arrives meanwhile
+    // from MQTT or consoles waits in the session's queue. AttemptEnded follows.
+    (void)m_session.ConnectTo(m_portName);
 }
 
-// The model check and the read run nested waits (up to a few seconds); what
-// arrives meanwhile from MQTT or consoles is queued until the read is done.
-bool BridgeReceiver::TryPort(const QString& portName, QString* reason) {
-    const bool connected = m_session.Connect(portName);
-    if (m_state == State::Stopped)
-        return false;
+void BridgeReceiver::OnAttemptEnded(bool connected) {
+    if (m_state != State::Attempting)
+        return;
     if (!connected) {
-        const QByteArray model = m_session.Model();
-        if (model.isEmpty() && !m_session.IsLost() && !m_session.Port().LastError().isEmpty())
-            *reason =
-                QStringLiteral("cannot open %1: %2").arg(portName, m_session.Port().LastError());
-        else if (model.isEmpty())
-            *reason = QStringLiteral("no receiver answered on %1").arg(portName);
-        else if (!IsKnownModel(model))
-            *reason = QStringLiteral(
-                          "the receiver on %1 reports the model \"%2\", which is not a "
-                          "known Velmar model")
-                          .arg(portName, FromWindows1252(model));
-        else
-            *reason =
-                QStringLiteral("the receiver on %1 went silent during the read").arg(portName);
+        const QString reason = m_session.FailureReason();
         // An unknown model keeps its port open in the session; the bridge has no use for it.
         m_session.Close();
-        return false;
+        FailAttempt(reason);
+        return;
     }
     m_state = State::Ready;
     m_connectedSince = QDateTime::currentDateTimeUtc();
     m_lastFailure.clear();
     BridgeLog(QStringLiteral("connected to %1 on %2, %3 settings read")
-                  .arg(FromWindows1252(Model()), portName)
+                  .arg(FromWindows1252(Model()), PortName())
                   .arg(Store().LineCount()));
     // The store now holds the read; every key whose value differs from the one
     // held before (all of them on the first connection) is reported.
@@ -123,7 +99,6 @@ bool BridgeReceiver::TryPort(const QString& portName, QString* reason) {
             OnValue(key, value, true);
     }
     emit Connected();
-    return true;
 }
 
 void BridgeReceiver::FailAttempt(const QString& reason) {
@@ -144,21 +119,11 @@ void BridgeReceiver::OnLost() {
     const QString reason =
         m_session.IsLost() ? m_session.LostReason() : QStringLiteral("no answer to the keep-alive");
     m_state = State::Idle;
-    m_replyTimer.stop();
-    FailQueue();
     BridgeLog(QStringLiteral("lost the receiver on %1: %2").arg(PortName(), reason));
     m_lastFailure.clear();
     emit Lost(reason);
     if (m_state == State::Idle)
         m_retry.start(kRetryMs);
-}
-
-void BridgeReceiver::OnLine(const QByteArray& line) {
-    emit LineReceived(line);
-    const qsizetype equals = line.indexOf('=');
-    if (m_state == State::Ready && m_inFlight && equals >= 0 &&
-        CommandChannel::Answers(UpperAscii(line.left(equals)), m_inFlight->key))
-        Finish(line.left(equals + 1) + EscapedControlBytes(line.mid(equals + 1), true));
 }
 
 void BridgeReceiver::OnValue(const QByteArray& key, const QByteArray& value, bool storeKey) {
@@ -180,17 +145,40 @@ void BridgeReceiver::OnValue(const QByteArray& key, const QByteArray& value, boo
 }
 
 void BridgeReceiver::Submit(const QByteArray& body, Done done, std::function<void()> sent) {
-    if (m_state == State::Stopped || m_queue.size() >= kMaxQueued) {
+    CommandChannel& channel = m_session.Channel();
+    if (m_state == State::Stopped || channel.QueuedCount() >= kMaxQueued) {
         if (done)
             done({});
         return;
     }
-    m_queue.push_back({body, CommandChannel::KeyOf(body), std::move(done), std::move(sent)});
-    RunQueue();
+    const QByteArray key = CommandChannel::KeyOf(body);
+    // Refused when too long; sent without waiting when nothing could answer it.
+    // The answer of anything else is also a status line, so MQTT hears of it.
+    const CommandChannel::Kind kind = key.isEmpty() || IsSectionQuery(body, key)
+                                          ? CommandChannel::Kind::Write
+                                          : CommandChannel::Kind::Command;
+    Submit(kind, body, std::move(done), std::move(sent));
+}
+
+void BridgeReceiver::Submit(CommandChannel::Kind kind, const QByteArray& body, Done done,
+                            std::function<void()> sent) {
+    m_session.Channel().Submit(
+        kind, body,
+        [done = std::move(done)](const CommandChannel::Reply& reply) {
+            if (done)
+                done(reply.Text());
+        },
+        std::move(sent));
 }
 
 void BridgeReceiver::Set(const QByteArray& key, const QByteArray& value, Done done) {
-    Submit(key + '=' + value, std::move(done));
+    if (m_state == State::Stopped) {
+        if (done)
+            done({});
+        return;
+    }
+    // A newer value for the same key replaces one still queued.
+    Submit(CommandChannel::Kind::Set, key + '=' + value, std::move(done), {});
 }
 
 void BridgeReceiver::Step(const QByteArray& key, bool up, Done done) {
@@ -199,51 +187,4 @@ void BridgeReceiver::Step(const QByteArray& key, bool up, Done done) {
 
 void BridgeReceiver::Query(const QByteArray& key, Done done) {
     Submit(key + '?', std::move(done));
-}
-
-void BridgeReceiver::RunQueue() {
-    while (m_state == State::Ready && !m_inFlight && !m_queue.empty()) {
-        Pending next = std::move(m_queue.front());
-        m_queue.pop_front();
-        const bool fits = next.key.size() <= CommandChannel::kMaxKeyLength;
-        const bool sent = fits && m_session.Channel().SendLine(next.body);
-        if (sent && next.sent)
-            next.sent();
-        if (!sent || next.key.isEmpty() || IsSectionQuery(next.body, next.key)) {
-            // Refused, or sent with nothing that could answer it: done at once.
-            if (next.done)
-                next.done({});
-            continue;
-        }
-        m_inFlight = std::move(next);
-        m_session.Port().SetReplyAwaited(true);
-        m_replyTimer.start(CommandChannel::kReplyTimeoutMs);
-    }
-}
-
-void BridgeReceiver::Finish(const QByteArray& reply) {
-    if (!m_inFlight)
-        return;
-    m_replyTimer.stop();
-    m_session.Port().SetReplyAwaited(false);
-    Done done = std::move(m_inFlight->done);
-    m_inFlight.reset();
-    if (done)
-        done(reply);
-    // Later, not from inside the line delivery that answered this command.
-    QTimer::singleShot(0, this, &BridgeReceiver::RunQueue);
-}
-
-void BridgeReceiver::FailQueue() {
-    std::deque<Pending> queue;
-    queue.swap(m_queue);
-    if (m_inFlight) {
-        queue.push_front(std::move(*m_inFlight));
-        m_inFlight.reset();
-        m_session.Port().SetReplyAwaited(false);
-    }
-    for (Pending& pending : queue) {
-        if (pending.done)
-            pending.done({});
-    }
 }

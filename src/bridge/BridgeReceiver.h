@@ -11,9 +11,7 @@
 #include <QTimer>
 
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <optional>
 #include <vector>
 
 // The bridge's view of its ReceiverSession, which owns the port (opened by
@@ -22,11 +20,10 @@
 // bridge keeps a retry every 5 s that reads everything again, and the values
 // the receiver answered, so that MQTT hears of a key only when it changes.
 //
-// Commands go out one at a time from one queue, each waiting for its answer or
-// the reply time-out before the next is written, so answers never interleave
-// however many parties (MQTT, shared consoles) talk. Waiting is done with
-// timers, not nested event loops: a message that arrives meanwhile is queued,
-// never run inside another's wait.
+// Commands go out through the session's one command queue, each waiting for
+// its answer or the reply time-out before the next is written, so answers
+// never interleave however many parties (MQTT, shared consoles, the
+// keep-alive) talk.
 class BridgeReceiver : public QObject {
     Q_OBJECT
 
@@ -49,7 +46,7 @@ public:
 
     // The first attempt now, then one every 5 s until the receiver answers.
     void Start();
-    // Closes the port; nothing is retried.
+    // Stops an attempt, closes the port; nothing is retried.
     void Stop();
 
     bool IsReady() const { return m_state == State::Ready; }
@@ -86,22 +83,13 @@ signals:
 private:
     enum class State { Idle, Attempting, Ready, Stopped };
 
-    struct Pending {
-        QByteArray body;
-        QByteArray key;  // in capitals, as the answer test compares it
-        Done done;
-        std::function<void()> sent;
-    };
-
+    void Submit(CommandChannel::Kind kind, const QByteArray& body, Done done,
+                std::function<void()> sent);
     void Attempt();
-    bool TryPort(const QString& portName, QString* reason);
+    void OnAttemptEnded(bool connected);
     void FailAttempt(const QString& reason);
     void OnLost();
-    void OnLine(const QByteArray& line);
     void OnValue(const QByteArray& key, const QByteArray& value, bool storeKey);
-    void RunQueue();
-    void Finish(const QByteArray& reply);
-    void FailQueue();
 
     QString m_portName;
     ReceiverSession m_session;
@@ -114,8 +102,5 @@ private:
     QHash<QByteArray, std::size_t> m_index;  // key in capitals -> position
     int m_tunerKeys = 0;
 
-    std::deque<Pending> m_queue;
-    std::optional<Pending> m_inFlight;
-    QTimer m_replyTimer;
     QTimer m_retry;
 };

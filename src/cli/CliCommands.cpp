@@ -1,6 +1,7 @@
 #include "CliCommands.h"
 
 #include "BulkTransfer.h"
+#include "Completion.h"
 #include "ByteText.h"
 #include "Profile.h"
 #include "QueryTables.h"
@@ -78,23 +79,23 @@ bool LoadSettingsFile(const Context& context, SettingsStore& store) {
 // why) when the receiver was lost or answered nothing.
 // The session's store is the read's target, so that a change at the front
 // panel during a backup is kept.
-int ReadReceiver(const Context& context) {
+QCoro::Task<int> ReadReceiver(const Context& context) {
     ReceiverSession& session = context.session;
     const SettingsStore& store = session.Store();
     const QString label = QStringLiteral("Reading %1 on %2")
                               .arg(QString::fromLocal8Bit(session.Model()), session.PortName());
-    const bool complete = session.ReadAll(label);
+    const bool complete = co_await session.ReadAll(label);
     if (session.IsLost())
-        return context.CheckNotLost();
+        co_return context.CheckNotLost();
     if (!complete) {
         context.Error(QStringLiteral("the receiver on %1 stopped answering during the read")
                           .arg(session.PortName()));
-        return kExitNoReceiver;
+        co_return kExitNoReceiver;
     }
     if (store.IsEmpty()) {
         context.Error(QStringLiteral("the receiver on %1 answered none of the setting queries")
                           .arg(session.PortName()));
-        return kExitNoReceiver;
+        co_return kExitNoReceiver;
     }
     // A receiver may lack a parameter and stay silent; say so, the rest is good.
     const int asked = QueryCount(session.ModelBit());
@@ -103,17 +104,18 @@ int ReadReceiver(const Context& context) {
                           .arg(asked - store.LineCount())
                           .arg(asked));
     }
-    return kExitOk;
+    co_return kExitOk;
 }
 
 // Sends the lines and prints the report, also when the receiver was lost on
 // the way (it lists what was not sent). kExitDifferences when a line failed.
-int Restore(const Context& context, const std::vector<QByteArray>& lines, ProgressSink* progress) {
+QCoro::Task<int> Restore(const Context& context, std::vector<QByteArray> lines) {
     SettingsStore store;
     for (const QByteArray& line : lines)
         store.Append(line);
-    QByteArray report;
-    const int errors = RestoreToReceiver(store, context.session.Channel(), progress, &report);
+    const RestoreResult result = co_await context.session.Restore(store);
+    const int errors = result.failed;
+    const QByteArray& report = result.report;
     std::FILE* out = context.streams.out;
     if (errors > 0) {
         std::fprintf(out, "The receiver did not take %d of %d line(s):\n", errors,
@@ -125,8 +127,8 @@ int Restore(const Context& context, const std::vector<QByteArray>& lines, Progre
             std::fputc('\n', out);
     }
     if (const int lost = context.CheckNotLost(); lost != kExitOk)
-        return lost;
-    return errors == 0 ? kExitOk : kExitDifferences;
+        co_return lost;
+    co_return errors == 0 ? kExitOk : kExitDifferences;
 }
 
 // Tells a person at a terminal what was done; scripts go by the exit status.
@@ -138,39 +140,39 @@ void SayDone(const Context& context, const QString& done, int count, const QStri
     PrintLine(context.streams.out, text.toLocal8Bit());
 }
 
-int Backup(const Context& context) {
+QCoro::Task<int> Backup(const Context& context) {
     const SettingsStore& store = context.session.Store();
-    if (const int read = ReadReceiver(context); read != kExitOk)
-        return read;
+    if (const int read = co_await ReadReceiver(context); read != kExitOk)
+        co_return read;
     const QString path = FilePath(context);
     const SaveResult saved = SaveToFile(store, path, QByteArray());
     if (!saved.ok) {
         context.Error(saved.error);
-        return kExitDifferences;
+        co_return kExitDifferences;
     }
     SayDone(context, QStringLiteral("Saved %1 settings of %2 on %3 to %4"), store.LineCount(),
             path);
-    return kExitOk;
+    co_return kExitOk;
 }
 
-int RestoreFile(const Context& context, const SettingsStore& file) {
+QCoro::Task<int> RestoreFile(const Context& context, const SettingsStore& file) {
     const QString path = FilePath(context);
     if (!context.options.onlyChanged) {
-        const int status = Restore(context, file.Lines(), context.streams.progress);
+        const int status = co_await Restore(context, file.Lines());
         if (status == kExitOk)
             SayDone(context, QStringLiteral("Restored %1 settings of %4 to %2 on %3"),
                     file.LineCount(), path);
-        return status;
+        co_return status;
     }
 
     const SettingsStore& receiver = context.session.Store();
-    if (const int read = ReadReceiver(context); read != kExitOk)
-        return read;
+    if (const int read = co_await ReadReceiver(context); read != kExitOk)
+        co_return read;
     const std::vector<QByteArray> changed = ChangedLines(file, receiver);
     std::FILE* out = context.streams.out;
     if (changed.empty()) {
         std::fprintf(out, "Nothing to change: the receiver already holds every setting.\n");
-        return kExitOk;
+        co_return kExitOk;
     }
     for (const QByteArray& line : changed) {
         QByteArray key;
@@ -178,28 +180,30 @@ int RestoreFile(const Context& context, const SettingsStore& file) {
             SplitLine(line, &key, nullptr) ? receiver.GetValue(key) : SettingsStore::kError;
         PrintLine(out, line + " (was " + (was == SettingsStore::kError ? kNone : was) + ")");
     }
-    return Restore(context, changed, context.streams.progress);
+    co_return co_await Restore(context, changed);
 }
 
-int Diff(const Context& context, const SettingsStore& file) {
+QCoro::Task<int> Diff(const Context& context, const SettingsStore& file) {
     const SettingsStore& receiver = context.session.Store();
-    if (const int read = ReadReceiver(context); read != kExitOk)
-        return read;
+    if (const int read = co_await ReadReceiver(context); read != kExitOk)
+        co_return read;
     const std::vector<SettingDifference> differences = DiffSettings(file, receiver);
     for (const SettingDifference& difference : differences) {
         PrintLine(context.streams.out, difference.key + ": " +
                                            difference.fileValue.value_or(kNone) + " -> " +
                                            difference.receiverValue.value_or(kNone));
     }
-    return differences.empty() ? kExitOk : kExitDifferences;
+    co_return differences.empty() ? kExitOk : kExitDifferences;
 }
 
-int Get(const Context& context) {
+QCoro::Task<int> Get(const Context& context) {
     int status = kExitOk;
     for (const QByteArray& key : context.options.operands) {
-        const QByteArray reply = TrimmedBytes(context.session.Channel().Query(key));
+        const CommandChannel::Reply answer =
+            co_await Asked(context.session.Channel(), CommandChannel::Kind::Query, key + '?');
+        const QByteArray reply = TrimmedBytes(answer.Text());
         if (context.session.IsLost())
-            return context.CheckNotLost();
+            co_return context.CheckNotLost();
         if (reply.isEmpty() || reply == CommandChannel::kTimeout) {
             context.Error(QStringLiteral("%1: no answer").arg(QString::fromLocal8Bit(key)));
             status = kExitDifferences;
@@ -207,15 +211,20 @@ int Get(const Context& context) {
         }
         PrintLine(context.streams.out, reply);
     }
-    return status;
+    co_return status;
 }
 
-// Opens the port as the window names it and asks for the model; says why not
-// on the error stream (kExitCannotOpen, kExitNoReceiver).
-int OpenOne(const Context& context, const QString& portName, bool* opened) {
+// Opens the port as the window names it (Auto-Detect tries them all) and
+// asks for the model; says why not on the error stream (kExitCannotOpen,
+// kExitNoReceiver).
+QCoro::Task<int> Open(const Context& context, QString portName) {
     ReceiverSession& session = context.session;
-    const ReceiverIdentity::Outcome outcome = session.OpenPort(portName);
-    *opened = outcome != ReceiverIdentity::Outcome::CannotOpen;
+    const ReceiverIdentity::Outcome outcome = co_await session.OpenPort(portName);
+    if (session.CandidatePorts(portName).size() > 1 && outcome != ReceiverIdentity::Outcome::Known) {
+        context.Error(session.FailureReason());
+        co_return session.LastFailure() == ReceiverSession::Failure::CannotOpen ? kExitCannotOpen
+                                                                                : kExitNoReceiver;
+    }
     // The port's own message names the device; name the port too when it was
     // a COMn that stands for another path.
     const QString device = ReceiverSession::DevicePath(portName);
@@ -227,54 +236,40 @@ int OpenOne(const Context& context, const QString& portName, bool* opened) {
             const QString advice = session.OpenFailureAdvice();
             if (advice != session.Port().LastError())
                 context.Error(advice);
-            return kExitCannotOpen;
+            co_return kExitCannotOpen;
         }
         case ReceiverIdentity::Outcome::NoAnswer:
+        case ReceiverIdentity::Outcome::Stopped:
             context.Error(session.IsLost()
                               ? prefix + session.LostReason()
                               : QStringLiteral("no receiver answered on %1 (Main.Model? got no "
                                                "answer within %2 ms)")
                                     .arg(portName)
                                     .arg(CommandChannel::kReplyTimeoutMs));
-            return kExitNoReceiver;
+            co_return kExitNoReceiver;
         case ReceiverIdentity::Outcome::UnknownModel:
             context.Error(QStringLiteral("the receiver on %1 reports the model \"%2\", which is "
                                          "not a known Velmar model")
                               .arg(portName, QString::fromLocal8Bit(session.Model())));
             session.Port().Close();
-            return kExitNoReceiver;
+            co_return kExitNoReceiver;
         case ReceiverIdentity::Outcome::Known:
-            return kExitOk;
+            co_return kExitOk;
     }
-    return kExitNoReceiver;
+    co_return kExitNoReceiver;
 }
 
-// The window's Auto-Detect: COM1..COM9, then the adapters on the machine.
-int Open(const Context& context, const QString& portName) {
-    bool opened = false;
-    if (portName.compare(ReceiverSession::kAutoDetect, Qt::CaseInsensitive) != 0)
-        return OpenOne(context, portName, &opened);
-    bool anyOpened = false;
-    const QStringList names = context.session.AutoDetectPorts();
-    for (const QString& name : names) {
-        if (OpenOne(context, name, &opened) == kExitOk)
-            return kExitOk;
-        anyOpened = anyOpened || opened;
-    }
-    context.Error(QStringLiteral("%1 found no receiver on %2")
-                      .arg(ReceiverSession::kAutoDetect, names.join(", ")));
-    return anyOpened ? kExitNoReceiver : kExitCannotOpen;
-}
-
-int Set(const Context& context) {
+QCoro::Task<int> Set(const Context& context) {
     const std::vector<QByteArray> lines(context.options.operands.begin(),
                                         context.options.operands.end());
-    return Restore(context, lines, nullptr);
+    // A few lines: no progress to draw.
+    context.session.SetProgressSink(nullptr);
+    co_return co_await Restore(context, lines);
 }
 
 }  // namespace
 
-int RunCliCommand(const CliOptions& options, const CliStreams& streams) {
+QCoro::Task<int> RunCliCommand(CliOptions options, CliStreams streams) {
     // A command is over in seconds: no keep-alive. A device lost on the way
     // closes the port at once, so the rest of a bulk read or restore ends
     // quickly instead of timing out key by key.
@@ -287,28 +282,28 @@ int RunCliCommand(const CliOptions& options, const CliStreams& streams) {
     const bool needsFile =
         options.command == CliCommand::Restore || options.command == CliCommand::Diff;
     if (needsFile && !LoadSettingsFile(context, file))
-        return kExitUsage;
+        co_return kExitUsage;
 
     const QString port = options.port.isEmpty() ? Profile::ReadPort() : options.port;
-    const int opened = Open(context, port);
+    const int opened = co_await Open(context, port);
     if (options.command == CliCommand::Model && !session.Model().isEmpty())
         PrintLine(streams.out, session.Model());
     if (opened != kExitOk)
-        return opened;
+        co_return opened;
 
     switch (options.command) {
         case CliCommand::Backup:
-            return Backup(context);
+            co_return co_await Backup(context);
         case CliCommand::Restore:
-            return RestoreFile(context, file);
+            co_return co_await RestoreFile(context, file);
         case CliCommand::Diff:
-            return Diff(context, file);
+            co_return co_await Diff(context, file);
         case CliCommand::Get:
-            return Get(context);
+            co_return co_await Get(context);
         case CliCommand::Set:
-            return Set(context);
+            co_return co_await Set(context);
         case CliCommand::Model:
-            return kExitOk;
+            co_return kExitOk;
     }
-    return kExitUsage;
+    co_return kExitUsage;
 }

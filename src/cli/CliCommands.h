@@ -2,6 +2,8 @@
 
 #include "CliOptions.h"
 
+#include <qcoro/qcorotask.h>
+
 #include <cstdio>
 
 class ProgressSink;
@@ -12,5 +14,5 @@ struct CliStreams {
     ProgressSink* progress = nullptr;  // set when standard error is a terminal
 };
 
-// Runs one parsed command line and returns the exit status.
-int RunCliCommand(const CliOptions& options, const CliStreams& streams);
+// Runs one parsed command line; its result is the exit status.
+QCoro::Task<int> RunCliCommand(CliOptions options, CliStreams streams);

@@ -10,7 +10,7 @@
 #include <memory>
 
 int main(int argc, char* argv[]) {
-    // Requests wait for their answers in the event loop.
+    // Commands complete in the event loop, run by the one wait below.
     QCoreApplication app(argc, argv);
 
     QList<QByteArray> arguments;
@@ -32,7 +32,7 @@ int main(int argc, char* argv[]) {
     if (::isatty(STDERR_FILENO))
         progress = std::make_unique<TerminalProgress>(stderr);
     const CliStreams streams{stdout, stderr, progress.get()};
-    const int status = RunCliCommand(*parsed.options, streams);
+    const int status = QCoro::waitFor(RunCliCommand(*parsed.options, streams));
     std::fflush(stdout);
     return status;
 }

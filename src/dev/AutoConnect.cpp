@@ -15,9 +15,18 @@ void Report(const QString& text) {
     std::fflush(stdout);
 }
 
+QCoro::Task<> AutoConnect(MainDialog& dialog, QString portName) {
+    Report(QStringLiteral("shown"));
+    QString error = co_await ConnectWithoutAsking(dialog, portName);
+    if (error.isEmpty() && !dialog.SelectTab(QStringLiteral("Control")))
+        error = QStringLiteral("the window has no Control tab");
+    Report(error.isEmpty() ? QStringLiteral("connected")
+                           : QStringLiteral("not connected: ") + error);
+}
+
 }  // namespace
 
-QString ConnectWithoutAsking(MainDialog& dialog, const QString& portName) {
+QCoro::Task<QString> ConnectWithoutAsking(MainDialog& dialog, QString portName) {
     // Show the port as the user would have chosen it.
     QComboBox* ports = dialog.PortCombo();
     const int listed = ports->findText(portName, Qt::MatchFixedString);
@@ -25,10 +34,9 @@ QString ConnectWithoutAsking(MainDialog& dialog, const QString& portName) {
         ports->setCurrentIndex(listed);
     else
         ports->setEditText(portName);
-    if (!dialog.Session().ConnectTo(portName)) {
-        return QStringLiteral("could not connect on %1: %2").arg(portName, dialog.StatusText());
-    }
-    return {};
+    if (!co_await dialog.Session().ConnectTo(portName))
+        co_return QStringLiteral("could not connect on %1: %2").arg(portName, dialog.StatusText());
+    co_return QString();
 }
 
 QString AutoConnectPortFromEnvironment() {
@@ -37,12 +45,5 @@ QString AutoConnectPortFromEnvironment() {
 
 void ScheduleAutoConnect(MainDialog& dialog, const QString& portName) {
     // Runs on the first pass of the event loop, right after the window is shown.
-    QTimer::singleShot(0, &dialog, [&dialog, portName] {
-        Report(QStringLiteral("shown"));
-        QString error = ConnectWithoutAsking(dialog, portName);
-        if (error.isEmpty() && !dialog.SelectTab(QStringLiteral("Control")))
-            error = QStringLiteral("the window has no Control tab");
-        Report(error.isEmpty() ? QStringLiteral("connected")
-                               : QStringLiteral("not connected: ") + error);
-    });
+    QTimer::singleShot(0, &dialog, [&dialog, portName] { (void)AutoConnect(dialog, portName); });
 }

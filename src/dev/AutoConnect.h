@@ -2,11 +2,13 @@
 
 #include <QString>
 
+#include <qcoro/qcorotask.h>
+
 class MainDialog;
 
 // Connects to the port as if the user had chosen it and pressed Connect, but
 // without the warning. An empty text on success, else what went wrong.
-QString ConnectWithoutAsking(MainDialog& dialog, const QString& portName);
+QCoro::Task<QString> ConnectWithoutAsking(MainDialog& dialog, QString portName);
 
 // A developer's aid for measuring the running console (scripts/bench): with
 // AMPDESK_AUTOCONNECT=<port> in the environment the program prints "shown" on

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <qcoro/qcorotask.h>
+
 #include <utility>
 
 class MainDialog;
@@ -30,4 +32,4 @@ struct ScreenshotRequest {
 ScreenshotRequest ScreenshotRequestFromEnvironment();
 
 // An empty text on success, else what went wrong.
-QString TakeConnectedScreenshot(MainDialog& dialog, const ScreenshotRequest& request);
+QCoro::Task<QString> TakeConnectedScreenshot(MainDialog& dialog, ScreenshotRequest request);

@@ -1,6 +1,6 @@
 #include "TunerScreenshot.h"
 
-#include "CommandChannel.h"
+#include "Delay.h"
 #include "ControlPage.h"
 #include "GridCtrl.h"
 #include "MainDialog.h"
@@ -14,25 +14,25 @@
 namespace {
 
 // Long enough for the receiver's answers to the tuner query to be shown.
-constexpr unsigned kSettleMs = 400;
+constexpr int kSettleMs = 400;
 
 }  // namespace
 
-void ShowTunerAsSource(MainDialog& dialog) {
+QCoro::Task<> ShowTunerAsSource(MainDialog& dialog) {
     dialog.GetControlPage()->SourceButton(kTunerSource)->click();
-    CommandChannel::PumpMessages(kSettleMs);
+    co_await Delay(&dialog, kSettleMs);
 }
 
-QString TakePresetEditorPicture(MainDialog& dialog, const QString& pngPath) {
+QCoro::Task<QString> TakePresetEditorPicture(MainDialog& dialog, QString pngPath) {
     PresetEditor& editor = *dialog.GetTunerPage()->Editor();
     dialog.GetTunerPage()->EditPresetsButton()->click();
-    CommandChannel::PumpMessages(kSettleMs);
+    co_await Delay(&dialog, kSettleMs);
     editor.Grid()->Cells().ActivateCell(1, 0);
     editor.Grid()->Cells().NotifyCell(GridNotify::kClick, 1, 0);
-    CommandChannel::PumpMessages(kSettleMs);
+    co_await Delay(&dialog, kSettleMs);
     const QPixmap picture = editor.grab();
     editor.hide();
     if (picture.isNull() || !picture.save(pngPath, "PNG"))
-        return QStringLiteral("could not write %1").arg(pngPath);
-    return {};
+        co_return QStringLiteral("could not write %1").arg(pngPath);
+    co_return QString();
 }

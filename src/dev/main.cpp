@@ -21,12 +21,13 @@ int main(int argc, char* argv[]) {
     const ScreenshotRequest screenshot = ScreenshotRequestFromEnvironment();
     if (screenshot.IsSet()) {
         QTimer::singleShot(0, &dialog, [&] {
-            const QString error = TakeConnectedScreenshot(dialog, screenshot);
-            if (!error.isEmpty()) {
-                std::fprintf(stderr, "ampdesk: screenshot: %s\n", qPrintable(error));
-                status = 1;
-            }
-            dialog.reject();
+            TakeConnectedScreenshot(dialog, screenshot).then([&](const QString& error) {
+                if (!error.isEmpty()) {
+                    std::fprintf(stderr, "ampdesk: screenshot: %s\n", qPrintable(error));
+                    status = 1;
+                }
+                dialog.reject();
+            });
         });
     }
     const QString autoConnectPort = AutoConnectPortFromEnvironment();

@@ -3,20 +3,11 @@
 #include "ByteText.h"
 #include "SerialPort.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
-
-#include <algorithm>
-
 namespace {
 
 // The four characters that end the key part of a command: query, set, step up,
 // step down.
 constexpr char kKeyTerminators[] = {'=', '?', '+', '-'};
-
-constexpr qint64 kNsPerMs = 1'000'000;
 
 bool IsKeyTerminator(char c) {
     for (char terminator : kKeyTerminators) {
@@ -26,23 +17,42 @@ bool IsKeyTerminator(char c) {
     return false;
 }
 
+bool ExpectsAnswer(CommandChannel::Kind kind) {
+    return kind != CommandChannel::Kind::Write;
+}
+
 }  // namespace
+
+QByteArray CommandChannel::Reply::Text() const {
+    switch (outcome) {
+        case Outcome::Answered:
+            return line;
+        case Outcome::Timeout:
+            return kTimeout;
+        case Outcome::Written:
+        case Outcome::Closed:
+        case Outcome::Aborted:
+            break;
+    }
+    return {};
+}
 
 CommandChannel::CommandChannel(SerialPort& port, QObject* parent) : QObject(parent), m_port(port) {
     connect(&m_port, &SerialPort::LineReceived, this, &CommandChannel::OnReceiverLine);
-    connect(&m_port, &SerialPort::Closed, this, &CommandChannel::OnPortClosed);
+    connect(&m_port, &SerialPort::Closed, this, [this] { Abort(Outcome::Closed); });
+    m_deadline.setSingleShot(true);
+    m_deadline.setTimerType(Qt::PreciseTimer);
+    connect(&m_deadline, &QTimer::timeout, this, [this] { Finish({Outcome::Timeout, {}}); });
 }
 
-CommandChannel::~CommandChannel() = default;
+CommandChannel::~CommandChannel() {
+    // What still waits hears of it: a suspended operation must end, not leak.
+    Abort(Outcome::Aborted);
+    *m_alive = false;
+}
 
 bool CommandChannel::IsOpen() const {
     return m_port.IsOpen();
-}
-
-bool CommandChannel::Send(const QByteArray& command) {
-    if (!m_port.IsOpen())
-        return false;
-    return m_port.Write(command);
 }
 
 QByteArray CommandChannel::KeyOf(const QByteArray& command) {
@@ -57,100 +67,121 @@ bool CommandChannel::Answers(const QByteArray& upperKey, const QByteArray& waiti
     return !waitingKey.isEmpty() && upperKey == waitingKey;
 }
 
-QByteArray CommandChannel::Request(const QByteArray& command) {
-    if (!m_port.IsOpen())
-        return {};
-    WaitFrame frame;
-    frame.key = KeyOf(command);
-    // Only a line restored from a file can carry a key this long; the receiver
-    // has none, so the command is refused rather than sent with a cut key.
-    if (frame.key.size() > kMaxKeyLength)
-        return {};
-
-    QElapsedTimer clock;
-    clock.start();
-    m_port.SetReplyAwaited(true);
-    if (!m_port.Write(command)) {
-        m_port.SetReplyAwaited(!m_frames.empty());
-        return {};
+bool CommandChannel::Submit(Kind kind, const QByteArray& body, Done done,
+                            std::function<void()> written) {
+    if (!m_port.IsOpen()) {
+        Complete(done, {Outcome::Closed, {}});
+        return false;
     }
-
-    QEventLoop loop;
-    QTimer deadline;
-    deadline.setTimerType(Qt::PreciseTimer);
-    deadline.setSingleShot(true);
-    connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    frame.loop = &loop;
-    m_frames.push_back(&frame);
-
-    // OnReceiverLine quits the loop as soon as the frame's reply fills, so the
-    // answer is taken the moment it is delivered; the timer only ends the wait
-    // for a receiver that stays silent. A nested Request may hold this loop
-    // below its own; this one then resumes when that one returns.
-    QByteArray result;
-    for (;;) {
-        if (!frame.reply.isEmpty()) {
-            result = frame.reply;
-            break;
+    Pending pending{kind, body, KeyOf(body), std::move(done), std::move(written)};
+    if (kind == Kind::Set) {
+        // The newer value wins; the queued set keeps its place in the line.
+        for (Pending& queued : m_queue) {
+            if (queued.kind == Kind::Set && queued.key == pending.key) {
+                queued.body = pending.body;
+                if (pending.done) {
+                    queued.done = [first = std::move(queued.done),
+                                   second = std::move(pending.done)](const Reply& reply) {
+                        if (first)
+                            first(reply);
+                        second(reply);
+                    };
+                }
+                return true;
+            }
         }
-        if (frame.portClosed)
-            break;
-        const qint64 elapsedNs = clock.nsecsElapsed();
-        const qint64 limitNs = qint64{kReplyTimeoutMs} * kNsPerMs;
-        if (elapsedNs > limitNs) {
-            result = HeldBackAnswer(frame);
-            if (result.isEmpty())
-                result = kTimeout;
-            break;
+    }
+    m_queue.push_back(std::move(pending));
+    Pump();
+    return true;
+}
+
+void CommandChannel::Pump() {
+    if (m_pumping)
+        return;  // the loop further down the stack takes it
+    m_pumping = true;
+    const std::shared_ptr<bool> alive = m_alive;
+    while (!m_onWire && !m_queue.empty()) {
+        Pending next = std::move(m_queue.front());
+        m_queue.pop_front();
+        // Only a line restored from a file can carry a key this long; the
+        // receiver has none, so it is refused rather than sent with a cut key.
+        if (next.key.size() > kMaxKeyLength) {
+            if (!Complete(next.done, {Outcome::Aborted, {}}))
+                return;
+            continue;
         }
-        deadline.start(static_cast<int>((limitNs - elapsedNs) / kNsPerMs + 1));
-        loop.exec();
+        if (!m_port.Write(Framed(next.body))) {
+            if (!Complete(next.done, {Outcome::Closed, {}}))
+                return;
+            continue;
+        }
+        if (next.written) {
+            next.written();
+            if (!*alive)
+                return;
+        }
+        if (!ExpectsAnswer(next.kind) || next.key.isEmpty()) {
+            // Nothing could answer it: done once written.
+            if (!Complete(next.done, {Outcome::Written, {}}))
+                return;
+            continue;
+        }
+        m_onWire = std::move(next);
+        m_port.SetReplyAwaited(true);
+        m_deadline.start(kReplyTimeoutMs);
     }
-    m_frames.erase(std::find(m_frames.begin(), m_frames.end(), &frame));
-    if (m_frames.empty()) {
-        m_port.SetReplyAwaited(false);
-        emit WaitsEnded();
-    }
-    return result;
+    if (*alive)
+        m_pumping = false;
 }
 
-CommandChannel::WaitFrame* CommandChannel::FrameAnsweredBy(const QByteArray& upperKey) const {
-    for (WaitFrame* frame : m_frames) {
-        if (frame->reply.isEmpty() && !frame->portClosed && Answers(upperKey, frame->key))
-            return frame;
-    }
-    return nullptr;
-}
-
-QByteArray CommandChannel::HeldBackAnswer(const WaitFrame& frame) const {
-    for (const QByteArray& line : m_port.HeldBackLines()) {
-        const qsizetype equals = line.indexOf('=');
-        // Escaped as OnReceiverLine escapes a value that is delivered.
-        if (equals >= 0 && Answers(UpperAscii(line.left(equals)), frame.key))
-            return line.left(equals + 1) + EscapedControlBytes(line.mid(equals + 1), true);
-    }
-    return {};
-}
-
-void CommandChannel::OnPortClosed() {
-    for (WaitFrame* frame : m_frames) {
-        frame->portClosed = true;
-        frame->loop->quit();
-    }
-}
-
-void CommandChannel::PumpMessages(unsigned milliseconds) {
-    if (milliseconds == 0) {
-        QCoreApplication::processEvents();
+void CommandChannel::Finish(Reply reply) {
+    if (!m_onWire)
         return;
+    m_deadline.stop();
+    m_port.SetReplyAwaited(false);
+    Done done = std::move(m_onWire->done);
+    m_onWire.reset();
+    if (Complete(done, reply))
+        Pump();
+}
+
+bool CommandChannel::Complete(Done& done, const Reply& reply) {
+    if (!done)
+        return true;
+    const std::shared_ptr<bool> alive = m_alive;
+    Done call = std::move(done);
+    call(reply);
+    return *alive;
+}
+
+void CommandChannel::Abort(Outcome outcome) {
+    m_deadline.stop();
+    m_port.SetReplyAwaited(false);
+    std::deque<Pending> ended;
+    ended.swap(m_queue);
+    if (m_onWire) {
+        ended.push_front(std::move(*m_onWire));
+        m_onWire.reset();
     }
-    QEventLoop loop;
-    QTimer::singleShot(std::chrono::milliseconds(milliseconds), Qt::PreciseTimer, &loop,
-                       &QEventLoop::quit);
-    loop.exec();
+    // A `done` may queue anew (a retry on the next port); that waits for Pump.
+    // Every one ended hears of it, even after a `done` destroyed the channel.
+    const std::shared_ptr<bool> alive = m_alive;
+    const bool wasPumping = m_pumping;
+    m_pumping = true;
+    for (Pending& pending : ended) {
+        if (Done call = std::move(pending.done))
+            call({outcome, {}});
+    }
+    if (!*alive)
+        return;
+    m_pumping = wasPumping;
+    Pump();
 }
 
 void CommandChannel::OnReceiverLine(const QByteArray& line) {
+    // A hook or a `done` may destroy the channel (a window closed from it).
+    const std::shared_ptr<bool> alive = m_alive;
     // The owner's hook decides whether the Terminal tab is current.
     if (m_terminalHook)
         m_terminalHook(line);
@@ -165,14 +196,19 @@ void CommandChannel::OnReceiverLine(const QByteArray& line) {
         // kept, escaped, so the odd value still shows.
         const QByteArray value = EscapedControlBytes(received, true);
         const bool escaped = value.size() != received.size();
-        // Most lines arrive with nothing waiting: no key in capitals needed then.
-        WaitFrame* frame = m_frames.empty() ? nullptr : FrameAnsweredBy(UpperAscii(key));
-        if (frame != nullptr) {
-            frame->reply = key + '=' + value;
-            frame->loop->quit();
-        } else if (m_statusHook) {
-            m_statusHook(key, value, escaped ? key + '=' + value : line);
+        const QByteArray shown = escaped ? key + '=' + value : line;
+        // Most lines arrive with nothing on the wire: no key in capitals needed then.
+        const auto answers = [&] { return m_onWire && Answers(UpperAscii(key), m_onWire->key); };
+        if (answers() && m_onWire->kind == Kind::Query) {
+            Finish({Outcome::Answered, key + '=' + value});
+        } else {
+            if (m_statusHook)
+                m_statusHook(key, value, shown);
+            if (*alive && answers())
+                Finish({Outcome::Answered, key + '=' + value});
         }
+        if (!*alive)
+            return;
     }
 
     if (m_keepAliveHook)

@@ -2,28 +2,35 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QTimer>
 
+#include <deque>
 #include <functional>
-#include <vector>
+#include <optional>
 
-class QEventLoop;
 class SerialPort;
 
-// Frames commands to the receiver and matches its answers.
+// Frames commands to the receiver, puts them on the wire one at a time and
+// matches its answers.
 //
-// Send writes and returns at once. Request writes and waits, with the event
-// loop running, until a line whose key equals the command's key (ignoring
-// case) arrives, or until more than 1000 ms have passed ("Timeout").
-// Requests nest: one started while another waits (a user change during the
-// connect-time read, a keep-alive poll) gets its own wait frame, and every
-// received line is matched against all waiting frames, so each Request gets its
-// own answer. Closing the port ends every wait at once with "". An answer that
-// has arrived but waits behind a line handler still running further down (one
-// that opened an event loop of its own) is taken, not counted as a time-out.
+// Commands wait in one queue, first in first out. A command that expects an
+// answer (a query, a set, a restored line) is the only one on the wire until
+// a line whose key equals its key (ignoring case) arrives, or until 1000 ms
+// have passed ("Timeout"); commands that expect none (steps, terminal lines,
+// tuner buttons) are written in their place in the queue. Each command's
+// `done` runs exactly once with its outcome: later, from the event loop, or
+// before Submit returns when the outcome is known at once (a closed port, a
+// write with nothing ahead of it). Nothing here waits.
 //
-// Every received line first goes to the terminal hook, then either answers a
-// waiting Request or goes to the status-line hook, and finally restarts the
-// keep-alive hook. The channel connects itself to the port's LineReceived.
+// A set whose key already has a set waiting in the queue (not yet on the
+// wire) takes that set's place: a name typed key by key on a slow link goes
+// out as at most two sets, the second with the final text. Both callers then
+// hear the outcome of the one that went.
+//
+// Every received line first goes to the terminal hook; it then answers the
+// command on the wire, or goes to the status-line hook, and finally restarts
+// the keep-alive hook. The answer of a set is also a status line: the value
+// the receiver says it kept is the one the store and the pages show.
 class CommandChannel : public QObject {
     Q_OBJECT
 
@@ -31,6 +38,29 @@ public:
     static constexpr int kReplyTimeoutMs = 1000;
     static constexpr int kMaxKeyLength = 128;
     static inline const QByteArray kTimeout = QByteArrayLiteral("Timeout");
+
+    enum class Outcome {
+        Answered,  // `line` holds the answer as key=value
+        Written,   // a command that expects no answer is on its way
+        Timeout,   // nothing answered within 1000 ms
+        Closed,    // the port is closed (or was closed before the command went)
+        Aborted,   // Abort ended it, or its key is too long to send
+    };
+    struct Reply {
+        Outcome outcome = Outcome::Closed;
+        QByteArray line;
+        // The answering line, "Timeout", or "" when nothing could answer.
+        QByteArray Text() const;
+        bool Answered() const { return outcome == Outcome::Answered; }
+    };
+    using Done = std::function<void(const Reply& reply)>;
+
+    enum class Kind {
+        Query,    // answered; the answer goes to `done` only
+        Command,  // answered; the answer is also a status line
+        Set,      // a Command that replaces a queued set of the same key
+        Write,    // not answered: done once written
+    };
 
     using LineHook = std::function<void(const QByteArray& line)>;
     using StatusHook =
@@ -40,28 +70,37 @@ public:
     explicit CommandChannel(SerialPort& port, QObject* parent = nullptr);
     ~CommandChannel() override;
 
-    // Send and Request take the command as it goes on the wire, framing
-    // included; everything outside the link speaks through the verbs below.
-    bool Send(const QByteArray& command);
-    // The answering line re-formed as key=value, "Timeout", or "" when the port
-    // is closed, the write is refused or the key part is longer than 128 bytes.
-    QByteArray Request(const QByteArray& command);
-    // The verbs the rest of the program speaks in; only they frame a command.
-    // The receiver takes a command as CR text CR: the leading CR ends whatever
-    // a previous, unfinished line left in its buffer. Query and Set wait for
-    // the answer as Request does; Step and SendLine do not wait.
-    QByteArray Query(const QByteArray& key) { return Request(Framed(key + '?')); }
-    QByteArray Set(const QByteArray& key, const QByteArray& value) {
-        return Request(Framed(key + '=' + value));
+    // Queues the command body (the text between the framing carriage
+    // returns). False, with `done` run at once with Closed, when the port is
+    // closed. `written`, when given, runs as the command goes on the wire.
+    bool Submit(Kind kind, const QByteArray& body, Done done = {},
+                std::function<void()> written = {});
+
+    // The verbs the rest of the program speaks in; only the channel frames a
+    // command. The receiver takes a command as CR text CR: the leading CR ends
+    // whatever a previous, unfinished line left in its buffer.
+    bool Query(const QByteArray& key, Done done = {}) {
+        return Submit(Kind::Query, key + '?', std::move(done));
     }
-    bool Step(const QByteArray& key, bool up) { return Send(Framed(key + (up ? '+' : '-'))); }
-    // A line as typed or stored (terminal, restore): sent whole, framed once.
-    bool SendLine(const QByteArray& text) { return Send(Framed(text)); }
-    QByteArray RequestLine(const QByteArray& text) { return Request(Framed(text)); }
+    bool Set(const QByteArray& key, const QByteArray& value, Done done = {}) {
+        return Submit(Kind::Set, key + '=' + value, std::move(done));
+    }
+    bool Step(const QByteArray& key, bool up, Done done = {}) {
+        return Submit(Kind::Write, key + (up ? '+' : '-'), std::move(done));
+    }
+    // A line as typed (terminal, tuner buttons): sent whole, not waited for.
+    bool SendLine(const QByteArray& text, Done done = {}) {
+        return Submit(Kind::Write, text, std::move(done));
+    }
+    // A stored line (restore): sent whole, its answer awaited.
+    bool RequestLine(const QByteArray& text, Done done = {}) {
+        return Submit(Kind::Command, text, std::move(done));
+    }
     static QByteArray Framed(const QByteArray& text) { return '\r' + text + '\r'; }
 
-    // Runs the event loop for the given time; with 0, handles what is pending.
-    static void PumpMessages(unsigned milliseconds);
+    // Ends every queued command and the one on the wire at once, each with
+    // `outcome`; closing the port does it with Closed.
+    void Abort(Outcome outcome = Outcome::Aborted);
 
     // The key of a command as the reply test compares it: the text before the
     // first "=", "?", "+" or "-", trimmed and in capitals; empty when the
@@ -76,7 +115,9 @@ public:
     // empty waiting key is answered by nothing.
     static bool Answers(const QByteArray& upperKey, const QByteArray& waitingKey);
 
-    bool IsWaiting() const { return !m_frames.empty(); }
+    // Nothing queued and nothing on the wire.
+    bool IsIdle() const { return m_queue.empty() && !m_onWire; }
+    std::size_t QueuedCount() const { return m_queue.size(); }
     bool IsOpen() const;
 
     void SetTerminalHook(LineHook hook) { m_terminalHook = std::move(hook); }
@@ -88,30 +129,29 @@ public:
 public slots:
     void OnReceiverLine(const QByteArray& line);
 
-signals:
-    // The last waiting Request has returned.
-    void WaitsEnded();
-
 private:
-    // One waiting Request: the key it waits for (in capitals; empty for a
-    // command without an operator, which nothing answers) and its reply slot.
-    struct WaitFrame {
-        QByteArray key;
-        QByteArray reply;
-        bool portClosed = false;
-        QEventLoop* loop = nullptr;
+    struct Pending {
+        Kind kind = Kind::Write;
+        QByteArray body;
+        QByteArray key;  // in capitals, as the reply test compares it
+        Done done;
+        std::function<void()> written;
     };
 
-    // The frame a line with this key answers: the oldest Request first, as the
-    // receiver answers in order. Null when none waits for it.
-    WaitFrame* FrameAnsweredBy(const QByteArray& upperKey) const;
-    // At the deadline: an answer that has arrived but is held back behind a
-    // handler still running further down the stack is no time-out.
-    QByteArray HeldBackAnswer(const WaitFrame& frame) const;
-    void OnPortClosed();
+    // Writes what may go now; re-entered from a `done` only through the queue.
+    void Pump();
+    // Ends the command on the wire with this reply and moves on.
+    void Finish(Reply reply);
+    // Runs a command's `done`; false when the channel was destroyed from it.
+    bool Complete(Done& done, const Reply& reply);
 
     SerialPort& m_port;
-    std::vector<WaitFrame*> m_frames;  // oldest first
+    std::deque<Pending> m_queue;
+    std::optional<Pending> m_onWire;
+    QTimer m_deadline;
+    bool m_pumping = false;
+    // Cleared by the destructor, so a `done` that destroyed the channel stops the loop.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     LineHook m_terminalHook;
     StatusHook m_statusHook;
     KeepAliveHook m_keepAliveHook;

@@ -7,6 +7,8 @@
 #include <QMetaObject>
 #include <QPointer>
 
+#include <utility>
+
 struct SerialPort::Worker : SerialWorker {
     using SerialWorker::SerialWorker;
 };
@@ -17,28 +19,50 @@ SerialPort::~SerialPort() {
     Close();
 }
 
-bool SerialPort::Open(const QString& devicePath, unsigned baud) {
+void SerialPort::BeginOpen(const QString& devicePath) {
     Close();
     m_devicePath = devicePath;
     m_lastError.clear();
     m_lastErrorNumber = 0;
+}
 
-    // A device server's connect can take seconds; it runs while the event loop
-    // dispatches, so Close may be called meanwhile and must win.
-    const quint64 opening = m_session;
-    QPointer<SerialPort> alive(this);
-    LinkDeviceResult device = IsTcpTarget(devicePath) ? TcpLink::ConnectDispatching(devicePath)
-                                                      : OpenSerialDevice(devicePath, baud);
-    if (!alive)
-        return false;  // the owner destroyed the port meanwhile
+bool SerialPort::Open(const QString& devicePath, unsigned baud) {
+    BeginOpen(devicePath);
+    return Attach(IsTcpTarget(devicePath) ? TcpLink::Connect(devicePath)
+                                          : OpenSerialDevice(devicePath, baud));
+}
+
+void SerialPort::OpenAsync(const QString& devicePath, unsigned baud,
+                           std::function<void(bool)> opened) {
+    BeginOpen(devicePath);
+    if (!IsTcpTarget(devicePath)) {
+        opened(Attach(OpenSerialDevice(devicePath, baud)));
+        return;
+    }
+    m_openingDone = std::move(opened);
+    m_opening = TcpLink::ConnectAsync(devicePath, this, [this](LinkDeviceResult device) {
+        m_opening = nullptr;
+        const bool attached = Attach(std::move(device));
+        if (auto done = std::exchange(m_openingDone, {}))
+            done(attached);
+    });
+}
+
+void SerialPort::CancelOpening() {
+    if (m_opening == nullptr && !m_openingDone)
+        return;
+    delete std::exchange(m_opening, nullptr);
+    m_lastError =
+        QStringLiteral("Cannot open %1: the port was closed while connecting").arg(m_devicePath);
+    m_lastErrorNumber = 0;
+    if (auto done = std::exchange(m_openingDone, {}))
+        done(false);
+}
+
+bool SerialPort::Attach(LinkDeviceResult device) {
     if (!device.device) {
         m_lastError = device.error;
         m_lastErrorNumber = device.errorNumber;
-        return false;
-    }
-    if (opening != m_session || m_worker) {
-        m_lastError =
-            QStringLiteral("Cannot open %1: the port was closed while connecting").arg(devicePath);
         return false;
     }
 
@@ -60,7 +84,7 @@ bool SerialPort::Open(const QString& devicePath, unsigned baud) {
     };
 
     auto worker =
-        std::make_unique<Worker>(std::move(device.device), devicePath, std::move(callbacks));
+        std::make_unique<Worker>(std::move(device.device), m_devicePath, std::move(callbacks));
     worker->SetReplyAwaited(m_replyAwaited);
     if (!worker->Start(&m_lastError))
         return false;  // the worker closes the device
@@ -73,6 +97,7 @@ bool SerialPort::IsOpen() const {
 }
 
 bool SerialPort::Close() {
+    CancelOpening();
     const bool wasOpen = m_worker != nullptr;
     if (m_worker) {
         m_worker->Stop();
@@ -119,17 +144,6 @@ QString SerialPort::DevicePath() const {
     return m_devicePath;
 }
 
-QList<QByteArray> SerialPort::HeldBackLines() const {
-    QList<QByteArray> lines;
-    if (!m_delivering)
-        return lines;
-    for (const Delivery& delivery : m_inbox) {
-        if (delivery.session == m_session && !delivery.deviceLost)
-            lines.append(delivery.line);
-    }
-    return lines;
-}
-
 // Runs on the worker thread. The posted call is dropped by Qt if this object is
 // destroyed first; the worker itself never outlives it (Close joins it).
 void SerialPort::Post(std::deque<Delivery> deliveries) {
@@ -143,13 +157,9 @@ void SerialPort::Post(std::deque<Delivery> deliveries) {
         Qt::QueuedConnection);
 }
 
-// Lines reach the owner one at a time: a handler that runs a nested event loop
-// does not receive the next line until it returns, as with the receiver's
-// synchronous delivery.
+// Lines reach the owner one at a time, in order; a handler that closes or
+// destroys the port ends the delivery.
 void SerialPort::DeliverPending() {
-    if (m_delivering)
-        return;
-    m_delivering = true;
     QPointer<SerialPort> alive(this);
     while (!m_inbox.empty()) {
         Delivery delivery = std::move(m_inbox.front());
@@ -167,5 +177,4 @@ void SerialPort::DeliverPending() {
         if (!alive)
             return;  // the owner destroyed the port from its handler
     }
-    m_delivering = false;
 }

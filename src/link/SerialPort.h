@@ -5,7 +5,10 @@
 #include <QObject>
 #include <QString>
 
+#include "LinkDevice.h"
+
 #include <deque>
+#include <functional>
 #include <memory>
 
 // One serial device, opened raw at a given baud rate, 8N1, no flow control,
@@ -41,10 +44,16 @@ public:
     SerialPort& operator=(const SerialPort&) = delete;
 
     // Closes an open port first. On failure the port stays closed, no thread
-    // runs, and LastError() says why. A "tcp://" connect dispatches events
-    // while it waits (up to 3 s).
+    // runs, and LastError() says why. A "tcp://" connect blocks the calling
+    // thread (up to 3 s): a program that must stay alive uses OpenAsync.
     bool Open(const QString& devicePath, unsigned baud = kDefaultBaud);
+    // The same, with the device server's connect on a helper thread: `opened`
+    // runs once with the result, before the call returns for a tty, later for
+    // "tcp://". Close (or another Open) meanwhile ends it with false.
+    void OpenAsync(const QString& devicePath, unsigned baud, std::function<void(bool)> opened);
     bool IsOpen() const;
+    // An OpenAsync still connecting.
+    bool IsOpening() const { return static_cast<bool>(m_openingDone); }
     // Always true; safe when closed. Discards queued writes; lines not yet
     // delivered are dropped. Never waits for the owner's thread.
     bool Close();
@@ -61,11 +70,6 @@ public:
     // The errno behind LastError(), for advice (SystemError.h); 0 when none.
     int LastErrorNumber() const;
     QString DevicePath() const;
-
-    // Lines that have arrived but wait, in order, for the owner to return from
-    // handling an earlier line (a handler that runs a nested event loop holds
-    // the rest back). Empty while nothing is being delivered.
-    QList<QByteArray> HeldBackLines() const;
 
 signals:
     void LineReceived(const QByteArray& line);
@@ -85,6 +89,10 @@ private:
         QString reason;
     };
 
+    void BeginOpen(const QString& devicePath);
+    // Starts the worker on an opened device; false (closed) on failure.
+    bool Attach(LinkDeviceResult device);
+    void CancelOpening();
     void Post(std::deque<Delivery> deliveries);
     void DeliverPending();
 
@@ -94,6 +102,8 @@ private:
     QString m_devicePath;
     quint64 m_session = 0;
     std::deque<Delivery> m_inbox;
-    bool m_delivering = false;
     bool m_replyAwaited = false;
+    // A device server's connect in progress and the one to tell of its end.
+    QObject* m_opening = nullptr;
+    std::function<void(bool)> m_openingDone;
 };

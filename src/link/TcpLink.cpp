@@ -2,7 +2,6 @@
 
 #include "SystemError.h"
 
-#include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -228,8 +227,9 @@ LinkDeviceResult Connect(const QString& name, std::chrono::milliseconds timeout)
 
 namespace {
 
-// Shared by the waiting thread and the helper: whichever leaves last frees it,
-// so a helper that outlives the wait still has somewhere to put its result.
+// Shared by the helper thread and the watcher on the caller's thread: whichever
+// leaves last frees it, so a helper that outlives the wait still has somewhere
+// to put its result.
 struct Attempt {
     std::mutex mutex;
     LinkDeviceResult result;  // guarded; dropped by the helper once abandoned
@@ -243,13 +243,70 @@ struct Attempt {
     }
 };
 
+// Lives on the caller's thread until the helper has answered or the time is
+// up; destroying it abandons the attempt without calling back.
+class ConnectWatcher : public QObject {
+public:
+    ConnectWatcher(std::shared_ptr<Attempt> attempt, QString name,
+                   std::chrono::milliseconds timeout, QObject* parent,
+                   std::function<void(LinkDeviceResult)> done)
+        : QObject(parent),
+          m_attempt(std::move(attempt)),
+          m_name(std::move(name)),
+          m_timeout(timeout),
+          m_done(std::move(done)),
+          m_notifier(m_attempt->doneFd, QSocketNotifier::Read) {
+        connect(&m_notifier, &QSocketNotifier::activated, this, &ConnectWatcher::Settle);
+        m_guard.setSingleShot(true);
+        connect(&m_guard, &QTimer::timeout, this, &ConnectWatcher::Settle);
+        m_guard.start(std::chrono::duration_cast<std::chrono::milliseconds>(timeout +
+                                                                            kResolverGrace));
+    }
+    ~ConnectWatcher() override {
+        std::lock_guard lock(m_attempt->mutex);
+        m_attempt->abandoned = true;
+    }
+
+private:
+    void Settle() {
+        LinkDeviceResult result;
+        {
+            std::lock_guard lock(m_attempt->mutex);
+            if (m_attempt->done)
+                result = std::move(m_attempt->result);
+            else
+                result = {nullptr, TimeOutText(m_name, m_timeout), ETIMEDOUT};
+            m_attempt->abandoned = true;
+        }
+        m_notifier.setEnabled(false);
+        m_guard.stop();
+        auto done = std::move(m_done);
+        deleteLater();
+        if (done)
+            done(std::move(result));
+    }
+
+    std::shared_ptr<Attempt> m_attempt;
+    QString m_name;
+    std::chrono::milliseconds m_timeout;
+    std::function<void(LinkDeviceResult)> m_done;
+    QSocketNotifier m_notifier;
+    QTimer m_guard;
+};
+
 }  // namespace
 
-LinkDeviceResult ConnectDispatching(const QString& name, std::chrono::milliseconds timeout) {
+QObject* ConnectAsync(const QString& name, QObject* context,
+                      std::function<void(LinkDeviceResult)> done,
+                      std::chrono::milliseconds timeout) {
     auto attempt = std::make_shared<Attempt>();
     attempt->doneFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    const auto failed = [&](int error) {
+        done({nullptr, DescribeSystemError(QStringLiteral("Cannot open"), name, error), error});
+        return nullptr;
+    };
     if (attempt->doneFd < 0)
-        return Connect(name, timeout);  // still correct, only without dispatching
+        return failed(errno);
     try {
         std::thread([attempt, name, timeout] {
             LinkDeviceResult result = Connect(name, timeout);
@@ -260,30 +317,10 @@ LinkDeviceResult ConnectDispatching(const QString& name, std::chrono::millisecon
             const std::uint64_t one = 1;
             (void)!::write(attempt->doneFd, &one, sizeof one);
         }).detach();
-    } catch (const std::system_error&) {
-        return Connect(name, timeout);
+    } catch (const std::system_error& error) {
+        return failed(error.code().value());
     }
-
-    QEventLoop loop;
-    QSocketNotifier notifier(attempt->doneFd, QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
-    const Clock::time_point deadline = Clock::now() + timeout + kResolverGrace;
-    for (;;) {
-        {
-            std::lock_guard lock(attempt->mutex);
-            if (attempt->done)
-                return std::move(attempt->result);
-            if (Clock::now() >= deadline) {
-                attempt->abandoned = true;
-                return {nullptr, TimeOutText(name, timeout), ETIMEDOUT};
-            }
-        }
-        guard.start(std::max(1, MillisecondsLeft(deadline)));
-        loop.exec();
-    }
+    return new ConnectWatcher(std::move(attempt), name, timeout, context, std::move(done));
 }
 
 }  // namespace TcpLink

@@ -3,9 +3,11 @@
 #include "LinkDevice.h"
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 // A receiver behind a serial device server: an Ethernet-to-RS-232 adapter (or a
@@ -35,11 +37,14 @@ inline constexpr std::chrono::milliseconds kConnectTimeout{3000};
 // Blocks the calling thread.
 LinkDeviceResult Connect(const QString& name, std::chrono::milliseconds timeout = kConnectTimeout);
 
-// Connect run on a helper thread while the calling thread's event loop keeps
-// dispatching, so a window stays alive during the up to 3 s. A name that does
-// not resolve in time is given up at the time-out; the helper then finishes on
-// its own and releases what it made.
-LinkDeviceResult ConnectDispatching(const QString& name,
-                                    std::chrono::milliseconds timeout = kConnectTimeout);
+// Connect run on a helper thread, so the caller's thread never waits. `done`
+// runs on the caller's thread once the helper has answered or the time is up
+// (a name that does not resolve in time is given up; the helper then finishes
+// on its own and releases what it made). The returned watcher is a child of
+// `context`; destroying it abandons the attempt without calling `done`. On a
+// failure to start, `done` runs before the call returns and it returns null.
+QObject* ConnectAsync(const QString& name, QObject* context,
+                      std::function<void(LinkDeviceResult)> done,
+                      std::chrono::milliseconds timeout = kConnectTimeout);
 
 }  // namespace TcpLink

@@ -15,3 +15,7 @@ struct SessionState {
 
 // "Main" for view 0, "Preset1".."Preset5" for 1..5, "Unknown" otherwise.
 QByteArray ViewSectionOf(int viewIndex);
+// The key as a page writes it in the given view: in a preset view the key's
+// section is replaced by the view's ("Main.Treble" becomes "Preset3.Treble" in
+// view 3).
+QByteArray RedirectKeyToView(const QByteArray& key, int viewIndex);

@@ -1,6 +1,5 @@
 #include "ReceiverSession.h"
 
-#include "BulkTransfer.h"
 #include "PortDiagnostics.h"
 #include "PortNames.h"
 #include "Profile.h"
@@ -17,16 +16,7 @@ const QByteArray kSourceKey = QByteArrayLiteral("Main.Source");
 // "Tuner?" asks for every tuner line at once.
 const QByteArray kTunerLines = QByteArrayLiteral("Tuner?");
 
-class AttemptScope {
-public:
-    explicit AttemptScope(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~AttemptScope() { m_flag = false; }
-    AttemptScope(const AttemptScope&) = delete;
-    AttemptScope& operator=(const AttemptScope&) = delete;
-
-private:
-    bool& m_flag;
-};
+using Outcome = ReceiverIdentity::Outcome;
 
 }  // namespace
 
@@ -50,8 +40,11 @@ ReceiverSession::ReceiverSession(QObject* parent)
 }
 
 ReceiverSession::~ReceiverSession() {
-    // Lines still queued for delivery must not reach half-destroyed members.
+    // A suspended operation ends now, while every member it uses is alive.
     StopKeepAlive();
+    m_state.connected = false;
+    StopOperation();
+    // Lines still queued for delivery must not reach half-destroyed members.
     m_channel.SetStatusHook({});
     m_channel.SetKeepAliveHook({});
     m_channel.SetTerminalHook({});
@@ -69,19 +62,35 @@ void ReceiverSession::SetKeepAliveEnabled(bool enabled) {
     }
 }
 
-bool ReceiverSession::ConnectTo(const QString& portName) {
-    AttemptScope attempt(m_attempting);
-    if (portName.compare(kAutoDetect, Qt::CaseInsensitive) == 0)
-        return AutoDetect();
-    return Connect(portName);
+std::stop_token ReceiverSession::BeginOperation() {
+    StopOperation();
+    m_operation = std::stop_source();
+    m_operationRunning = true;
+    return m_operation.get_token();
 }
 
-bool ReceiverSession::AutoDetect() {
-    for (const QString& name : AutoDetectPorts()) {
-        if (Connect(name))
-            return true;
-    }
-    return false;
+void ReceiverSession::EndOperation(const std::stop_token& token) {
+    // A stopped operation ends after its successor began; the successor runs on.
+    if (token == m_operation.get_token())
+        m_operationRunning = false;
+}
+
+void ReceiverSession::StopOperation() {
+    m_operation.request_stop();
+    // A device server's connect in progress ends with the port.
+    if (m_port.IsOpening())
+        m_port.Close();
+    m_channel.Abort();
+}
+
+void ReceiverSession::Cancel() {
+    StopOperation();
+}
+
+QStringList ReceiverSession::CandidatePorts(const QString& portName) const {
+    if (portName.compare(kAutoDetect, Qt::CaseInsensitive) == 0)
+        return AutoDetectPorts();
+    return {portName};
 }
 
 QStringList ReceiverSession::AutoDetectPorts() const {
@@ -92,75 +101,171 @@ QString ReceiverSession::DevicePath(const QString& portName) {
     return ResolvePortPath(portName, Profile::PortsFolder());
 }
 
-ReceiverIdentity::Outcome ReceiverSession::OpenPort(const QString& portName) {
-    m_portName = portName;
-    m_lostReason.clear();
-    if (m_port.IsOpen())
-        m_port.Close();
-    m_devicePath = DevicePath(portName);
-    const ReceiverIdentity identity = IdentifyReceiver(m_port, m_channel, m_devicePath);
-    m_model = identity.model;
-    m_modelBit = identity.modelBit;
-    return identity.outcome;
-}
-
 QString ReceiverSession::OpenFailureAdvice() const {
     return DescribeOpenFailure(
         {m_portName, m_port.DevicePath(), m_port.LastErrorNumber(), m_port.LastError()},
         Profile::PortsFolder());
 }
 
-bool ReceiverSession::Connect(const QString& portName) {
-    ++m_generation;
+QCoro::Task<bool> ReceiverSession::ConnectTo(QString portName) {
+    const std::stop_token stop = BeginOperation();
+    m_attempting = true;
+    const QStringList names = CandidatePorts(portName);
+    bool connected = false;
+    for (const QString& name : names) {
+        if (stop.stop_requested())
+            break;
+        connected = co_await Connect(name, stop);
+        if (connected)
+            break;
+    }
+    if (!connected && names.size() > 1 && m_failure != Failure::Stopped) {
+        m_failureReason = QStringLiteral("%1 found no receiver on %2 (last: %3)")
+                              .arg(kAutoDetect, names.join(QStringLiteral(", ")), m_failureReason);
+    }
+    m_attempting = false;
+    EndOperation(stop);
+    emit AttemptEnded(connected);
+    co_return connected;
+}
+
+QCoro::Task<Outcome> ReceiverSession::OpenPort(QString portName) {
+    const std::stop_token stop = BeginOperation();
+    const QStringList names = CandidatePorts(portName);
+    Outcome outcome = Outcome::CannotOpen;
+    bool anyOpened = false;
+    for (const QString& name : names) {
+        outcome = co_await Identify(name, stop);
+        if (outcome == Outcome::Known || outcome == Outcome::Stopped)
+            break;
+        anyOpened = anyOpened || outcome != Outcome::CannotOpen;
+        // Auto-Detect goes on; a receiver it does not know is left alone.
+        if (names.size() > 1)
+            m_port.Close();
+    }
+    if (names.size() > 1 && outcome != Outcome::Known && outcome != Outcome::Stopped) {
+        m_failure = anyOpened ? Failure::NoAnswer : Failure::CannotOpen;
+        m_failureReason = QStringLiteral("%1 found no receiver on %2")
+                              .arg(kAutoDetect, names.join(QStringLiteral(", ")));
+    }
+    EndOperation(stop);
+    co_return outcome;
+}
+
+QCoro::Task<Outcome> ReceiverSession::Identify(QString portName, std::stop_token stop) {
+    m_portName = portName;
+    m_lostReason.clear();
+    if (m_port.IsOpen())
+        m_port.Close();
+    m_devicePath = DevicePath(portName);
+    m_model.clear();
+    m_modelBit = 0;
+    const ReceiverIdentity identity =
+        co_await IdentifyReceiver(m_port, m_channel, m_devicePath, stop);
+    m_model = identity.model;
+    m_modelBit = identity.modelBit;
+    switch (identity.outcome) {
+        case Outcome::CannotOpen:
+            m_failure = Failure::CannotOpen;
+            m_failureReason = QStringLiteral("cannot open %1: %2").arg(portName, m_port.LastError());
+            break;
+        case Outcome::NoAnswer:
+            m_failure = Failure::NoAnswer;
+            m_failureReason = IsLost() ? m_lostReason
+                                       : QStringLiteral("no receiver answered on %1").arg(portName);
+            break;
+        case Outcome::UnknownModel:
+            m_failure = Failure::UnknownModel;
+            m_failureReason = QStringLiteral(
+                                  "the receiver on %1 reports the model \"%2\", which is not a "
+                                  "known Velmar model")
+                                  .arg(portName, FromWindows1252(m_model));
+            break;
+        case Outcome::Stopped:
+            m_failure = Failure::Stopped;
+            m_failureReason = QStringLiteral("the connection attempt was stopped");
+            break;
+        case Outcome::Known:
+            m_failure = Failure::None;
+            m_failureReason.clear();
+            break;
+    }
+    co_return identity.outcome;
+}
+
+QCoro::Task<bool> ReceiverSession::Connect(QString portName, std::stop_token stop) {
     SetStatus(kConnectingOn.arg(portName));
     m_state.connected = false;
     m_state.portName = portName.toLocal8Bit();
 
-    const ReceiverIdentity::Outcome outcome = OpenPort(portName);
-    if (outcome == ReceiverIdentity::Outcome::CannotOpen) {
-        Fail(kCannotOpen);
+    const Outcome outcome = co_await Identify(portName, stop);
+    if (outcome == Outcome::CannotOpen) {
+        Fail(Failure::CannotOpen, kCannotOpen);
         emit StatusReasonChanged(OpenFailureAdvice());
-        return false;
+        co_return false;
     }
-    if (outcome == ReceiverIdentity::Outcome::NoAnswer)
-        return Fail(kNotConnected);
+    if (outcome == Outcome::NoAnswer || outcome == Outcome::Stopped)
+        co_return Fail(m_failure, kNotConnected);
     m_state.model = m_model;
     m_state.modelBit = m_modelBit;
     // An unknown model keeps its port open: raw steps still reach it, settings do not.
-    if (outcome == ReceiverIdentity::Outcome::UnknownModel)
-        return Fail(kNotConnected);
+    if (outcome == Outcome::UnknownModel)
+        co_return Fail(Failure::UnknownModel, kNotConnected);
 
     m_state.connected = true;
     const QString modelText = FromWindows1252(m_model);
     const QString label = kConnectingTo.arg(modelText, portName);
     SetStatus(label);
-    if (!ReadAll(label)) {
-        // The receiver went silent or away during the read, which put the store
-        // back as it was; the pages show that again, not half a read.
+    if (!co_await ReadAllFromReceiver(m_store, m_channel, m_progress, label, m_modelBit, stop)) {
+        // The receiver went silent or away during the read, or the read was
+        // stopped, which put the store back as it was; the pages show that
+        // again, not half a read.
+        m_state.connected = false;
         m_port.Close();
         emit StoreReloaded();
-        return Fail(kNotConnected);
+        const bool stopped = stop.stop_requested() && !IsLost();
+        m_failureReason =
+            stopped ? QStringLiteral("the connection attempt was stopped")
+            : IsLost()
+                ? m_lostReason
+                : QStringLiteral("the receiver on %1 went silent during the read").arg(portName);
+        co_return Fail(stopped ? Failure::Stopped : Failure::ReadFailed, kNotConnected);
     }
     SetStatus(kConnectedTo.arg(modelText, portName));
     emit StoreReloaded();
     RestartKeepAlive();
     m_channel.SendLine(kTunerLines);
     emit Connected();
-    return true;
+    co_return true;
 }
 
-bool ReceiverSession::ReadAll(const QString& label) {
-    return ReadAllFromReceiver(m_store, m_channel, m_progress, label, m_modelBit);
+QCoro::Task<bool> ReceiverSession::ReadAll(QString label) {
+    const std::stop_token stop = BeginOperation();
+    const bool complete =
+        co_await ReadAllFromReceiver(m_store, m_channel, m_progress, label, m_modelBit, stop);
+    EndOperation(stop);
+    co_return complete;
 }
 
 bool ReceiverSession::UpdateSetting(const QByteArray& key, const QByteArray& value) {
     return ::UpdateSetting(m_store, m_channel, m_state, key, value);
 }
 
-int ReceiverSession::RestoreStore(QByteArray* report) {
-    const int errors = RestoreToReceiver(m_store, m_channel, m_progress, report);
+QCoro::Task<RestoreResult> ReceiverSession::RestoreStore() {
+    const std::stop_token stop = BeginOperation();
+    const RestoreResult result =
+        co_await RestoreToReceiver(m_store, m_channel, m_progress, stop);
+    EndOperation(stop);
     emit StoreReloaded();
-    return errors;
+    emit RestoreEnded(result);
+    co_return result;
+}
+
+QCoro::Task<RestoreResult> ReceiverSession::Restore(SettingsStore& lines) {
+    const std::stop_token stop = BeginOperation();
+    const RestoreResult result = co_await RestoreToReceiver(lines, m_channel, m_progress, stop);
+    EndOperation(stop);
+    co_return result;
 }
 
 SaveResult ReceiverSession::SaveFile(const QString& path) const {
@@ -168,13 +273,14 @@ SaveResult ReceiverSession::SaveFile(const QString& path) const {
 }
 
 void ReceiverSession::Close() {
-    // A bulk read or restore still waiting below us ends quickly on a closed port.
     StopKeepAlive();
     m_state.connected = false;
+    StopOperation();
     m_port.Close();
 }
 
-bool ReceiverSession::Fail(const QString& text) {
+bool ReceiverSession::Fail(Failure failure, const QString& text) {
+    m_failure = failure;
     StopKeepAlive();
     m_state.connected = false;
     SetStatus(text);
@@ -208,31 +314,42 @@ void ReceiverSession::OnKeepAliveTimer() {
         return;
     if (!m_port.IsOpen() || !m_state.connected)
         return;
-    // A poll now would take over the one reply slot from the Request that is
-    // waiting (the bulk read's, a setting's) and make it time out.
-    if (m_channel.IsWaiting())
+    // Only into a quiet line: a poll queued behind other commands would judge
+    // the receiver by their waits, and they show it is alive anyway.
+    if (!m_channel.IsIdle())
         return;
-
     StopKeepAlive();
-    const unsigned generation = m_generation;
-    for (int attempt = 0; attempt < m_keepAlivePolls; ++attempt) {
-        const bool answered = m_channel.Query(kSourceKey) != CommandChannel::kTimeout;
-        // A new attempt or a closed port (lost device, Exit) during the wait
-        // has settled the connection already.
-        if (generation != m_generation || !m_port.IsOpen())
-            return;
-        if (answered) {
-            RestartKeepAlive();
-            TunerPoll();
-            return;
+    Poll(0);
+}
+
+void ReceiverSession::Poll(int attempt) {
+    m_channel.Query(kSourceKey, [this, attempt](const CommandChannel::Reply& reply) {
+        switch (reply.outcome) {
+            case CommandChannel::Outcome::Closed:
+                return;  // closed, lost or given up meanwhile: settled already
+            case CommandChannel::Outcome::Aborted:
+                // An operation was stopped with the poll on the wire; watch on.
+                if (m_state.connected)
+                    RestartKeepAlive();
+                return;
+            case CommandChannel::Outcome::Answered:
+            case CommandChannel::Outcome::Written:
+                RestartKeepAlive();
+                TunerPoll();
+                return;
+            case CommandChannel::Outcome::Timeout:
+                break;
         }
-    }
-    GiveUp();
+        if (attempt + 1 < m_keepAlivePolls)
+            Poll(attempt + 1);
+        else
+            GiveUp();
+    });
 }
 
 void ReceiverSession::OnDeviceLost(const QString& reason) {
-    // Closing wakes every waiting Request with "", which ends a bulk read or
-    // restore in progress; the user can plug the adapter back and Connect.
+    // Ends a bulk read or restore in progress, and Auto-Detect opens no
+    // further port; the user can plug the adapter back and Connect.
     m_lostReason = reason;
     GiveUp();
 }
@@ -240,6 +357,7 @@ void ReceiverSession::OnDeviceLost(const QString& reason) {
 void ReceiverSession::GiveUp() {
     StopKeepAlive();
     m_state.connected = false;
+    m_operation.request_stop();
     SetStatus(kNotConnected);
     m_port.Close();
     emit Lost();

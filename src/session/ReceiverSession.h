@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BulkTransfer.h"
 #include "CommandChannel.h"
 #include "ReceiverIdentity.h"
 #include "SerialAdapters.h"
@@ -15,7 +16,9 @@
 #include <QStringList>
 #include <QTimer>
 
-class ProgressSink;
+#include <qcoro/qcorotask.h>
+
+#include <stop_token>
 
 // One receiver, without widgets: the port (serial or tcp://), the command
 // channel, the settings store and what the console knows of the connection.
@@ -27,6 +30,12 @@ class ProgressSink;
 // line, asked twice before the connection is given up (once for the bridge,
 // which must report a lost receiver within 2 s). OpenPort does only the
 // first step (open and model check), for a tool that runs one command and ends.
+//
+// The connection, the read and the restore are coroutines; one runs at a
+// time. Each is stopped at once by Cancel, Close, a lost device or the next
+// operation: no further port is opened and no further command written, and
+// the store is left as for a failed operation. Their results also come as
+// signals, for a window that does not await them.
 class ReceiverSession : public QObject {
     Q_OBJECT
 
@@ -35,6 +44,16 @@ public:
     static inline const QString kAutoDetect = QStringLiteral("Auto-Detect");
     static inline const QString kNotConnected = QStringLiteral("Not connected to a Unit");
     static inline const QString kCannotOpen = QStringLiteral("Cannot open Com Port");
+
+    // Why the last connection attempt failed.
+    enum class Failure {
+        None,
+        CannotOpen,    // no port would open
+        NoAnswer,      // a port opened, but no receiver answered the model check
+        UnknownModel,  // a receiver answered with a model outside the known ones
+        ReadFailed,    // the receiver went silent or away during the read
+        Stopped,       // cancelled, closed, or replaced by another operation
+    };
 
     // What a display tells the keep-alive when it fires. Without one, the
     // receiver is polled and the tuner is not.
@@ -66,36 +85,46 @@ public:
 
     // "Auto-Detect" (any letter case) tries COM1..COM9 and the adapters on the
     // machine, anything else that port: model check, bulk read, keep-alive.
-    bool ConnectTo(const QString& portName);
-    bool AutoDetect();
-    bool Connect(const QString& portName);
-    // True from the start of ConnectTo until it returns.
+    // Stops the running operation first. AttemptEnded follows.
+    QCoro::Task<bool> ConnectTo(QString portName);
+    // True while a connection attempt runs.
     bool IsAttempting() const { return m_attempting; }
     // A bulk read, restore or connection attempt is using the store.
-    bool IsBusy() const { return m_store.IsBusy() || m_attempting; }
+    bool IsBusy() const { return m_store.IsBusy() || m_operationRunning; }
+    Failure LastFailure() const { return m_failure; }
+    // The last failure in a sentence ("no receiver answered on COM3").
+    QString FailureReason() const { return m_failureReason; }
 
     // Opens one port by its name (COMn through the ports folder, a device
-    // path, tcp://) and asks for the model; no read, no keep-alive. An
-    // unknown model closes the port again.
-    ReceiverIdentity::Outcome OpenPort(const QString& portName);
-    // The ports Auto-Detect tries, in order.
+    // path, tcp://; "Auto-Detect" tries them in turn until a known model
+    // answers) and asks for the model; no read, no keep-alive. An unknown
+    // model closes the port again only when Auto-Detect goes on to the next.
+    QCoro::Task<ReceiverIdentity::Outcome> OpenPort(QString portName);
+    // The ports a name stands for: Auto-Detect's list, or the name itself.
+    QStringList CandidatePorts(const QString& portName) const;
     QStringList AutoDetectPorts() const;
     // What a port name opens.
     static QString DevicePath(const QString& portName);
     // Why the last port would not open, in words a person can act on.
     QString OpenFailureAdvice() const;
 
-    // Ends the connection quietly (Exit): keep-alive stopped, port closed.
+    // Stops the running operation; the connection stays.
+    void Cancel();
+    // Ends the connection quietly (Exit): operation stopped, keep-alive
+    // stopped, port closed.
     void Close();
 
     // The bulk read of the connected model into the store; false (store as it
-    // was) when the receiver went silent or away.
-    bool ReadAll(const QString& label);
+    // was) when the receiver went silent or away, or the read was stopped.
+    QCoro::Task<bool> ReadAll(QString label);
     // The one path by which a shown control changes a setting.
     bool UpdateSetting(const QByteArray& key, const QByteArray& value);
     // Settings files: a load fills the store, the restore sends it on.
     LoadResult LoadFile(const QString& path) { return LoadFromFile(m_store, path); }
-    int RestoreStore(QByteArray* report);
+    // Sends the store to the receiver, then reloads the pages (StoreReloaded).
+    QCoro::Task<RestoreResult> RestoreStore();
+    // Sends the lines of another store (a file the tool holds).
+    QCoro::Task<RestoreResult> Restore(SettingsStore& lines);
     SaveResult SaveFile(const QString& path) const;
 
     SettingsStore& Store() { return m_store; }
@@ -132,15 +161,27 @@ signals:
     // A tuner line the store does not hold, or a preset's station record.
     void TunerLine(const QByteArray& line);
     void Connected();
+    // ConnectTo has ended, connected or not.
+    void AttemptEnded(bool connected);
+    // RestoreStore has ended; the pages are reloaded already.
+    void RestoreEnded(const RestoreResult& result);
     // The receiver went silent or away and the port was closed.
     void Lost();
 
 private:
-    bool Fail(const QString& text);
+    // Stops the running operation and starts the next; its token is stopped
+    // in turn by the one after, Cancel, Close or a lost device.
+    std::stop_token BeginOperation();
+    void EndOperation(const std::stop_token& token);
+    void StopOperation();
+    QCoro::Task<bool> Connect(QString portName, std::stop_token stop);
+    QCoro::Task<ReceiverIdentity::Outcome> Identify(QString portName, std::stop_token stop);
+    bool Fail(Failure failure, const QString& status);
     void SetStatus(const QString& text) { emit StatusChanged(text); }
     void OnDeviceLost(const QString& reason);
     // Ends the connection: "Not connected to a Unit", port closed.
     void GiveUp();
+    void Poll(int attempt);
     void TunerPoll();
 
     SessionState m_state;
@@ -161,8 +202,9 @@ private:
     QElapsedTimer m_sinceLine;
     bool m_keepAliveEnabled = true;
     int m_keepAlivePolls = 2;
+    std::stop_source m_operation;
+    bool m_operationRunning = false;
     bool m_attempting = false;
-    // Counts connection attempts, so that a keep-alive poll whose wait saw a new
-    // attempt begin does not judge the new connection by the old one's replies.
-    unsigned m_generation = 0;
+    Failure m_failure = Failure::None;
+    QString m_failureReason;
 };

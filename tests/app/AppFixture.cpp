@@ -1,5 +1,7 @@
 #include "AppFixture.h"
 
+#include "Await.h"
+
 #include "ControlPage.h"
 #include "Profile.h"
 
@@ -86,6 +88,8 @@ bool AppFixture::ConnectOn(const QString& portName) {
     m_prompts.answerYes = true;
     window.PortCombo()->setEditText(portName);
     window.OnConnect();
+    // Auto-Detect over nine silent ports takes nine seconds.
+    WaitFor([&window] { return !window.Session().IsAttempting(); }, 20000);
     return window.State().connected;
 }
 
@@ -115,7 +119,7 @@ bool AppFixture::WaitFor(const std::function<bool()>& predicate, int timeoutMs) 
 }
 
 QByteArrayList AppFixture::CommandsBeforeBarrier(qsizetype mark) {
-    const QByteArray answer = Window().Channel().Query("Main.Model");
+    const QByteArray answer = QueryReply(Window().Channel(), "Main.Model");
     EXPECT_TRUE(answer.endsWith("=ZA11")) << answer.constData();
     QByteArrayList commands = CommandsSince(mark);
     return commands.mid(0, commands.lastIndexOf("Main.Model?"));

@@ -102,7 +102,7 @@ TEST_F(ConnectionScenario, UnknownModelStillTakesStepsButNoSettings) {
     ASSERT_FALSE(ConnectOn("COM3"));
     const qsizetype mark = CommandMark();
     Choose(ControlCombo(ControlId::Bass), "4 dB");
-    Window().Channel().Send("\rMain.Volume+\r");
+    Window().Channel().SendLine("Main.Volume+");
     ASSERT_TRUE(WaitFor([&] { return CommandsSince(mark).contains("Main.Volume+"); }, 3000));
     EXPECT_FALSE(sim.ReceivedCommands().mid(mark).contains("Main.Bass=4"));
 }

@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "Await.h"
 
 #include "HelpCommands.h"
 #include "LocalHttpServer.h"
@@ -156,7 +157,7 @@ TEST_F(HelpScenario, SilentServerTimesOutWhileWindowKeepsWorking) {
     Window().CheckForUpgrade();
     // The receiver goes on answering through the window meanwhile.
     EXPECT_TRUE(Window().Help().IsCheckRunning());
-    EXPECT_EQ(Window().Channel().Request("\rMain.Model?\r"), "Main.Model=ZA11");
+    EXPECT_EQ(Reply(Window().Channel(), CommandChannel::Kind::Query, "Main.Model?"), "Main.Model=ZA11");
     QTest::keyClicks(terminal, "Main.Volume?");
     QTest::keyClick(terminal, Qt::Key_Return);
     EXPECT_TRUE(WaitFor([&] { return terminal->toPlainText().contains("Main.Volume="); }, 3000));
@@ -166,20 +167,6 @@ TEST_F(HelpScenario, SilentServerTimesOutWhileWindowKeepsWorking) {
     ASSERT_TRUE(WaitUntilSaid());
     EXPECT_EQ(Said(), QStringList{"Cannot open internet connection to check for latest version"});
     EXPECT_EQ(server.Requests().size(), 1);
-}
-
-TEST_F(HelpScenario, ResultWaitsWhileATransferRuns) {
-    LocalHttpServer server(200, "Version=1.2\n");
-    SetUpgradeHost(server.Host());
-    {
-        SettingsStore::BusyScope busy(Window().Store());
-        Window().CheckForUpgrade();
-        ASSERT_TRUE(WaitFor([&] { return !Window().Help().IsCheckRunning(); }, 5000));
-        QTest::qWait(3 * PostedMessages::kRetryMs);
-        EXPECT_TRUE(Said().isEmpty());
-    }
-    ASSERT_TRUE(WaitUntilSaid());
-    EXPECT_EQ(Said(), QStringList{"Software is the most recent version."});
 }
 
 TEST_F(HelpScenario, ProfileWithoutUpgradeHostAsksTheMakersSite) {

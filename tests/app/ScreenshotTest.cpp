@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "Await.h"
 
 #include "Screenshot.h"
 #include "TerminalCtrl.h"
@@ -13,7 +14,7 @@ class ScreenshotMode : public AppFixture {};
 TEST_F(ScreenshotMode, ConnectsWithoutAskingAndWritesControlTabPicture) {
     StartSim(3);
     const ScreenshotRequest request{m_home.path() + "/shot.png", "COM3", ""};
-    EXPECT_EQ(TakeConnectedScreenshot(Window(), request), QString());
+    EXPECT_EQ(Await(TakeConnectedScreenshot(Window(), request)), QString());
     EXPECT_TRUE(m_prompts.questions.isEmpty());
     EXPECT_EQ(Window().CurrentTabTitle(), "Control");
     const QImage picture(request.pngPath);
@@ -24,17 +25,17 @@ TEST_F(ScreenshotMode, ConnectsWithoutAskingAndWritesControlTabPicture) {
 TEST_F(ScreenshotMode, NamedTabIsShownAndUnknownTabIsReported) {
     StartSim(3);
     const ScreenshotRequest zone{m_home.path() + "/zone.png", "COM3", "Zone"};
-    EXPECT_EQ(TakeConnectedScreenshot(Window(), zone), QString());
+    EXPECT_EQ(Await(TakeConnectedScreenshot(Window(), zone)), QString());
     EXPECT_EQ(Window().CurrentTabTitle(), "Zone");
     const ScreenshotRequest bogus{m_home.path() + "/bogus.png", "COM3", "Bogus"};
-    EXPECT_EQ(TakeConnectedScreenshot(Window(), bogus), "the window has no tab \"Bogus\"");
+    EXPECT_EQ(Await(TakeConnectedScreenshot(Window(), bogus)), "the window has no tab \"Bogus\"");
     EXPECT_FALSE(QFile::exists(bogus.pngPath));
 }
 
 TEST_F(ScreenshotMode, TerminalPictureShowsAnExchange) {
     StartSim(3);
     const ScreenshotRequest request{m_home.path() + "/terminal.png", "COM3", "Terminal"};
-    EXPECT_EQ(TakeConnectedScreenshot(Window(), request), QString());
+    EXPECT_EQ(Await(TakeConnectedScreenshot(Window(), request)), QString());
     EXPECT_EQ(Window().CurrentTabTitle(), "Terminal");
     const QString shown = Window().GetTerminalPage()->Control()->toPlainText();
     EXPECT_TRUE(shown.contains("> Main.Model?\n\nMain.Model=ZA11")) << shown.toStdString();
@@ -44,7 +45,7 @@ TEST_F(ScreenshotMode, TerminalPictureShowsAnExchange) {
 TEST_F(ScreenshotMode, NoReceiverIsReportedNotPictured) {
     LinkPort(3, m_home.path() + "/missing");
     const ScreenshotRequest request{m_home.path() + "/shot.png", "COM3", ""};
-    EXPECT_EQ(TakeConnectedScreenshot(Window(), request),
+    EXPECT_EQ(Await(TakeConnectedScreenshot(Window(), request)),
               "could not connect on COM3: Cannot open Com Port");
     EXPECT_FALSE(QFile::exists(request.pngPath));
 }

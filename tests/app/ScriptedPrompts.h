@@ -4,7 +4,8 @@
 
 #include <functional>
 
-// Answers the window's questions as a test scripted them, and keeps what was asked.
+// Answers the window's questions as a test scripted them, at once, and keeps
+// what was asked.
 class ScriptedPrompts : public Prompts {
 public:
     bool answerYes = true;
@@ -13,19 +14,25 @@ public:
 
     QStringList questions;
     QStringList messages;
-    // Runs while a message is "open", as the user reads it; a real message box
-    // runs its own event loop meanwhile.
+    // Runs while a message is "open", as the user reads it.
     std::function<void()> whileShowing;
 
-    bool AskYesNo(QWidget*, const QString& text) override {
+    void AskYesNo(QWidget*, const QString& text, std::function<void(bool)> answered) override {
         questions << text;
-        return answerYes;
+        if (answered)
+            answered(answerYes);
     }
-    void ShowMessage(QWidget*, const QString& text) override {
+    void ShowMessage(QWidget*, const QString& text, std::function<void()> closed) override {
         messages << text;
         if (whileShowing)
             whileShowing();
+        if (closed)
+            closed();
     }
-    QString SaveFileName(QWidget*) override { return savePath; }
-    QStringList OpenFileNames(QWidget*) override { return openPaths; }
+    void SaveFileName(QWidget*, std::function<void(const QString&)> chosen) override {
+        chosen(savePath);
+    }
+    void OpenFileNames(QWidget*, std::function<void(const QStringList&)> chosen) override {
+        chosen(openPaths);
+    }
 };

@@ -4,6 +4,7 @@
 // the window stayed alive (its timers kept firing).
 
 #include "AppFixture.h"
+#include "Await.h"
 
 #include "ByteText.h"
 #include "ReceiverSession.h"
@@ -225,7 +226,7 @@ TEST_F(Soak, HundredConnectionsLeaveNoDescriptorOrMemoryBehind) {
     int descriptorsAfterFirst = 0;
     double megabytesAfterTenth = 0;
     for (int cycle = 1; cycle <= kConnectCycles; ++cycle) {
-        ASSERT_TRUE(w.Session().ConnectTo(QStringLiteral("COM1"))) << "cycle " << cycle;
+        ASSERT_TRUE(Await(w.Session().ConnectTo(QStringLiteral("COM1")))) << "cycle " << cycle;
         // Disconnect as closing the window does: keep-alive off, port closed.
         w.Session().StopKeepAlive();
         w.State().connected = false;
@@ -304,7 +305,7 @@ TEST_P(HostileSettings, GiveAClearMessageOrACleanLoad) {
     // Still alive and still talking to the receiver.
     EXPECT_TRUE(WaitFor([&] { return watch.Ticks() >= 3; }, 2000));
     EXPECT_TRUE(w.State().connected);
-    EXPECT_TRUE(w.Channel().Request("\rMain.Model?\r").startsWith("Main.Model="));
+    EXPECT_TRUE(Reply(w.Channel(), CommandChannel::Kind::Query, "Main.Model?").startsWith("Main.Model="));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, HostileSettings, ::testing::ValuesIn(kHostileFiles),

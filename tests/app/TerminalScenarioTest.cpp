@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "Await.h"
 
 #include "TerminalCtrl.h"
 #include "TerminalPage.h"
@@ -99,13 +100,13 @@ TEST_F(TerminalScenario, LinesReachTerminalOnlyWhileItsTabIsCurrent) {
     ConnectToSim(3);
     TerminalCtrl* terminal = OpenTerminal();
     Window().SelectTab("Control");
-    Window().Channel().Send("\rMain.Treble?\r");
+    Window().Channel().SendLine("Main.Treble?");
     // Lines arrive in order: once this answer is in, so is the treble line.
-    EXPECT_EQ(Window().Channel().Request("\rMain.Model?\r"), "Main.Model=ZA11");
+    EXPECT_EQ(Reply(Window().Channel(), CommandChannel::Kind::Query, "Main.Model?"), "Main.Model=ZA11");
     Window().SelectTab("Terminal");
     EXPECT_FALSE(terminal->toPlainText().contains("Main.Treble="));
 
-    Window().Channel().Send("\rMain.Treble?\r");
+    Window().Channel().SendLine("Main.Treble?");
     EXPECT_TRUE(WaitFor([&] { return terminal->toPlainText().contains("Main.Treble="); }, 3000));
 }
 

@@ -1,3 +1,4 @@
+#include "Await.h"
 #include "CommandChannel.h"
 #include "LinkTestSupport.h"
 #include "PtyPeer.h"
@@ -37,6 +38,18 @@ protected:
         });
     }
 
+    // Reads what the port writes while its answers are delivered.
+    QByteArray ReadWhileDelivering(const QByteArray& suffix) {
+        QByteArray read;
+        (void)QTest::qWaitFor(
+            [&] {
+                read += m_peer.ReadFor(5ms);
+                return read.endsWith(suffix);
+            },
+            3000);
+        return read;
+    }
+
     PtyPeer m_peer;
     SerialPort m_port;
     CommandChannel m_channel{m_port};
@@ -47,46 +60,46 @@ protected:
 
 struct ReplyCase {
     const char* name;
-    QByteArray command;
+    QByteArray command;  // the body; it goes on the wire framed
     QByteArray answer;
     QByteArray expectedReply;
     QList<QByteArray> expectedStatus;
 };
 
 const ReplyCase kReplyCases[] = {
-    {"AnswerEqualToKey", "\rMain.Model?\r", "\rMain.Model=ZA01\r", "Main.Model=ZA01", {}},
+    {"AnswerEqualToKey", "Main.Model?", "\rMain.Model=ZA01\r", "Main.Model=ZA01", {}},
     {"AnswerInOtherCaseKeepsItsCase",
-     "\rMain.Model?\r",
+     "Main.Model?",
      "\rMAIN.model=ZA01\r",
      "MAIN.model=ZA01",
      {}},
     {"LongerKeyIsStatusControlBytesInValuesEscaped",
-     "\rZone2.Volume?\r",
+     "Zone2.Volume?",
      "\rZone2.VolumeControl=1\x1b[2J\t\rZone2.Volume=-20\nMain.Power=On\r",
      "Zone2.Volume=-20\\nMain.Power=On",
      {"Zone2.VolumeControl=1\\x1B[2J\t"}},
     {"StatusLineDuringWaitDoesNotAnswer",
-     "\rMain.Source?\r",
+     "Main.Source?",
      "\rMain.Volume=-30\r\rMain.Source=3\r",
      "Main.Source=3",
      {"Main.Volume=-30"}},
     {"KeyContainingPendingKeyFurtherInIsStatus",
-     "\rMain.Source?\r",
+     "Main.Source?",
      "\rXMain.Source=1\r\rMain.Source=2\r",
      "Main.Source=2",
      {"XMain.Source=1"}},
     {"LeadingLineFeedDoesNotAnswer",
-     "\rMain.Source?\r",
+     "Main.Source?",
      "\r\nMain.Source=1\rMain.Source=2\r",
      "Main.Source=2",
      {"\nMain.Source=1"}},
     {"SetWithMinusInValueWaitsForItsKey",
-     "\rMain.Volume=-20\r",
+     "Main.Volume=-20",
      "\rMain.Volume=-20\r",
      "Main.Volume=-20",
      {}},
     {"ValueKeepsBlanksAndLaterEquals",
-     "\rSource1.Name?\r",
+     "Source1.Name?",
      "\rSource1.Name= My = TV \r",
      "Source1.Name= My = TV ",
      {}},
@@ -102,11 +115,12 @@ class ReplyMatchingTest : public CommandChannelTest,
 
 TEST_P(ReplyMatchingTest, ReturnsTheAnsweringLine) {
     const ReplyCase& row = GetParam();
-    AnswerWhenAsked(row.command, row.answer);
-    EXPECT_EQ(m_channel.Request(row.command), row.expectedReply);
-    EXPECT_EQ(m_asked, row.command);
+    const QByteArray framed = CommandChannel::Framed(row.command);
+    AnswerWhenAsked(framed, row.answer);
+    EXPECT_EQ(Reply(m_channel, CommandChannel::Kind::Query, row.command), row.expectedReply);
+    EXPECT_EQ(m_asked, framed);
     EXPECT_EQ(m_statusLines, row.expectedStatus);
-    EXPECT_FALSE(m_channel.IsWaiting());
+    EXPECT_TRUE(m_channel.IsIdle());
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, ReplyMatchingTest, ::testing::ValuesIn(kReplyCases),
@@ -131,143 +145,131 @@ TEST(CommandChannelKey, KeyOfTakesTextBeforeFirstOperator) {
 }
 
 TEST_F(CommandChannelTest, OverlongKeyIsRefusedWithoutSending) {
-    const QByteArray command = "\r" + QByteArray(200, 'K') + "=1\r";
+    const QByteArray command = QByteArray(200, 'K') + "=1";
     EXPECT_FALSE(CommandChannel::KeyFits(command));
-    EXPECT_TRUE(CommandChannel::KeyFits("\r" + QByteArray(128, 'K') + "=1\r"));
-    EXPECT_EQ(m_channel.Request(command), "");
-    EXPECT_FALSE(m_channel.IsWaiting());
+    EXPECT_TRUE(CommandChannel::KeyFits(QByteArray(128, 'K') + "=1"));
+    EXPECT_EQ(Reply(m_channel, CommandChannel::Kind::Command, command), "");
+    EXPECT_TRUE(m_channel.IsIdle());
     EXPECT_EQ(m_peer.ReadFor(100ms), "");
 }
 
-// The only test that waits out the full time. Without an operator character
-// the pending key stays empty, so even a line with the same text cannot answer.
+// The only test that waits out the full time.
 TEST_F(CommandChannelTest, SilentReceiverTimesOutJustAfterOneSecond) {
-    AnswerWhenAsked("\rhello\r", "\rhello=1\r");
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(m_channel.Request("\rhello\r"), CommandChannel::kTimeout);
+    EXPECT_EQ(Reply(m_channel, CommandChannel::Kind::Query, "Main.Source?"),
+              CommandChannel::kTimeout);
     // Nanoseconds: whole milliseconds would round 1000.9 ms down to the limit.
     const qint64 elapsedNs = clock.nsecsElapsed();
     EXPECT_GT(elapsedNs, qint64{CommandChannel::kReplyTimeoutMs} * 1'000'000);
     EXPECT_LT(elapsedNs, qint64{1100} * 1'000'000);  // generous for a loaded machine
-    EXPECT_EQ(m_statusLines, QList<QByteArray>{"hello=1"});
 }
 
 TEST_F(CommandChannelTest, ClosedPortRefusesAtOnce) {
     m_port.Close();
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(m_channel.Request("\rMain.Source?\r"), "");
+    EXPECT_EQ(Reply(m_channel, CommandChannel::Kind::Query, "Main.Source?"), "");
     EXPECT_LT(clock.elapsed(), 500);
-    EXPECT_FALSE(m_channel.Send("\rMain.Volume+\r"));
-    EXPECT_FALSE(m_channel.IsWaiting());
+    EXPECT_FALSE(m_channel.Step("Main.Volume", true));
+    EXPECT_TRUE(m_channel.IsIdle());
 }
 
-TEST_F(CommandChannelTest, SendWritesWithoutWaiting) {
-    EXPECT_TRUE(m_channel.Send("\rTuner?\r"));
-    EXPECT_EQ(m_peer.ReadUntil("Tuner?\r", 3s), "\rTuner?\r");
-    EXPECT_FALSE(m_channel.IsWaiting());
+// A line without an operator, a step, a section query: written in their place,
+// done once written.
+TEST_F(CommandChannelTest, WritesCompleteWhenWrittenInTheirPlace) {
+    QList<QByteArray> done;
+    const auto note = [&](const char* name) {
+        return [&done, name](const CommandChannel::Reply& reply) {
+            done << name + QByteArray(reply.outcome == CommandChannel::Outcome::Written ? ":w" : ":?");
+        };
+    };
+    ASSERT_TRUE(m_channel.Query("Main.Model", note("query")));
+    ASSERT_TRUE(m_channel.SendLine("Tuner?", note("line")));
+    ASSERT_TRUE(m_channel.Step("Main.Volume", false, note("step")));
+    EXPECT_EQ(m_peer.ReadUntil("Main.Model?\r", 3s), "\rMain.Model?\r");
+    EXPECT_EQ(m_peer.ReadFor(100ms), "");  // the rest waits for the answer
+    ASSERT_TRUE(m_peer.WriteAll("\rMain.Model=ZA01\r"));
+    EXPECT_EQ(ReadWhileDelivering("Main.Volume-\r"), "\rTuner?\r\rMain.Volume-\r");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done.size() == 3; }, 3000));
+    EXPECT_EQ(done, (QList<QByteArray>{"query:?", "line:w", "step:w"}));
 }
 
 TEST_F(CommandChannelTest, EveryLineReachesTerminalThenStatusThenKeepAlive) {
     ASSERT_TRUE(m_peer.WriteAll("\rMain.Mute=1\r"));
-    for (int i = 0; i < 100 && m_events.size() < 5; ++i)
-        CommandChannel::PumpMessages(20);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_events.size() >= 5; }, 3000));
     EXPECT_EQ(m_events, (QList<QByteArray>{"terminal:", "keepalive", "terminal:Main.Mute=1",
                                            "status:Main.Mute|1", "keepalive"}));
 }
 
-TEST_F(CommandChannelTest, AnswerGoesToTerminalButNotToStatus) {
+// A query's answer is its asker's alone; a set's answer is what the receiver
+// kept, which the store must learn like any status line.
+TEST_F(CommandChannelTest, QueryAnswerIsNoStatusLineSetAnswerIs) {
     AnswerWhenAsked("\rMain.Model?\r", "\rMain.Model=ZA01\r");
-    EXPECT_EQ(m_channel.Request("\rMain.Model?\r"), "Main.Model=ZA01");
-    EXPECT_EQ(m_events, (QList<QByteArray>{"terminal:", "keepalive", "terminal:Main.Model=ZA01",
-                                           "keepalive"}));
+    EXPECT_EQ(QueryReply(m_channel, "Main.Model"), "Main.Model=ZA01");
+    EXPECT_TRUE(m_statusLines.isEmpty());
+    AnswerWhenAsked("\rMain.Bass=30\r", "\rMain.Bass=12\r");
+    EXPECT_EQ(Reply(m_channel, CommandChannel::Kind::Set, "Main.Bass=30"), "Main.Bass=12");
+    EXPECT_EQ(m_statusLines, QList<QByteArray>{"Main.Bass=12"});
 }
 
-// A Request started while another waits (a setting changed during the
-// connect-time read, a keep-alive poll): the receiver answers both in the order
-// asked, and each Request gets its own answer, whichever line comes during
-// which wait.
-struct NestingCase {
-    const char* name;
-    QByteArray outer;
-    QByteArray inner;
-    QByteArray answers;  // sent once the inner command has arrived
-    QByteArray outerReply;
-    QByteArray innerReply;
-};
-
-void PrintTo(const NestingCase& c, std::ostream* os) {
-    *os << c.name;
+// Commands wait in order behind the one on the wire; a set whose key has a set
+// still queued takes its place, and both askers hear the outcome.
+TEST_F(CommandChannelTest, QueueKeepsOrderAndCoalescesQueuedSets) {
+    QList<QByteArray> replies;
+    const auto keep = [&](const CommandChannel::Reply& reply) { replies << reply.Text(); };
+    m_channel.Query("Main.Model", keep);
+    for (const char* name : {"A", "Ab", "Abc"})
+        m_channel.Set("Source1.Name", name, keep);
+    m_channel.Query("Main.Source", keep);
+    EXPECT_EQ(m_channel.QueuedCount(), 2u);
+    EXPECT_EQ(m_peer.ReadUntil("Main.Model?\r", 3s), "\rMain.Model?\r");
+    ASSERT_TRUE(m_peer.WriteAll("\rMain.Model=ZA01\r"));
+    EXPECT_EQ(ReadWhileDelivering("Abc\r"), "\rSource1.Name=Abc\r");
+    ASSERT_TRUE(m_peer.WriteAll("\rSource1.Name=Abc\r"));
+    EXPECT_EQ(ReadWhileDelivering("Main.Source?\r"), "\rMain.Source?\r");
+    ASSERT_TRUE(m_peer.WriteAll("\rMain.Source=3\r"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return replies.size() == 5; }, 3000));
+    EXPECT_EQ(replies, (QList<QByteArray>{"Main.Model=ZA01", "Source1.Name=Abc", "Source1.Name=Abc",
+                                          "Source1.Name=Abc", "Main.Source=3"}));
 }
 
-const NestingCase kNestingCases[] = {
-    {"OuterAnswerArrivesDuringInnerWait", "\rMAIN.Bass?\r", "\rMain.Volume=-20\r",
-     "\rMain.Bass=0\r\rMain.Volume=-20\r", "Main.Bass=0", "Main.Volume=-20"},
-    {"SameKeyAskedTwiceGetsOneAnswerEach", "\rMain.Source?\r", "\rMain.Source?\r",
-     "\rMain.Source=5\r\rMain.Source=7\r", "Main.Source=5", "Main.Source=7"},
-    {"ExactKeyBeatsLongerKeyStartingWithIt", "\rZone2.Volume=-20\r", "\rZone2.VolumeControl?\r",
-     "\rZone2.VolumeControl=Fixed\r\rZone2.Volume=-20\r", "Zone2.Volume=-20",
-     "Zone2.VolumeControl=Fixed"},
-};
-
-class NestedRequestTest : public CommandChannelTest,
-                          public ::testing::WithParamInterface<NestingCase> {};
-
-TEST_P(NestedRequestTest, EachRequestGetsItsOwnAnswer) {
-    const NestingCase& c = GetParam();
-    QByteArray inner;
-    QTimer::singleShot(0, [&] {
-        m_peer.ReadUntil(c.outer, 3s);
-        QTimer::singleShot(0, [&] {
-            m_peer.ReadUntil(c.inner, 3s);
-            EXPECT_TRUE(m_peer.WriteAll(c.answers));
-        });
-        inner = m_channel.Request(c.inner);
-    });
-    EXPECT_EQ(m_channel.Request(c.outer), c.outerReply);
-    EXPECT_EQ(inner, c.innerReply);
-    EXPECT_TRUE(m_statusLines.isEmpty()) << m_statusLines.join(' ').constData();
-    EXPECT_FALSE(m_channel.IsWaiting());
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, NestedRequestTest, ::testing::ValuesIn(kNestingCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// Exit or a lost device closes the port while the receiver is silent: every
-// waiting Request ends at once with "" instead of waiting out its second.
-TEST_F(CommandChannelTest, CloseWakesEveryWaitingRequest) {
-    QByteArray inner = "unset";
-    QTimer::singleShot(0, [&] {
-        QTimer::singleShot(0, [&] {
-            m_peer.ReadUntil("Main.Volume?\r", 3s);
+// Abort (and closing the port) ends the command on the wire and every queued
+// one at once, each exactly once; nothing queued is written afterwards.
+TEST_F(CommandChannelTest, AbortEndsQueueAndWireAtOnce) {
+    for (const bool byClosing : {false, true}) {
+        QList<CommandChannel::Outcome> outcomes;
+        const auto keep = [&](const CommandChannel::Reply& reply) { outcomes << reply.outcome; };
+        m_channel.Query("Main.Volume", keep);
+        m_channel.Set("Main.Bass", "2", keep);
+        m_channel.Step("Main.Volume", true, keep);
+        ASSERT_EQ(m_peer.ReadUntil("Main.Volume?\r", 3s), "\rMain.Volume?\r");
+        const auto expected = byClosing ? CommandChannel::Outcome::Closed
+                                        : CommandChannel::Outcome::Aborted;
+        if (byClosing)
             m_port.Close();
-        });
-        inner = m_channel.Request("\rMain.Volume?\r");
-    });
-    EXPECT_EQ(m_channel.Request("\rMain.Source?\r"), "");
-    EXPECT_EQ(inner, "");
-    EXPECT_FALSE(m_channel.IsWaiting());
+        else
+            m_channel.Abort();
+        EXPECT_EQ(outcomes, QList<CommandChannel::Outcome>(3, expected));
+        EXPECT_TRUE(m_channel.IsIdle());
+        EXPECT_EQ(m_peer.ReadFor(100ms), "");
+    }
 }
 
-// A status-line handler that itself waits (here: asks the receiver) holds back
-// the lines behind it. An answer among them has arrived: no time-out.
-TEST_F(CommandChannelTest, AnswerHeldBackBehindARunningHandlerIsNoTimeout) {
-    QByteArray inner;
-    bool asked = false;
-    m_channel.SetStatusHook([&](const QByteArray&, const QByteArray&, const QByteArray&) {
-        if (asked)
-            return;
-        asked = true;
-        QTimer::singleShot(0, [&] {
-            m_peer.ReadUntil("Main.Source?\r", 3s);
-            EXPECT_TRUE(m_peer.WriteAll("\rMain.Source=3\r"));
-        });
-        inner = m_channel.Request("\rMain.Source?\r");
+// A `done` may destroy the channel's owner; every other command still ends once.
+TEST(CommandChannelLifetime, DoneThatDestroysTheChannelStillEndsTheRest) {
+    PtyPeer peer;
+    auto port = std::make_unique<SerialPort>();
+    ASSERT_TRUE(port->Open(peer.DevicePath()));
+    auto channel = std::make_unique<CommandChannel>(*port);
+    int calls = 0;
+    channel->Query("Main.Model", [&](const CommandChannel::Reply&) {
+        ++calls;
+        channel.reset();
     });
-    ASSERT_TRUE(m_peer.WriteAll("\rMain.Source=0\r"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !inner.isEmpty(); }, 3000));
-    EXPECT_EQ(inner, "Main.Source=3");
+    channel->Query("Main.Source", [&](const CommandChannel::Reply&) { ++calls; });
+    port->Close();
+    EXPECT_EQ(calls, 2);
 }
 
 }  // namespace

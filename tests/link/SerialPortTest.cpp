@@ -236,25 +236,4 @@ TEST_F(SerialPortTest, LinesOfClosedSessionAreNotDeliveredToNewOne) {
     EXPECT_TRUE(afterReopen.contains("NEW"));
 }
 
-TEST_F(SerialPortTest, HandlerWithNestedLoopGetsLinesOneAtATime) {
-    int depth = 0;
-    int deepest = 0;
-    QList<QByteArray> lines;
-    QObject::connect(&m_port, &SerialPort::LineReceived, [&](const QByteArray& line) {
-        ++depth;
-        deepest = std::max(deepest, depth);
-        lines.append(line);
-        if (lines.size() == 1) {
-            EXPECT_TRUE(m_peer.WriteAll("L2\rL3\r"));
-            Pump(50);
-        }
-        --depth;
-    });
-    ASSERT_TRUE(m_peer.WriteAll("L1\r"));
-    for (int i = 0; i < 50 && lines.size() < 3; ++i)
-        Pump(20);
-    EXPECT_EQ(deepest, 1);
-    EXPECT_EQ(lines, (QList<QByteArray>{"L1", "L2", "L3"}));
-}
-
 }  // namespace

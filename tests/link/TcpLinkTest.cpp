@@ -1,3 +1,4 @@
+#include "Await.h"
 #include "BulkTransfer.h"
 #include "CommandChannel.h"
 #include "KnownModels.h"
@@ -9,10 +10,12 @@
 #include "TcpLink.h"
 
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 #include <arpa/inet.h>
@@ -79,15 +82,16 @@ TEST_F(TcpLinkTest, ConnectsAndAnswersTheModelQuery) {
     SimProcess sim({"--baud", "0", "--model", "ZA04"}, SimProcess::Line::Tcp);
     ASSERT_TRUE(sim.IsRunning());
     ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
-    EXPECT_EQ(m_channel.Request("\rMain.Model?\r"), "Main.Model=ZA04");
-    EXPECT_EQ(m_channel.Request("\rMain.Volume=-25\r"), "Main.Volume=-25");
+    EXPECT_EQ(Reply(m_channel, CommandChannel::Kind::Command, "Main.Model?"), "Main.Model=ZA04");
+    EXPECT_EQ(Reply(m_channel, CommandChannel::Kind::Command, "Main.Volume=-25"), "Main.Volume=-25");
 }
 
 TEST_F(TcpLinkTest, BulkReadOverTcpStoresEveryAnswer) {
     SimProcess sim({"--baud", "0"}, SimProcess::Line::Tcp);
     ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
     SettingsStore store;
-    ReadAllFromReceiver(store, m_channel, nullptr, "Connecting", ModelBitOf("ZA11"));
+    EXPECT_TRUE(Await(ReadAllFromReceiver(store, m_channel, nullptr, "Connecting",
+                                          ModelBitOf("ZA11"), {})));
     EXPECT_EQ(store.LineCount(), 584);
     EXPECT_EQ(store.Lines().front(), "Tuner.DigitalMode=XM");
 }
@@ -103,7 +107,8 @@ TEST_F(TcpLinkTest, ServerGoneMidReadIsALostDevice) {
     QTimer::singleShot(300, [&sim] { sim.Stop(); });
     SettingsStore store;
     store.ResetToDefaults();
-    EXPECT_FALSE(ReadAllFromReceiver(store, m_channel, nullptr, "Connecting", ModelBitOf("ZA11")));
+    EXPECT_FALSE(Await(ReadAllFromReceiver(store, m_channel, nullptr, "Connecting",
+                                           ModelBitOf("ZA11"), {})));
 
     ASSERT_EQ(lost.count(), 1);
     EXPECT_EQ(lost.at(0).at(0).toString(),
@@ -120,13 +125,13 @@ TEST_F(TcpLinkTest, RefusedConnectionSaysSo) {
     EXPECT_FALSE(m_port.IsOpen());
     EXPECT_EQ(m_port.LastError(),
               "Cannot open " + target + ": connection refused (nothing listens on that port)");
-    EXPECT_EQ(m_channel.Request("\rMain.Model?\r"), "");
+    EXPECT_EQ(Reply(m_channel, CommandChannel::Kind::Command, "Main.Model?"), "");
 }
 
 TEST_F(TcpLinkTest, SecondConsoleIsRefusedAndFirstKeepsTheLine) {
     SimProcess sim({"--baud", "0"}, SimProcess::Line::Tcp);
     ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
-    ASSERT_EQ(m_channel.Request("\rMain.Model?\r"), "Main.Model=ZA11");
+    ASSERT_EQ(Reply(m_channel, CommandChannel::Kind::Command, "Main.Model?"), "Main.Model=ZA11");
 
     // The kernel completes the second connection; the server then closes it.
     SerialPort second;
@@ -137,17 +142,17 @@ TEST_F(TcpLinkTest, SecondConsoleIsRefusedAndFirstKeepsTheLine) {
     EXPECT_TRUE(sim.ErrorOutput().contains("refused a second console"))
         << sim.ErrorOutput().constData();
 
-    EXPECT_EQ(m_channel.Request("\rMain.Source?\r").left(12), "Main.Source=");
+    EXPECT_EQ(Reply(m_channel, CommandChannel::Kind::Command, "Main.Source?").left(12), "Main.Source=");
     EXPECT_FALSE(m_port.IsLost());
 }
 
 TEST_F(TcpLinkTest, NextConsoleGetsTheLineOnceTheFirstLeft) {
     SimProcess sim({"--baud", "0"}, SimProcess::Line::Tcp);
     ASSERT_TRUE(m_port.Open(sim.LinkPath()));
-    ASSERT_EQ(m_channel.Request("\rMain.Model?\r"), "Main.Model=ZA11");
+    ASSERT_EQ(Reply(m_channel, CommandChannel::Kind::Command, "Main.Model?"), "Main.Model=ZA11");
     m_port.Close();
     ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
-    EXPECT_EQ(m_channel.Request("\rMain.Model?\r"), "Main.Model=ZA11");
+    EXPECT_EQ(Reply(m_channel, CommandChannel::Kind::Command, "Main.Model?"), "Main.Model=ZA11");
 }
 
 // A listener with a backlog of one that never accepts: once one connection
@@ -198,13 +203,15 @@ private:
 TEST_F(TcpLinkTest, CloseDuringConnectWins) {
     StalledListener server;
     ASSERT_TRUE(server.Ready());
-    // Close is called from the event loop that the connect keeps running; the
-    // connect succeeds only afterwards, and must not open the port.
-    QTimer::singleShot(0, [this, &server] {
-        m_port.Close();
-        server.AcceptQueued();
-    });
-    EXPECT_FALSE(m_port.Open(server.Target()));
+    // Close comes while the connect runs on its helper; the connect succeeds
+    // only afterwards, and must not open the port.
+    std::optional<bool> opened;
+    m_port.OpenAsync(server.Target(), SerialPort::kDefaultBaud, [&](bool ok) { opened = ok; });
+    EXPECT_TRUE(m_port.IsOpening());
+    m_port.Close();
+    server.AcceptQueued();
+    ASSERT_TRUE(opened.has_value());
+    EXPECT_FALSE(*opened);
     EXPECT_FALSE(m_port.IsOpen());
     EXPECT_TRUE(m_port.LastError().contains("closed while connecting"))
         << m_port.LastError().toStdString();

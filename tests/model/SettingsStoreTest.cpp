@@ -1,7 +1,7 @@
 #include "DefaultSettings.h"
 #include "SessionState.h"
 #include "SettingsStore.h"
-#include "UpdateSetting.h"
+#include "SessionState.h"
 
 #include <gtest/gtest.h>
 

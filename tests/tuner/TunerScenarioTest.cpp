@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "Await.h"
 #include "CaseLabel.h"
 
 #include "ControlPage.h"
@@ -329,7 +330,7 @@ TEST_F(TunerScenario, PageTunesAndShowsWhatTheReceiverReports) {
     ASSERT_TRUE(WaitFor([this] { return m_sim->SentLines().contains("Tuner.FM.Mute=On"); }, 3000));
     EXPECT_EQ(UserCommands(mark), QByteArrayList{"Tuner.FM.Mute+"});
     // The box shows what the receiver reports, whoever changed it.
-    Window().Channel().Send("\rTuner.FM.Mute+\r");
+    Window().Channel().SendLine("Tuner.FM.Mute+");
     ASSERT_TRUE(WaitFor([this] { return !Page().FmMuteBox()->isChecked(); }, 3000));
 }
 
@@ -362,7 +363,7 @@ TEST_F(TunerScenario, RdsTextsReachTheInformationBox) {
     Open({});
     Editor().hide();
     Page().BandButton(TunerBand::Fm)->click();
-    Window().Channel().Send("\rTuner?\r");
+    Window().Channel().SendLine("Tuner?");
     ASSERT_TRUE(WaitFor(
         [this] {
             return Page().InformationBox()->toPlainText() ==
@@ -454,7 +455,7 @@ TEST_F(TunerScreenshot, TunerTabAndEditorPicturesShowTheTunerAsSource) {
     StartSim(3);
     const ScreenshotRequest request{m_home.path() + "/tuner.png", "COM3", "Tuner",
                                     m_home.path() + "/presets.png"};
-    EXPECT_EQ(TakeConnectedScreenshot(Window(), request), QString());
+    EXPECT_EQ(Await(TakeConnectedScreenshot(Window(), request)), QString());
     EXPECT_EQ(Window().CurrentTabTitle(), "Tuner");
     EXPECT_TRUE(Window().GetControlPage()->IsTunerSelected());
     EXPECT_TRUE(Window().GetTunerPage()->EditPresetsButton()->isEnabled());

@@ -188,7 +188,7 @@ bool BindingModel::ZoneLevelShown(const char* zoneSection) const {
     return !IsStored(m_store.GetValue(QByteArray(zoneSection) + ".VolumeControl"), "Variable");
 }
 
-RowChoice BindingModel::Choose(const BindingRow& row, const QByteArray& value) const {
+RowChoice BindingModel::ChooseInMain(const BindingRow& row, const QByteArray& value) const {
     if (const SourceInputKeys* keys = InputKeysOf(row.kind)) {
         const ValueChoice* entry = EntryOf(row, value);
         if (entry == nullptr)
@@ -225,6 +225,15 @@ RowChoice BindingModel::Choose(const BindingRow& row, const QByteArray& value) c
         written = entry->stored;
     }
     return {written, {{row.Key(), written}}};
+}
+
+RowChoice BindingModel::Choose(const BindingRow& row, const QByteArray& value) const {
+    // Decided once for every write of the choice: a view changed while the
+    // first is on its way must not send the second to another preset.
+    RowChoice choice = ChooseInMain(row, value);
+    for (SettingWrite& write : choice.writes)
+        write.key = RedirectKeyToView(write.key, m_state.viewIndex);
+    return choice;
 }
 
 std::optional<SettingShape> BindingModel::ShapeOf(const QByteArray& key) const {

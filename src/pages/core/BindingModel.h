@@ -87,7 +87,8 @@ public:
 
     // What choosing `value` on the row writes: for a combo an entry's stored
     // value (any case), for the source check box "Yes" or "No", for the main
-    // source its number, for an edit its text.
+    // source its number, for an edit its text; in a preset view, to the
+    // view's section.
     RowChoice Choose(const BindingRow& row, const QByteArray& value) const;
 
     // What `key` (a bound row's own key) accepts; nullopt for a key of no row.
@@ -96,6 +97,9 @@ public:
     bool ModelHas(const QByteArray& key) const;
 
 private:
+    // Choose, with every key in its own section.
+    RowChoice ChooseInMain(const BindingRow& row, const QByteArray& value) const;
+
     const SettingsStore& m_store;
     const SessionState& m_state;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BulkTransfer.h"
+#include "ProgressSink.h"
 
 #include <QList>
 #include <QString>

@@ -1,3 +1,4 @@
+#include "Await.h"
 #include "BulkTransfer.h"
 #include "CommandChannel.h"
 #include "KnownModels.h"
@@ -25,8 +26,8 @@ protected:
         EXPECT_TRUE(sim.IsRunning());
         EXPECT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
         m_store.ResetToDefaults();
-        EXPECT_TRUE(ReadAllFromReceiver(m_store, m_channel, &m_progress, "Connecting to ZA08",
-                                        ModelBitOf(model)));
+        EXPECT_TRUE(Await(ReadAllFromReceiver(m_store, m_channel, &m_progress, "Connecting to ZA08",
+                                        ModelBitOf(model), {})));
         m_port.Close();
         return sim.ReceivedCommands();
     }
@@ -84,7 +85,7 @@ TEST_F(BulkReadTest, ModelBitZeroAsksNothingAndEmptiesTheStore) {
     ASSERT_TRUE(peer.IsOpen());
     ASSERT_TRUE(m_port.Open(peer.DevicePath())) << m_port.LastError().toStdString();
     m_store.ResetToDefaults();
-    EXPECT_TRUE(ReadAllFromReceiver(m_store, m_channel, &m_progress, "x", 0));
+    EXPECT_TRUE(Await(ReadAllFromReceiver(m_store, m_channel, &m_progress, "x", 0, {})));
     EXPECT_TRUE(m_store.IsEmpty());
     EXPECT_EQ(peer.ReadFor(50ms), QByteArray());
     EXPECT_EQ(m_progress.percents.size(), 2877);
@@ -103,7 +104,7 @@ TEST_F(BulkReadTest, StoreIsBusyOnlyWhileReading) {
         bool busyAtBegin = false;
         bool busyAtEnd = false;
     } probe(m_store);
-    ReadAllFromReceiver(m_store, m_channel, &probe, "x", 0);
+    (void)Await(ReadAllFromReceiver(m_store, m_channel, &probe, "x", 0, {}));
     EXPECT_TRUE(probe.busyAtBegin);
     EXPECT_TRUE(probe.busyAtEnd);
     EXPECT_FALSE(m_store.IsBusy());
@@ -128,7 +129,7 @@ TEST(BulkReadReplies, RepliesAreTrimmedAndUnansweredKeysLeftOut) {
     ASSERT_TRUE(port.Open(receiver.DevicePath())) << port.LastError().toStdString();
 
     SettingsStore store;
-    ReadAllFromReceiver(store, channel, nullptr, "x", ModelBitOf("ZA11"));
+    (void)Await(ReadAllFromReceiver(store, channel, nullptr, "x", ModelBitOf("ZA11"), {}));
     EXPECT_EQ(store.LineCount(), 583);
     EXPECT_EQ(store.Lines().front(), "TUNER.DigitalMode= x");
     EXPECT_EQ(store.GetValue("MAIN.Power"), " x");
@@ -179,7 +180,7 @@ TEST_P(BrokenRead, EndsEarlyAndLeavesTheStoreAsItWas) {
     store.ResetToDefaults();
     const std::vector<QByteArray> before = store.Lines();
     ProgressRecorder progress;
-    EXPECT_FALSE(ReadAllFromReceiver(store, channel, &progress, "x", ModelBitOf("ZA11")));
+    EXPECT_FALSE(Await(ReadAllFromReceiver(store, channel, &progress, "x", ModelBitOf("ZA11"), {})));
     EXPECT_EQ(store.Lines(), before);
     EXPECT_FALSE(store.IsBusy());
     EXPECT_EQ(progress.ends, 1);

@@ -2,6 +2,7 @@
 
 #include "ByteText.h"
 #include "CommandChannel.h"
+#include "Completion.h"
 #include "QueryTables.h"
 #include "SettingsStore.h"
 
@@ -9,7 +10,6 @@
 
 namespace {
 
-constexpr unsigned kFirstPaintMs = 10;
 // As with the keep-alive: two unanswered commands in a row mean the receiver
 // is gone, and waiting a second for each of hundreds more would hold the
 // console for minutes.
@@ -35,7 +35,10 @@ constexpr Refusal kRefusals[] = {
 };
 const QByteArray kKeyTooLong = QByteArrayLiteral("NOT SENT, KEY TOO LONG");
 
-enum class Stop { None, Silent, PortClosed };
+enum class Stop { None, Silent, PortClosed, Cancelled };
+
+using Kind = CommandChannel::Kind;
+using Outcome = CommandChannel::Outcome;
 
 int Percent(qint64 done, qint64 total) {
     return static_cast<int>(done * 100 / total);
@@ -96,27 +99,27 @@ QByteArray SkippedReport(const std::vector<QByteArray>& skipped) {
 // Counts the answers that did not come, and says when to give up.
 class SilenceWatch {
 public:
-    explicit SilenceWatch(CommandChannel& channel)
-        : m_channel(channel), m_wasOpen(channel.IsOpen()) {}
+    explicit SilenceWatch(std::stop_token stop) : m_stop(std::move(stop)) {}
 
-    // Takes the reply of a request just made on the channel.
-    QByteArray Checked(const QByteArray& reply) {
-        if (m_wasOpen && !m_channel.IsOpen()) {
-            m_stop = Stop::PortClosed;  // closed by the user or a lost device
+    // Takes the reply of a command just answered (or not).
+    QByteArray Checked(const CommandChannel::Reply& reply) {
+        if (m_stop.stop_requested() || reply.outcome == Outcome::Aborted) {
+            m_stopped = Stop::Cancelled;
+        } else if (reply.outcome == Outcome::Closed) {
+            m_stopped = Stop::PortClosed;  // closed by the user or a lost device
         } else {
-            m_timeoutsInARow = reply == CommandChannel::kTimeout ? m_timeoutsInARow + 1 : 0;
+            m_timeoutsInARow = reply.outcome == Outcome::Timeout ? m_timeoutsInARow + 1 : 0;
             if (m_timeoutsInARow >= kTimeoutsThatEnd)
-                m_stop = Stop::Silent;
+                m_stopped = Stop::Silent;
         }
-        return reply;
+        return reply.Text();
     }
-    Stop Stopped() const { return m_stop; }
+    Stop Stopped() const { return m_stopped; }
 
 private:
-    CommandChannel& m_channel;
-    bool m_wasOpen;
+    std::stop_token m_stop;
     int m_timeoutsInARow = 0;
-    Stop m_stop = Stop::None;
+    Stop m_stopped = Stop::None;
 };
 
 void ReplaceLines(SettingsStore& store, const std::vector<QByteArray>& lines) {
@@ -125,9 +128,21 @@ void ReplaceLines(SettingsStore& store, const std::vector<QByteArray>& lines) {
         store.Append(line);
 }
 
+QByteArray StopReason(Stop stop) {
+    switch (stop) {
+        case Stop::Silent:
+            return QByteArrayLiteral("The receiver stopped answering");
+        case Stop::Cancelled:
+            return QByteArrayLiteral("The restore was cancelled");
+        case Stop::None:
+        case Stop::PortClosed:
+            break;
+    }
+    return QByteArrayLiteral("The connection was lost");
+}
+
 QByteArray UnsentReport(Stop stop, const std::vector<QByteArray>& unsent) {
-    QByteArray text = stop == Stop::Silent ? QByteArrayLiteral("The receiver stopped answering")
-                                           : QByteArrayLiteral("The connection was lost");
+    QByteArray text = StopReason(stop);
     text += "; " + QByteArray::number(unsent.size()) + " line(s) were not sent:\n";
     const std::size_t listed = std::min<std::size_t>(unsent.size(), kUnsentListed);
     for (std::size_t i = 0; i < listed; ++i)
@@ -146,8 +161,9 @@ QByteArray QuotedForReport(const QByteArray& text) {
     return quoted;
 }
 
-bool ReadAllFromReceiver(SettingsStore& store, CommandChannel& channel, ProgressSink* progress,
-                         const QString& label, std::uint32_t modelBit) {
+QCoro::Task<bool> ReadAllFromReceiver(SettingsStore& store, CommandChannel& channel,
+                                      ProgressSink* progress, QString label,
+                                      std::uint32_t modelBit, std::stop_token stop) {
     SettingsStore::BusyScope busy(store);
     // A read that ends early leaves the store as it was: half a receiver's
     // settings would show "error" on every page.
@@ -155,22 +171,22 @@ bool ReadAllFromReceiver(SettingsStore& store, CommandChannel& channel, Progress
     store.Clear();
     if (progress != nullptr)
         progress->Begin(label);
-    CommandChannel::PumpMessages(kFirstPaintMs);
 
-    SilenceWatch watch(channel);
+    SilenceWatch watch(stop);
     constexpr int kParameterCount = static_cast<int>(kQueryParameters.size());
     for (int pair = 0; pair < kQueryPairCount && watch.Stopped() == Stop::None; ++pair) {
-        if (progress != nullptr)
-            progress->SetPercent(Percent(pair, kQueryPairCount));
         const QuerySection& section =
             kQuerySections[static_cast<std::size_t>(pair / kParameterCount)];
         const QueryParameter& parameter =
             kQueryParameters[static_cast<std::size_t>(pair % kParameterCount)];
+        if (progress != nullptr)
+            progress->SetPercent(Percent(pair, kQueryPairCount));
         if (!IsQueried(section, parameter, modelBit))
             continue;
 
         const QByteArray key = QByteArray(section.name) + '.' + QByteArray(parameter.name);
-        const QByteArray reply = TrimmedBytes(watch.Checked(channel.Query(key)));
+        const QByteArray reply =
+            TrimmedBytes(watch.Checked(co_await Asked(channel, Kind::Query, key + '?')));
         if (!reply.isEmpty() && reply != CommandChannel::kTimeout)
             store.Append(reply);
     }
@@ -180,25 +196,28 @@ bool ReadAllFromReceiver(SettingsStore& store, CommandChannel& channel, Progress
         ReplaceLines(store, before);
     if (progress != nullptr)
         progress->End();
-    return complete;
+    co_return complete;
 }
 
-int RestoreToReceiver(SettingsStore& store, CommandChannel& channel, ProgressSink* progress,
-                      QByteArray* report) {
+QCoro::Task<RestoreResult> RestoreToReceiver(SettingsStore& store, CommandChannel& channel,
+                                             ProgressSink* progress, std::stop_token stop) {
+    RestoreResult result;
     if (store.IsEmpty())
-        return 0;
+        co_return result;
     SettingsStore::BusyScope busy(store);
     if (progress != nullptr)
         progress->Begin(kRestoreLabel);
 
-    SilenceWatch watch(channel);
+    SilenceWatch watch(stop);
+    // With no receiver nothing is sent, and nothing can fail to arrive.
+    const bool sending = channel.IsOpen();
     int errors = 0;
     QByteArray collected;
     std::vector<QByteArray> skipped;
     const qint64 total = store.LineCount();
     qint64 i = 1;
-    // Lines are taken by index and copied: status lines handled during a wait
-    // may rewrite a line in place.
+    // Lines are taken by index and copied: an answer or a status line may
+    // rewrite a line in place while a command is out.
     for (; i <= total && i <= store.LineCount(); ++i) {
         const QByteArray line = store.Lines()[static_cast<std::size_t>(i - 1)];
         const QByteArray comparedCommand = Compared(line);
@@ -206,26 +225,31 @@ int RestoreToReceiver(SettingsStore& store, CommandChannel& channel, ProgressSin
         QByteArray comparedReply = RefusalOf(line);
         if (comparedReply.isEmpty() && !IsSettingLine(line)) {
             // With no receiver nothing is sent at all; there is nothing to say.
-            if (channel.IsOpen())
+            if (sending)
                 skipped.push_back(line);
             if (progress != nullptr)
                 progress->SetPercent(Percent(i, total));
             continue;
         }
-        bool confirmed = false;
-        if (comparedReply.isEmpty()) {
-            comparedReply = Compared(watch.Checked(channel.RequestLine(line)));
+        if (stop.stop_requested()) {
+            watch.Checked({Outcome::Aborted, {}});
+            break;
+        }
+        bool confirmed = comparedReply.isEmpty() && !sending;
+        if (comparedReply.isEmpty() && sending) {
+            comparedReply = Compared(watch.Checked(co_await Asked(channel, Kind::Command, line)));
             confirmed = watch.Stopped() == Stop::None && Confirms(comparedCommand, comparedReply);
             if (!confirmed && watch.Stopped() == Stop::None) {
-                comparedReply = Compared(watch.Checked(channel.RequestLine(line)));
+                comparedReply =
+                    Compared(watch.Checked(co_await Asked(channel, Kind::Command, line)));
                 // One or two bytes occur in almost any command by chance.
                 confirmed = watch.Stopped() == Stop::None &&
                             Confirms(comparedCommand, comparedReply) &&
                             comparedReply.size() >= kMinRetryReplyLength;
             }
         }
-        // Cut off by a closed port, the line is not known to have arrived.
-        if (watch.Stopped() == Stop::PortClosed)
+        // Cut off by a closed port or a stop, the line is not known to have arrived.
+        if (watch.Stopped() == Stop::PortClosed || watch.Stopped() == Stop::Cancelled)
             break;
 
         if (!confirmed) {
@@ -251,22 +275,20 @@ int RestoreToReceiver(SettingsStore& store, CommandChannel& channel, ProgressSin
 
     if (progress != nullptr)
         progress->End();
-    const int failed = errors + static_cast<int>(unsent.size());
-    if (failed == 0 && skipped.empty())
-        return 0;
-    if (report != nullptr) {
-        QByteArray text = errors >= kTooManyErrorsCount ? kTooManyErrors : collected;
-        if (!unsent.empty()) {
-            if (errors >= kTooManyErrorsCount)
-                text += '\n';
-            text += UnsentReport(watch.Stopped(), unsent);
-        }
-        if (!skipped.empty()) {
-            if (!text.isEmpty() && !text.endsWith('\n'))
-                text += '\n';
-            text += SkippedReport(skipped);
-        }
-        *report = text;
+    result.failed = errors + static_cast<int>(unsent.size());
+    if (result.failed == 0 && skipped.empty())
+        co_return result;
+    QByteArray text = errors >= kTooManyErrorsCount ? kTooManyErrors : collected;
+    if (!unsent.empty()) {
+        if (errors >= kTooManyErrorsCount)
+            text += '\n';
+        text += UnsentReport(watch.Stopped(), unsent);
     }
-    return failed;
+    if (!skipped.empty()) {
+        if (!text.isEmpty() && !text.endsWith('\n'))
+            text += '\n';
+        text += SkippedReport(skipped);
+    }
+    result.report = text;
+    co_return result;
 }

@@ -1,9 +1,6 @@
-#include "UpdateSetting.h"
-
-#include "CommandChannel.h"
-#include "ReceiverShape.h"
 #include "SessionState.h"
-#include "SettingsStore.h"
+
+#include "ReceiverShape.h"
 
 QByteArray ViewSectionOf(int viewIndex) {
     if (viewIndex == 0)
@@ -25,15 +22,4 @@ QByteArray RedirectKeyToView(const QByteArray& key, int viewIndex) {
     QByteArray redirected = key;
     redirected.replace(section, ViewSectionOf(viewIndex));
     return redirected;
-}
-
-bool UpdateSetting(SettingsStore& store, CommandChannel& channel, const SessionState& state,
-                   const QByteArray& key, const QByteArray& value) {
-    const QByteArray viewKey = RedirectKeyToView(key, state.viewIndex);
-    store.SetValue(viewKey, value);
-    if (!state.connected)
-        return false;
-
-    const QByteArray reply = channel.Set(viewKey, value);
-    return reply != CommandChannel::kTimeout;
 }

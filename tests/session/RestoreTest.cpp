@@ -1,3 +1,4 @@
+#include "Await.h"
 #include "BulkTransfer.h"
 #include "CommandChannel.h"
 #include "ProgressRecorder.h"
@@ -19,13 +20,20 @@ protected:
         for (const QByteArray& line : lines)
             m_store.Append(line);
     }
-    int Restore() { return RestoreToReceiver(m_store, m_channel, &m_progress, &m_report); }
+    int Restore() {
+        const RestoreResult result =
+            Await(RestoreToReceiver(m_store, m_channel, &m_progress, m_stop.get_token()));
+        if (result.failed > 0 || !result.report.isEmpty())
+            m_report = result.report;
+        return result.failed;
+    }
 
     SettingsStore m_store;
     SerialPort m_port;
     CommandChannel m_channel{m_port};
     ProgressRecorder m_progress;
     QByteArray m_report = kUntouched;
+    std::stop_source m_stop;
 };
 
 std::vector<QByteArray> NumberedLines(int count) {
