@@ -56,6 +56,7 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
     // The pages scroll: rolling the wheel over them must not rewrite the receiver.
     new WheelGuard(m_tabs);
 
+    m_session.SetPortsFolder(Profile::PortsFolder());
     m_session.SetProgressSink(m_progress);
     m_session.SetViewer(this);
     ConnectSession();

@@ -3,6 +3,7 @@
 #include "BridgeLog.h"
 #include "ByteText.h"
 #include "KnownModels.h"
+#include "Profile.h"
 #include "Windows1252.h"
 
 namespace {
@@ -20,6 +21,7 @@ BridgeReceiver::BridgeReceiver(const QString& portName, QObject* parent)
     // One unanswered poll after 500 ms of quiet gives up after about 1.5 s,
     // so a lost receiver is reported well within 2 s.
     m_session.SetKeepAlivePolls(1);
+    m_session.SetPortsFolder(Profile::PortsFolder());
     connect(&m_session, &ReceiverSession::LineReceived, this, &BridgeReceiver::LineReceived);
     connect(&m_session, &ReceiverSession::AttemptEnded, this, &BridgeReceiver::OnAttemptEnded);
     connect(&m_session, &ReceiverSession::KeyChanged, this,

@@ -219,7 +219,17 @@ QCoro::Task<int> Get(const Context& context) {
 // kExitNoReceiver).
 QCoro::Task<int> Open(const Context& context, QString portName) {
     ReceiverSession& session = context.session;
+    // Auto-Detect says what each port it tried gave.
+    const QMetaObject::Connection tried =
+        QObject::connect(&session, &ReceiverSession::CandidateFailed, [&](const QString& name) {
+            const QString device = session.DevicePath(name);
+            const QString prefix = device == name ? QString() : name + QStringLiteral(": ");
+            context.Error(session.LastFailure() == ReceiverSession::Failure::CannotOpen
+                              ? prefix + session.Port().LastError()
+                              : session.FailureReason());
+        });
     const ReceiverIdentity::Outcome outcome = co_await session.OpenPort(portName);
+    QObject::disconnect(tried);
     if (session.CandidatePorts(portName).size() > 1 && outcome != ReceiverIdentity::Outcome::Known) {
         context.Error(session.FailureReason());
         co_return session.LastFailure() == ReceiverSession::Failure::CannotOpen ? kExitCannotOpen
@@ -227,7 +237,7 @@ QCoro::Task<int> Open(const Context& context, QString portName) {
     }
     // The port's own message names the device; name the port too when it was
     // a COMn that stands for another path.
-    const QString device = ReceiverSession::DevicePath(portName);
+    const QString device = session.DevicePath(portName);
     const QString prefix = device == portName ? QString() : portName + QStringLiteral(": ");
     switch (outcome) {
         case ReceiverIdentity::Outcome::CannotOpen: {
@@ -274,6 +284,7 @@ QCoro::Task<int> RunCliCommand(CliOptions options, CliStreams streams) {
     // closes the port at once, so the rest of a bulk read or restore ends
     // quickly instead of timing out key by key.
     ReceiverSession session;
+    session.SetPortsFolder(Profile::PortsFolder());
     session.SetKeepAliveEnabled(false);
     session.SetProgressSink(streams.progress);
     const Context context{options, streams, session};

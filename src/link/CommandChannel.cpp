@@ -111,6 +111,10 @@ void CommandChannel::Pump() {
                 return;
             continue;
         }
+        const bool answered = ExpectsAnswer(next.kind) && !next.key.isEmpty();
+        // Told before the write: the worker must not rest while the answer comes.
+        if (answered)
+            m_port.SetReplyAwaited(true);
         if (!m_port.Write(Framed(next.body))) {
             if (!Complete(next.done, {Outcome::Closed, {}}))
                 return;
@@ -121,25 +125,24 @@ void CommandChannel::Pump() {
             if (!*alive)
                 return;
         }
-        if (!ExpectsAnswer(next.kind) || next.key.isEmpty()) {
+        if (!answered) {
             // Nothing could answer it: done once written.
             if (!Complete(next.done, {Outcome::Written, {}}))
                 return;
             continue;
         }
         m_onWire = std::move(next);
-        m_port.SetReplyAwaited(true);
         m_deadline.start(kReplyTimeoutMs);
     }
-    if (*alive)
-        m_pumping = false;
+    if (!m_onWire)
+        m_port.SetReplyAwaited(false);
+    m_pumping = false;
 }
 
 void CommandChannel::Finish(Reply reply) {
     if (!m_onWire)
         return;
     m_deadline.stop();
-    m_port.SetReplyAwaited(false);
     Done done = std::move(m_onWire->done);
     m_onWire.reset();
     if (Complete(done, reply))

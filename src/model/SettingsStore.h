@@ -40,20 +40,17 @@ public:
     // a file must not start then: they would refill the store under its feet.
     bool IsBusy() const { return m_busy; }
 
+    // One operation walks a store at a time (the session stops one before it
+    // starts the next), so a scope simply marks and clears.
     class BusyScope {
     public:
-        explicit BusyScope(SettingsStore& store) : m_store(store), m_wasBusy(store.m_busy) {
-            m_store.m_busy = true;
-        }
-        // Nested scopes (a restore started from inside another's wait) must not
-        // end the outer one's busy state early.
-        ~BusyScope() { m_store.m_busy = m_wasBusy; }
+        explicit BusyScope(SettingsStore& store) : m_store(store) { m_store.m_busy = true; }
+        ~BusyScope() { m_store.m_busy = false; }
         BusyScope(const BusyScope&) = delete;
         BusyScope& operator=(const BusyScope&) = delete;
 
     private:
         SettingsStore& m_store;
-        bool m_wasBusy;
     };
 
 private:

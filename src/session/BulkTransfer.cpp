@@ -103,10 +103,10 @@ public:
 
     // Takes the reply of a command just answered (or not).
     QByteArray Checked(const CommandChannel::Reply& reply) {
-        if (m_stop.stop_requested() || reply.outcome == Outcome::Aborted) {
-            m_stopped = Stop::Cancelled;
-        } else if (reply.outcome == Outcome::Closed) {
+        if (reply.outcome == Outcome::Closed) {
             m_stopped = Stop::PortClosed;  // closed by the user or a lost device
+        } else if (m_stop.stop_requested() || reply.outcome == Outcome::Aborted) {
+            m_stopped = Stop::Cancelled;
         } else {
             m_timeoutsInARow = reply.outcome == Outcome::Timeout ? m_timeoutsInARow + 1 : 0;
             if (m_timeoutsInARow >= kTimeoutsThatEnd)

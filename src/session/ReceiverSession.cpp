@@ -2,7 +2,6 @@
 
 #include "PortDiagnostics.h"
 #include "PortNames.h"
-#include "Profile.h"
 #include "UpdateSetting.h"
 #include "Windows1252.h"
 
@@ -94,17 +93,17 @@ QStringList ReceiverSession::CandidatePorts(const QString& portName) const {
 }
 
 QStringList ReceiverSession::AutoDetectPorts() const {
-    return AutoDetectPortNames(Profile::PortsFolder(), m_deviceFolders);
+    return AutoDetectPortNames(m_portsFolder, m_deviceFolders);
 }
 
-QString ReceiverSession::DevicePath(const QString& portName) {
-    return ResolvePortPath(portName, Profile::PortsFolder());
+QString ReceiverSession::DevicePath(const QString& portName) const {
+    return ResolvePortPath(portName, m_portsFolder);
 }
 
 QString ReceiverSession::OpenFailureAdvice() const {
     return DescribeOpenFailure(
         {m_portName, m_port.DevicePath(), m_port.LastErrorNumber(), m_port.LastError()},
-        Profile::PortsFolder());
+        m_portsFolder);
 }
 
 QCoro::Task<bool> ReceiverSession::ConnectTo(QString portName) {
@@ -140,8 +139,10 @@ QCoro::Task<Outcome> ReceiverSession::OpenPort(QString portName) {
             break;
         anyOpened = anyOpened || outcome != Outcome::CannotOpen;
         // Auto-Detect goes on; a receiver it does not know is left alone.
-        if (names.size() > 1)
+        if (names.size() > 1) {
+            emit CandidateFailed(name);
             m_port.Close();
+        }
     }
     if (names.size() > 1 && outcome != Outcome::Known && outcome != Outcome::Stopped) {
         m_failure = anyOpened ? Failure::NoAnswer : Failure::CannotOpen;

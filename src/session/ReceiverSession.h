@@ -75,6 +75,8 @@ public:
     void SetViewer(const Viewer* viewer) { m_viewer = viewer; }
     // Shown while a bulk read or restore runs; nullptr for none.
     void SetProgressSink(ProgressSink* progress) { m_progress = progress; }
+    // Where the COMn links are (the profile's "ports" folder).
+    void SetPortsFolder(const QString& folder) { m_portsFolder = folder; }
     // Where Auto-Detect looks for serial adapters.
     void SetDeviceFolders(const DeviceFolders& folders) { m_deviceFolders = folders; }
     const DeviceFolders& GetDeviceFolders() const { return m_deviceFolders; }
@@ -104,7 +106,7 @@ public:
     QStringList CandidatePorts(const QString& portName) const;
     QStringList AutoDetectPorts() const;
     // What a port name opens.
-    static QString DevicePath(const QString& portName);
+    QString DevicePath(const QString& portName) const;
     // Why the last port would not open, in words a person can act on.
     QString OpenFailureAdvice() const;
 
@@ -161,6 +163,8 @@ signals:
     // A tuner line the store does not hold, or a preset's station record.
     void TunerLine(const QByteArray& line);
     void Connected();
+    // A port Auto-Detect tried gave no known receiver; LastFailure says why.
+    void CandidateFailed(const QString& portName);
     // ConnectTo has ended, connected or not.
     void AttemptEnded(bool connected);
     // RestoreStore has ended; the pages are reloaded already.
@@ -192,6 +196,7 @@ private:
     const Viewer* m_viewer = nullptr;
     ProgressSink* m_progress = nullptr;
     DeviceFolders m_deviceFolders;
+    QString m_portsFolder;
     QString m_portName;
     QString m_devicePath;
     QString m_lostReason;

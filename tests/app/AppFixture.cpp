@@ -93,6 +93,10 @@ bool AppFixture::ConnectOn(const QString& portName) {
     return window.State().connected;
 }
 
+bool AppFixture::WaitUntilFree() {
+    return WaitFor([this] { return !Window().Session().IsBusy(); }, 20000);
+}
+
 void AppFixture::ConnectToSim(int number, const QStringList& extraArgs) {
     StartSim(number, extraArgs);
     ASSERT_TRUE(ConnectOn(QStringLiteral("COM%1").arg(number)));
@@ -115,7 +119,7 @@ QComboBox* AppFixture::ControlCombo(ControlId id) {
 }
 
 bool AppFixture::WaitFor(const std::function<bool()>& predicate, int timeoutMs) {
-    return QTest::qWaitFor(predicate, timeoutMs);
+    return WaitUntil(predicate, timeoutMs);
 }
 
 QByteArrayList AppFixture::CommandsBeforeBarrier(qsizetype mark) {
@@ -129,7 +133,11 @@ qsizetype AppFixture::CommandMark() const {
     return m_sim ? m_sim->ReceivedCommands().size() : 0;
 }
 
-QByteArrayList AppFixture::CommandsSince(qsizetype mark, bool withPolls) const {
+QByteArrayList AppFixture::CommandsSince(qsizetype mark, bool withPolls) {
+    // Every command still queued or on the wire is answered first; the
+    // keep-alive's own are watched as they go.
+    if (m_window && !withPolls)
+        WaitFor([this] { return m_window->Channel().IsIdle(); }, 5000);
     QByteArrayList commands = m_sim->ReceivedCommands().mid(mark);
     if (!withPolls)
         commands.removeAll("Main.Source?");

@@ -35,6 +35,8 @@ protected:
 
     // Picks or types the port and presses Connect, answering the warning Yes.
     bool ConnectOn(const QString& portName);
+    // Until no read, restore or connection attempt runs (Load Settings).
+    bool WaitUntilFree();
     // Every text the status field showed, in order.
     const QStringList& StatusHistory() const { return m_statusHistory; }
 
@@ -48,9 +50,10 @@ protected:
     QComboBox* ControlCombo(ControlId id);
     // Waits, handling events, until the predicate holds or the time is up.
     static bool WaitFor(const std::function<bool()>& predicate, int timeoutMs);
-    // The commands the simulator received since the mark; without the
-    // keep-alive's polls unless asked, since their timing is the machine's.
-    QByteArrayList CommandsSince(qsizetype mark, bool withPolls = false) const;
+    // The commands the simulator received since the mark, once the window's
+    // queue has emptied; without the keep-alive's polls unless asked, since
+    // their timing is the machine's.
+    QByteArrayList CommandsSince(qsizetype mark, bool withPolls = false);
     // The same, taken behind a barrier: a query sent now whose answer has come
     // back. The line is ordered, so whatever the window sent before (an echo)
     // has reached the receiver by then.

@@ -1,11 +1,13 @@
 #include "AppFixture.h"
 
 #include "ControlPage.h"
+#include "ProgressWindow.h"
 #include "ReceiverSession.h"
 
 #include <QComboBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QTimer>
 
 #include <csignal>
@@ -13,6 +15,45 @@
 namespace {
 
 class ConnectionScenario : public AppFixture {};
+
+// Closing the window while Auto-Detect waits on a silent COM1 stops it there:
+// COM2, where a receiver would answer, is never opened.
+TEST_F(ConnectionScenario, ClosingDuringAutoDetectOpensNoFurtherPort) {
+    SimProcess silent({"--baud", "0", "--silent"});
+    LinkPort(1, silent.LinkPath());
+    SimProcess& answering = StartSim(2);
+    MainDialog& w = Window();
+    w.PortCombo()->setEditText("Auto-Detect");
+    w.OnConnect();
+    ASSERT_TRUE(WaitFor([&] { return silent.ReceivedCommands().contains("Main.Model?"); }, 3000));
+    w.reject();
+    EXPECT_FALSE(w.Session().IsAttempting());
+    EXPECT_FALSE(w.Port().IsOpen());
+    EXPECT_TRUE(w.ConnectButton()->isEnabled());
+    EXPECT_EQ(w.StatusText(), "Not connected to a Unit");
+    Restart();
+    EXPECT_TRUE(answering.ReceivedCommands().isEmpty());
+}
+
+// The Progress window's Cancel stops the connect-time read: the settings shown
+// before stay, the port closes.
+TEST_F(ConnectionScenario, CancelDuringTheReadKeepsTheOldSettings) {
+    SimProcess& sim = StartSim(3, {"--latency-ms", "2"});
+    MainDialog& w = Window();
+    const std::vector<QByteArray> before = w.Store().Lines();
+    w.PortCombo()->setEditText("COM3");
+    w.OnConnect();
+    ASSERT_TRUE(WaitFor([&] { return sim.ReceivedCommands().size() > 20; }, 5000));
+    ASSERT_TRUE(w.GetProgressWindow()->IsRunning());
+    QTest::mouseClick(const_cast<QPushButton*>(w.GetProgressWindow()->CancelButton()),
+                      Qt::LeftButton);
+    EXPECT_FALSE(w.Session().IsAttempting());
+    EXPECT_FALSE(w.GetProgressWindow()->IsRunning());
+    EXPECT_FALSE(w.State().connected);
+    EXPECT_FALSE(w.Port().IsOpen());
+    EXPECT_EQ(w.StatusText(), "Not connected to a Unit");
+    EXPECT_EQ(w.Store().Lines(), before);
+}
 
 TEST_F(ConnectionScenario, AutoDetectFindsReceiverOnCom3AndStopsThere) {
     // COM1 and COM2 point nowhere so that they fail whatever the machine has.

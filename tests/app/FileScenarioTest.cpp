@@ -43,6 +43,7 @@ TEST_F(FileScenario, SaveThenLoadRoundTripsThroughReceiver) {
     const qsizetype mark = CommandMark();
     m_prompts.openPaths = {PathOf("edited.kvx")};
     w.LoadSettings();
+    WaitUntilFree();
 
     EXPECT_TRUE(CommandsSince(mark).contains("Main.Bass=" + changed));
     EXPECT_EQ(w.Store().GetValue("Main.Bass"), changed);
@@ -61,6 +62,7 @@ TEST_F(FileScenario, LoadWithoutReceiverShowsFileAndSendsNothing) {
              "Main.Volume=-41\r\nMain.Source=8\r\n</ORVA Settings File>");
     m_prompts.openPaths = {PathOf("small.kvx")};
     w.LoadSettings();
+    WaitUntilFree();
     EXPECT_EQ(w.Store().LineCount(), 3);
     EXPECT_EQ(ControlCombo(ControlId::Bass)->currentText(), "-8 dB");
     EXPECT_TRUE(w.GetControlPage()->SourceButton(8)->isChecked());
@@ -84,6 +86,7 @@ TEST_P(BadSettingsFile, KeepsStoreAndTellsUser) {
         WriteAll(path, c.content);
     m_prompts.openPaths = {path};
     w.LoadSettings();
+    WaitUntilFree();
     EXPECT_EQ(w.Store().Lines(), before);
     ASSERT_EQ(m_prompts.messages.size(), 1);
     EXPECT_TRUE(m_prompts.messages.first().startsWith(c.messageStart))
@@ -100,6 +103,7 @@ INSTANTIATE_TEST_SUITE_P(Files, BadSettingsFile,
 
 TEST_F(FileScenario, CancelledOpenDialogSaysErrorOpeningFile) {
     Window().LoadSettings();
+    WaitUntilFree();
     EXPECT_EQ(m_prompts.messages, QStringList{"error opening file."});
 }
 

@@ -240,6 +240,7 @@ TEST_F(Keyboard, ConnectFromTheKeyboardLeavesTheFocusOnConnect) {
     ASSERT_EQ(QApplication::focusWidget(), window.ConnectButton());
     m_prompts.answerYes = true;
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_TRUE(WaitUntilFree());
     EXPECT_TRUE(window.State().connected);
     EXPECT_EQ(window.StatusText(), "Connected to ZA11 on COM3");
     // The Progress window had the keyboard while the settings were read; the

@@ -181,6 +181,7 @@ TEST_P(MisbehavingReceiver, NothingIsLostAndNothingHangs) {
         case Phase::Restore:
             m_prompts.openPaths = {WriteSettingsFile()};
             w.LoadSettings();
+            WaitUntilFree();
             break;
     }
     user.stop();

@@ -296,6 +296,7 @@ TEST_P(HostileSettings, GiveAClearMessageOrACleanLoad) {
     TimerWatch watch;
     m_prompts.openPaths = {path};
     w.LoadSettings();
+    WaitUntilFree();
 
     const bool loaded = w.Store().Lines() != before;
     EXPECT_TRUE(loaded || !m_prompts.messages.isEmpty())

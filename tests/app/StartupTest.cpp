@@ -114,20 +114,21 @@ TEST_F(Startup, ConnectAnsweredNoChangesNothing) {
     EXPECT_TRUE(sim.ReceivedCommands().isEmpty());
 }
 
-TEST_F(Startup, ProgressWindowShowsLabelBarAndDisabledCancel) {
+TEST_F(Startup, ProgressWindowShowsLabelBarAndCancelOnlyWhileRunning) {
     ProgressWindow* progress = Window().GetProgressWindow();
     progress->Begin("Restoring Receiver Settings...");
     EXPECT_EQ(progress->windowTitle(), "Progress");
     EXPECT_FALSE(progress->isModal());
     EXPECT_TRUE(progress->isVisible());
     EXPECT_EQ(progress->Label(), "Restoring Receiver Settings...");
-    EXPECT_FALSE(progress->CancelButton()->isEnabled());
+    EXPECT_TRUE(progress->CancelButton()->isEnabled());
     progress->SetPercent(42);
     EXPECT_EQ(progress->Percent(), 42);
     progress->SetPercent(250);
     EXPECT_EQ(progress->Percent(), 100);
     progress->End();
     EXPECT_FALSE(progress->isVisible());
+    EXPECT_FALSE(progress->CancelButton()->isEnabled());
 }
 
 TEST_F(Startup, CloseClosesTheOpenPort) {

@@ -36,6 +36,7 @@ protected:
         });
         poll.start(1);
         operation();
+        WaitUntilFree();
         EXPECT_TRUE(done) << "the operation ended before the store was seen busy";
     }
     QAction* MenuItem(const QString& text) {

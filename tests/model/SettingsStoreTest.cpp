@@ -115,19 +115,6 @@ TEST(SettingsStore, ResetToDefaultsReplacesEverything) {
     EXPECT_EQ(store.Lines(), DefaultLines());
 }
 
-TEST(SettingsStore, BusyScopesNest) {
-    SettingsStore store;
-    {
-        SettingsStore::BusyScope outer(store);
-        {
-            SettingsStore::BusyScope inner(store);
-            EXPECT_TRUE(store.IsBusy());
-        }
-        EXPECT_TRUE(store.IsBusy());
-    }
-    EXPECT_FALSE(store.IsBusy());
-}
-
 TEST(SplitLine, KeyIsTextBeforeFirstEqualsSign) {
     struct Row {
         const char* line;

@@ -94,7 +94,7 @@ TEST_F(PresetViewTest, PresetViewShowsAndEditsThePresetsValues) {
     EXPECT_TRUE(m_updates.empty());
 
     Choose(*m_control, kBass, 7);  // "4 dB"
-    EXPECT_EQ(m_updates, (std::vector<KeyValue>{{"Main.Bass", "4"}}));
+    EXPECT_EQ(m_updates, (std::vector<KeyValue>{{"Preset2.Bass", "4"}}));
     EXPECT_EQ(m_store.GetValue("Preset2.Bass"), "4");
     EXPECT_EQ(m_store.GetValue("Main.Bass"), "0");
 

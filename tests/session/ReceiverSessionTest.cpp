@@ -14,10 +14,7 @@
 namespace {
 
 bool WaitFor(const std::function<bool()>& done, int ms) {
-    const QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    return done();
+    return WaitUntil(done, ms);
 }
 
 class SessionOnLine : public ::testing::TestWithParam<SimProcess::Line> {};
