@@ -1,8 +1,9 @@
 // The console as a user runs it: build/bin/ampdesk-dev (the same window with the
 // developer aids) started against the receiver simulator on a line paced at
 // 115200 baud, connected through its AMPDESK_AUTOCONNECT aid (Control tab shown) and measured from
-// outside through /proc: start-up time, memory after connecting, processor time while idle and
-// while the receiver floods it with status lines.
+// outside through /proc: start-up time, the connection (model check and bulk read) against the
+// wire time of its bytes, memory after connecting, processor time while idle and while the
+// receiver floods it with status lines.
 //
 // Under X (DISPLAY set) the window is drawn by the X server; otherwise on Qt's
 // offscreen platform. AMPDESK_BENCH_IDLE_SECONDS and AMPDESK_BENCH_FLOOD_SECONDS
@@ -28,6 +29,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kConnectTimeoutMs = 60'000;
+constexpr double kBitsPerByte = 10.0;  // start, 8 data, stop
+constexpr double kBaud = 115200.0;
 // Lets the first repaints after connecting settle before a measurement starts.
 constexpr unsigned long kSettleMs = 2000;
 
@@ -79,7 +82,8 @@ public:
             return false;
         if (ReadLine(kConnectTimeoutMs) != "shown")
             return false;
-        m_shownMs = std::chrono::duration<double, std::milli>(Clock::now() - m_started).count();
+        m_shownAt = Clock::now();
+        m_shownMs = std::chrono::duration<double, std::milli>(m_shownAt - m_started).count();
         return true;
     }
 
@@ -92,10 +96,13 @@ public:
                 std::fprintf(stderr, "%s", errors.readAll().constData());
             return false;
         }
+        m_connectMs = std::chrono::duration<double, std::milli>(Clock::now() - m_shownAt).count();
         return true;
     }
 
     double ShownMs() const { return m_shownMs; }
+    // From the moment the window asked to connect to "Connected to ...".
+    double ConnectMs() const { return m_connectMs; }
     qint64 Pid() const { return m_process.processId(); }
 
 private:
@@ -114,8 +121,25 @@ private:
     QTemporaryDir m_profile;
     QProcess m_process;
     Clock::time_point m_started;
+    Clock::time_point m_shownAt;
     double m_shownMs = 0;
+    double m_connectMs = 0;
 };
+
+// The wire time of the connection: every command and answer in the simulator's
+// log ("<ms> <tag> <wire bytes> <text>") before the tuner query that follows the read.
+double ConnectWireMs(const SimProcess& sim) {
+    qint64 bytes = 0;
+    for (const QByteArray& line : sim.Log().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() < 4 || (fields[1] != "R" && fields[1] != "S"))
+            continue;
+        if (fields[1] == "R" && fields[3] == "Tuner?")
+            break;
+        bytes += fields[2].toLongLong();
+    }
+    return static_cast<double>(bytes) * kBitsPerByte / kBaud * 1000.0;
+}
 
 std::unique_ptr<SimProcess> StartSim(const QStringList& extraArgs) {
     QStringList args = {QStringLiteral("--model"), QStringLiteral("ZA11"), QStringLiteral("--baud"),
@@ -137,6 +161,8 @@ bool MeasureQuiet(int idleSeconds) {
     if (!console.Start() || !console.WaitConnected())
         return false;
     Print("startup_ms", console.ShownMs());
+    Print("window_connect_ms", console.ConnectMs());
+    Print("window_connect_wire_ratio", console.ConnectMs() / ConnectWireMs(*sim));
 
     QThread::msleep(kSettleMs);
     const ProcessMeter meter(console.Pid());
