@@ -3,7 +3,7 @@
 //
 // Input: up to the first CR, a command as the console would send it (its key is
 // the pending key of the reply test); the rest is what the receiver sends. The
-// channel's port is never opened, so no Request waits and every line with a
+X
 // value reaches the status-line handling; the reply test is asked beside it.
 
 #include "ByteText.h"
@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                       lineView[key.size()] == '=' && lineView.endsWith(value),
                   "status line split wrongly");
             const QByteArray upperKey = UpperAscii(key);
-            // Had the command's Request been waiting, this line would have answered it.
+            // Had the command been on the wire, this line would have answered it.
             if (CommandChannel::Answers(upperKey, pendingKey))
                 Check(line.startsWith(key) && !pendingKey.isEmpty(), "an answer without a key");
             ++statusLines;

@@ -200,7 +200,7 @@ bool PageBinding::ControlChanged(ControlId controlId, const QVariant& argument) 
     if (choice.writes.empty())
         return false;
     TellPagesChosen(*row, choice.chosen);
-    // The receiver takes the writes in order; each UpdateSetting waits for its answer.
+    // The receiver takes the writes in order: each is queued behind the one before.
     for (const SettingWrite& write : choice.writes) {
         if (m_hooks.updateSetting)
             m_hooks.updateSetting(write.key, write.value);
