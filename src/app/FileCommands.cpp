@@ -33,14 +33,17 @@ void FileCommands::SaveSettings() {
 void FileCommands::LoadSettings() {
     if (!StoreIsFree() || IsLoading())
         return;
-    m_prompts.OpenFileNames(m_parent, [this](const QStringList& paths) {
-        if (paths.isEmpty()) {
+    m_prompts.OpenFileNames(m_parent, [this](const std::optional<QStringList>& paths) {
+        // Cancelled: nothing to say. Confirmed without a file: the dialog failed.
+        if (!paths)
+            return;
+        if (paths->isEmpty()) {
             m_prompts.ShowMessage(m_parent, kOpenError);
             return;
         }
         if (!StoreIsFree() || IsLoading())
             return;
-        m_toLoad = paths;
+        m_toLoad = *paths;
         LoadNext();
     });
 }
@@ -55,27 +58,24 @@ void FileCommands::LoadNext() {
     const QString path = m_toLoad.takeFirst();
     const LoadResult loaded = m_session.LoadFile(path);
     const QString shown = QDir::toNativeSeparators(path);
-    // The receiver still gets the store as it stands, as it always has; the user
-    // is told that it is not the file's content.
-    if (!loaded.opened) {
-        m_prompts.ShowMessage(m_parent, QStringLiteral("Cannot open the settings file %1.\n"
-                                                       "The current settings were kept.")
-                                            .arg(shown));
-    } else if (loaded.notRegular) {
-        m_prompts.ShowMessage(m_parent, QStringLiteral("%1 is not a regular file.\n"
-                                                       "The current settings were kept.")
-                                            .arg(shown));
-    } else if (loaded.tooLarge) {
-        m_prompts.ShowMessage(m_parent, QStringLiteral("%1 is too large to be a settings file.\n"
-                                                       "The current settings were kept.")
-                                            .arg(shown));
-    } else if (!loaded.recognised) {
-        m_prompts.ShowMessage(m_parent, QStringLiteral("%1 is not an Ampdesk settings file.\n"
-                                                       "The current settings were kept.")
-                                            .arg(shown));
-    } else if (loaded.incomplete) {
-        m_prompts.ShowMessage(m_parent, kIncompleteFile.arg(shown));
+    // A file that was not loaded changed nothing: nothing is sent, nothing reloaded.
+    QString refusal;
+    if (!loaded.opened)
+        refusal = QStringLiteral("Cannot open the settings file %1.");
+    else if (loaded.notRegular)
+        refusal = QStringLiteral("%1 is not a regular file.");
+    else if (loaded.tooLarge)
+        refusal = QStringLiteral("%1 is too large to be a settings file.");
+    else if (!loaded.recognised)
+        refusal = QStringLiteral("%1 is not an Ampdesk settings file.");
+    if (!refusal.isEmpty()) {
+        m_prompts.ShowMessage(m_parent,
+                              refusal.arg(shown) + QStringLiteral("\nThe current settings were kept."));
+        LoadNext();
+        return;
     }
+    if (loaded.incomplete)
+        m_prompts.ShowMessage(m_parent, kIncompleteFile.arg(shown));
     m_restoring = shown;
     // The session reloads the pages after the restore and says RestoreEnded.
     (void)m_session.RestoreStore();

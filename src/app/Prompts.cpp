@@ -8,7 +8,8 @@ namespace {
 QMessageBox* OpenedBox(QWidget* parent, const QString& text, QMessageBox::StandardButtons buttons) {
     auto* box = new QMessageBox(buttons == QMessageBox::Ok ? QMessageBox::Information
                                                            : QMessageBox::Question,
-                                DialogPrompts::kMessageTitle, text, buttons, parent);
+                                DialogPrompts::kMessageTitle, DialogPrompts::Shown(text), buttons,
+                                parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     return box;
 }
@@ -22,6 +23,22 @@ QFileDialog* FileDialog(QWidget* parent, const QString& title) {
 }
 
 }  // namespace
+
+QString DialogPrompts::Shown(const QString& text) {
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t code = c.unicode();
+        const bool control = code < 0x20 || (code >= 0x7f && code < 0xa0);
+        if (control && code != u'\n' && code != u'\t') {
+            shown += QStringLiteral("\\x") +
+                     QString::number(code, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
 
 QStringList DialogPrompts::FileFilters() {
     return {QStringLiteral("Video Debug File (*.kvx)"), QStringLiteral("All Files (*.*)")};
@@ -60,15 +77,16 @@ void DialogPrompts::SaveFileName(QWidget* parent, std::function<void(const QStri
     dialog->open();
 }
 
-void DialogPrompts::OpenFileNames(QWidget* parent,
-                                  std::function<void(const QStringList& paths)> chosen) {
+void DialogPrompts::OpenFileNames(QWidget* parent, ChosenFiles chosen) {
     QFileDialog* dialog = FileDialog(parent, kOpenTitle);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFiles);
     QObject::connect(dialog, &QFileDialog::finished, dialog,
                      [dialog, chosen = std::move(chosen)](int result) {
-                         chosen(result == QDialog::Accepted ? dialog->selectedFiles()
-                                                            : QStringList());
+                         if (result == QDialog::Accepted)
+                             chosen(dialog->selectedFiles());
+                         else
+                             chosen(std::nullopt);
                      });
     dialog->open();
 }

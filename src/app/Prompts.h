@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -20,9 +21,10 @@ public:
                              std::function<void()> closed = {}) = 0;
     // The chosen path, or empty when the user cancelled.
     virtual void SaveFileName(QWidget* parent, std::function<void(const QString& path)> chosen) = 0;
-    // The chosen paths in the dialog's order, or empty when not confirmed.
-    virtual void OpenFileNames(QWidget* parent,
-                               std::function<void(const QStringList& paths)> chosen) = 0;
+    // The chosen paths in the dialog's order; nullopt when the user cancelled,
+    // an empty list when the dialog confirmed without a file (it failed).
+    using ChosenFiles = std::function<void(const std::optional<QStringList>& paths)>;
+    virtual void OpenFileNames(QWidget* parent, ChosenFiles chosen) = 0;
 };
 
 // Real message boxes and file dialogs, each opened with open(): the window
@@ -39,6 +41,8 @@ public:
                   std::function<void(bool yes)> answered) override;
     void ShowMessage(QWidget* parent, const QString& text, std::function<void()> closed) override;
     void SaveFileName(QWidget* parent, std::function<void(const QString& path)> chosen) override;
-    void OpenFileNames(QWidget* parent,
-                       std::function<void(const QStringList& paths)> chosen) override;
+    void OpenFileNames(QWidget* parent, ChosenFiles chosen) override;
+    // What a box shows of a text: control bytes other than line breaks and
+    // tabs (a receiver's value may hold an ESC) written visibly.
+    static QString Shown(const QString& text);
 };

@@ -36,7 +36,10 @@ struct Context {
     }
 };
 
-void PrintLine(std::FILE* out, const QByteArray& line) {
+// Receiver values keep the receiver's bytes; on a terminal an ESC or a bell
+// would act instead of showing, so control bytes are written visibly.
+void PrintLine(std::FILE* out, const QByteArray& text) {
+    const QByteArray line = EscapedControlBytes(text, true);
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), out);
     std::fputc('\n', out);
 }
@@ -76,10 +79,11 @@ bool LoadSettingsFile(const Context& context, SettingsStore& store) {
 }
 
 // The bulk read the window runs on connecting. kExitNoReceiver (after saying
-// why) when the receiver was lost or answered nothing.
+// why) when the receiver was lost or answered nothing; `leftOut` counts the
+// settings it did not answer.
 // The session's store is the read's target, so that a change at the front
 // panel during a backup is kept.
-QCoro::Task<int> ReadReceiver(const Context& context) {
+QCoro::Task<int> ReadReceiver(const Context& context, int* leftOut = nullptr) {
     ReceiverSession& session = context.session;
     const SettingsStore& store = session.Store();
     const QString label = QStringLiteral("Reading %1 on %2")
@@ -103,17 +107,23 @@ QCoro::Task<int> ReadReceiver(const Context& context) {
         context.Error(QStringLiteral("%1 of %2 settings did not answer and are left out")
                           .arg(asked - store.LineCount())
                           .arg(asked));
+        if (leftOut != nullptr)
+            *leftOut = asked - store.LineCount();
     }
     co_return kExitOk;
 }
 
 // Sends the lines and prints the report, also when the receiver was lost on
-// the way (it lists what was not sent). kExitDifferences when a line failed.
-QCoro::Task<int> Restore(const Context& context, std::vector<QByteArray> lines) {
+// the way (it lists what was not sent). kExitDifferences when a line failed;
+// `confirmed` counts the lines sent and confirmed.
+QCoro::Task<int> Restore(const Context& context, std::vector<QByteArray> lines,
+                         int* confirmed = nullptr) {
     SettingsStore store;
     for (const QByteArray& line : lines)
         store.Append(line);
     const RestoreResult result = co_await context.session.Restore(store);
+    if (confirmed != nullptr)
+        *confirmed = result.confirmed;
     const int errors = result.failed;
     const QByteArray& report = result.report;
     std::FILE* out = context.streams.out;
@@ -142,7 +152,8 @@ void SayDone(const Context& context, const QString& done, int count, const QStri
 
 QCoro::Task<int> Backup(const Context& context) {
     const SettingsStore& store = context.session.Store();
-    if (const int read = co_await ReadReceiver(context); read != kExitOk)
+    int leftOut = 0;
+    if (const int read = co_await ReadReceiver(context, &leftOut); read != kExitOk)
         co_return read;
     const QString path = FilePath(context);
     const SaveResult saved = SaveToFile(store, path, QByteArray());
@@ -152,16 +163,18 @@ QCoro::Task<int> Backup(const Context& context) {
     }
     SayDone(context, QStringLiteral("Saved %1 settings of %2 on %3 to %4"), store.LineCount(),
             path);
-    co_return kExitOk;
+    // A partial backup is kept, but a script must not take it for a whole one.
+    co_return leftOut > 0 ? kExitDifferences : kExitOk;
 }
 
 QCoro::Task<int> RestoreFile(const Context& context, const SettingsStore& file) {
     const QString path = FilePath(context);
     if (!context.options.onlyChanged) {
-        const int status = co_await Restore(context, file.Lines());
+        int confirmed = 0;
+        const int status = co_await Restore(context, file.Lines(), &confirmed);
         if (status == kExitOk)
-            SayDone(context, QStringLiteral("Restored %1 settings of %4 to %2 on %3"),
-                    file.LineCount(), path);
+            SayDone(context, QStringLiteral("Restored %1 settings of %4 to %2 on %3"), confirmed,
+                    path);
         co_return status;
     }
 

@@ -81,3 +81,21 @@ inline QByteArray EscapedControlBytes(const QByteArray& text, bool keepTabs = fa
     }
     return escaped;
 }
+
+// A received value as the store and a settings file keep it: the receiver's
+// bytes as they came, but one line. Line feeds at either end are dropped (they
+// end a line, they are no part of the value) and one inside is written "\n",
+// so that a saved file line stays one line and restores as one setting.
+inline QByteArray OneLineValue(const QByteArray& received) {
+    if (!received.contains('\n'))
+        return received;
+    qsizetype begin = 0;
+    qsizetype end = received.size();
+    while (begin < end && received[begin] == '\n')
+        ++begin;
+    while (end > begin && received[end - 1] == '\n')
+        --end;
+    QByteArray value = received.mid(begin, end - begin);
+    value.replace('\n', "\\n");
+    return value;
+}

@@ -191,24 +191,22 @@ void CommandChannel::OnReceiverLine(const QByteArray& line) {
 
     const qsizetype equals = line.indexOf('=');
     if (equals >= 0) {
-        const QByteArray key = line.left(equals);
+        // "Main.Volume =-20" answers "Main.Volume?" as well.
+        const QByteArray rawKey = line.left(equals);
+        const QByteArray key = rawKey.endsWith(' ') ? TrimmedBytes(rawKey) : rawKey;
         const QByteArray received = line.mid(equals + 1);
-        // A value is one line of text. A line feed (or another control byte)
-        // in it would become a line of its own in a saved file or on standard
-        // output, and a setting of its own when that file is restored; it is
-        // kept, escaped, so the odd value still shows.
-        const QByteArray value = EscapedControlBytes(received, true);
-        const bool escaped = value.size() != received.size();
-        const QByteArray shown = escaped ? key + '=' + value : line;
+        const QByteArray value = OneLineValue(received);
+        const bool kept = value.size() == received.size() && key.size() == rawKey.size();
+        const QByteArray answer = kept ? line : key + '=' + value;
         // Most lines arrive with nothing on the wire: no key in capitals needed then.
         const auto answers = [&] { return m_onWire && Answers(UpperAscii(key), m_onWire->key); };
         if (answers() && m_onWire->kind == Kind::Query) {
-            Finish({Outcome::Answered, key + '=' + value});
+            Finish({Outcome::Answered, answer});
         } else {
             if (m_statusHook)
-                m_statusHook(key, value, shown);
+                m_statusHook(key, value, answer);
             if (*alive && answers())
-                Finish({Outcome::Answered, key + '=' + value});
+                Finish({Outcome::Answered, answer});
         }
         if (!*alive)
             return;

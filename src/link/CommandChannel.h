@@ -27,10 +27,13 @@ class SerialPort;
 // out as at most two sets, the second with the final text. Both callers then
 // hear the outcome of the one that went.
 //
-// Every received line first goes to the terminal hook; it then answers the
-// command on the wire, or goes to the status-line hook, and finally restarts
-// the keep-alive hook. The answer of a set is also a status line: the value
-// the receiver says it kept is the one the store and the pages show.
+// Every received line first goes to the terminal hook, as it came; it then
+// answers the command on the wire, or goes to the status-line hook, and
+// finally restarts the keep-alive hook. The answer of a set is also a status
+// line: the value the receiver says it kept is the one the store and the pages
+// show. Answers and status values are one line (OneLineValue), otherwise the
+// receiver's bytes; whoever shows them on a terminal or in a message escapes
+// control bytes there.
 class CommandChannel : public QObject {
     Q_OBJECT
 

@@ -10,10 +10,12 @@
 
 namespace {
 
-// As with the keep-alive: two unanswered commands in a row mean the receiver
-// is gone, and waiting a second for each of hundreds more would hold the
-// console for minutes.
-constexpr int kTimeoutsThatEnd = 2;
+// Two unanswered commands in a row may be a receiver that is gone, or one
+// that lacks those parameters and stays silent on them. The model query, which
+// every receiver answers, tells which: waiting a second for each of hundreds
+// more keys of a gone receiver would hold the console for minutes.
+constexpr int kTimeoutsBeforeCheck = 2;
+const QByteArray kAliveQuery = QByteArrayLiteral("Main.Model?");
 // From the tenth failed line on, the report is only a summary.
 constexpr int kTooManyErrorsCount = 10;
 constexpr int kUnsentListed = 10;
@@ -96,27 +98,43 @@ QByteArray SkippedReport(const std::vector<QByteArray>& skipped) {
     return text;
 }
 
-// Counts the answers that did not come, and says when to give up.
+// Counts the answers that did not come, and says when to ask whether the
+// receiver is still there and when to give up.
 class SilenceWatch {
 public:
     explicit SilenceWatch(std::stop_token stop) : m_stop(std::move(stop)) {}
 
     // Takes the reply of a command just answered (or not).
     QByteArray Checked(const CommandChannel::Reply& reply) {
-        if (reply.outcome == Outcome::Closed) {
-            m_stopped = Stop::PortClosed;  // closed by the user or a lost device
-        } else if (m_stop.stop_requested() || reply.outcome == Outcome::Aborted) {
-            m_stopped = Stop::Cancelled;
-        } else {
+        if (Judge(reply)) {
             m_timeoutsInARow = reply.outcome == Outcome::Timeout ? m_timeoutsInARow + 1 : 0;
-            if (m_timeoutsInARow >= kTimeoutsThatEnd)
-                m_stopped = Stop::Silent;
         }
         return reply.Text();
+    }
+    // Two silent commands in a row: the model query must say whether to go on.
+    bool NeedsAliveCheck() const {
+        return m_stopped == Stop::None && m_timeoutsInARow >= kTimeoutsBeforeCheck;
+    }
+    void AliveChecked(const CommandChannel::Reply& reply) {
+        if (!Judge(reply))
+            return;
+        if (reply.Answered())
+            m_timeoutsInARow = 0;
+        else
+            m_stopped = Stop::Silent;
     }
     Stop Stopped() const { return m_stopped; }
 
 private:
+    // False once the operation is over: closed by the user or a lost device, or stopped.
+    bool Judge(const CommandChannel::Reply& reply) {
+        if (reply.outcome == Outcome::Closed)
+            m_stopped = Stop::PortClosed;
+        else if (m_stop.stop_requested() || reply.outcome == Outcome::Aborted)
+            m_stopped = Stop::Cancelled;
+        return m_stopped == Stop::None;
+    }
+
     std::stop_token m_stop;
     int m_timeoutsInARow = 0;
     Stop m_stopped = Stop::None;
@@ -189,6 +207,8 @@ QCoro::Task<bool> ReadAllFromReceiver(SettingsStore& store, CommandChannel& chan
             TrimmedBytes(watch.Checked(co_await Asked(channel, Kind::Query, key + '?')));
         if (!reply.isEmpty() && reply != CommandChannel::kTimeout)
             store.Append(reply);
+        if (watch.NeedsAliveCheck())
+            watch.AliveChecked(co_await Asked(channel, Kind::Query, kAliveQuery));
     }
 
     const bool complete = watch.Stopped() == Stop::None;
@@ -247,11 +267,17 @@ QCoro::Task<RestoreResult> RestoreToReceiver(SettingsStore& store, CommandChanne
                             Confirms(comparedCommand, comparedReply) &&
                             comparedReply.size() >= kMinRetryReplyLength;
             }
+            // A line unanswered twice is reported; the restore goes on while
+            // the receiver still answers the model query.
+            if (watch.NeedsAliveCheck())
+                watch.AliveChecked(co_await Asked(channel, Kind::Query, kAliveQuery));
         }
         // Cut off by a closed port or a stop, the line is not known to have arrived.
         if (watch.Stopped() == Stop::PortClosed || watch.Stopped() == Stop::Cancelled)
             break;
 
+        if (confirmed && sending)
+            ++result.confirmed;
         if (!confirmed) {
             if (errors < kTooManyErrorsCount) {
                 collected += "\tERROR: " + QuotedForReport(comparedCommand) +

@@ -108,7 +108,7 @@ struct ModelCase {
 
 const ModelCase kModelCases[] = {
     {"BlanksTrimmed", " ZA04 ", true, 128, "Connected to ZA04 on COM3", true},
-    {"OtherCaseAcceptedWithoutBit", "za04", true, 0, "Connected to za04 on COM3", true},
+    {"OtherCaseAcceptedWithItsBit", "za04", true, 128, "Connected to za04 on COM3", true},
     {"UnknownModelLeavesPortOpen", "ZZ99", false, 0, "Not connected to a Unit", true},
 };
 

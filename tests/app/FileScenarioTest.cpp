@@ -77,9 +77,12 @@ struct BadFileCase {
 
 class BadSettingsFile : public FileScenario, public ::testing::WithParamInterface<BadFileCase> {};
 
-TEST_P(BadSettingsFile, KeepsStoreAndTellsUser) {
+// Nothing was loaded: the receiver gets nothing either.
+TEST_P(BadSettingsFile, KeepsStoreSendsNothingAndTellsUser) {
     const BadFileCase& c = GetParam();
     MainDialog& w = Window();
+    ConnectToSim(3);
+    const qsizetype mark = CommandMark();
     const std::vector<QByteArray> before = w.Store().Lines();
     const QString path = PathOf("bad.kvx");
     if (c.content)
@@ -88,6 +91,7 @@ TEST_P(BadSettingsFile, KeepsStoreAndTellsUser) {
     w.LoadSettings();
     WaitUntilFree();
     EXPECT_EQ(w.Store().Lines(), before);
+    EXPECT_TRUE(CommandsSince(mark).isEmpty());
     ASSERT_EQ(m_prompts.messages.size(), 1);
     EXPECT_TRUE(m_prompts.messages.first().startsWith(c.messageStart))
         << qPrintable(m_prompts.messages.first());
@@ -101,9 +105,11 @@ INSTANTIATE_TEST_SUITE_P(Files, BadSettingsFile,
                                                        "<ORVA Settings File> \r\nMain.Bass=4", ""}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(FileScenario, CancelledOpenDialogSaysErrorOpeningFile) {
+TEST_F(FileScenario, CancelledOpenDialogSaysNothingFailedOneSaysErrorOpeningFile) {
     Window().LoadSettings();
-    WaitUntilFree();
+    EXPECT_TRUE(m_prompts.messages.isEmpty());
+    m_prompts.openFails = true;
+    Window().LoadSettings();
     EXPECT_EQ(m_prompts.messages, QStringList{"error opening file."});
 }
 

@@ -58,8 +58,8 @@ void PrintTo(const Scenario& s, std::ostream* os) {
 }
 
 const Scenario kScenarios[] = {
-    {"SilentDuringReadEndsAfterTwoTimeouts", Phase::ConnectRead, Trouble::Silent, 101, 0,
-     Link::Dropped, true, false, 2, nullptr},
+    {"SilentDuringReadEndsAfterTwoTimeoutsAndTheModelQuery", Phase::ConnectRead, Trouble::Silent,
+     101, 0, Link::Dropped, true, false, 3, nullptr},
     {"HangUpDuringReadEndsAtOnce", Phase::ConnectRead, Trouble::HangUp, 292, 0, Link::Dropped, true,
      false, 1, nullptr},
     {"CloseDuringReadEndsAtOnce", Phase::ConnectRead, Trouble::UserCloses, 200, 0, Link::Dropped,
@@ -69,7 +69,7 @@ const Scenario kScenarios[] = {
     {"InvalidSourceBoxKeepsTheLinkAlive", Phase::Connected, Trouble::InvalidSource, 0, 0,
      Link::Kept, false, true, -1, "invalid source number"},
     {"SilentDuringRestoreStopsAndListsUnsent", Phase::Restore, Trouble::Silent, 50, 0, Link::Either,
-     false, false, 2, "The receiver stopped answering; 487 line(s) were not sent"},
+     false, false, 3, "The receiver stopped answering; 487 line(s) were not sent"},
     {"HangUpDuringRestoreStopsAtOnce", Phase::Restore, Trouble::HangUp, 50, 0, Link::Dropped, false,
      false, 1, "The connection was lost; 488 line(s) were not sent"},
     {"RestoreRefusesLinesThatWouldBreakOnTheWire", Phase::Restore, Trouble::BadFileLines, 0, 0,

@@ -10,7 +10,9 @@ class ScriptedPrompts : public Prompts {
 public:
     bool answerYes = true;
     QString savePath;
+    // Empty: the user cancels; openFails: the dialog confirms without a file.
     QStringList openPaths;
+    bool openFails = false;
 
     QStringList questions;
     QStringList messages;
@@ -32,7 +34,10 @@ public:
     void SaveFileName(QWidget*, std::function<void(const QString&)> chosen) override {
         chosen(savePath);
     }
-    void OpenFileNames(QWidget*, std::function<void(const QStringList&)> chosen) override {
-        chosen(openPaths);
+    void OpenFileNames(QWidget*, ChosenFiles chosen) override {
+        if (openFails)
+            chosen(QStringList());
+        else
+            chosen(openPaths.isEmpty() ? std::nullopt : std::optional<QStringList>(openPaths));
     }
 };

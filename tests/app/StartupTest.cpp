@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "Prompts.h"
 
 #include "ControlPage.h"
 #include "DefaultSettings.h"
@@ -137,6 +138,17 @@ TEST_F(Startup, CloseClosesTheOpenPort) {
     Window().reject();
     EXPECT_FALSE(Window().Port().IsOpen());
     EXPECT_FALSE(Window().isVisible());
+}
+
+}  // namespace
+
+namespace {
+
+// A receiver's value may hold an ESC: a box shows it visibly, keeping the
+// message's own line breaks and tabs.
+TEST(MessageBoxText, ControlBytesShowVisibly) {
+    EXPECT_EQ(DialogPrompts::Shown(QStringLiteral("a\x1b[2J\tb\nc\x7f")),
+              QStringLiteral("a\\x1B[2J\tb\nc\\x7F"));
 }
 
 }  // namespace

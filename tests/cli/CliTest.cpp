@@ -1,4 +1,5 @@
 #include "LocalPort.h"
+#include "ScriptedReceiver.h"
 #include "SettingsFile.h"
 #include "SettingsStore.h"
 #include "SimProcess.h"
@@ -168,7 +169,19 @@ TEST_F(CliTest, LostMidRestoreStillListsWhatWasNotSent) {
     EXPECT_TRUE(process.readAllStandardOutput().contains("The connection was lost; "));
 }
 
-enum class Receiver { None, Answering, Silent, UnknownModel };
+enum class Receiver { None, Answering, Silent, UnknownModel, Lacking };
+
+// A receiver without two of the catalogued settings, whose power value holds
+// an ESC sequence.
+ScriptedReceiver::Answer LackingReceiver(const QByteArray& command, int) {
+    if (command == "Main.Model?")
+        return "Main.Model=ZA11";
+    if (command == "MAIN.Mute?" || command == "MAIN.Dimmer?")
+        return {};
+    if (command == "Main.Power?")
+        return "Main.Power=On\x1b[2J";
+    return command.chopped(1) + "=1";
+}
 
 struct ExitCase {
     const char* name;
@@ -239,6 +252,18 @@ const ExitCase kExitCases[] = {
      "",
      "The receiver did not take 1 of 1 line(s):\n"
      "\tERROR: MAIN.VOLUME=BANANA \treturned: MAIN.VOLUME=-20\n"},
+    {"PartialBackupIsAFailure",
+     Receiver::Lacking,
+     {"--port", "PORT", "backup", "partial.kvx"},
+     1,
+     "2 of 584 settings did not answer and are left out",
+     ""},
+    {"ControlBytesOfAValueAreShownEscaped",
+     Receiver::Lacking,
+     {"--port", "PORT", "get", "Main.Power"},
+     0,
+     "",
+     "Main.Power=On\\x1B[2J\n"},
     {"UnansweredGetIsAFailedLine",
      Receiver::Answering,
      {"--port", "PORT", "get", "Main.Nothing", "Main.Power"},
@@ -262,11 +287,14 @@ TEST_P(CliExitTest, ExitsWithItsCode) {
         sim = std::make_unique<SimProcess>(QStringList{"--baud", "0", "--silent"});
     if (row.receiver == Receiver::UnknownModel)
         sim = std::make_unique<SimProcess>(QStringList{"--baud", "0", "--model", "ZZ99"});
+    std::unique_ptr<ScriptedReceiver> scripted;
+    if (row.receiver == Receiver::Lacking)
+        scripted = std::make_unique<ScriptedReceiver>(LackingReceiver);
 
     QStringList arguments = row.arguments;
     for (QString& argument : arguments) {
         if (argument == "PORT")
-            argument = sim->LinkPath();
+            argument = scripted ? scripted->DevicePath() : sim->LinkPath();
         if (argument == "REFUSING")
             argument = RefusingTcpTarget();
         if (argument == "never.kvx")

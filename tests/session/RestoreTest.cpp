@@ -90,7 +90,8 @@ TEST_F(RestoreTest, OtherValueInAnswerFailsTwiceAndIsReportedInCapitals) {
 }
 
 // A receiver that stops answering ends the restore after two unanswered
-// commands (the first line, sent twice), instead of two seconds per line.
+// commands (the first line, sent twice) and an unanswered model query,
+// instead of two seconds per line.
 TEST_F(RestoreTest, SilentReceiverStopsTheRestoreAndListsWhatWasNotSent) {
     SimProcess sim({"--baud", "0", "--silent"});
     ASSERT_TRUE(sim.IsRunning());
@@ -102,7 +103,8 @@ TEST_F(RestoreTest, SilentReceiverStopsTheRestoreAndListsWhatWasNotSent) {
               "The receiver stopped answering; 2 line(s) were not sent:\n"
               "\tZone2.Volume=-20\n"
               "\tSource1.Name=Dvd\n");
-    EXPECT_EQ(sim.ReceivedCommands(), (QList<QByteArray>{"Main.Mute=On", "Main.Mute=On"}));
+    EXPECT_EQ(sim.ReceivedCommands(),
+              (QList<QByteArray>{"Main.Mute=On", "Main.Mute=On", "Main.Model?"}));
     EXPECT_EQ(m_progress.ends, 1);
 }
 
