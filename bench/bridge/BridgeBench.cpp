@@ -3,6 +3,9 @@
 //                              stand-in paced like a 115200-baud line to its
 //                              publish arriving at a subscriber, 99th
 //                              percentile of 500
+//   broker_only_latency_ms     the same spacing and percentile between two
+//                              plain clients through the same broker: what
+//                              the broker and the MQTT client take by themselves
 //   bridge_flood_cpu_percent   the bridge's processor share while the simulator
 //                              reports front-panel changes back to back
 //   bridge_rss_mb              resident memory, connected
@@ -145,6 +148,32 @@ double StatusLatencyMs(const Broker& broker) {
     return samples[samples.size() * 99 / 100];
 }
 
+double BrokerOnlyLatencyMs(const Broker& broker) {
+    Subscriber from(broker.Port());
+    Subscriber to(broker.Port());
+    const QByteArray topic = "ampdesk/probe/value";
+    // Subscribed once the first message comes through.
+    if (!WaitFor(
+            [&] {
+                from.Publish(topic, "ready");
+                return WaitFor([&] { return to.Last(topic) == "ready"; }, 100);
+            },
+            10'000))
+        return -1;
+    std::vector<double> samples;
+    for (int i = 0; i < 500; ++i) {
+        const QByteArray value = QByteArray::number(i);
+        QThread::msleep(25);
+        const Clock::time_point sent = Clock::now();
+        from.Publish(topic, value);
+        if (!WaitFor([&] { return to.Last(topic) == value; }))
+            return -1;
+        samples.push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
+    }
+    std::sort(samples.begin(), samples.end());
+    return samples[samples.size() * 99 / 100];
+}
+
 void FloodAndMemory(const Broker& broker) {
     SimProcess sim({"--front-panel-ms", "1"});
     Subscriber sub(broker.Port());
@@ -199,6 +228,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     Broker broker;
     Print("bridge_status_latency_ms", StatusLatencyMs(broker));
+    Print("broker_only_latency_ms", BrokerOnlyLatencyMs(broker));
     FloodAndMemory(broker);
     Print("bridge_shared_bulk_ratio", SharedBulkRatio(broker));
     return 0;

@@ -292,11 +292,10 @@ QCoro::Task<int> Set(const Context& context) {
 
 }  // namespace
 
-QCoro::Task<int> RunCliCommand(CliOptions options, CliStreams streams) {
+QCoro::Task<int> RunCliCommand(CliOptions options, CliStreams streams, ReceiverSession& session) {
     // A command is over in seconds: no keep-alive. A device lost on the way
     // closes the port at once, so the rest of a bulk read or restore ends
     // quickly instead of timing out key by key.
-    ReceiverSession session;
     session.SetPortsFolder(Profile::PortsFolder());
     session.SetKeepAliveEnabled(false);
     session.SetProgressSink(streams.progress);

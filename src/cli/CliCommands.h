@@ -14,5 +14,10 @@ struct CliStreams {
     ProgressSink* progress = nullptr;  // set when standard error is a terminal
 };
 
-// Runs one parsed command line; its result is the exit status.
-QCoro::Task<int> RunCliCommand(CliOptions options, CliStreams streams);
+class ReceiverSession;
+
+// Runs one parsed command line on the session; its result is the exit status.
+// The session is the caller's: the command's end may come from inside one of
+// the session's own calls (a lost device ends a read), which must not find it
+// destroyed.
+QCoro::Task<int> RunCliCommand(CliOptions options, CliStreams streams, ReceiverSession& session);

@@ -1,5 +1,6 @@
 #include "CliCommands.h"
 #include "CliOptions.h"
+#include "ReceiverSession.h"
 #include "TerminalProgress.h"
 
 #include <QCoreApplication>
@@ -32,7 +33,8 @@ int main(int argc, char* argv[]) {
     if (::isatty(STDERR_FILENO))
         progress = std::make_unique<TerminalProgress>(stderr);
     const CliStreams streams{stdout, stderr, progress.get()};
-    const int status = QCoro::waitFor(RunCliCommand(*parsed.options, streams));
+    ReceiverSession session;
+    const int status = QCoro::waitFor(RunCliCommand(*parsed.options, streams, session));
     std::fflush(stdout);
     return status;
 }

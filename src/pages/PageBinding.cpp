@@ -173,8 +173,9 @@ void PageBinding::RefreshKey(const QByteArray& key) {
         return;
     FlagScope reloading(m_reloading, true);
     ShowAndEnable(*row, true);
-    // A preset's setup switch decides what every page may edit in its view.
-    if (row->kind == BindingKind::PresetSetup)
+    // A preset's setup switch decides what every page may edit in its view,
+    // and in no other: a front panel flipping another preset's switch costs nothing.
+    if (row->kind == BindingKind::PresetSetup && ViewSectionOf(m_state.viewIndex) == row->section)
         ApplyEnableRuleToAll();
 }
 

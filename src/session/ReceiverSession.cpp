@@ -5,6 +5,8 @@
 #include "UpdateSetting.h"
 #include "Windows1252.h"
 
+#include <QPointer>
+
 namespace {
 
 const QString kConnectingOn = QStringLiteral("Connecting on %1 ...");
@@ -360,8 +362,11 @@ void ReceiverSession::GiveUp() {
     m_state.connected = false;
     m_operation.request_stop();
     SetStatus(kNotConnected);
+    // An operation ends inside Close, and whoever awaited it goes on there.
+    QPointer<ReceiverSession> alive(this);
     m_port.Close();
-    emit Lost();
+    if (alive)
+        emit Lost();
 }
 
 void ReceiverSession::TunerPoll() {
