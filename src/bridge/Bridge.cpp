@@ -1,6 +1,5 @@
 #include "Bridge.h"
 
-#include "BindingModel.h"
 #include "BridgeLog.h"
 #include "BridgeReceiver.h"
 #include "CommandChannel.h"
@@ -228,8 +227,7 @@ void Bridge::HandleSet(const QByteArray& topic, const QByteArray& key, const QBy
         if (index >= 0)
             value = QByteArray::number(index + 1);
     }
-    const BindingModel binding(m_receiver.Store(), m_receiver.Session());
-    const SetCheck check = CheckSetValue(binding, known, value);
+    const SetCheck check = CheckSetValue(known, value, {m_receiver.ModelBit(), m_options.allowRaw});
     if (!check.refusal.isEmpty())
         return Refuse(topic, payload, check.refusal);
     m_receiver.Set(known, check.value, [this, topic, payload](const QByteArray& reply) {

@@ -124,7 +124,7 @@ QJsonObject Config(const DiscoveryContext& context, const ControlRow& row, const
         config.insert("state_on", "On");
         config.insert("state_off", "Off");
     } else if (row.component == Component::Number) {
-        StepRange range;
+        WholeRange range;
         RangeOf(key, &range);
         config.insert("min", range.minimum);
         config.insert("max", range.maximum);

@@ -1,7 +1,4 @@
-#include "BindingModel.h"
 #include "Discovery.h"
-#include "SessionState.h"
-#include "SettingsStore.h"
 #include "ValueCheck.h"
 
 #include <QJsonArray>
@@ -13,9 +10,7 @@
 
 namespace {
 
-TEST(ValueCheckTest, ModelMaskAndSpellingTable) {
-    SettingsStore store;
-    store.ResetToDefaults();
+TEST(ValueCheckTest, ModelMaskSpellingAndRulesTable) {
     struct Case {
         const char* key;
         const char* payload;
@@ -25,20 +20,34 @@ TEST(ValueCheckTest, ModelMaskAndSpellingTable) {
         {"Main.SpeakerA", "on", 1, "On"},        // the list's spelling goes out
         {"Main.SpeakerA", "On", 8, nullptr},     // ZA08 has no speaker sets
         {"Main.Audyssey", "Flat", 64, nullptr},  // nor ZA05 Audyssey
-        {"Zone3.Power", "Off", 1, "Off"},        {"Tuner.Band", "fm", 1, "FM"},
-        {"Main.Trim.Sub", "1.5", 1, nullptr},    {"Main.Source", "10", 1, "10"},
-        {"Main.VideoMode", "PAL", 1, "PAL"},  // no rule: taken as it is
+        {"Zone3.Power", "Off", 1, "Off"},
+        {"Tuner.Band", "fm", 1, "FM"},
+        {"Main.Trim.Sub", "1.5", 1, nullptr},
+        {"Main.Source", "10", 1, "10"},
+        {"Main.VideoMode", "pal", 1, "PAL"},
         {"Main.VideoMode", "PAL\n", 1, nullptr},
+        {"main.bass", "4.0", 1, "4"},
+        {"Tuner.FM.Frequency", "101.1", 1, "101.10"},
+        {"Tuner.FM.Frequency", "101.12", 1, nullptr},
+        {"Tuner.AM.Frequency", "1711", 1, nullptr},
+        {"Tuner.Preset7", "01AC07004A415A5A0000000000000000FFFFFFFFFFFFFFFF", 1, nullptr},
+        {"Tuner.XM.Name", "x", 1, nullptr},           // the tuner's report, not a setting
+        {"Zone9.Junk", "caf\xc3\xa9", 1, "caf\xe9"},  // no rule: printable, code page
+        {"Zone9.Junk", "a\x13", 1, nullptr},          // XOFF
+        {"Zone9.Junk", "\x1b[2J", 1, nullptr},
     };
     for (const Case& c : cases) {
-        SessionState state;
-        state.modelBit = c.modelBit;
-        const SetCheck check = CheckSetValue(BindingModel(store, state), c.key, c.payload);
+        const SetCheck check = CheckSetValue(c.key, c.payload, {c.modelBit, false});
         if (c.sent == nullptr)
             EXPECT_FALSE(check.refusal.isEmpty()) << c.key << "=" << c.payload;
         else
             EXPECT_EQ(check.value, c.sent) << c.key << ": " << qPrintable(check.refusal);
     }
+    // A preset record replaces a station whole: only for raw access.
+    const QByteArray record = "01ac07004a415a5a0000000000000000ffffffffffffffff";
+    EXPECT_EQ(CheckSetValue("Tuner.Preset7", record, {1, true}).value, record.toUpper());
+    EXPECT_TRUE(IsRetainedState("Tuner.FM.RDSText"));
+    EXPECT_FALSE(IsRetainedState("Zone9.Junk"));
 }
 
 TEST(DiscoveryTest, AnnouncesWhatTheReceiverHasAndRemovesTheRest) {
