@@ -51,10 +51,12 @@ TEST(ValueCheckTest, ModelMaskSpellingAndRulesTable) {
 }
 
 TEST(DiscoveryTest, AnnouncesWhatTheReceiverHasAndRemovesTheRest) {
-    const QSet<QByteArray> keys{"Main.Power", "Main.Volume", "Zone2.Source", "Tuner.FM.RDSText"};
+    const QSet<QByteArray> keys{"Main.Power", "Main.Volume", "Zone2.Source", "Tuner.FM.RDSText",
+                                "Tuner.FM.Frequency"};
     DiscoveryContext context{"homeassistant",
                              "ampdesk/den",
                              "den",
+                             DiscoveryNode("ampdesk/den"),
                              "ZA11",
                              "1.2",
                              [&](const QByteArray& key) { return keys.contains(key) ? key : ""; },
@@ -75,7 +77,9 @@ TEST(DiscoveryTest, AnnouncesWhatTheReceiverHasAndRemovesTheRest) {
         EXPECT_EQ(device["model"].toString(), "ZA11");
         EXPECT_EQ(device["sw_version"].toString(), "1.2");
         EXPECT_FALSE(device["identifiers"].toArray().isEmpty());
-        EXPECT_FALSE(config["unique_id"].toString().isEmpty());
+        // Node, device and entities from the whole base topic.
+        EXPECT_TRUE(m.topic.contains("/ampdesk__den/")) << m.topic.constData();
+        EXPECT_TRUE(config["unique_id"].toString().startsWith("ampdesk_ampdesk__den_"));
         EXPECT_EQ(config["availability_topic"].toString(), "ampdesk/den/availability");
         EXPECT_EQ(config["state_topic"].toString(), "ampdesk/den/state/" + m.key);
         EXPECT_EQ(config.contains("command_topic"), !m.topic.startsWith("homeassistant/sensor"));
@@ -83,16 +87,22 @@ TEST(DiscoveryTest, AnnouncesWhatTheReceiverHasAndRemovesTheRest) {
             EXPECT_EQ(config["min"].toInt(), -72);
             EXPECT_EQ(config["max"].toInt(), 16);
         }
+        if (m.key == "Tuner.FM.Frequency") {
+            EXPECT_EQ(config["unit_of_measurement"].toString(), "MHz");
+        }
         if (m.key == "Zone2.Source") {
             const QJsonArray options = config["options"].toArray();
             EXPECT_EQ(options[0].toString(), "Source 1");
             EXPECT_EQ(options[1].toString(), "DVD");
         }
     }
-    EXPECT_EQ(announced, (QSet<QByteArray>{"homeassistant/switch/den/main_power/config",
-                                           "homeassistant/number/den/main_volume/config",
-                                           "homeassistant/select/den/zone2_source/config",
-                                           "homeassistant/sensor/den/tuner_rds_text/config"}));
+    EXPECT_EQ(announced,
+              (QSet<QByteArray>{"homeassistant/switch/ampdesk__den/main_power/config",
+                                "homeassistant/number/ampdesk__den/main_volume/config",
+                                "homeassistant/select/ampdesk__den/zone2_source/config",
+                                "homeassistant/sensor/ampdesk__den/tuner_rds_text/config",
+                                "homeassistant/sensor/ampdesk__den/tuner_fm_frequency/config"}));
+    EXPECT_NE(DiscoveryNode("a/b_c"), DiscoveryNode("a_b/c"));
     EXPECT_GT(removed, 20);
 }
 
