@@ -1,6 +1,5 @@
 #include "Bridge.h"
 
-#include "BindingModel.h"
 #include "BridgeLog.h"
 #include "BridgeReceiver.h"
 #include "CommandChannel.h"
@@ -13,6 +12,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -22,6 +22,15 @@ constexpr qsizetype kMaxRawBytes = 128;
 // A refused payload is quoted back only this far: an oversized message must
 // not be echoed whole.
 constexpr qsizetype kMaxEchoedBytes = 256;
+// Retained commands remembered so each is answered once; a broker holding
+// more than this gets the rest answered again at a reconnect.
+constexpr qsizetype kMaxRetainedAnswered = 1024;
+constexpr qint64 kBusyLogMs = 1000;
+
+// A text from a message, cut for quoting in an error or the log.
+QString Quoted(const QByteArray& text) {
+    return QString::fromUtf8(text.left(kMaxEchoedBytes));
+}
 
 // Keys become topic levels: a key that would add levels or wildcards (a
 // receiver is not trusted to send only sane keys) is not published.
@@ -130,14 +139,14 @@ void Bridge::PublishState(const QByteArray& key, const QByteArray& value) {
     const auto it = m_published.constFind(key);
     if (it != m_published.cend() && *it == payload)
         return;
-    if (m_mqtt.Publish(m_base + "/state/" + key, payload, true))
+    if (m_mqtt.Publish(m_base + "/state/" + key, payload, IsRetainedState(key)))
         m_published.insert(key, payload);
 }
 
 void Bridge::PublishDiscoveryAfterTunerReport() {
     // The receiver answers in order: once this query's answer is in, the
     // tuner's report asked for right after the read has arrived too.
-    m_receiver.Query("Main.Model", [this](const QByteArray&) {
+    m_receiver.Query("Main.Model", [this](const CommandChannel::Reply&) {
         if (!m_receiver.IsReady())
             return;
         m_discoveryReady = true;
@@ -152,6 +161,7 @@ void Bridge::PublishDiscovery() {
     context.discoveryPrefix = m_options.discoveryPrefix.toUtf8();
     context.baseTopic = m_base;
     context.name = m_options.name;
+    context.node = DiscoveryNode(m_base);
     context.model = FromWindows1252(m_receiver.Model());
     context.version = QStringLiteral(AMPDESK_BRIDGE_VERSION);
     context.knownKey = [this](const QByteArray& key) { return m_receiver.KnownKey(key); };
@@ -171,7 +181,7 @@ void Bridge::OnLine(const QByteArray& line) {
         m_mqtt.Publish(m_base + "/reply", Utf8(line), false);
 }
 
-void Bridge::OnMessage(const QByteArray& topic, const QByteArray& payload) {
+void Bridge::OnMessage(const QByteArray& topic, const QByteArray& payload, bool retained) {
     if (m_options.discovery && topic == m_options.discoveryPrefix.toUtf8() + "/status") {
         // Home Assistant started again and forgot what was announced.
         if (payload == kOnline && m_discoveryReady) {
@@ -182,6 +192,13 @@ void Bridge::OnMessage(const QByteArray& topic, const QByteArray& payload) {
     }
     const QByteArray setPrefix = m_base + "/set/";
     const QByteArray stepPrefix = m_base + "/step/";
+    const bool command =
+        topic.startsWith(setPrefix) || topic.startsWith(stepPrefix) || topic == m_base + "/command";
+    if (command && retained) {
+        if (!AnsweredBefore(topic, payload))
+            Refuse(topic, payload, QStringLiteral("a retained command is never carried out"));
+        return;
+    }
     if (topic.startsWith(setPrefix))
         HandleSet(topic, topic.mid(setPrefix.size()), payload);
     else if (topic.startsWith(stepPrefix))
@@ -190,14 +207,30 @@ void Bridge::OnMessage(const QByteArray& topic, const QByteArray& payload) {
         HandleCommand(topic, payload);
 }
 
-void Bridge::Refuse(const QByteArray& topic, const QByteArray& payload, const QString& reason) {
+bool Bridge::AnsweredBefore(const QByteArray& topic, const QByteArray& payload) {
+    const auto it = m_retainedAnswered.constFind(topic);
+    if (it != m_retainedAnswered.cend() && *it == payload)
+        return true;
+    if (m_retainedAnswered.size() < kMaxRetainedAnswered)
+        m_retainedAnswered.insert(topic, payload);
+    return false;
+}
+
+void Bridge::Refuse(const QByteArray& topic, const QByteArray& payload, const QString& reason,
+                    bool log) {
     const QJsonObject error{
-        {"topic", QString::fromUtf8(topic)},
-        {"payload", QString::fromUtf8(payload.left(kMaxEchoedBytes))},
+        {"topic", Quoted(topic)},
+        {"payload", Quoted(payload)},
         {"reason", reason},
     };
     m_mqtt.Publish(m_base + "/error", QJsonDocument(error).toJson(QJsonDocument::Compact), false);
-    BridgeLog(QStringLiteral("refused %1: %2").arg(QString::fromUtf8(topic), reason));
+    if (log)
+        BridgeLog(QStringLiteral("refused %1: %2").arg(Quoted(topic), reason));
+}
+
+void Bridge::ReportConsoleRefusal(const QString& peer, const QByteArray& command,
+                                  const QString& reason) {
+    Refuse("console " + peer.toUtf8(), command, reason);
 }
 
 QByteArray Bridge::TargetKey(const QByteArray& topic, const QByteArray& key,
@@ -209,7 +242,7 @@ QByteArray Bridge::TargetKey(const QByteArray& topic, const QByteArray& key,
     const QByteArray known = m_receiver.KnownKey(key);
     if (known.isEmpty() || !IsLineSafe(key)) {
         Refuse(topic, payload,
-               QStringLiteral("this receiver has no setting \"%1\"").arg(QString::fromUtf8(key)));
+               QStringLiteral("this receiver has no setting \"%1\"").arg(Quoted(key)));
         return {};
     }
     return known;
@@ -221,23 +254,42 @@ void Bridge::HandleSet(const QByteArray& topic, const QByteArray& key, const QBy
         return;
     QByteArray value = payload;
     // The source selects send the source's name; the receiver takes its number.
-    if (key.endsWith(".Source") || key.endsWith(".SOURCE")) {
+    if (known.toUpper().endsWith(".SOURCE")) {
         const QStringList options =
             SourceOptions([this](const QByteArray& k) { return m_receiver.ValueOf(k); });
         const qsizetype index = options.indexOf(QString::fromUtf8(payload).trimmed());
         if (index >= 0)
             value = QByteArray::number(index + 1);
     }
-    const BindingModel binding(m_receiver.Store(), m_receiver.Session());
-    const SetCheck check = CheckSetValue(binding, known, value);
+    const SetCheck check = CheckSetValue(known, value, {m_receiver.ModelBit(), m_options.allowRaw});
     if (!check.refusal.isEmpty())
         return Refuse(topic, payload, check.refusal);
-    m_receiver.Set(known, check.value, [this, topic, payload](const QByteArray& reply) {
-        if (reply == CommandChannel::kTimeout)
-            Refuse(topic, payload, QStringLiteral("the receiver did not answer"));
-        else if (reply.isEmpty())
-            Refuse(topic, payload, QStringLiteral("not sent: the receiver was lost or is busy"));
-    });
+    const bool queued = m_receiver.Set(
+        known, check.value, [this, topic, payload](const CommandChannel::Reply& reply) {
+            if (reply.outcome == CommandChannel::Outcome::Timeout)
+                Refuse(topic, payload, QStringLiteral("the receiver did not answer"));
+            else if (reply.outcome == CommandChannel::Outcome::Closed ||
+                     reply.outcome == CommandChannel::Outcome::Aborted)
+                Refuse(topic, payload, QStringLiteral("not sent: the receiver was lost"));
+        });
+    if (!queued)
+        RefuseBusy(topic, payload);
+}
+
+// A flood is answered message by message on error, but logged once a second.
+void Bridge::RefuseBusy(const QByteArray& topic, const QByteArray& payload) {
+    Refuse(topic, payload,
+           QStringLiteral("not sent: MQTT has %1 commands waiting for the receiver already")
+               .arg(BridgeReceiver::kShare),
+           false);
+    ++m_busyRefusals;
+    if (m_busyLog.isValid() && m_busyLog.elapsed() < kBusyLogMs)
+        return;
+    BridgeLog(QStringLiteral("refused %1 MQTT commands: MQTT has %2 waiting for the receiver "
+                             "already")
+                  .arg(std::exchange(m_busyRefusals, 0))
+                  .arg(BridgeReceiver::kShare));
+    m_busyLog.start();
 }
 
 void Bridge::HandleStep(const QByteArray& topic, const QByteArray& key, const QByteArray& payload) {
@@ -249,7 +301,8 @@ void Bridge::HandleStep(const QByteArray& topic, const QByteArray& key, const QB
     const QByteArray direction = payload.trimmed().toLower();
     if (direction != "up" && direction != "down")
         return Refuse(topic, payload, QStringLiteral("a step is \"up\" or \"down\""));
-    m_receiver.Step(known, direction == "up");
+    if (!m_receiver.Step(known, direction == "up"))
+        RefuseBusy(topic, payload);
 }
 
 void Bridge::HandleCommand(const QByteArray& topic, const QByteArray& payload) {
@@ -261,5 +314,7 @@ void Bridge::HandleCommand(const QByteArray& topic, const QByteArray& payload) {
         return Refuse(topic, payload,
                       QStringLiteral("a command is one line of 1 to %1 bytes").arg(kMaxRawBytes));
     const QByteArray line = ToWindows1252(QString::fromUtf8(payload));
-    m_receiver.Submit(line, {}, [this] { m_replyWindow.start(CommandChannel::kReplyTimeoutMs); });
+    if (!m_receiver.Submit(BridgeReceiver::kMqtt, line, {},
+                           [this] { m_replyWindow.start(CommandChannel::kReplyTimeoutMs); }))
+        RefuseBusy(topic, payload);
 }

@@ -3,6 +3,7 @@
 #include "BridgeOptions.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -20,9 +21,12 @@ class MqttClient;
 //   command       a raw line (--allow-raw); the lines within the reply time
 //                 that follow go to reply
 //   info          model, port, version, time connected (retained JSON)
-//   error         a refused message: topic, payload and reason (JSON)
+//   error         a refused message: topic, payload and reason (JSON); also
+//                 a console's command the receiver could not be sent
 // State topics show only what the receiver says: a set comes back through
-// the receiver's answer or status line, never from the request.
+// the receiver's answer or status line, never from the request. A command
+// published with the retain flag is never carried out (the broker would hand
+// it over again at every reconnect); each is answered once on error.
 class Bridge : public QObject {
     Q_OBJECT
 
@@ -32,6 +36,9 @@ public:
 
     // "offline" on the broker, sent before the caller disconnects.
     void PublishOffline();
+    // A console's command on the shared port was not carried out.
+    void ReportConsoleRefusal(const QString& peer, const QByteArray& command,
+                              const QString& reason);
 
 private:
     void OnMqttConnected();
@@ -39,7 +46,9 @@ private:
     void OnReceiverLost();
     void OnKeyChanged(const QByteArray& key, const QByteArray& value);
     void OnLine(const QByteArray& line);
-    void OnMessage(const QByteArray& topic, const QByteArray& payload);
+    void OnMessage(const QByteArray& topic, const QByteArray& payload, bool retained);
+    // True when a retained command was answered before (it came again on a reconnect).
+    bool AnsweredBefore(const QByteArray& topic, const QByteArray& payload);
 
     // The receiver's spelling of the key a set or step names; empty, after
     // the refusal is published, when not connected or the key is unknown.
@@ -47,7 +56,9 @@ private:
     void HandleSet(const QByteArray& topic, const QByteArray& key, const QByteArray& payload);
     void HandleStep(const QByteArray& topic, const QByteArray& key, const QByteArray& payload);
     void HandleCommand(const QByteArray& topic, const QByteArray& payload);
-    void Refuse(const QByteArray& topic, const QByteArray& payload, const QString& reason);
+    void Refuse(const QByteArray& topic, const QByteArray& payload, const QString& reason,
+                bool log = true);
+    void RefuseBusy(const QByteArray& topic, const QByteArray& payload);
 
     void PublishState(const QByteArray& key, const QByteArray& value);
     void PublishAvailability();
@@ -66,5 +77,10 @@ private:
     // The discovery configs last sent, by topic.
     QHash<QByteArray, QByteArray> m_discovery;
     bool m_discoveryReady = false;
+    // The retained commands answered on error, by topic.
+    QHash<QByteArray, QByteArray> m_retainedAnswered;
+    // MQTT commands refused for a full share since the last log line.
+    int m_busyRefusals = 0;
+    QElapsedTimer m_busyLog;
     QTimer m_replyWindow;
 };

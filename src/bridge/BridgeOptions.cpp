@@ -30,6 +30,10 @@ constexpr OptionRow kOptionTable[] = {
 // A password file holds one line; anything longer is not a password.
 constexpr qint64 kMaxPasswordBytes = 1024;
 const char* const kPasswordVariable = "AMPDESK_MQTT_PASSWORD";
+// systemd hands credentials (LoadCredential=) over as files in this folder,
+// readable by the service alone even with DynamicUser=yes.
+const char* const kCredentialsVariable = "CREDENTIALS_DIRECTORY";
+const char* const kPasswordCredential = "mqtt-password";
 
 const OptionRow* FindOption(const QString& name) {
     for (const OptionRow& row : kOptionTable) {
@@ -185,6 +189,11 @@ QString Apply(const QHash<QString, QString>& values, const QProcessEnvironment& 
         if (QString error =
                 ReadPassword(values.value("mqtt-password-file"), &options->mqttPassword);
             !error.isEmpty())
+            return error;
+    } else if (const QString credential =
+                   env.value(kCredentialsVariable) + QLatin1Char('/') + kPasswordCredential;
+               env.contains(kCredentialsVariable) && QFile::exists(credential)) {
+        if (QString error = ReadPassword(credential, &options->mqttPassword); !error.isEmpty())
             return error;
     } else if (env.contains(kPasswordVariable)) {
         options->mqttPassword = env.value(kPasswordVariable).toUtf8();

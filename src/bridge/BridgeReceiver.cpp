@@ -146,47 +146,75 @@ void BridgeReceiver::OnValue(const QByteArray& key, const QByteArray& value, boo
     emit KeyChanged(m_keys[*it], value);
 }
 
-void BridgeReceiver::Submit(const QByteArray& body, Done done, std::function<void()> sent) {
-    CommandChannel& channel = m_session.Channel();
-    if (m_state == State::Stopped || channel.QueuedCount() >= kMaxQueued) {
-        if (done)
-            done({});
-        return;
-    }
-    const QByteArray key = CommandChannel::KeyOf(body);
+namespace {
+
+CommandChannel::Kind KindOf(const QByteArray& body, const QByteArray& key) {
     // Refused when too long; sent without waiting when nothing could answer it.
     // The answer of anything else is also a status line, so MQTT hears of it.
-    const CommandChannel::Kind kind = key.isEmpty() || IsSectionQuery(body, key)
-                                          ? CommandChannel::Kind::Write
-                                          : CommandChannel::Kind::Command;
-    Submit(kind, body, std::move(done), std::move(sent));
+    if (key.isEmpty() || IsSectionQuery(body, key))
+        return CommandChannel::Kind::Write;
+    const qsizetype equals = body.indexOf('=');
+    const bool set = equals > 0 && CommandChannel::KeyOf(body.left(equals + 1)) == key;
+    return set ? CommandChannel::Kind::Set : CommandChannel::Kind::Command;
 }
 
-void BridgeReceiver::Submit(CommandChannel::Kind kind, const QByteArray& body, Done done,
+}  // namespace
+
+bool BridgeReceiver::HasRoom(Party party, const QByteArray& body) const {
+    const auto it = m_shares.constFind(party);
+    if (it == m_shares.cend())
+        return true;
+    const QByteArray key = CommandChannel::KeyOf(body);
+    if (!body.isEmpty() && KindOf(body, key) == CommandChannel::Kind::Set && it->sets.contains(key))
+        return true;
+    return it->Used() < kShare;
+}
+
+bool BridgeReceiver::Submit(Party party, const QByteArray& body, Done done,
                             std::function<void()> sent) {
-    m_session.Channel().Submit(
-        kind, body,
-        [done = std::move(done)](const CommandChannel::Reply& reply) {
-            if (done)
-                done(reply.Text());
-        },
-        std::move(sent));
+    const QByteArray key = CommandChannel::KeyOf(body);
+    return Submit(party, KindOf(body, key), body, std::move(done), std::move(sent));
 }
 
-void BridgeReceiver::Set(const QByteArray& key, const QByteArray& value, Done done) {
+bool BridgeReceiver::Submit(Party party, CommandChannel::Kind kind, const QByteArray& body,
+                            Done done, std::function<void()> sent) {
+    if (!HasRoom(party, kind == CommandChannel::Kind::Set ? body : QByteArray()))
+        return false;
     if (m_state == State::Stopped) {
         if (done)
-            done({});
-        return;
+            done({CommandChannel::Outcome::Closed, {}});
+        return true;
     }
+    const QByteArray key = kind == CommandChannel::Kind::Set ? CommandChannel::KeyOf(body) : "";
+    Share& share = m_shares[party];
+    if (key.isEmpty())
+        ++share.commands;
+    else
+        ++share.sets[key];
+    auto release = [this, party, key, done = std::move(done)](const CommandChannel::Reply& reply) {
+        Share& share = m_shares[party];
+        if (key.isEmpty())
+            --share.commands;
+        else if (--share.sets[key] == 0)
+            share.sets.remove(key);
+        if (share.Used() == 0)
+            m_shares.remove(party);
+        if (done)
+            done(reply);
+    };
+    m_session.Channel().Submit(kind, body, std::move(release), std::move(sent));
+    return true;
+}
+
+bool BridgeReceiver::Set(const QByteArray& key, const QByteArray& value, Done done) {
     // A newer value for the same key replaces one still queued.
-    Submit(CommandChannel::Kind::Set, key + '=' + value, std::move(done), {});
+    return Submit(kMqtt, CommandChannel::Kind::Set, key + '=' + value, std::move(done), {});
 }
 
-void BridgeReceiver::Step(const QByteArray& key, bool up, Done done) {
-    Submit(key + (up ? '+' : '-'), std::move(done));
+bool BridgeReceiver::Step(const QByteArray& key, bool up, Done done) {
+    return Submit(kMqtt, key + (up ? '+' : '-'), std::move(done));
 }
 
-void BridgeReceiver::Query(const QByteArray& key, Done done) {
-    Submit(key + '?', std::move(done));
+bool BridgeReceiver::Query(const QByteArray& key, Done done) {
+    return Submit(kMqtt, key + '?', std::move(done));
 }

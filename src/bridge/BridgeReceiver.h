@@ -23,23 +23,31 @@
 // Commands go out through the session's one command queue, each waiting for
 // its answer or the reply time-out before the next is written, so answers
 // never interleave however many parties (MQTT, shared consoles, the
-// keep-alive) talk.
+// keep-alive) talk. Each party has a fair share of that queue: at most
+// kShare commands of its own waiting, and a set for a key it already has a
+// set waiting for takes that set's place (the latest value wins) without
+// using more of the share. A party beyond its share is told so and waits or
+// refuses; nobody's commands are dropped for somebody else's.
 class BridgeReceiver : public QObject {
     Q_OBJECT
 
 public:
     static constexpr int kRetryMs = 5000;
-    // Queued commands beyond this are refused: a flood from MQTT or a console
-    // must not grow the queue without bound.
-    static constexpr std::size_t kMaxQueued = 256;
+    // Commands of one party waiting in the queue (sets for distinct keys
+    // count once each).
+    static constexpr int kShare = 8;
+    // Who submits: MQTT is 0, a console its own number.
+    using Party = quintptr;
+    static constexpr Party kMqtt = 0;
     // Tuner lines the read does not cover (band, frequency, RDS text) are kept
     // as they come, up to this many keys.
     static constexpr int kMaxTunerKeys = 64;
 
-    // The answer line as "key=value"; "Timeout"; "" when the command was not
-    // sent (port closed, queue full) or nothing answers it (no operator, or a
-    // section query such as "Tuner?", whose report comes as status lines).
-    using Done = std::function<void(const QByteArray& reply)>;
+    // The outcome: Answered with the line as "key=value", Timeout, Written
+    // when nothing answers it (no operator, or a section query such as
+    // "Tuner?", whose report comes as status lines), Closed or Aborted when it
+    // was not sent or the receiver went while it waited.
+    using Done = std::function<void(const CommandChannel::Reply& reply)>;
 
     explicit BridgeReceiver(const QString& portName, QObject* parent = nullptr);
     ~BridgeReceiver() override;
@@ -65,12 +73,17 @@ public:
     // The receiver's spelling of a key given in any letter case; "" when unknown.
     QByteArray KnownKey(const QByteArray& key) const;
 
+    // Whether `party` may queue another command (and a set for `body`'s key).
+    bool HasRoom(Party party, const QByteArray& body = {}) const;
     // Queues a command body (the text between the framing carriage returns).
-    // `sent` runs when the command goes on the wire.
-    void Submit(const QByteArray& body, Done done = {}, std::function<void()> sent = {});
-    void Set(const QByteArray& key, const QByteArray& value, Done done = {});
-    void Step(const QByteArray& key, bool up, Done done = {});
-    void Query(const QByteArray& key, Done done = {});
+    // `sent` runs when the command goes on the wire. A set ("Key=value")
+    // replaces the party's set of the same key still waiting. False, with
+    // `done` not run, when the party's share is used up.
+    bool Submit(Party party, const QByteArray& body, Done done = {},
+                std::function<void()> sent = {});
+    bool Set(const QByteArray& key, const QByteArray& value, Done done = {});
+    bool Step(const QByteArray& key, bool up, Done done = {});
+    bool Query(const QByteArray& key, Done done = {});
 
 signals:
     void Connected();
@@ -83,8 +96,15 @@ signals:
 private:
     enum class State { Idle, Attempting, Ready, Stopped };
 
-    void Submit(CommandChannel::Kind kind, const QByteArray& body, Done done,
+    bool Submit(Party party, CommandChannel::Kind kind, const QByteArray& body, Done done,
                 std::function<void()> sent);
+
+    // What each party has waiting: commands, and sets by key (in capitals).
+    struct Share {
+        int commands = 0;
+        QHash<QByteArray, int> sets;
+        int Used() const { return commands + static_cast<int>(sets.size()); }
+    };
     void Attempt();
     void OnAttemptEnded(bool connected);
     void FailAttempt(const QString& reason);
@@ -103,4 +123,5 @@ private:
     int m_tunerKeys = 0;
 
     QTimer m_retry;
+    QHash<Party, Share> m_shares;
 };

@@ -20,6 +20,7 @@ struct ControlRow {
     const char* label;
     const char* parameter;  // after the zone's section
     bool perZone;           // main zone and zones 2 to 4; else a full key
+    const char* unit = nullptr;
 };
 
 constexpr std::array kControlTable = {
@@ -35,10 +36,10 @@ constexpr std::array kControlTable = {
     ControlRow{Component::Number, "trim_sub", "Sub trim", "Main.Trim.Sub", false},
     ControlRow{Component::Select, "tuner_band", "Tuner band", "Tuner.Band", false},
     ControlRow{Component::Number, "tuner_preset", "Tuner preset", "Tuner.Preset", false},
-    ControlRow{Component::Sensor, "tuner_fm_frequency", "FM frequency", "Tuner.FM.Frequency",
-               false},
-    ControlRow{Component::Sensor, "tuner_am_frequency", "AM frequency", "Tuner.AM.Frequency",
-               false},
+    ControlRow{Component::Sensor, "tuner_fm_frequency", "FM frequency", "Tuner.FM.Frequency", false,
+               "MHz"},
+    ControlRow{Component::Sensor, "tuner_am_frequency", "AM frequency", "Tuner.AM.Frequency", false,
+               "kHz"},
     ControlRow{Component::Sensor, "tuner_xm_channel", "XM channel", "Tuner.XM.Channel", false},
     ControlRow{Component::Sensor, "tuner_xm_channel_name", "XM channel name",
                "Tuner.XM.ChannelName", false},
@@ -74,17 +75,6 @@ const char* ComponentName(Component component) {
     return "sensor";
 }
 
-// Discovery node and object ids take letters, digits, "_" and "-" only.
-QByteArray IdText(const QString& text) {
-    QByteArray id;
-    for (const QChar ch : text) {
-        const bool plain = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') ||
-                           (ch >= '0' && ch <= '9') || ch == '_' || ch == '-';
-        id += plain ? static_cast<char>(ch.unicode()) : '_';
-    }
-    return id;
-}
-
 // The source number on the wire shown as its name: a list literal in the
 // template, written as JSON, which the template language reads the same way.
 QString SourceTemplate(const QStringList& options) {
@@ -98,7 +88,7 @@ QString SourceTemplate(const QStringList& options) {
 
 QJsonObject Config(const DiscoveryContext& context, const ControlRow& row, const QByteArray& key,
                    const QByteArray& objectId, const QString& label) {
-    const QByteArray node = IdText(context.name);
+    const QByteArray& node = context.node;
     const QString base = QString::fromUtf8(context.baseTopic);
     QJsonObject device{
         {"identifiers", QJsonArray{QStringLiteral("ampdesk_%1").arg(QString::fromUtf8(node))}},
@@ -115,8 +105,13 @@ QJsonObject Config(const DiscoveryContext& context, const ControlRow& row, const
         {"availability_topic", base + QStringLiteral("/availability")},
         {"state_topic", base + QStringLiteral("/state/") + QString::fromUtf8(key)},
     };
-    if (row.component == Component::Sensor)
+    if (row.component == Component::Sensor) {
+        if (row.unit != nullptr) {
+            config.insert("device_class", "frequency");
+            config.insert("unit_of_measurement", row.unit);
+        }
         return config;
+    }
     config.insert("command_topic", base + QStringLiteral("/set/") + QString::fromUtf8(key));
     if (row.component == Component::Switch) {
         config.insert("payload_on", "On");
@@ -124,7 +119,7 @@ QJsonObject Config(const DiscoveryContext& context, const ControlRow& row, const
         config.insert("state_on", "On");
         config.insert("state_off", "Off");
     } else if (row.component == Component::Number) {
-        StepRange range;
+        WholeRange range;
         RangeOf(key, &range);
         config.insert("min", range.minimum);
         config.insert("max", range.maximum);
@@ -142,7 +137,7 @@ QJsonObject Config(const DiscoveryContext& context, const ControlRow& row, const
 
 std::vector<DiscoveryMessage> DiscoveryMessages(const DiscoveryContext& context) {
     std::vector<DiscoveryMessage> messages;
-    const QByteArray node = IdText(context.name);
+    const QByteArray& node = context.node;
     const auto add = [&](const ControlRow& row, const QByteArray& wantedKey,
                          const QByteArray& objectId, const QString& label) {
         const QByteArray topic = context.discoveryPrefix + '/' + ComponentName(row.component) +
@@ -167,6 +162,21 @@ std::vector<DiscoveryMessage> DiscoveryMessages(const DiscoveryContext& context)
         }
     }
     return messages;
+}
+
+QByteArray DiscoveryNode(const QByteArray& baseTopic) {
+    QByteArray node;
+    for (const char c : baseTopic) {
+        const bool plain =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+        if (plain)
+            node += c;
+        else if (c == '/')
+            node += "__";
+        else
+            node += '_' + QByteArray(1, c).toHex().toUpper();
+    }
+    return node;
 }
 
 bool ChangesDiscovery(const QByteArray& key) {

@@ -15,7 +15,8 @@
 struct DiscoveryContext {
     QByteArray discoveryPrefix;
     QByteArray baseTopic;  // "<prefix>/<name>"
-    QString name;
+    QString name;          // the device's name as shown
+    QByteArray node;       // DiscoveryNode(baseTopic)
     QString model;
     QString version;
     // The receiver's spelling of a key it has, "" when it lacks it.
@@ -33,6 +34,13 @@ struct DiscoveryMessage {
 // One message per control: its config when the receiver has its key, else an
 // empty payload that removes a control announced for another model.
 std::vector<DiscoveryMessage> DiscoveryMessages(const DiscoveryContext& context);
+
+// The node id of the discovery topics, and the root of the device identifier
+// and every unique_id: the whole base topic, so that two bridges that differ
+// only in their prefix never share an entity. Letters, digits and "-" stay;
+// "/" becomes "__" and any other byte "_" and its two hexadecimal digits, so
+// no two base topics give the same node.
+QByteArray DiscoveryNode(const QByteArray& baseTopic);
 
 // Does a change of `key` alter what the discovery announces (a source name)?
 bool ChangesDiscovery(const QByteArray& key);

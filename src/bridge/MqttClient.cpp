@@ -4,8 +4,10 @@
 
 #include <QDeadlineTimer>
 #include <QSocketNotifier>
+#include <QTcpSocket>
 
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 #include <poll.h>
 
 #include <algorithm>
@@ -32,6 +34,8 @@ void InitLibraryOnce() {
 QString Reason(int rc) {
     if (rc == MOSQ_ERR_ERRNO)
         return QString::fromLocal8Bit(std::strerror(errno));
+    if (rc >= 128)  // an MQTT 5 reason code from the broker
+        return QString::fromLocal8Bit(mosquitto_reason_string(rc));
     return QString::fromLocal8Bit(mosquitto_strerror(rc));
 }
 
@@ -47,8 +51,10 @@ MqttClient::MqttClient(Settings settings, QObject* parent)
         m_state = State::Stopped;
         return;
     }
+    CheckResult(mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5),
+                "protocol version");
     mosquitto_connect_callback_set(m_mosq, &MqttClient::OnConnectCallback);
-    mosquitto_disconnect_callback_set(m_mosq, &MqttClient::OnDisconnectCallback);
+    mosquitto_disconnect_v5_callback_set(m_mosq, &MqttClient::OnDisconnectCallback);
     mosquitto_message_callback_set(m_mosq, &MqttClient::OnMessageCallback);
     // A status change goes to the broker the moment it is known, not held back
     // until the broker acknowledges the previous one.
@@ -81,6 +87,7 @@ MqttClient::MqttClient(Settings settings, QObject* parent)
                  .arg(kConnectTimeoutMs / 1000));
         mosquitto_disconnect(m_mosq);
     });
+    m_clock.start();
 }
 
 MqttClient::~MqttClient() {
@@ -99,12 +106,48 @@ void MqttClient::Start() {
         TryConnect();
 }
 
+// libmosquitto takes MQTT 5 connect properties (the packet size) only in its
+// blocking connect. A probe connection, made without blocking, shows first
+// that the broker answers; the library's connect to it then returns at once
+// instead of hanging on an unreachable host.
 void MqttClient::TryConnect() {
     if (m_state == State::Stopped || m_mosq == nullptr)
         return;
     m_state = State::Connecting;
-    const int rc = mosquitto_connect_async(m_mosq, m_settings.host.toLocal8Bit().constData(),
-                                           m_settings.port, kKeepAliveSeconds);
+    DropProbe();
+    m_probe = new QTcpSocket(this);
+    connect(m_probe, &QTcpSocket::connected, this, &MqttClient::ConnectLibrary);
+    connect(m_probe, &QTcpSocket::errorOccurred, this, [this] {
+        Lost(QStringLiteral("cannot reach the MQTT broker %1:%2: %3")
+                 .arg(m_settings.host)
+                 .arg(m_settings.port)
+                 .arg(m_probe->errorString()));
+    });
+    m_probe->connectToHost(m_settings.host, static_cast<quint16>(m_settings.port));
+    m_connectTimeout.start(kConnectTimeoutMs);
+}
+
+void MqttClient::DropProbe() {
+    if (m_probe == nullptr)
+        return;
+    m_probe->disconnect(this);
+    m_probe->abort();
+    m_probe->deleteLater();
+    m_probe = nullptr;
+}
+
+void MqttClient::ConnectLibrary() {
+    DropProbe();
+    mosquitto_property* properties = nullptr;
+    if (m_settings.maximumPacketSize > 0) {
+        CheckResult(mosquitto_property_add_int32(&properties, MQTT_PROP_MAXIMUM_PACKET_SIZE,
+                                                 m_settings.maximumPacketSize),
+                    "maximum packet size");
+    }
+    const int rc =
+        mosquitto_connect_bind_v5(m_mosq, m_settings.host.toLocal8Bit().constData(),
+                                  m_settings.port, kKeepAliveSeconds, nullptr, properties);
+    mosquitto_property_free_all(&properties);
     if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(m_mosq) < 0) {
         Lost(QStringLiteral("cannot reach the MQTT broker %1:%2: %3")
                  .arg(m_settings.host)
@@ -113,7 +156,6 @@ void MqttClient::TryConnect() {
         return;
     }
     WatchSocket();
-    m_connectTimeout.start(kConnectTimeoutMs);
 }
 
 void MqttClient::WatchSocket() {
@@ -180,6 +222,7 @@ void MqttClient::OnHousekeeping() {
 }
 
 void MqttClient::Lost(const QString& reason) {
+    DropProbe();
     DropSocket();
     m_connectTimeout.stop();
     // The library's callback and the failed call that ran it both report one loss.
@@ -205,11 +248,12 @@ void MqttClient::OnConnectCallback(mosquitto*, void* self, int rc) {
         // disconnect callback, which schedules the retry.
         if (!client->m_lostReported)
             BridgeLog(QStringLiteral("the MQTT broker refused the connection: %1")
-                          .arg(QString::fromLocal8Bit(mosquitto_connack_string(rc))));
+                          .arg(QString::fromLocal8Bit(mosquitto_reason_string(rc))));
         client->m_lostReported = true;
         return;
     }
     client->m_state = State::Connected;
+    client->m_connectedAt = client->m_clock.elapsed();
     client->m_retryMs = kFirstRetryMs;
     if (client->m_lostReported)
         BridgeLog(QStringLiteral("connected to the MQTT broker %1:%2")
@@ -219,20 +263,47 @@ void MqttClient::OnConnectCallback(mosquitto*, void* self, int rc) {
     emit client->Connected();
 }
 
-void MqttClient::OnDisconnectCallback(mosquitto*, void* self, int rc) {
+void MqttClient::OnDisconnectCallback(mosquitto*, void* self, int rc, const mosquitto_property*) {
     auto* client = static_cast<MqttClient*>(self);
     if (client->m_state != State::Connecting && client->m_state != State::Connected)
+        return;
+    // A broker says so (MQTT 5 reason "session taken over"), or, as Mosquitto
+    // 2.0 does, simply closes the connection it accepted a moment ago.
+    const bool takenOver = rc == MQTT_RC_SESSION_TAKEN_OVER ||
+                           (rc == MOSQ_ERR_CONN_LOST && client->m_state == State::Connected &&
+                            client->m_clock.elapsed() - client->m_connectedAt < kShortConnectionMs);
+    if (takenOver && client->CountTakeOver())
         return;
     // Called from inside the library's read or housekeeping; the socket is
     // already closed, so the notifiers go now and the retry is scheduled.
     client->Lost(QStringLiteral("lost the MQTT broker: %1").arg(Reason(rc)));
 }
 
+bool MqttClient::CountTakeOver() {
+    const qint64 now = m_clock.elapsed();
+    std::erase_if(m_takeOvers, [now](qint64 at) { return now - at > kTakeOverWindowMs; });
+    m_takeOvers.push_back(now);
+    if (static_cast<int>(m_takeOvers.size()) < kTakeOversToStop)
+        return false;
+    const QString reason =
+        QStringLiteral(
+            "another client took the MQTT client id \"%1\" over %2 times within %3 s: "
+            "a second bridge for the same receiver? Give each one its own --name or "
+            "--topic-prefix")
+            .arg(QString::fromUtf8(m_settings.clientId))
+            .arg(kTakeOversToStop)
+            .arg(kTakeOverWindowMs / 1000);
+    Disconnect();
+    emit Stopped(reason);
+    return true;
+}
+
 void MqttClient::OnMessageCallback(mosquitto*, void* self, const mosquitto_message* message) {
     auto* client = static_cast<MqttClient*>(self);
     emit client->MessageReceived(
         QByteArray(message->topic),
-        QByteArray(static_cast<const char*>(message->payload), message->payloadlen));
+        QByteArray(static_cast<const char*>(message->payload), message->payloadlen),
+        message->retain);
 }
 
 bool MqttClient::Publish(const QByteArray& topic, const QByteArray& payload, bool retain) {
@@ -248,7 +319,10 @@ bool MqttClient::Publish(const QByteArray& topic, const QByteArray& payload, boo
 bool MqttClient::Subscribe(const QByteArray& pattern) {
     if (m_state != State::Connected)
         return false;
-    const int rc = mosquitto_subscribe(m_mosq, nullptr, pattern.constData(), 0);
+    // Retain as published: a command someone published with the retain flag
+    // shows as such even when it arrives live.
+    const int rc = mosquitto_subscribe_v5(m_mosq, nullptr, pattern.constData(), 0,
+                                          MQTT_SUB_OPT_RETAIN_AS_PUBLISHED, nullptr);
     UpdateWriteInterest();
     return rc == MOSQ_ERR_SUCCESS;
 }
@@ -266,6 +340,7 @@ void MqttClient::Flush(int timeoutMs) {
 }
 
 void MqttClient::Disconnect() {
+    DropProbe();
     m_retry.stop();
     m_connectTimeout.stop();
     const bool wasConnected = m_state == State::Connected;

@@ -1,13 +1,19 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
+#include <vector>
+
 struct mosquitto;
 struct mosquitto_message;
+struct mqtt5__property;
+typedef struct mqtt5__property mosquitto_property;
 class QSocketNotifier;
+class QTcpSocket;
 
 // One connection to an MQTT broker through libmosquitto, driven by the Qt
 // event loop of the thread that owns it: the library's socket sits in a read
@@ -18,12 +24,23 @@ class QSocketNotifier;
 // then after twice the previous wait, up to 30 s; a successful connection
 // resets the wait. The broker is given a last will (retained), so that it tells
 // subscribers when this client vanishes without saying goodbye.
+//
+// It speaks MQTT 5: the broker is told the largest packet this client takes,
+// so an oversized message never reaches it, and subscriptions keep the retain
+// flag as published. A client id taken over by another client three times
+// within a minute (the broker says so, or closes a connection it had just
+// accepted) means a second program runs under the same id: the client stops
+// (Stopped) rather than knock the other one off again and again.
 class MqttClient : public QObject {
     Q_OBJECT
 
 public:
     static constexpr int kFirstRetryMs = 1000;
     static constexpr int kLongestRetryMs = 30'000;
+    static constexpr int kTakeOversToStop = 3;
+    static constexpr int kTakeOverWindowMs = 60'000;
+    // A connection the broker closes sooner than this counts as taken over.
+    static constexpr int kShortConnectionMs = 10'000;
 
     struct Settings {
         QString host = QStringLiteral("localhost");
@@ -34,6 +51,8 @@ public:
         QString caFile;  // TLS when set
         QByteArray willTopic;
         QByteArray willPayload;
+        // The largest packet the broker may send this client; 0: no limit asked.
+        quint32 maximumPacketSize = 0;
     };
 
     explicit MqttClient(Settings settings, QObject* parent = nullptr);
@@ -57,16 +76,26 @@ public:
 signals:
     void Connected();
     void ConnectionLost(const QString& reason);
-    void MessageReceived(const QByteArray& topic, const QByteArray& payload);
+    // `retained`: the broker kept it (sent on subscribing), or its publisher
+    // asked for it to be kept.
+    void MessageReceived(const QByteArray& topic, const QByteArray& payload, bool retained);
+    // The client gave up for good (its id keeps being taken over).
+    void Stopped(const QString& reason);
 
 private:
     enum class State { Idle, Connecting, Connected, Stopped };
 
     static void OnConnectCallback(mosquitto* mosq, void* self, int rc);
-    static void OnDisconnectCallback(mosquitto* mosq, void* self, int rc);
+    static void OnDisconnectCallback(mosquitto* mosq, void* self, int rc,
+                                     const mosquitto_property* properties);
     static void OnMessageCallback(mosquitto* mosq, void* self, const mosquitto_message* message);
 
     void TryConnect();
+    // The broker answered the probe: the library's own connect returns at once.
+    void ConnectLibrary();
+    void DropProbe();
+    // True, after stopping, when the id was taken over once too often.
+    bool CountTakeOver();
     void WatchSocket();
     void DropSocket();
     void UpdateWriteInterest();
@@ -85,6 +114,10 @@ private:
     QTimer m_housekeeping;
     QTimer m_retry;
     QTimer m_connectTimeout;
+    QTcpSocket* m_probe = nullptr;
+    std::vector<qint64> m_takeOvers;  // when, in ms of m_clock
+    QElapsedTimer m_clock;
+    qint64 m_connectedAt = 0;
     int m_retryMs = kFirstRetryMs;
     bool m_lostReported = false;
 };

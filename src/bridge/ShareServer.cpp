@@ -34,6 +34,11 @@ bool ShareServer::Listen(const QString& host, int port) {
         return false;
     }
     BridgeLog(QStringLiteral("sharing the receiver on tcp://%1:%2").arg(host).arg(Port()));
+    if (!address.isLoopback()) {
+        BridgeLog(QStringLiteral("warning: the shared port listens beyond this machine (%1): "
+                                 "anyone who reaches it can send the receiver any command")
+                      .arg(host));
+    }
     return true;
 }
 
@@ -72,14 +77,16 @@ void ShareServer::OnNewConnection() {
 }
 
 // The receiver frames commands with carriage returns; what lies between two of
-// them is one command, and empty ones are framing.
+// them is one command, and empty ones are framing. A client whose share of the
+// queue is used up is not read on until one of its commands completes.
 void ShareServer::ReadCommands(QTcpSocket* socket) {
     const auto it = m_clients.find(socket);
     if (it == m_clients.end())
         return;
     Client& client = it->second;
-    while (client.pending < kMaxPendingPerClient) {
-        qsizetype end = client.input.indexOf('\r');
+    const auto party = reinterpret_cast<BridgeReceiver::Party>(socket);
+    for (;;) {
+        const qsizetype end = client.input.indexOf('\r');
         if (end < 0) {
             if (socket->bytesAvailable() == 0)
                 break;
@@ -93,20 +100,34 @@ void ShareServer::ReadCommands(QTcpSocket* socket) {
             continue;
         }
         const QByteArray command = client.input.left(end);
-        client.input.remove(0, end + 1);
-        if (std::exchange(client.overlong, false) || command.isEmpty())
+        // The limit holds also when the carriage return came in the same read.
+        const bool overlong = std::exchange(client.overlong, false) || end > kMaxCommandBytes;
+        if (overlong || command.isEmpty()) {
+            client.input.remove(0, end + 1);
             continue;
-        ++client.pending;
+        }
+        if (!m_receiver.HasRoom(party, command))
+            break;
+        client.input.remove(0, end + 1);
         QPointer<QTcpSocket> guard(socket);
-        m_receiver.Submit(command, [this, guard](const QByteArray&) {
-            if (guard.isNull())
-                return;
-            const auto found = m_clients.find(guard.data());
-            if (found == m_clients.end())
-                return;
-            --found->second.pending;
-            ReadCommands(guard.data());
-        });
+        const QString peer = client.peer;
+        m_receiver.Submit(
+            party, command, [this, guard, peer, command](const CommandChannel::Reply& reply) {
+                if (reply.outcome == CommandChannel::Outcome::Closed ||
+                    reply.outcome == CommandChannel::Outcome::Aborted) {
+                    emit CommandRefused(
+                        peer, command,
+                        QStringLiteral("not carried out: the receiver is not connected"));
+                }
+                // Later, not from inside the queue's completion.
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, guard] {
+                        if (!guard.isNull())
+                            ReadCommands(guard.data());
+                    },
+                    Qt::QueuedConnection);
+            });
     }
 }
 

@@ -13,19 +13,23 @@ class QTcpSocket;
 
 // The receiver's own line protocol on a TCP port, so that consoles and
 // ampdesk-cli reach the receiver ("tcp://host:port") while the bridge keeps it.
-// Each client's command goes to the receiver whole, through the bridge's one
-// queue; every line the receiver sends goes to every client. A client that
-// does not read is dropped once its unsent output passes a bound, and one that
-// sends faster than the receiver answers is simply not read meanwhile: neither
-// stalls the receiver, MQTT or the other clients.
+// Each client's command goes to the receiver whole, through the session's one
+// queue, in the client's fair share of it; every line the receiver sends goes
+// to every client. A client that does not read is dropped once its unsent
+// output passes a bound, and one that sends faster than the receiver answers
+// is simply not read meanwhile: neither stalls the receiver, MQTT or the other
+// clients. A command that could not be carried out is reported
+// (CommandRefused), never dropped silently.
+//
+// The port carries the receiver's raw protocol without any check: whoever
+// reaches it can send the receiver anything. A listener beyond the loopback
+// interface is logged as a warning.
 class ShareServer : public QObject {
     Q_OBJECT
 
 public:
     static constexpr int kMaxClients = 8;
     static constexpr qint64 kMaxUnsentBytes = 64 * 1024;
-    // Commands of one client waiting in the queue before its input rests.
-    static constexpr int kMaxPendingPerClient = 16;
     // A command longer than this without its carriage return is dropped.
     static constexpr qsizetype kMaxCommandBytes = 1024;
 
@@ -38,10 +42,13 @@ public:
     int ClientCount() const { return static_cast<int>(m_clients.size()); }
     void Close();
 
+signals:
+    // A console's command was not carried out (the receiver is not connected).
+    void CommandRefused(const QString& peer, const QByteArray& command, const QString& reason);
+
 private:
     struct Client {
         QByteArray input;
-        int pending = 0;
         bool overlong = false;  // what comes up to the next carriage return is dropped
         QString peer;
     };

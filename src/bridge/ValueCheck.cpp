@@ -1,158 +1,104 @@
 #include "ValueCheck.h"
 
-#include "BindingModel.h"
-#include "BindingTable.h"
-#include "ReceiverShape.h"
-#include "SettingRanges.h"
-#include "ValueLists.h"
+#include "QueryTables.h"
 #include "Windows1252.h"
 
-#include <array>
+#include <algorithm>
 #include <cmath>
 
 namespace {
 
 constexpr qsizetype kMaxValueBytes = 64;
-// The receiver bounds trims itself; Home Assistant's number needs a range.
-constexpr StepRange kTrimRange{-12, 12, 1};
-constexpr int kTunerPresetCount = 40;
-
-// The numbers the bridge announces, matched on the parameter (the key without
-// its section) ignoring case; ranges are the console's where it has them.
-struct RangeRow {
-    const char* parameter;  // '*' at the end matches any rest
-    StepRange range;
-};
-constexpr std::array kRangeTable = {
-    RangeRow{"Volume", {kVolumeRange.minimum, kVolumeRange.maximum, 1}},
-    RangeRow{"Trim.*", kTrimRange},
-    RangeRow{"Source", {1, kSourceCount, 1}},
-    RangeRow{"Bass", {-10, 10, 2}},
-    RangeRow{"Treble", {-10, 10, 2}},
-    RangeRow{"Preset", {1, kTunerPresetCount, 1}},
-};
-
-constexpr std::array<ValueChoice, 3> kTunerBands{
-    {{0, "AM", "AM"}, {1, "FM", "FM"}, {2, "XM", "XM"}}};
-
-struct ChoiceRow {
-    const char* parameter;
-    ValueList list;
-};
-// Zone power and mute are not on a page (the Control page is the main zone's).
-const std::array kChoiceTable = {
-    ChoiceRow{"Power", ValueList(kOnOff)},
-    ChoiceRow{"Mute", ValueList(kOnOff)},
-    ChoiceRow{"Band", ValueList(kTunerBands)},
-};
-
-QByteArray ParameterOf(const QByteArray& key) {
-    const qsizetype dot = key.indexOf('.');
-    return dot < 0 ? key : key.mid(dot + 1);
-}
-
-bool Matches(const char* pattern, const QByteArray& parameter) {
-    const QByteArray wanted(pattern);
-    const qsizetype star = wanted.indexOf('*');
-    if (star < 0)
-        return parameter.compare(wanted, Qt::CaseInsensitive) == 0;
-    const QByteArray head = wanted.left(star);
-    const QByteArray tail = wanted.mid(star + 1);
-    return parameter.size() >= head.size() + tail.size() &&
-           parameter.left(head.size()).compare(head, Qt::CaseInsensitive) == 0 &&
-           parameter.right(tail.size()).compare(tail, Qt::CaseInsensitive) == 0;
-}
-
-const BindingRow* RowOf(const QByteArray& key) {
-    for (const BindingRow& row : kBindingTable) {
-        if (row.Key().compare(key, Qt::CaseInsensitive) == 0)
-            return &row;
-    }
-    return nullptr;
-}
-
-ValueList ListOf(const QByteArray& key) {
-    if (const BindingRow* row = RowOf(key); row != nullptr && row->values != nullptr)
-        return row->Choices();
-    const QByteArray parameter = ParameterOf(key);
-    for (const ChoiceRow& choice : kChoiceTable) {
-        if (Matches(choice.parameter, parameter))
-            return choice.list;
-    }
-    return {};
-}
-
-// "-35", "+4" and Home Assistant's "-35.0" are whole numbers; "4.5" is not.
-bool ParseWhole(const QByteArray& text, long long* number) {
-    bool ok = false;
-    const double parsed = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(parsed) || std::floor(parsed) != parsed || std::fabs(parsed) > 1e6)
-        return false;
-    *number = static_cast<long long>(parsed);
-    return true;
-}
 
 SetCheck Refuse(const QString& reason) {
     return {{}, reason};
 }
 
-SetCheck CheckName(const QByteArray& payload, int maximumLength) {
-    const QString name = QString::fromUtf8(payload);
-    if (name.size() > maximumLength)
-        return Refuse(QStringLiteral("a name takes at most %1 characters").arg(maximumLength));
-    for (const QChar ch : name) {
-        if (!IsWindows1252Printable(ch))
-            return Refuse(QStringLiteral("the receiver cannot show the character \"%1\"").arg(ch));
+// `text` in the receiver's code page, refused when a character has no
+// printable place there (control bytes, XON/XOFF, ESC, most of Unicode).
+SetCheck CheckText(const QByteArray& payload, int maximumLength) {
+    const QString text = QString::fromUtf8(payload);
+    if (text.size() > maximumLength)
+        return Refuse(QStringLiteral("the value takes at most %1 characters").arg(maximumLength));
+    for (const QChar ch : text) {
+        if (IsWindows1252Printable(ch))
+            continue;
+        // A control character is named, not quoted: it would garble the message.
+        const QString shown =
+            ch.isPrint() ? QStringLiteral("\"%1\"").arg(ch)
+                         : QStringLiteral("U+%1").arg(QString::number(ch.unicode(), 16)
+                                                          .toUpper()
+                                                          .rightJustified(4, QLatin1Char('0')));
+        return Refuse(QStringLiteral("the receiver cannot show the character %1").arg(shown));
     }
-    return {ToWindows1252(name), {}};
+    return {ToWindows1252(text), {}};
 }
 
-SetCheck CheckChoice(const QStringList& stored, const QByteArray& payload) {
-    QString wanted = QString::fromUtf8(payload.trimmed());
-    long long number = 0;
-    for (int pass = 0; pass < 2; ++pass) {
-        for (const QString& choice : stored) {
-            if (choice.compare(wanted, Qt::CaseInsensitive) == 0)
-                return {choice.toLatin1(), {}};
-        }
-        // Home Assistant sends "4.0" for the tone level 4.
-        if (pass > 0 || !ParseWhole(payload, &number))
-            break;
-        wanted = QString::number(number);
-    }
-    return Refuse(QStringLiteral("not one of %1").arg(stored.join(", ")));
+// The number as a whole count of 10^-decimals; false for text, "4.55" with
+// one decimal place, or anything far out of any range.
+bool ParseScaled(const QByteArray& text, int decimals, long long* scaled) {
+    bool ok = false;
+    const double parsed = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(parsed) || std::fabs(parsed) > 1e6)
+        return false;
+    const double value = parsed * std::pow(10.0, decimals);
+    const double rounded = std::round(value);
+    if (std::fabs(value - rounded) > 1e-6)
+        return false;
+    *scaled = static_cast<long long>(rounded);
+    return true;
 }
 
-SetCheck CheckNumber(const StepRange& range, bool bounded, const QByteArray& payload) {
+QString Scaled(long long scaled, int decimals) {
+    return QString::number(static_cast<double>(scaled) / std::pow(10.0, decimals), 'f', decimals);
+}
+
+SetCheck CheckNumber(const KeyRule& rule, const QByteArray& payload) {
     long long number = 0;
-    if (!ParseWhole(payload, &number))
-        return Refuse(QStringLiteral("not a whole number"));
-    if (bounded && (number < range.minimum || number > range.maximum ||
-                    (number - range.minimum) % range.step != 0)) {
+    if (!ParseScaled(payload, rule.decimals, &number)) {
+        return Refuse(rule.decimals == 0
+                          ? QStringLiteral("not a whole number")
+                          : QStringLiteral("not a number with %1 decimals").arg(rule.decimals));
+    }
+    if (number < rule.minimum || number > rule.maximum ||
+        (number - rule.minimum) % rule.step != 0) {
         return Refuse(QStringLiteral("not a number from %1 to %2 in steps of %3")
-                          .arg(range.minimum)
-                          .arg(range.maximum)
-                          .arg(range.step));
+                          .arg(Scaled(rule.minimum, rule.decimals),
+                               Scaled(rule.maximum, rule.decimals),
+                               Scaled(rule.step, rule.decimals)));
     }
-    return {QByteArray::number(number), {}};
+    return {Scaled(number, rule.decimals).toLatin1(), {}};
 }
 
-// A bound row's value, by the shape the binding model gives it.
-SetCheck CheckShape(const SettingShape& shape, const QByteArray& payload) {
-    switch (shape.kind) {
-        case SettingShape::Kind::Choices:
-        case SettingShape::Kind::Flag: {
-            QStringList stored;
-            for (const SettingChoice& choice : shape.choices)
-                stored << QString::fromLatin1(choice.stored);
-            return CheckChoice(stored, payload);
-        }
-        case SettingShape::Kind::Number:
-            return CheckNumber({shape.minimum, shape.maximum, shape.step}, shape.bounded, payload);
-        case SettingShape::Kind::Text:
-            return CheckName(payload, shape.maximumLength);
+SetCheck CheckChoice(const KeyRule& rule, const QByteArray& payload) {
+    QByteArray wanted = payload.trimmed();
+    for (int pass = 0; pass < 2; ++pass) {
+        if (const int index = FindStoredValue(rule.choices, wanted); index >= 0)
+            return {rule.choices[static_cast<std::size_t>(index)].stored, {}};
+        // Home Assistant sends "4.0" for the tone level 4.
+        long long number = 0;
+        if (pass > 0 || !ParseScaled(payload, 0, &number))
+            break;
+        wanted = QByteArray::number(number);
     }
-    return Refuse(QStringLiteral("no rule for this setting"));
+    QStringList stored;
+    for (const ValueChoice& choice : rule.choices)
+        stored << QString::fromLatin1(choice.stored);
+    return Refuse(QStringLiteral("not one of %1").arg(stored.join(QStringLiteral(", "))));
+}
+
+SetCheck CheckRecord(const QByteArray& payload, bool allowRaw) {
+    if (!allowRaw)
+        return Refuse(
+            QStringLiteral("a preset record replaces a station whole: only with --allow-raw"));
+    const QByteArray record = payload.trimmed();
+    const bool hex = std::all_of(record.cbegin(), record.cend(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    });
+    if (record.size() != kPresetRecordLength || !hex)
+        return Refuse(
+            QStringLiteral("a preset record is %1 hexadecimal digits").arg(kPresetRecordLength));
+    return {record.toUpper(), {}};
 }
 
 }  // namespace
@@ -161,45 +107,56 @@ bool IsLineSafe(const QByteArray& text) {
     return !text.contains('\r') && !text.contains('\n') && !text.contains('\0');
 }
 
-bool RangeOf(const QByteArray& key, StepRange* range) {
-    const QByteArray parameter = ParameterOf(key);
-    for (const RangeRow& row : kRangeTable) {
-        if (Matches(row.parameter, parameter)) {
-            *range = row.range;
-            return true;
-        }
-    }
-    return false;
+bool RangeOf(const QByteArray& key, WholeRange* range) {
+    const KeyRule* rule = FindKeyRule(key);
+    return rule != nullptr && WholeRangeOf(*rule, range);
 }
 
 QStringList ChoicesOf(const QByteArray& key) {
     QStringList choices;
-    for (const ValueChoice& choice : ListOf(key))
-        choices << QString::fromLatin1(choice.stored);
+    if (const KeyRule* rule = FindKeyRule(key); rule != nullptr && rule->kind == KeyKind::Choice) {
+        for (const ValueChoice& choice : rule->choices)
+            choices << QString::fromLatin1(choice.stored);
+    }
     return choices;
 }
 
-bool IsSteppable(const QByteArray& key) {
-    const QByteArray parameter = ParameterOf(key);
-    return key.startsWith("Tuner.") || key.startsWith("TUNER.") || Matches("Volume", parameter) ||
-           Matches("Trim.*", parameter);
+bool IsRetainedState(const QByteArray& key) {
+    return FindKeyRule(key) != nullptr;
 }
 
-SetCheck CheckSetValue(const BindingModel& binding, const QByteArray& key,
-                       const QByteArray& payload) {
+bool IsSteppable(const QByteArray& key) {
+    const KeyRule* rule = FindKeyRule(key);
+    if (rule == nullptr)
+        return false;
+    const QByteArray parameter = QByteArray(rule->parameter);
+    return (rule->sections & kTunerSection) != 0 || parameter == "Volume" || parameter == "Trim.*";
+}
+
+SetCheck CheckSetValue(const QByteArray& key, const QByteArray& payload,
+                       const SetContext& context) {
     if (!IsLineSafe(payload))
         return Refuse(QStringLiteral("the value holds a carriage return, line feed or NUL"));
     if (payload.size() > kMaxValueBytes)
         return Refuse(QStringLiteral("the value is longer than %1 bytes").arg(kMaxValueBytes));
-    if (const BindingRow* row = RowOf(key); row != nullptr) {
-        if (!binding.ModelHas(row->Key()))
-            return Refuse(QStringLiteral("this model has no such control"));
-        if (const std::optional<SettingShape> shape = binding.ShapeOf(row->Key()))
-            return CheckShape(*shape, payload);
+    const qsizetype dot = key.indexOf('.');
+    const std::uint32_t models = ModelsWithParameter(key.mid(dot + 1).constData());
+    if ((context.modelBit & models) != context.modelBit)
+        return Refuse(QStringLiteral("this model has no such control"));
+    const KeyRule* rule = FindKeyRule(key);
+    if (rule == nullptr)
+        return CheckText(payload, kMaxValueBytes);
+    switch (rule->kind) {
+        case KeyKind::Choice:
+            return CheckChoice(*rule, payload);
+        case KeyKind::Number:
+            return CheckNumber(*rule, payload);
+        case KeyKind::Text:
+            return CheckText(payload, rule->maxLength);
+        case KeyKind::Record:
+            return CheckRecord(payload, context.allowRaw);
+        case KeyKind::Status:
+            break;
     }
-    if (const QStringList choices = ChoicesOf(key); !choices.isEmpty())
-        return CheckChoice(choices, payload);
-    if (StepRange range; RangeOf(key, &range))
-        return CheckNumber(range, true, payload);
-    return {payload, {}};
+    return Refuse(QStringLiteral("the receiver reports this setting; it takes no value"));
 }

@@ -16,6 +16,10 @@
 
 namespace {
 
+// The largest MQTT packet the broker may send: commands, sets and Home
+// Assistant's status are far smaller.
+constexpr quint32 kMaxMqttPacketBytes = 16 * 1024;
+
 // SIGTERM and SIGINT reach the event loop through a socket pair: the handler
 // only writes a byte, the loop does the rest.
 int g_signalPipe[2] = {-1, -1};
@@ -49,18 +53,20 @@ int main(int argc, char** argv) {
     if (!parse.options) {
         std::fprintf(stderr, "ampdesk-bridge: %s\n%s", parse.error.toLocal8Bit().constData(),
                      BridgeUsage().toLocal8Bit().constData());
-        return 2;
+        return kExitConfiguration;
     }
     const BridgeOptions& options = *parse.options;
     if (!InstallSignalHandlers()) {
         BridgeLog(QStringLiteral("cannot install the signal handlers"));
-        return 1;
+        return kExitFailure;
     }
 
     MqttClient::Settings mqttSettings;
     mqttSettings.host = options.mqttHost;
     mqttSettings.port = options.mqttPort;
-    mqttSettings.clientId = "ampdesk-bridge-" + options.name.toUtf8();
+    mqttSettings.clientId = options.ClientId();
+    // Nothing the bridge takes comes near this; a bigger message stays at the broker.
+    mqttSettings.maximumPacketSize = kMaxMqttPacketBytes;
     mqttSettings.user = options.mqttUser.toUtf8();
     mqttSettings.password = options.mqttPassword;
     mqttSettings.caFile = options.mqttCaFile;
@@ -71,19 +77,29 @@ int main(int argc, char** argv) {
     Bridge bridge(options, receiver, mqtt);
     ShareServer share(receiver);
     if (options.listenPort != 0 && !share.Listen(options.listenHost, options.listenPort))
-        return 1;
+        return kExitFailure;
+    QObject::connect(&share, &ShareServer::CommandRefused, &bridge, &Bridge::ReportConsoleRefusal);
 
     QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t got = ::read(g_signalPipe[0], &byte, 1);
+    const auto stop = [&](int code) {
         signalNotifier.setEnabled(false);
-        BridgeLog(QStringLiteral("stopping"));
         bridge.PublishOffline();
         mqtt.Disconnect();
         share.Close();
         receiver.Stop();
-        app.quit();
+        app.exit(code);
+    };
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = ::read(g_signalPipe[0], &byte, 1);
+        BridgeLog(QStringLiteral("stopping"));
+        stop(0);
+    });
+    // Another program under the same client id: fighting it would knock both
+    // off every second, and a restart would only fight again.
+    QObject::connect(&mqtt, &MqttClient::Stopped, &app, [&](const QString& reason) {
+        BridgeLog(QStringLiteral("stopping: %1").arg(reason));
+        stop(kExitConfiguration);
     });
 
     mqtt.Start();

@@ -2,6 +2,8 @@
 
 #include "ReceiverShape.h"
 
+#include <strings.h>
+
 namespace {
 
 // Section bits as the bulk read tests them against a parameter's SectionMask.
@@ -181,4 +183,12 @@ int QueryCount(std::uint32_t modelBit) {
             count += IsQueried(section, parameter, modelBit) ? 1 : 0;
     }
     return count;
+}
+
+std::uint32_t ModelsWithParameter(const char* parameter) {
+    for (const QueryParameter& row : kQueryParameters) {
+        if (::strcasecmp(row.name, parameter) == 0)
+            return row.modelMask;
+    }
+    return kAllModels;
 }

@@ -30,6 +30,10 @@ inline bool IsQueried(const QuerySection& section, const QueryParameter& paramet
     return (parameter.sectionMask & section.bit) != 0 && (parameter.modelMask & modelBit) != 0;
 }
 
+// The models that have `parameter` (the key after its section, any letter
+// case); every model for a parameter the catalogue does not ask for.
+std::uint32_t ModelsWithParameter(const char* parameter);
+
 // How many queries the bulk read sends to the model (584, 581 or 578 for a
 // known model, 0 for ModelBit 0).
 int QueryCount(std::uint32_t modelBit);

@@ -62,7 +62,7 @@ Subscriber::Subscriber(int port) {
     QObject::connect(m_client.get(), &MqttClient::Connected, m_client.get(),
                      [this] { m_client->Subscribe("#"); });
     QObject::connect(m_client.get(), &MqttClient::MessageReceived, m_client.get(),
-                     [this](const QByteArray& topic, const QByteArray& payload) {
+                     [this](const QByteArray& topic, const QByteArray& payload, bool) {
                          m_messages.append({topic, payload});
                          m_last.insert(topic, payload);
                      });
@@ -75,8 +75,8 @@ QByteArray Subscriber::Last(const QByteArray& topic, bool* has) const {
     return m_last.value(topic);
 }
 
-void Subscriber::Publish(const QByteArray& topic, const QByteArray& payload) {
-    m_client->Publish(topic, payload, false);
+void Subscriber::Publish(const QByteArray& topic, const QByteArray& payload, bool retain) {
+    m_client->Publish(topic, payload, retain);
 }
 
 BridgeProcess::BridgeProcess(const QString& port, int brokerPort, const QStringList& extra) {

@@ -37,7 +37,7 @@ public:
     // The last payload of a topic; nullopt-like: `has` false when none came.
     QByteArray Last(const QByteArray& topic, bool* has = nullptr) const;
     QList<std::pair<QByteArray, QByteArray>> Messages() const { return m_messages; }
-    void Publish(const QByteArray& topic, const QByteArray& payload);
+    void Publish(const QByteArray& topic, const QByteArray& payload, bool retain = false);
     void Forget() { m_messages.clear(), m_last.clear(); }
     MqttClient& Client() { return *m_client; }
 

@@ -114,6 +114,12 @@ TEST(BridgeOptionsTest, PasswordFromFileOrEnvironment) {
     const BridgeParse fromEnv = ParseBridgeArguments(base, env);
     ASSERT_TRUE(fromEnv.options.has_value());
     EXPECT_EQ(fromEnv.options->mqttPassword, "fromenv");
+    // A systemd credential (LoadCredential=mqtt-password:...) comes before the variable.
+    ASSERT_TRUE(file.rename(folder.filePath("mqtt-password")));
+    env.insert("CREDENTIALS_DIRECTORY", folder.path());
+    const BridgeParse fromCredential = ParseBridgeArguments(base, env);
+    ASSERT_TRUE(fromCredential.options.has_value()) << qPrintable(fromCredential.error);
+    EXPECT_EQ(fromCredential.options->mqttPassword, "s3cret");
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include "BridgeHarness.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -61,6 +63,7 @@ TEST_F(BridgeTest, SetStepAndRefusalsOverPty) {
         {"set/Main.ListeningMode", "EARS", "Main.ListeningMode", "EARS"},
         {"set/Source3.Name", "Platten\xc3\xa9", "Source3.Name", "Platten\xc3\xa9"},
         {"set/Main.Source", "Platten\xc3\xa9", "Main.Source", "3"},
+        {"set/ZONE2.source", "Platten\xc3\xa9", "Zone2.Source", "3"},
         {"set/Main.Volume", "17", nullptr, "from -72 to 16"},
         {"set/Main.Volume", "loud", nullptr, "whole number"},
         {"set/Main.Bass", "3", nullptr, "not one of"},
@@ -72,25 +75,44 @@ TEST_F(BridgeTest, SetStepAndRefusalsOverPty) {
         {"step/Main.Volume", "sideways", nullptr, "\"up\" or \"down\""},
         {"step/Main.Bass", "up", nullptr, "only volumes"},
         {"command", "Main.Power=Off", nullptr, "--allow-raw"},
+        {"set/Tuner.FM.Frequency", "101.1\x13", nullptr, "not a number"},
+        {"set/Tuner.Preset7", "01AC07004A415A5A0000000000000000FFFFFFFFFFFFFFFF", nullptr,
+         "--allow-raw"},
+        {"retain set/Main.Volume", "-10", nullptr, "retained"},
     };
     for (const MessageCase& c : cases) {
-        m_sub.Publish(kBase + c.topic, c.payload);
+        const bool retain = QByteArray(c.topic).startsWith("retain ");
+        const QByteArray topic = kBase + QByteArray(c.topic).mid(retain ? 7 : 0);
+        m_sub.Publish(topic, c.payload, retain);
         if (c.stateKey != nullptr) {
             EXPECT_TRUE(WaitState(c.stateKey, c.expected)) << c.topic << " " << c.payload;
             continue;
         }
         const bool refused = WaitFor([&] {
             const QJsonObject error = Json(m_sub.Last(kBase + "error"));
-            return error["topic"].toString() == QString::fromUtf8(kBase + c.topic) &&
+            return error["topic"].toString() == QString::fromUtf8(topic) &&
                    error["payload"].toString() == QString::fromUtf8(c.payload) &&
                    error["reason"].toString().contains(QString::fromUtf8(c.expected));
         });
         EXPECT_TRUE(refused) << c.topic << " " << c.payload << ": "
                              << m_sub.Last(kBase + "error").constData();
     }
+    // An overlong topic is quoted cut; a message beyond the packet size the
+    // bridge asked for never reaches it.
+    m_sub.Publish(kBase + "set/" + QByteArray(60'000, 'K'), "1");
+    m_sub.Publish(kBase + "set/Main.Volume", QByteArray(100'000, '1'));
     // A barrier: once this set is answered, anything sent before it has arrived.
     m_sub.Publish(kBase + "set/Main.Volume", "-40");
     ASSERT_TRUE(WaitState("Main.Volume", "-40"));
+    int retainedAnswers = 0;
+    for (const auto& [topic, payload] : m_sub.Messages()) {
+        if (topic != kBase + "error")
+            continue;
+        EXPECT_LT(payload.size(), 1024);
+        EXPECT_FALSE(payload.contains("longer than")) << "an oversized message arrived";
+        retainedAnswers += payload.contains("retained") ? 1 : 0;
+    }
+    EXPECT_EQ(retainedAnswers, 1);
     for (const QByteArray& command : m_sim->ReceivedCommands()) {
         for (const MessageCase& c : cases) {
             if (c.stateKey == nullptr && QByteArray(c.topic).startsWith("set/")) {
@@ -98,13 +120,15 @@ TEST_F(BridgeTest, SetStepAndRefusalsOverPty) {
             }
         }
         EXPECT_NE(command, "Main.Bass+");
+        EXPECT_NE(command, "Main.Volume=-10");
+        EXPECT_FALSE(command.startsWith("Tuner.FM.Frequency=")) << command.constData();
         EXPECT_NE(command, "Main.Power=Off");
     }
 }
 
 TEST_F(BridgeTest, DiscoveryFollowsSourceNamesAndHomeAssistantRestarts) {
     StartBridge(SimProcess::Line::Pty);
-    const QByteArray source = "homeassistant/select/test/main_source/config";
+    const QByteArray source = "homeassistant/select/ampdesk__test/main_source/config";
     ASSERT_TRUE(WaitFor([&] { return !m_sub.Last(source).isEmpty(); }));
     QJsonObject config = Json(m_sub.Last(source));
     EXPECT_EQ(config["command_topic"].toString(), "ampdesk/test/set/Main.Source");
@@ -132,7 +156,8 @@ TEST_F(BridgeTest, AvailabilityFollowsReceiverAndBrokerLoss) {
         {"TCP drop", SimProcess::Line::Tcp, true},
     };
     for (const LossCase& c : cases) {
-        StartBridge(c.line, {"--listen", QString::number(FreePort())});
+        const int listen = FreePort();
+        StartBridge(c.line, {"--listen", QString::number(listen)});
         QElapsedTimer lost;
         lost.start();
         if (c.hangUp)
@@ -144,16 +169,26 @@ TEST_F(BridgeTest, AvailabilityFollowsReceiverAndBrokerLoss) {
         EXPECT_LT(lost.elapsed(), 2500) << c.label;
         if (c.hangUp)
             continue;
+        // A console's command that cannot go is reported, not dropped.
+        QTcpSocket console;
+        console.connectToHost("127.0.0.1", static_cast<quint16>(listen));
+        ASSERT_TRUE(console.waitForConnected(5000));
+        console.write("\rMain.Volume?\r");
+        EXPECT_TRUE(WaitFor([&] {
+            return Json(m_sub.Last(kBase + "error"))["topic"].toString().startsWith("console ");
+        })) << m_bridge->Log().constData();
         m_sim->Signal(SIGUSR1);
         EXPECT_TRUE(WaitFor([&] { return Online(); }, 20'000)) << c.label;
     }
 
-    // Broker gone: the bridge keeps the receiver and tells the new broker.
-    const QStringList extra{"--listen", QString::number(FreePort())};
-    StartBridge(SimProcess::Line::Pty, extra);
+    // Broker gone: the bridge keeps the receiver and tells the new broker. A
+    // listener on every interface is warned of.
+    const int listen = FreePort();
+    StartBridge(SimProcess::Line::Pty, {"--listen", QStringLiteral("0.0.0.0:%1").arg(listen)});
+    EXPECT_TRUE(m_bridge->Log().contains("warning: the shared port listens beyond"));
     m_broker.Stop();
     QTcpSocket console;
-    console.connectToHost("127.0.0.1", static_cast<quint16>(extra[1].toInt()));
+    console.connectToHost("127.0.0.1", static_cast<quint16>(listen));
     ASSERT_TRUE(console.waitForConnected(5000));
     console.write("\rMain.Volume=-21\r");
     ASSERT_TRUE(WaitFor([&] { return console.readAll().contains("Main.Volume=-21"); }));
@@ -201,9 +236,13 @@ TEST_F(BridgeTest, SharedPortServesConsolesAndDropsOneThatNeverReads) {
     a.write("\rMain.Mute=On\r");
     EXPECT_TRUE(WaitFor([&] { return seen("\rMain.Mute=On\r"); }));
     EXPECT_TRUE(WaitState("Main.Mute", "On"));
+    EXPECT_FALSE(m_bridge->Log().contains("warning"));
+    // A command over 1,024 bytes is dropped whole, its carriage return in the same read.
+    a.write("\rMain.Volume=-23" + QByteArray(1100, ' ') + "\r");
     // And one made on MQTT reaches both consoles; a raw command's lines go to reply.
     m_sub.Publish(kBase + "set/Main.Volume", "-22");
     EXPECT_TRUE(WaitFor([&] { return seen("\rMain.Volume=-22\r"); }));
+    EXPECT_FALSE(m_sim->Log().contains(" D ")) << "an overlong command reached the receiver";
     m_sub.Publish(kBase + "command", "Main.Volume?");
     EXPECT_TRUE(WaitFor([&] { return m_sub.Last(kBase + "reply") == "Main.Volume=-22"; }));
 
@@ -232,6 +271,75 @@ TEST_F(BridgeTest, SharedPortServesConsolesAndDropsOneThatNeverReads) {
     }
     EXPECT_TRUE(m_bridge->Log().contains("dropped the console")) << answered;
     ::close(silent);
+}
+
+TEST_F(BridgeTest, ClientIdAndEntitiesComeFromTheWholeBaseTopic) {
+    StartBridge(SimProcess::Line::Pty);
+    // A second bridge of the same name under another prefix keeps its own place.
+    SimProcess otherSim(QStringList{"--baud", "0"}, SimProcess::Line::Pty);
+    BridgeProcess other(otherSim.LinkPath(), m_broker.Port(), {"--topic-prefix", "loft"});
+    ASSERT_TRUE(WaitFor([&] { return m_sub.Last("loft/test/availability") == "online"; }, 30'000));
+    m_sub.Publish(kBase + "set/Main.Volume", "-31");
+    ASSERT_TRUE(WaitState("Main.Volume", "-31"));
+    EXPECT_FALSE(m_bridge->Log().contains("another client")) << m_bridge->Log().constData();
+
+    // A client that keeps taking this bridge's id over: the bridge says why
+    // and stops with the exit code the service does not restart on.
+    MqttClient::Settings settings;
+    settings.host = QStringLiteral("127.0.0.1");
+    settings.port = m_broker.Port();
+    settings.clientId = "ampdesk-bridge/ampdesk/test";
+    MqttClient impostor(settings);
+    impostor.Start();
+    QProcess& process = m_bridge->Process();
+    ASSERT_TRUE(WaitFor([&] { return process.state() == QProcess::NotRunning; }, 60'000))
+        << m_bridge->Log().constData();
+    EXPECT_EQ(process.exitCode(), 78);
+    EXPECT_TRUE(m_bridge->Log().contains("took the MQTT client id")) << m_bridge->Log().constData();
+}
+
+TEST_F(BridgeTest, ConsoleBackupThroughSharedPortMatchesDirectBackupUnderMqttLoad) {
+    QTemporaryDir folder;
+    const auto backup = [&](const QString& port, const QString& file) {
+        auto cli = std::make_unique<QProcess>();
+        cli->start(AMPDESK_CLI_PATH, {"--port", port, "backup", folder.filePath(file)});
+        return cli;
+    };
+    m_sim = std::make_unique<SimProcess>(QStringList{"--baud", "0"}, SimProcess::Line::Pty);
+    const std::unique_ptr<QProcess> direct = backup(m_sim->LinkPath(), "direct.kvx");
+    ASSERT_TRUE(direct->waitForFinished(60'000));
+    ASSERT_EQ(direct->exitCode(), 0) << direct->readAllStandardError().constData();
+    const int port = FreePort();
+    m_bridge = std::make_unique<BridgeProcess>(
+        m_sim->LinkPath(), m_broker.Port(),
+        QStringList{"--listen", QString::number(port), "--allow-raw"});
+    ASSERT_TRUE(WaitFor([&] { return Online(); }, 30'000));
+
+    // Sets of the values held (the file must not change) and raw queries,
+    // more than the queue ever holds, flow while the console reads.
+    const std::unique_ptr<QProcess> shared =
+        backup(QStringLiteral("tcp://127.0.0.1:%1").arg(port), "shared.kvx");
+    while (shared->state() != QProcess::NotRunning) {
+        for (int source = 1; source <= 10; ++source) {
+            const QByteArray key = "Source" + QByteArray::number(source) + ".Name";
+            m_sub.Publish(kBase + "set/" + key, State(key.constData()));
+        }
+        for (int i = 0; i < 300; ++i)
+            m_sub.Publish(kBase + "command", "Main.Volume?");
+        const qsizetype seen = m_sub.Messages().size();
+        WaitFor([&] {
+            return shared->state() == QProcess::NotRunning || m_sub.Messages().size() > seen + 300;
+        });
+    }
+    EXPECT_EQ(shared->exitCode(), 0) << shared->readAllStandardError().constData();
+    QFile a(folder.filePath("direct.kvx"));
+    QFile b(folder.filePath("shared.kvx"));
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    const QList<QByteArray> expected = a.readAll().split('\n');
+    const QList<QByteArray> got = b.readAll().split('\n');
+    for (qsizetype i = 0; i < std::max(expected.size(), got.size()); ++i) {
+        ASSERT_EQ(expected.value(i), got.value(i)) << "line " << i + 1;
+    }
 }
 
 TEST_F(BridgeTest, SigtermPublishesOfflineAndExits) {

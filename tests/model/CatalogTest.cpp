@@ -1,4 +1,5 @@
 #include "DefaultSettings.h"
+#include "KeyRules.h"
 #include "KnownModels.h"
 #include "QueryTables.h"
 
@@ -127,6 +128,38 @@ TEST(KnownModels, ModelBitIgnoresCaseAsAcceptanceDoes) {
     }
     for (std::size_t n = 0; n < kKnownModels.size(); ++n) {
         EXPECT_EQ(kKnownModels[n].modelBit, 1u << n) << kKnownModels[n].name;
+    }
+}
+
+TEST(KeyRules, EveryAskedKeyHasARuleAndSectionsKeepTheirNumbers) {
+    for (const QuerySection& section : kQuerySections) {
+        for (const QueryParameter& parameter : kQueryParameters) {
+            const QByteArray key = QByteArray(section.name) + '.' + parameter.name;
+            if (IsQueried(section, parameter, kAllModels)) {
+                EXPECT_NE(FindKeyRule(key), nullptr) << key.constData();
+            }
+        }
+    }
+    const struct {
+        const char* key;
+        KeyKind kind;  // Status stands for "no rule" where `found` is false
+        bool found;
+    } rows[] = {
+        {"main.VOLUME", KeyKind::Number, true},       {"Zone4.Power", KeyKind::Choice, true},
+        {"Zone1.Power", KeyKind::Status, false},      {"Zone5.Power", KeyKind::Status, false},
+        {"Source10.Name", KeyKind::Text, true},       {"Source11.Name", KeyKind::Status, false},
+        {"Source01.Name", KeyKind::Status, false},    {"Preset5.Bass", KeyKind::Choice, true},
+        {"Tuner.Preset", KeyKind::Number, true},      {"tuner.preset40", KeyKind::Record, true},
+        {"Tuner.Preset41", KeyKind::Status, false},   {"Tuner.FM.RDSText", KeyKind::Status, true},
+        {"Main.Trigger3.Out", KeyKind::Choice, true}, {"Main.Trigger4.Out", KeyKind::Status, false},
+        {"Main.Bogus", KeyKind::Status, false},       {"NoSection", KeyKind::Status, false},
+    };
+    for (const auto& row : rows) {
+        const KeyRule* rule = FindKeyRule(row.key);
+        EXPECT_EQ(rule != nullptr, row.found) << row.key;
+        if (rule != nullptr) {
+            EXPECT_EQ(rule->kind, row.kind) << row.key;
+        }
     }
 }
 

@@ -49,6 +49,7 @@ expected=(
   usr/share/man/man1/ampdesk-bridge.1.gz
   etc/ampdesk/bridge.conf
   lib/systemd/system/ampdesk-bridge.service
+  lib/systemd/system/ampdesk-bridge@.service
   usr/share/doc/ampdesk/copyright
   usr/share/doc/ampdesk/changelog.gz
 )

@@ -1,8 +1,8 @@
 #include "BindingModel.h"
 
 #include "ByteText.h"
+#include "KeyRules.h"
 #include "SessionState.h"
-#include "SettingRanges.h"
 #include "SettingsStore.h"
 
 namespace {
@@ -14,13 +14,13 @@ struct FormatPrefix {
     const char* format;
 };
 
-constexpr FormatPrefix kDigitalFormats[] = {
+constexpr FormatPrefix kDigitalPrefixes[] = {
     {"HDMI", "HDMI"},
     {"OPTICAL", "Optical"},
     {"COAXIAL", "Coaxial"},
 };
 
-constexpr FormatPrefix kVideoFormats[] = {
+constexpr FormatPrefix kVideoPrefixes[] = {
     {"HDMI", "HDMI"},
     {"SVIDEO", "SVideo"},
     {"COMPONENT", "Component"},
@@ -64,28 +64,6 @@ const ValueChoice* EntryOf(const BindingRow& row, const QByteArray& stored) {
 
 bool IsStored(const QByteArray& value, const char* stored) {
     return EqualsIgnoringCase(value, stored);
-}
-
-// A number row's range by its parameter; trims have none of their own, the
-// receiver bounds them.
-std::optional<NumberRange> RangeOf(const BindingRow& row) {
-    const QByteArray parameter(row.parameter);
-    switch (row.kind) {
-        case BindingKind::TriggerDelay:
-            return kTriggerDelayRange;
-        case BindingKind::SpeakerNumber:
-            return parameter.startsWith("Level.") ? kSpeakerLevelRange : kSpeakerDistanceRange;
-        case BindingKind::ZoneLevel:
-            return kVolumeRange;
-        case BindingKind::ControlNumber:
-            if (parameter == "Volume")
-                return kVolumeRange;
-            if (parameter == "LipSyncDelay")
-                return kLipSyncRange;
-            return std::nullopt;
-        default:
-            return std::nullopt;
-    }
 }
 
 }  // namespace
@@ -200,9 +178,9 @@ RowChoice BindingModel::ChooseInMain(const BindingRow& row, const QByteArray& va
             return {stored, {{formatKey, stored}}};
         const char* format = "Stereo";
         if (row.kind == BindingKind::DigitalInput)
-            format = FormatOf(kDigitalFormats, stored);
+            format = FormatOf(kDigitalPrefixes, stored);
         if (row.kind == BindingKind::VideoInput)
-            format = FormatOf(kVideoFormats, stored);
+            format = FormatOf(kVideoPrefixes, stored);
         if (format == nullptr)
             return {};
         // The receiver takes the format first.
@@ -248,19 +226,19 @@ std::optional<SettingShape> BindingModel::ShapeOf(const QByteArray& key) const {
     } else if (row->kind == BindingKind::SourceEnabled) {
         shape.kind = SettingShape::Kind::Flag;
         shape.choices = {{"Yes", "Yes"}, {"No", "No"}};
-    } else if (row->kind == BindingKind::MainSource) {
-        shape.kind = SettingShape::Kind::Number;
-        shape.minimum = 1;
-        shape.maximum = kSourceCount;
-    } else if (row->kind == BindingKind::SourceName || row->kind == BindingKind::PresetName) {
-        shape.maximumLength = kNameMaxLength;
     } else {
-        shape.kind = SettingShape::Kind::Number;
-        const std::optional<NumberRange> range = RangeOf(*row);
-        shape.bounded = range.has_value();
-        if (range) {
-            shape.minimum = range->minimum;
-            shape.maximum = range->maximum;
+        // Numbers and names are held to the key's own rule.
+        const KeyRule* rule = FindKeyRule(row->Key());
+        if (rule != nullptr && rule->kind == KeyKind::Text) {
+            shape.maximumLength = rule->maxLength;
+        } else {
+            shape.kind = SettingShape::Kind::Number;
+            shape.bounded = rule != nullptr && rule->kind == KeyKind::Number;
+            if (shape.bounded) {
+                shape.minimum = rule->minimum;
+                shape.maximum = rule->maximum;
+                shape.step = rule->step;
+            }
         }
     }
     return shape;

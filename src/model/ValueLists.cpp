@@ -274,6 +274,30 @@ const std::array<ValueChoice, 2> kZoneOutModes{{
     {1, "Record Out", "Record"},
 }};
 
+const std::array<ValueChoice, 2> kDistanceUnits{{{0, "Feet", "Feet"}, {1, "Meters", "Meters"}}};
+const std::array<ValueChoice, 2> kVideoModes{{{0, "NTSC", "NTSC"}, {1, "PAL", "PAL"}}};
+const std::array<ValueChoice, 3> kAnalogFormats{{
+    {0, "Stereo", "Stereo"},
+    {1, "7.1", "7.1"},
+    {2, "Off", "Off"},
+}};
+const std::array<ValueChoice, 4> kDigitalFormats{{
+    {0, "HDMI", "HDMI"},
+    {1, "Optical", "Optical"},
+    {2, "Coaxial", "Coaxial"},
+    {3, "Off", "Off"},
+}};
+const std::array<ValueChoice, 5> kVideoFormats{{
+    {0, "HDMI", "HDMI"},
+    {1, "Component", "Component"},
+    {2, "SVideo", "SVideo"},
+    {3, "Video", "Video"},
+    {4, "Off", "Off"},
+}};
+const std::array<ValueChoice, 2> kDigitalTunerModes{{{0, "XM", "XM"}, {1, "DAB", "DAB"}}};
+const std::array<ValueChoice, 2> kAmSteps{{{0, "9 kHz", "9"}, {1, "10 kHz", "10"}}};
+const std::array<ValueChoice, 3> kTunerBands{{{0, "AM", "AM"}, {1, "FM", "FM"}, {2, "XM", "XM"}}};
+
 int FindStoredValue(ValueList list, const QByteArray& stored) {
     for (const ValueChoice& choice : list) {
         if (EqualsIgnoringCase(QByteArray(choice.stored), stored))

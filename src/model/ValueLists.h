@@ -5,8 +5,8 @@
 #include <array>
 #include <span>
 
-// One choice of a bound combo: its position in the list, the text the combo
-// shows and the value the settings store holds and the receiver is sent.
+// One choice of a setting: its position in the list, the text a combo shows
+// and the value the settings store holds and the receiver is sent.
 struct ValueChoice {
     int index;
     const char* shown;
@@ -44,6 +44,15 @@ extern const std::array<ValueChoice, 20> kVideoInputs;
 extern const std::array<ValueChoice, 5> kBackAmpUses;
 extern const std::array<ValueChoice, 2> kZoneVolumeModes;
 extern const std::array<ValueChoice, 2> kZoneOutModes;
+// Lists no page shows; the key-level rules take them.
+extern const std::array<ValueChoice, 2> kDistanceUnits;
+extern const std::array<ValueChoice, 2> kVideoModes;
+extern const std::array<ValueChoice, 3> kAnalogFormats;
+extern const std::array<ValueChoice, 4> kDigitalFormats;
+extern const std::array<ValueChoice, 5> kVideoFormats;
+extern const std::array<ValueChoice, 2> kDigitalTunerModes;
+extern const std::array<ValueChoice, 2> kAmSteps;
+extern const std::array<ValueChoice, 3> kTunerBands;
 
 // Position of the entry whose stored value equals `stored` ignoring case; -1 when none.
 int FindStoredValue(ValueList list, const QByteArray& stored);
