@@ -3,7 +3,7 @@
 //
 // Input: up to the first CR, a command as the console would send it (its key is
 // the pending key of the reply test); the rest is what the receiver sends. The
-X
+// channel's port is never opened, so no command is on the wire and every line with a
 // value reaches the status-line handling; the reply test is asked beside it.
 
 #include "ByteText.h"

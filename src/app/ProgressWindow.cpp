@@ -4,15 +4,26 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
+
+namespace {
+
+constexpr int kShowEveryMs = 100;
+
+}  // namespace
 
 ProgressWindow::ProgressWindow(QWidget* parent)
     : QDialog(parent),
       m_label(new QLineEdit(this)),
       m_bar(new QProgressBar(this)),
-      m_cancel(new QPushButton(QStringLiteral("Cancel"), this)) {
+      m_cancel(new QPushButton(QStringLiteral("Cancel"), this)),
+      m_show(new QTimer(this)) {
+    m_show->setSingleShot(true);
+    m_show->setInterval(kShowEveryMs);
+    connect(m_show, &QTimer::timeout, this, [this] { m_bar->setValue(m_percent); });
     setWindowTitle(QStringLiteral("Progress"));
     // A title but no close button: the window goes when the operation ends.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -41,6 +52,8 @@ ProgressWindow::ProgressWindow(QWidget* parent)
 void ProgressWindow::Begin(const QString& label) {
     m_running = true;
     m_label->setText(label);
+    m_percent = 0;
+    m_show->stop();
     m_bar->setValue(0);
     m_cancel->setEnabled(true);
     show();
@@ -48,11 +61,14 @@ void ProgressWindow::Begin(const QString& label) {
 }
 
 void ProgressWindow::SetPercent(int percent) {
-    m_bar->setValue(std::clamp(percent, 0, 100));
+    m_percent = std::clamp(percent, 0, 100);
+    if (!m_show->isActive())
+        m_show->start();
 }
 
 void ProgressWindow::End() {
     m_running = false;
+    m_show->stop();
     m_cancel->setEnabled(false);
     // Keyboard work goes on in the main window, not in whatever the desktop picks.
     if (isActiveWindow() && parentWidget() != nullptr)
@@ -79,5 +95,5 @@ QString ProgressWindow::Label() const {
 }
 
 int ProgressWindow::Percent() const {
-    return m_bar->value();
+    return m_percent;
 }

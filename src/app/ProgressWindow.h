@@ -7,6 +7,7 @@
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 
 // The small modeless "Progress" window of the bulk read and the restore. It is
 // shown only while one of them runs. "Cancel" stops it (CancelRequested);
@@ -40,5 +41,9 @@ private:
     QLineEdit* m_label;
     QProgressBar* m_bar;
     QPushButton* m_cancel;
+    // The bar repaints itself at once on every change; a read moves it a
+    // hundred times in three seconds, so it is shown at most this often.
+    QTimer* m_show;
+    int m_percent = 0;
     bool m_running = false;
 };

@@ -126,7 +126,10 @@ void PageBinding::ApplyEnableRule(const BindingRow& row) {
     if (control == nullptr)
         return;
     const RowEnable rule = m_model.EnableOf(row);
-    control->setEnabled(rule.enabled);
+    // Telling a control what it already is still walks its children and
+    // sends events: a status line changes one row's value, rarely its state.
+    if (control->testAttribute(Qt::WA_ForceDisabled) == rule.enabled)
+        control->setEnabled(rule.enabled);
     const QString reason = rule.held ? QString() : kNotReadReason;
     if (control->toolTip() != reason) {
         control->setToolTip(reason);
