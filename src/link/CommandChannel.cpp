@@ -196,7 +196,7 @@ void CommandChannel::OnReceiverLine(const QByteArray& line) {
         const QByteArray key = rawKey.endsWith(' ') ? TrimmedBytes(rawKey) : rawKey;
         const QByteArray received = line.mid(equals + 1);
         const QByteArray value = OneLineValue(received);
-        const bool kept = value.size() == received.size() && key.size() == rawKey.size();
+        const bool kept = key.size() == rawKey.size() && value == received;
         const QByteArray answer = kept ? line : key + '=' + value;
         // Most lines arrive with nothing on the wire: no key in capitals needed then.
         const auto answers = [&] { return m_onWire && Answers(UpperAscii(key), m_onWire->key); };
