@@ -107,6 +107,11 @@ CompareWindow::CompareWindow(ReceiverSession& session, Prompts& prompts, Setting
 }
 
 void CompareWindow::Recompare() {
+    // A bulk read refills the store; it says StoreReloaded when it is whole again.
+    if (m_session.Store().IsBusy()) {
+        m_recompare.start();
+        return;
+    }
     m_recompare.stop();
     m_model.Compare(m_file, m_session.Store(), m_session.State().modelBit);
     Rebuild();

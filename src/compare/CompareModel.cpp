@@ -166,6 +166,8 @@ void CompareModel::Compare(const SettingsStore& file, const SettingsStore& recei
                 difference.receiverValue ? FromWindows1252(*difference.receiverValue) : kMissing;
         } else {
             row.pageOrder = TabOrderOf(bound->page);
+            row.tableOrder =
+                static_cast<int>(bound - kBindingTable.data()) * (kAvPresetCount + 1) + view;
             row.page = PageTitle(bound->page);
             row.label = m_labels ? m_labels(*bound) : QString();
             if (row.label.isEmpty())
@@ -190,7 +192,7 @@ void CompareModel::Compare(const SettingsStore& file, const SettingsStore& recei
         m_rows.push_back(std::move(row));
     }
     std::stable_sort(m_rows.begin(), m_rows.end(), [](const CompareRow& a, const CompareRow& b) {
-        return a.pageOrder < b.pageOrder;
+        return a.pageOrder != b.pageOrder ? a.pageOrder < b.pageOrder : a.tableOrder < b.tableOrder;
     });
 }
 

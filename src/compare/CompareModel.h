@@ -16,6 +16,7 @@ class SettingsStore;
 struct CompareRow {
     QByteArray key;        // as the file spells it, else the receiver
     int pageOrder = 0;     // tab order of its page; "Other" comes last
+    int tableOrder = 0;    // within the page: binding table order, then view
     QString page;          // the tab's title, or "Other"
     QString label;         // the control's label; the raw key under "Other"
     QString fileText;      // the file's value as the page shows it
@@ -47,7 +48,9 @@ public:
     // for keys that still differ.
     void Compare(const SettingsStore& file, const SettingsStore& receiver, std::uint32_t modelBit);
 
-    // Every row, in page then table order.
+    // Every row, by page in tab order, within a page as the binding table
+    // lists its controls (a preset's copy after the main one); "Other" in the
+    // file's order.
     const std::vector<CompareRow>& Rows() const { return m_rows; }
     int RowCount() const { return static_cast<int>(m_rows.size()); }
 
