@@ -61,6 +61,12 @@ TEST_F(CompareScenario, SnapshotComparedAndTwoOfThreeReceiverChangesRestored) {
 
     w.ShowSnapshots();
     ASSERT_NE(w.Compare().Snapshots(), nullptr);
+    // "Save As..." copies the snapshot out byte for byte.
+    m_prompts.savePath = m_home.filePath("copy.kvx");
+    w.Compare().Snapshots()->SaveCurrentAs();
+    QFile copy(m_prompts.savePath);
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly) && kept.seek(0));
+    EXPECT_EQ(copy.readAll(), kept.readAll());
     w.Compare().Snapshots()->CompareCurrent();
     auto* compare = w.findChild<CompareWindow*>();
     ASSERT_NE(compare, nullptr);
