@@ -55,6 +55,9 @@ public:
 
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_profile.path());
+        // The snapshot kept at each connection stays in the run's own folder.
+        environment.insert(QStringLiteral("XDG_DATA_HOME"),
+                           m_profile.path() + QStringLiteral("/data"));
         environment.insert(QStringLiteral("AMPDESK_AUTOCONNECT"), QStringLiteral("COM1"));
         if (!environment.contains(QStringLiteral("DISPLAY")) &&
             !environment.contains(QStringLiteral("QT_QPA_PLATFORM"))) {

@@ -21,6 +21,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -193,6 +194,10 @@ void FloodAndMemory(const Broker& broker) {
 double BackupSeconds(const QString& port) {
     QTemporaryDir folder;
     QProcess cli;
+    // The backup's snapshot goes to the run's own folder, not the user's.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), folder.filePath(QStringLiteral("data")));
+    cli.setProcessEnvironment(environment);
     QElapsedTimer timer;
     timer.start();
     cli.start(AMPDESK_CLI_PATH, {"--port", port, "backup", folder.filePath("b.kvx")});

@@ -1,6 +1,7 @@
 #include "MainDialog.h"
 
 #include "AmpdeskVersion.h"
+#include "CompareCommands.h"
 #include "ControlPage.h"
 #include "FileCommands.h"
 #include "HelpCommands.h"
@@ -62,6 +63,10 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
     ConnectSession();
     m_fileCommands = new FileCommands(m_session, m_prompts, this,
                                       FileCommands::Hooks{[this] { return StoreIsFree(); }});
+    // Keeps a snapshot after each connection's read; a problem goes on the reason line.
+    m_compareCommands = new CompareCommands(
+        m_session, m_binding, m_prompts, this,
+        CompareCommands::Hooks{[this](const QString& reason) { SetStatusReason(reason); }});
     m_help = new HelpCommands(*m_messages, this,
                               HelpCommands::Hooks{
                                   [] { return Profile::ReadUpgradeHost(); },
@@ -150,6 +155,10 @@ void MainDialog::BuildMenu() {
     file->addAction(QStringLiteral("&Save Settings"), this, &MainDialog::SaveSettings);
     file->addAction(QStringLiteral("&Load Settings"), this, &MainDialog::LoadSettings);
     file->addSeparator();
+    file->addAction(QStringLiteral("&Compare with Receiver..."), this,
+                    &MainDialog::CompareWithReceiver);
+    file->addAction(QStringLiteral("Sna&pshots..."), this, &MainDialog::ShowSnapshots);
+    file->addSeparator();
     file->addAction(QStringLiteral("E&xit"), this, &MainDialog::reject);
 
     QMenu* view = m_menuBar->addMenu(QStringLiteral("Vie&w"));
@@ -214,6 +223,14 @@ void MainDialog::SaveSettings() {
 
 void MainDialog::LoadSettings() {
     m_fileCommands->LoadSettings();
+}
+
+void MainDialog::CompareWithReceiver() {
+    m_compareCommands->CompareWithReceiver();
+}
+
+void MainDialog::ShowSnapshots() {
+    m_compareCommands->ShowSnapshots();
 }
 
 void MainDialog::OnToggleTerminal(bool show) {

@@ -9,6 +9,7 @@
 #include <memory>
 
 class AvPresetPage;
+class CompareCommands;
 class ControlPage;
 class FileCommands;
 class HelpCommands;
@@ -44,6 +45,8 @@ public:
     void OnViewChanged(int index);
     void SaveSettings();
     void LoadSettings();
+    void CompareWithReceiver();
+    void ShowSnapshots();
     // Adds the Terminal tab at the end, or removes it.
     void OnToggleTerminal(bool show);
     void CheckForUpgrade();
@@ -75,6 +78,7 @@ public:
     ProgressWindow* GetProgressWindow() const { return m_progress; }
     TerminalPage* GetTerminalPage() const { return m_terminalPage; }
     HelpCommands& Help() { return *m_help; }
+    CompareCommands& Compare() { return *m_compareCommands; }
     QComboBox* PortCombo() const { return m_row->PortCombo(); }
     QComboBox* ViewCombo() const { return m_row->ViewCombo(); }
     QPushButton* ConnectButton() const { return m_row->ConnectButton(); }
@@ -114,6 +118,7 @@ private:
     QAction* m_terminalItem = nullptr;
 
     FileCommands* m_fileCommands = nullptr;
+    CompareCommands* m_compareCommands = nullptr;
     bool m_connectHadFocus = false;
     const QWidget* m_focusPassedTo = nullptr;
     HelpCommands* m_help = nullptr;

@@ -1,5 +1,7 @@
 #include "CliCommands.h"
 
+#include "CliSnapshots.h"
+
 #include "BulkTransfer.h"
 #include "Completion.h"
 #include "ByteText.h"
@@ -161,6 +163,10 @@ QCoro::Task<int> Backup(const Context& context) {
         context.Error(saved.error);
         co_return kExitDifferences;
     }
+    // The backup is also kept as a snapshot; a problem there is only said.
+    if (const QString warning = KeepBackupSnapshot(store, context.session.Model());
+        !warning.isEmpty())
+        context.Error(warning);
     SayDone(context, QStringLiteral("Saved %1 settings of %2 on %3 to %4"), store.LineCount(),
             path);
     // A partial backup is kept, but a script must not take it for a whole one.
@@ -301,6 +307,14 @@ QCoro::Task<int> RunCliCommand(CliOptions options, CliStreams streams, ReceiverS
     session.SetProgressSink(streams.progress);
     const Context context{options, streams, session};
 
+    // The snapshot list needs no receiver; a snapshot number stands for its file.
+    if (options.command == CliCommand::Snapshots)
+        co_return ListSnapshots(streams.out);
+    if (const QString problem = ResolveSnapshotOperand(options); !problem.isEmpty()) {
+        context.Error(problem);
+        co_return kExitUsage;
+    }
+
     SettingsStore file;
     const bool needsFile =
         options.command == CliCommand::Restore || options.command == CliCommand::Diff;
@@ -326,6 +340,7 @@ QCoro::Task<int> RunCliCommand(CliOptions options, CliStreams streams, ReceiverS
         case CliCommand::Set:
             co_return co_await Set(context);
         case CliCommand::Model:
+        case CliCommand::Snapshots:
             co_return kExitOk;
     }
     co_return kExitUsage;

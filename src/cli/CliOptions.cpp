@@ -16,9 +16,13 @@ struct CommandRow {
 };
 
 constexpr CommandRow kCommandTable[] = {
-    {"backup", CliCommand::Backup, 1, 1, false}, {"restore", CliCommand::Restore, 1, 1, true},
-    {"diff", CliCommand::Diff, 1, 1, false},     {"get", CliCommand::Get, 1, -1, false},
-    {"set", CliCommand::Set, 1, -1, false},      {"model", CliCommand::Model, 0, 0, false},
+    {"backup", CliCommand::Backup, 1, 1, false},
+    {"restore", CliCommand::Restore, 1, 1, true},
+    {"diff", CliCommand::Diff, 1, 1, false},
+    {"get", CliCommand::Get, 1, -1, false},
+    {"set", CliCommand::Set, 1, -1, false},
+    {"model", CliCommand::Model, 0, 0, false},
+    {"snapshots", CliCommand::Snapshots, 0, 0, false},
 };
 
 constexpr char kOperators[] = {'=', '?', '+', '-'};
@@ -93,6 +97,10 @@ QString CliUsage() {
         "  get KEY...                 print the receiver's KEY=value lines\n"
         "  set KEY=VALUE...           change settings\n"
         "  model                      print the receiver's model\n"
+        "  snapshots                  list the settings kept at each connection and\n"
+        "                             backup, newest first and numbered; diff and\n"
+        "                             restore take such a number instead of a file\n"
+        "                             (write ./3 for a file named 3)\n"
         "\n"
         "Options:\n"
         "  --port PORT   COM1..COM9, Auto-Detect, a device such as /dev/ttyUSB0, or\n"

@@ -15,7 +15,7 @@ enum CliExit : int {
     kExitNoReceiver = 4,   // no known receiver answered, or it was lost on the way
 };
 
-enum class CliCommand { Backup, Restore, Diff, Get, Set, Model };
+enum class CliCommand { Backup, Restore, Diff, Get, Set, Model, Snapshots };
 
 struct CliOptions {
     CliCommand command = CliCommand::Model;

@@ -1,6 +1,7 @@
 #include "Screenshot.h"
 
 #include "AutoConnect.h"
+#include "CompareScreenshot.h"
 #include "Completion.h"
 #include "Delay.h"
 #include "MainDialog.h"
@@ -67,6 +68,8 @@ QCoro::Task<QString> TakeConnectedScreenshot(MainDialog& dialog, ScreenshotReque
     const QString error = co_await ConnectWithoutAsking(dialog, request.portName);
     if (!error.isEmpty())
         co_return error;
+    if (tab == kCompareScreenshotTab)
+        co_return co_await TakeComparePicture(dialog, request.pngPath);
     if (tab == TerminalPage::kTitle) {
         const QString exchangeError = co_await RunTerminalExchange(dialog);
         if (!exchangeError.isEmpty())

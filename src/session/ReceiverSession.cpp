@@ -271,6 +271,25 @@ QCoro::Task<RestoreResult> ReceiverSession::Restore(SettingsStore& lines) {
     co_return result;
 }
 
+QCoro::Task<RestoreResult> ReceiverSession::RestoreLines(std::vector<QByteArray> lines) {
+    const std::stop_token stop = BeginOperation();
+    SettingsStore chosen;
+    for (const QByteArray& line : lines) {
+        chosen.Append(line);
+        // As a shown control's change does: the store first, so that the
+        // receiver's answer may still correct it.
+        QByteArray key;
+        QByteArray value;
+        if (SplitLine(line, &key, &value))
+            m_store.SetValue(key, value);
+    }
+    const RestoreResult result = co_await RestoreToReceiver(chosen, m_channel, m_progress, stop);
+    EndOperation(stop);
+    emit StoreReloaded();
+    emit RestoreEnded(result);
+    co_return result;
+}
+
 SaveResult ReceiverSession::SaveFile(const QString& path) const {
     return SaveToFile(m_store, path, QByteArray());
 }

@@ -127,6 +127,11 @@ public:
     QCoro::Task<RestoreResult> RestoreStore();
     // Sends the lines of another store (a file the tool holds).
     QCoro::Task<RestoreResult> Restore(SettingsStore& lines);
+    // Writes the given key=value lines (some of a file's) into the store and
+    // sends them as RestoreStore sends the whole store: the same retry, report
+    // and progress; the pages are reloaded and RestoreEnded follows. A line
+    // whose key the store lacks is sent all the same.
+    QCoro::Task<RestoreResult> RestoreLines(std::vector<QByteArray> lines);
     SaveResult SaveFile(const QString& path) const;
 
     SettingsStore& Store() { return m_store; }

@@ -31,6 +31,8 @@ QApplication& Application() {
 AppFixture::AppFixture() {
     Application();
     qputenv("XDG_CONFIG_HOME", m_home.path().toLocal8Bit());
+    // Snapshots kept at each connection go to the test's own folder.
+    qputenv("XDG_DATA_HOME", (m_home.path() + QStringLiteral("/data")).toLocal8Bit());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_home.path());
     QDir().mkpath(PortsFolder());
     m_devices.byId = m_home.path() + QStringLiteral("/dev/serial/by-id");

@@ -3,6 +3,7 @@
 #include "ControlPage.h"
 #include "ProgressWindow.h"
 #include "ReceiverSession.h"
+#include "SnapshotStore.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -53,6 +54,7 @@ TEST_F(ConnectionScenario, CancelDuringTheReadKeepsTheOldSettings) {
     EXPECT_FALSE(w.Port().IsOpen());
     EXPECT_EQ(w.StatusText(), "Not connected to a Unit");
     EXPECT_EQ(w.Store().Lines(), before);
+    EXPECT_TRUE(SnapshotStore().List().empty()) << "a cancelled read keeps no snapshot";
 }
 
 TEST_F(ConnectionScenario, AutoDetectFindsReceiverOnCom3AndStopsThere) {

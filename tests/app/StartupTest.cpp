@@ -74,8 +74,10 @@ TEST_F(Startup, WindowCarriesTabsCombosAndMenusInOrder) {
                                           : item->text() + (item->isEnabled() ? "" : "(off)"));
         }
     }
-    EXPECT_EQ(items, (QStringList{"&Save Settings", "&Load Settings", "-", "E&xit", "&Terminal",
-                                  "&Contents", "-", "Check for &upgrade", "-", "&About"}));
+    EXPECT_EQ(items,
+              (QStringList{"&Save Settings", "&Load Settings", "-", "&Compare with Receiver...",
+                           "Sna&pshots...", "-", "E&xit", "&Terminal", "&Contents", "-",
+                           "Check for &upgrade", "-", "&About"}));
 }
 
 TEST_F(Startup, ChosenPortIsPreselectedAfterRestartTypedNameIsNot) {

@@ -30,6 +30,7 @@ protected:
     void Start(QProcess& process, const QStringList& arguments) const {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_CONFIG_HOME", m_home.path());
+        environment.insert("XDG_DATA_HOME", m_home.filePath("data"));
         process.setProcessEnvironment(environment);
         process.start(AMPDESK_CLI_PATH, arguments);
     }
@@ -92,7 +93,12 @@ TEST_F(CliTest, BackupDiffRestoreRoundTripOverTcp) {
     const CliRun changed = Run({"--port", port, "set", "Main.Volume=-35", "Main.Bass=4"});
     ASSERT_EQ(changed.exitCode, 0) << changed.out.constData() << changed.errors.constData();
 
-    const CliRun diff = Run({"--port", port, "diff", backup});
+    // The backup was kept as snapshot 1, which diff takes for the file.
+    const CliRun listed = Run({"snapshots"});
+    EXPECT_TRUE(listed.out.startsWith("  1  ") && listed.out.contains("ZA11"))
+        << listed.out.constData();
+    EXPECT_EQ(Run({"--port", port, "diff", "2"}).exitCode, 2);
+    const CliRun diff = Run({"--port", port, "diff", "1"});
     EXPECT_EQ(diff.exitCode, 1);
     EXPECT_EQ(diff.out, "Main.Volume: " + volume + " -> -35\nMain.Bass: " + bass + " -> 4\n");
 

@@ -30,6 +30,7 @@ const ParseCase kParseCases[] = {
     {"BackupWithoutFile", {"backup"}, false, "backup needs a file"},
     {"DiffWithTwoFiles", {"diff", "a.kvx", "b.kvx"}, false, "diff takes one file"},
     {"ModelWithArgument", {"model", "x"}, false, "model takes no arguments"},
+    {"SnapshotsWithArgument", {"snapshots", "1"}, false, "snapshots takes no arguments"},
     {"GetWithoutKey", {"get"}, false, "get needs an argument"},
     {"OnlyChangedWithDiff", {"diff", "a.kvx", "--only-changed"}, false, "restore only"},
     {"KeyWithQuestionMark", {"get", "Main.Volume?"}, false, "not a setting key"},
