@@ -38,13 +38,17 @@ ControlLabels CompareCommands::PageLabels() const {
 }
 
 void CompareCommands::CompareWithReceiver() {
-    m_prompts.OpenFileNames(m_parent, [this](const QStringList& paths) {
-        if (paths.isEmpty()) {
+    // The same dialog rules as Load Settings: silent on cancel, the message
+    // for a dialog that confirmed without a file.
+    m_prompts.OpenFileNames(m_parent, [this](const std::optional<QStringList>& paths) {
+        if (!paths)
+            return;
+        if (paths->isEmpty()) {
             m_prompts.ShowMessage(m_parent, FileCommands::kOpenError);
             return;
         }
         // Several files chosen: one window each.
-        for (const QString& path : paths)
+        for (const QString& path : *paths)
             OpenCompare(path, QFileInfo(path).fileName());
     });
 }
