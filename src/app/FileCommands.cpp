@@ -69,8 +69,8 @@ void FileCommands::LoadNext() {
     else if (!loaded.recognised)
         refusal = QStringLiteral("%1 is not an Ampdesk settings file.");
     if (!refusal.isEmpty()) {
-        m_prompts.ShowMessage(m_parent,
-                              refusal.arg(shown) + QStringLiteral("\nThe current settings were kept."));
+        m_prompts.ShowMessage(
+            m_parent, refusal.arg(shown) + QStringLiteral("\nThe current settings were kept."));
         LoadNext();
         return;
     }

@@ -6,10 +6,9 @@
 namespace {
 
 QMessageBox* OpenedBox(QWidget* parent, const QString& text, QMessageBox::StandardButtons buttons) {
-    auto* box = new QMessageBox(buttons == QMessageBox::Ok ? QMessageBox::Information
-                                                           : QMessageBox::Question,
-                                DialogPrompts::kMessageTitle, DialogPrompts::Shown(text), buttons,
-                                parent);
+    auto* box = new QMessageBox(
+        buttons == QMessageBox::Ok ? QMessageBox::Information : QMessageBox::Question,
+        DialogPrompts::kMessageTitle, DialogPrompts::Shown(text), buttons, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     return box;
 }

@@ -3,8 +3,8 @@
 #include "CliSnapshots.h"
 
 #include "BulkTransfer.h"
-#include "Completion.h"
 #include "ByteText.h"
+#include "Completion.h"
 #include "Profile.h"
 #include "QueryTables.h"
 #include "ReceiverSession.h"
@@ -249,7 +249,8 @@ QCoro::Task<int> Open(const Context& context, QString portName) {
         });
     const ReceiverIdentity::Outcome outcome = co_await session.OpenPort(portName);
     QObject::disconnect(tried);
-    if (session.CandidatePorts(portName).size() > 1 && outcome != ReceiverIdentity::Outcome::Known) {
+    if (session.CandidatePorts(portName).size() > 1 &&
+        outcome != ReceiverIdentity::Outcome::Known) {
         context.Error(session.FailureReason());
         co_return session.LastFailure() == ReceiverSession::Failure::CannotOpen ? kExitCannotOpen
                                                                                 : kExitNoReceiver;

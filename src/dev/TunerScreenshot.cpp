@@ -1,7 +1,7 @@
 #include "TunerScreenshot.h"
 
-#include "Delay.h"
 #include "ControlPage.h"
+#include "Delay.h"
 #include "GridCtrl.h"
 #include "MainDialog.h"
 #include "PresetEditor.h"

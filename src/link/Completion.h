@@ -50,18 +50,18 @@ private:
 // A command's reply, awaited.
 inline Completion<CommandChannel::Reply> Asked(CommandChannel& channel, CommandChannel::Kind kind,
                                                QByteArray body) {
-    return Completion<CommandChannel::Reply>(
-        [&channel, kind, body = std::move(body)](std::function<void(CommandChannel::Reply)> done) {
-            channel.Submit(kind, body, [done = std::move(done)](const CommandChannel::Reply& reply) {
-                done(reply);
-            });
+    return Completion<CommandChannel::Reply>([&channel, kind, body = std::move(body)](
+                                                 std::function<void(CommandChannel::Reply)> done) {
+        channel.Submit(kind, body, [done = std::move(done)](const CommandChannel::Reply& reply) {
+            done(reply);
         });
+    });
 }
 
 // A port's opening, awaited: true when it opened.
 inline Completion<bool> Opened(SerialPort& port, QString devicePath, unsigned baud) {
-    return Completion<bool>([&port, devicePath = std::move(devicePath),
-                             baud](std::function<void(bool)> done) {
-        port.OpenAsync(devicePath, baud, std::move(done));
-    });
+    return Completion<bool>(
+        [&port, devicePath = std::move(devicePath), baud](std::function<void(bool)> done) {
+            port.OpenAsync(devicePath, baud, std::move(done));
+        });
 }

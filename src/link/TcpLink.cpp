@@ -259,8 +259,8 @@ public:
         connect(&m_notifier, &QSocketNotifier::activated, this, &ConnectWatcher::Settle);
         m_guard.setSingleShot(true);
         connect(&m_guard, &QTimer::timeout, this, &ConnectWatcher::Settle);
-        m_guard.start(std::chrono::duration_cast<std::chrono::milliseconds>(timeout +
-                                                                            kResolverGrace));
+        m_guard.start(
+            std::chrono::duration_cast<std::chrono::milliseconds>(timeout + kResolverGrace));
     }
     ~ConnectWatcher() override {
         std::lock_guard lock(m_attempt->mutex);

@@ -180,8 +180,8 @@ QByteArray QuotedForReport(const QByteArray& text) {
 }
 
 QCoro::Task<bool> ReadAllFromReceiver(SettingsStore& store, CommandChannel& channel,
-                                      ProgressSink* progress, QString label,
-                                      std::uint32_t modelBit, std::stop_token stop) {
+                                      ProgressSink* progress, QString label, std::uint32_t modelBit,
+                                      std::stop_token stop) {
     SettingsStore::BusyScope busy(store);
     // A read that ends early leaves the store as it was: half a receiver's
     // settings would show "error" on every page.

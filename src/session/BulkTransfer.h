@@ -20,8 +20,8 @@ class SettingsStore;
 // closed port or a stop end the read: the store is then put back as it was and
 // the result is false. The store is busy meanwhile.
 QCoro::Task<bool> ReadAllFromReceiver(SettingsStore& store, CommandChannel& channel,
-                                      ProgressSink* progress, QString label,
-                                      std::uint32_t modelBit, std::stop_token stop);
+                                      ProgressSink* progress, QString label, std::uint32_t modelBit,
+                                      std::stop_token stop);
 
 struct RestoreResult {
     int failed = 0;

@@ -12,6 +12,7 @@ namespace {
 const QString kConnectingOn = QStringLiteral("Connecting on %1 ...");
 const QString kConnectingTo = QStringLiteral("Connecting to %1 on %2");
 const QString kConnectedTo = QStringLiteral("Connected to %1 on %2");
+const QString kAttemptStopped = QStringLiteral("the connection attempt was stopped");
 
 const QByteArray kSourceKey = QByteArrayLiteral("Main.Source");
 // "Tuner?" asks for every tuner line at once.
@@ -170,7 +171,8 @@ QCoro::Task<Outcome> ReceiverSession::Identify(QString portName, std::stop_token
     switch (identity.outcome) {
         case Outcome::CannotOpen:
             m_failure = Failure::CannotOpen;
-            m_failureReason = QStringLiteral("cannot open %1: %2").arg(portName, m_port.LastError());
+            m_failureReason =
+                QStringLiteral("cannot open %1: %2").arg(portName, m_port.LastError());
             break;
         case Outcome::NoAnswer:
             m_failure = Failure::NoAnswer;
@@ -186,7 +188,7 @@ QCoro::Task<Outcome> ReceiverSession::Identify(QString portName, std::stop_token
             break;
         case Outcome::Stopped:
             m_failure = Failure::Stopped;
-            m_failureReason = QStringLiteral("the connection attempt was stopped");
+            m_failureReason = kAttemptStopped;
             break;
         case Outcome::Known:
             m_failure = Failure::None;
@@ -228,7 +230,7 @@ QCoro::Task<bool> ReceiverSession::Connect(QString portName, std::stop_token sto
         emit StoreReloaded();
         const bool stopped = stop.stop_requested() && !IsLost();
         m_failureReason =
-            stopped ? QStringLiteral("the connection attempt was stopped")
+            stopped ? kAttemptStopped
             : IsLost()
                 ? m_lostReason
                 : QStringLiteral("the receiver on %1 went silent during the read").arg(portName);
@@ -256,8 +258,7 @@ bool ReceiverSession::UpdateSetting(const QByteArray& key, const QByteArray& val
 
 QCoro::Task<RestoreResult> ReceiverSession::RestoreStore() {
     const std::stop_token stop = BeginOperation();
-    const RestoreResult result =
-        co_await RestoreToReceiver(m_store, m_channel, m_progress, stop);
+    const RestoreResult result = co_await RestoreToReceiver(m_store, m_channel, m_progress, stop);
     EndOperation(stop);
     emit StoreReloaded();
     emit RestoreEnded(result);

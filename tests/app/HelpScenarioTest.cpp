@@ -157,7 +157,8 @@ TEST_F(HelpScenario, SilentServerTimesOutWhileWindowKeepsWorking) {
     Window().CheckForUpgrade();
     // The receiver goes on answering through the window meanwhile.
     EXPECT_TRUE(Window().Help().IsCheckRunning());
-    EXPECT_EQ(Reply(Window().Channel(), CommandChannel::Kind::Query, "Main.Model?"), "Main.Model=ZA11");
+    EXPECT_EQ(Reply(Window().Channel(), CommandChannel::Kind::Query, "Main.Model?"),
+              "Main.Model=ZA11");
     QTest::keyClicks(terminal, "Main.Volume?");
     QTest::keyClick(terminal, Qt::Key_Return);
     EXPECT_TRUE(WaitFor([&] { return terminal->toPlainText().contains("Main.Volume="); }, 3000));

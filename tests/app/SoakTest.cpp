@@ -306,7 +306,8 @@ TEST_P(HostileSettings, GiveAClearMessageOrACleanLoad) {
     // Still alive and still talking to the receiver.
     EXPECT_TRUE(WaitFor([&] { return watch.Ticks() >= 3; }, 2000));
     EXPECT_TRUE(w.State().connected);
-    EXPECT_TRUE(Reply(w.Channel(), CommandChannel::Kind::Query, "Main.Model?").startsWith("Main.Model="));
+    EXPECT_TRUE(
+        Reply(w.Channel(), CommandChannel::Kind::Query, "Main.Model?").startsWith("Main.Model="));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, HostileSettings, ::testing::ValuesIn(kHostileFiles),

@@ -102,7 +102,8 @@ TEST_F(TerminalScenario, LinesReachTerminalOnlyWhileItsTabIsCurrent) {
     Window().SelectTab("Control");
     Window().Channel().SendLine("Main.Treble?");
     // Lines arrive in order: once this answer is in, so is the treble line.
-    EXPECT_EQ(Reply(Window().Channel(), CommandChannel::Kind::Query, "Main.Model?"), "Main.Model=ZA11");
+    EXPECT_EQ(Reply(Window().Channel(), CommandChannel::Kind::Query, "Main.Model?"),
+              "Main.Model=ZA11");
     Window().SelectTab("Terminal");
     EXPECT_FALSE(terminal->toPlainText().contains("Main.Treble="));
 

@@ -68,11 +68,7 @@ struct ReplyCase {
 
 const ReplyCase kReplyCases[] = {
     {"AnswerEqualToKey", "Main.Model?", "\rMain.Model=ZA01\r", "Main.Model=ZA01", {}},
-    {"AnswerInOtherCaseKeepsItsCase",
-     "Main.Model?",
-     "\rMAIN.model=ZA01\r",
-     "MAIN.model=ZA01",
-     {}},
+    {"AnswerInOtherCaseKeepsItsCase", "Main.Model?", "\rMAIN.model=ZA01\r", "MAIN.model=ZA01", {}},
     {"LongerKeyIsStatusOnlyLineFeedsInValuesEscaped",
      "Zone2.Volume?",
      "\rZone2.VolumeControl=1\x1b[2J\t\rZone2.Volume=-20\nMain.Power=On\r",
@@ -83,7 +79,11 @@ const ReplyCase kReplyCases[] = {
      "\rSource1.Name=\na\nb\rMain.Bass=\n4\n\r",
      "Main.Bass=4",
      {"Source1.Name=a\\nb"}},
-    {"KeyWithTrailingBlanksAnswers", "Main.Volume?", "\rMain.Volume  =-20\r", "Main.Volume=-20", {}},
+    {"KeyWithTrailingBlanksAnswers",
+     "Main.Volume?",
+     "\rMain.Volume  =-20\r",
+     "Main.Volume=-20",
+     {}},
     {"StatusLineDuringWaitDoesNotAnswer",
      "Main.Source?",
      "\rMain.Volume=-30\r\rMain.Source=3\r",
@@ -187,7 +187,8 @@ TEST_F(CommandChannelTest, WritesCompleteWhenWrittenInTheirPlace) {
     QList<QByteArray> done;
     const auto note = [&](const char* name) {
         return [&done, name](const CommandChannel::Reply& reply) {
-            done << name + QByteArray(reply.outcome == CommandChannel::Outcome::Written ? ":w" : ":?");
+            done << name +
+                        QByteArray(reply.outcome == CommandChannel::Outcome::Written ? ":w" : ":?");
         };
     };
     ASSERT_TRUE(m_channel.Query("Main.Model", note("query")));
@@ -250,8 +251,8 @@ TEST_F(CommandChannelTest, AbortEndsQueueAndWireAtOnce) {
         m_channel.Set("Main.Bass", "2", keep);
         m_channel.Step("Main.Volume", true, keep);
         ASSERT_EQ(m_peer.ReadUntil("Main.Volume?\r", 3s), "\rMain.Volume?\r");
-        const auto expected = byClosing ? CommandChannel::Outcome::Closed
-                                        : CommandChannel::Outcome::Aborted;
+        const auto expected =
+            byClosing ? CommandChannel::Outcome::Closed : CommandChannel::Outcome::Aborted;
         if (byClosing)
             m_port.Close();
         else

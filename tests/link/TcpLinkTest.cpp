@@ -83,15 +83,16 @@ TEST_F(TcpLinkTest, ConnectsAndAnswersTheModelQuery) {
     ASSERT_TRUE(sim.IsRunning());
     ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
     EXPECT_EQ(Reply(m_channel, CommandChannel::Kind::Command, "Main.Model?"), "Main.Model=ZA04");
-    EXPECT_EQ(Reply(m_channel, CommandChannel::Kind::Command, "Main.Volume=-25"), "Main.Volume=-25");
+    EXPECT_EQ(Reply(m_channel, CommandChannel::Kind::Command, "Main.Volume=-25"),
+              "Main.Volume=-25");
 }
 
 TEST_F(TcpLinkTest, BulkReadOverTcpStoresEveryAnswer) {
     SimProcess sim({"--baud", "0"}, SimProcess::Line::Tcp);
     ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
     SettingsStore store;
-    EXPECT_TRUE(Await(ReadAllFromReceiver(store, m_channel, nullptr, "Connecting",
-                                          ModelBitOf("ZA11"), {})));
+    EXPECT_TRUE(Await(
+        ReadAllFromReceiver(store, m_channel, nullptr, "Connecting", ModelBitOf("ZA11"), {})));
     EXPECT_EQ(store.LineCount(), 584);
     EXPECT_EQ(store.Lines().front(), "Tuner.DigitalMode=XM");
 }
@@ -107,8 +108,8 @@ TEST_F(TcpLinkTest, ServerGoneMidReadIsALostDevice) {
     QTimer::singleShot(300, [&sim] { sim.Stop(); });
     SettingsStore store;
     store.ResetToDefaults();
-    EXPECT_FALSE(Await(ReadAllFromReceiver(store, m_channel, nullptr, "Connecting",
-                                           ModelBitOf("ZA11"), {})));
+    EXPECT_FALSE(Await(
+        ReadAllFromReceiver(store, m_channel, nullptr, "Connecting", ModelBitOf("ZA11"), {})));
 
     ASSERT_EQ(lost.count(), 1);
     EXPECT_EQ(lost.at(0).at(0).toString(),
@@ -142,7 +143,8 @@ TEST_F(TcpLinkTest, SecondConsoleIsRefusedAndFirstKeepsTheLine) {
     EXPECT_TRUE(sim.ErrorOutput().contains("refused a second console"))
         << sim.ErrorOutput().constData();
 
-    EXPECT_EQ(Reply(m_channel, CommandChannel::Kind::Command, "Main.Source?").left(12), "Main.Source=");
+    EXPECT_EQ(Reply(m_channel, CommandChannel::Kind::Command, "Main.Source?").left(12),
+              "Main.Source=");
     EXPECT_FALSE(m_port.IsLost());
 }
 

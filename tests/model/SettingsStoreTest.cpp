@@ -1,7 +1,6 @@
 #include "DefaultSettings.h"
 #include "SessionState.h"
 #include "SettingsStore.h"
-#include "SessionState.h"
 
 #include <gtest/gtest.h>
 

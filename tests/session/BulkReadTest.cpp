@@ -27,7 +27,7 @@ protected:
         EXPECT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
         m_store.ResetToDefaults();
         EXPECT_TRUE(Await(ReadAllFromReceiver(m_store, m_channel, &m_progress, "Connecting to ZA08",
-                                        ModelBitOf(model), {})));
+                                              ModelBitOf(model), {})));
         m_port.Close();
         return sim.ReceivedCommands();
     }
@@ -183,7 +183,8 @@ TEST_P(BrokenRead, EndsEarlyAndLeavesTheStoreAsItWas) {
     store.ResetToDefaults();
     const std::vector<QByteArray> before = store.Lines();
     ProgressRecorder progress;
-    EXPECT_FALSE(Await(ReadAllFromReceiver(store, channel, &progress, "x", ModelBitOf("ZA11"), {})));
+    EXPECT_FALSE(
+        Await(ReadAllFromReceiver(store, channel, &progress, "x", ModelBitOf("ZA11"), {})));
     EXPECT_EQ(store.Lines(), before);
     EXPECT_FALSE(store.IsBusy());
     EXPECT_EQ(progress.ends, 1);

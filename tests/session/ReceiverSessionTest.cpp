@@ -143,7 +143,8 @@ TEST(SessionStops, CancelledRestoreListsWhatWasNotSent) {
     session.Cancel();
     ASSERT_TRUE(result.has_value());
     EXPECT_GT(result->failed, 400);
-    EXPECT_TRUE(result->report.contains("The restore was cancelled; ")) << result->report.left(200).constData();
+    EXPECT_TRUE(result->report.contains("The restore was cancelled; "))
+        << result->report.left(200).constData();
     EXPECT_TRUE(session.Port().IsOpen());
 }
 

@@ -17,7 +17,8 @@ T Await(QCoro::Task<T>&& task) {
 }
 
 // A command's reply as text: the answer, "Timeout", or "" when nothing could answer.
-inline QByteArray Reply(CommandChannel& channel, CommandChannel::Kind kind, const QByteArray& body) {
+inline QByteArray Reply(CommandChannel& channel, CommandChannel::Kind kind,
+                        const QByteArray& body) {
     return QCoro::waitFor(Asked(channel, kind, body)).Text();
 }
 inline QByteArray QueryReply(CommandChannel& channel, const QByteArray& key) {
