@@ -28,7 +28,8 @@ SerialWorker::SerialWorker(std::unique_ptr<LinkDevice> device, QString devicePat
       m_fd(m_device->Fd()),
       m_devicePath(std::move(devicePath)),
       m_callbacks(std::move(callbacks)),
-      m_restTime(restTime) {}
+      m_restTime(restTime),
+      m_rest(restTime) {}
 
 SerialWorker::~SerialWorker() {
     Stop();
@@ -127,7 +128,9 @@ void SerialWorker::Run() {
             fds[1] = {m_fd, events, 0};
             count = 2;
         }
-        const int ready = ::poll(fds, count, PollTimeoutMs(now));
+        // The rest is over (or a reply is awaited): look once without waiting.
+        const bool look = m_restToJudge && count == 2 && (fds[1].events & POLLIN) != 0;
+        const int ready = ::poll(fds, count, look ? 0 : PollTimeoutMs(now));
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
@@ -146,8 +149,13 @@ void SerialWorker::Run() {
             if (m_stop)
                 return;
         }
+        if (look && ready >= 0) {
+            m_restToJudge = false;
+            if ((fds[1].revents & POLLIN) == 0)
+                m_rest = m_restTime;  // nothing came meanwhile: the stream is over
+        }
         if (m_watchDevice && !paused && fds[1].revents != 0) {
-            ReadDevice(fds[1].revents);
+            ReadDevice(fds[1].revents, look);
         }
         if (m_current.active)
             ContinueWrite();
@@ -192,7 +200,7 @@ void SerialWorker::ContinueWrite() {
 }
 
 bool SerialWorker::Resting(Clock::time_point now) const {
-    return !m_replyAwaited.load() && now < m_lastHandOff + m_restTime;
+    return !m_replyAwaited.load() && now < m_lastHandOff + m_rest;
 }
 
 int SerialWorker::PollTimeoutMs(Clock::time_point now) const {
@@ -200,7 +208,7 @@ int SerialWorker::PollTimeoutMs(Clock::time_point now) const {
     if (m_current.active)
         wakeAt = m_current.deadline;
     if (m_watchDevice && Resting(now)) {
-        const Clock::time_point restEnds = m_lastHandOff + m_restTime;
+        const Clock::time_point restEnds = m_lastHandOff + m_rest;
         if (!wakeAt || restEnds < *wakeAt)
             wakeAt = restEnds;
     }
@@ -213,7 +221,7 @@ int SerialWorker::PollTimeoutMs(Clock::time_point now) const {
     return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
 }
 
-void SerialWorker::ReadDevice(short revents) {
+void SerialWorker::ReadDevice(short revents, bool afterRest) {
     if (revents & POLLNVAL) {
         LoseDevice(DescribeSystemError(QStringLiteral("Lost"), m_devicePath, EBADF));
         return;
@@ -242,8 +250,12 @@ void SerialWorker::ReadDevice(short revents) {
         // The carriage return that opens a framed line arrives on its own on a
         // paced line; resting after it would hold back the line it announces.
         if (std::any_of(lines.cbegin(), lines.cend(),
-                        [](const QByteArray& line) { return !line.isEmpty(); }))
+                        [](const QByteArray& line) { return !line.isEmpty(); })) {
+            if (afterRest)
+                m_rest = std::min(m_rest * 2, m_restTime * kLongestRestFactor);
             m_lastHandOff = Clock::now();
+            m_restToJudge = true;
+        }
         m_linesInFlight += static_cast<int>(lines.size());
         m_callbacks.linesReceived(std::move(lines));
     }

@@ -21,9 +21,13 @@
 //
 // Lines streaming in back to back (a receiver reporting every turn of a knob)
 // are handed over together: after each hand-off the device is left to fill for
-// kRestTime before it is read again, so neither thread wakes for every line.
-// While a reply is awaited the worker does not rest, so replies go at once; a
-// line after a quiet spell goes at once all the same.
+// a rest before it is read again, so neither thread wakes for every line. The
+// first rest is kRestTime; while lines are waiting each time a rest ends, the
+// stream goes on and the next rest is twice as long, up to kLongestRestFactor
+// times the first, since on a virtual machine each wake-up costs more than the
+// lines it carries. A look that finds nothing waiting starts over. While a
+// reply is awaited the worker does not rest, so replies go at once; a line
+// after a quiet spell goes at once all the same.
 //
 // Lines handed over wait in memory until the owner takes them. A device that
 // sends faster than the owner takes its lines (a flood of status lines, a
@@ -36,6 +40,7 @@ class SerialWorker {
 public:
     static constexpr std::chrono::milliseconds kWriteTimeout{100};
     static constexpr std::chrono::milliseconds kRestTime{20};
+    static constexpr int kLongestRestFactor = 5;
     static constexpr int kMaxLinesInFlight = 4096;
 
     struct Callbacks {
@@ -77,7 +82,8 @@ private:
     void DrainWake();
     bool TakeNextWrite();
     void ContinueWrite();
-    void ReadDevice(short revents);
+    // `afterRest`: the read is the first look after a rest.
+    void ReadDevice(short revents, bool afterRest);
     void LoseDevice(const QString& reason);
     bool Resting(Clock::time_point now) const;
     bool OwnerIsBehind() const { return m_linesInFlight.load() >= kMaxLinesInFlight; }
@@ -102,5 +108,9 @@ private:
     OutgoingWrite m_current;
     LineAssembler m_assembler;
     const std::chrono::milliseconds m_restTime;
+    std::chrono::milliseconds m_rest;  // the current one, grown by a stream
     Clock::time_point m_lastHandOff;
+    // A rest began; when it ends, one look without waiting tells a stream
+    // (lines waiting) from a quiet line.
+    bool m_restToJudge = false;
 };

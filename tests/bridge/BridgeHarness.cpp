@@ -4,18 +4,27 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QTimer>
 
 int FreePort() {
     return FreeLocalPort();
 }
 
+// QCoreApplication::processEvents drops WaitForMoreEvents and would spin a
+// core, which a two-core machine misses in the latency it measures. The loop
+// sleeps until an event comes; the timer looks at the deadline and at what
+// another thread may have changed.
 bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
     const QDeadlineTimer deadline(timeoutMs);
+    QEventLoop loop;
+    QTimer tick;
+    tick.start(5);
     while (!done()) {
         if (deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
