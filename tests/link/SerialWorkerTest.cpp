@@ -98,11 +98,18 @@ TEST(SerialWorkerRest, StreamIsHandedOverTogetherAfterTheRest) {
     EXPECT_FALSE(pty.WaitForHandOffs(2, 200ms));
     ASSERT_TRUE(pty.WaitForHandOffs(2, 5s));
 
+    // Lines were waiting when the rest ended: the stream goes on, and the next
+    // rest is twice as long.
+    ASSERT_TRUE(pty.Peer().WriteAll("C\r"));
+    EXPECT_FALSE(pty.WaitForHandOffs(3, 1400ms));
+    ASSERT_TRUE(pty.WaitForHandOffs(3, 5s));
+
     const auto handOffs = pty.HandOffs();
     EXPECT_EQ(handOffs[0], QList<QByteArray>{"A"});
     QList<QByteArray> expected{"B"};
     expected += stream.chopped(1).split('\r');
     EXPECT_EQ(handOffs[1], expected);
+    EXPECT_EQ(handOffs[2], QList<QByteArray>{"C"});
 }
 
 TEST(SerialWorkerRest, AwaitedReplyIsNotHeldBackByTheRest) {
