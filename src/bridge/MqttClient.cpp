@@ -8,7 +8,10 @@
 
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -56,6 +59,9 @@ MqttClient::MqttClient(Settings settings, QObject* parent)
     mosquitto_connect_callback_set(m_mosq, &MqttClient::OnConnectCallback);
     mosquitto_disconnect_v5_callback_set(m_mosq, &MqttClient::OnDisconnectCallback);
     mosquitto_message_callback_set(m_mosq, &MqttClient::OnMessageCallback);
+    // Packets wait in the library until the socket's write notifier fires, so
+    // the messages of one pass of the event loop leave together.
+    CheckResult(mosquitto_threaded_set(m_mosq, true), "queued writes");
     // A status change goes to the broker the moment it is known, not held back
     // until the broker acknowledges the previous one.
     CheckResult(mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1), "no-delay");
@@ -203,8 +209,17 @@ void MqttClient::OnReadable() {
     UpdateWriteInterest();
 }
 
+// The library sends each packet with its own write(); corked, they leave as
+// one TCP segment, and the broker wakes once for all of them.
 void MqttClient::OnWritable() {
+    const int fd = mosquitto_socket(m_mosq);
+    const int on = 1;
+    const int off = 0;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_CORK, &on, sizeof on);
     const int rc = mosquitto_loop_write(m_mosq, 1);
+    // A failed write closes the socket, and its number may be reused already.
+    if (mosquitto_socket(m_mosq) == fd)
+        ::setsockopt(fd, IPPROTO_TCP, TCP_CORK, &off, sizeof off);
     if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(m_mosq) < 0) {
         Lost(QStringLiteral("lost the MQTT broker: %1").arg(Reason(rc)));
         return;

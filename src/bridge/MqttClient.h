@@ -18,7 +18,9 @@ class QTcpSocket;
 // One connection to an MQTT broker through libmosquitto, driven by the Qt
 // event loop of the thread that owns it: the library's socket sits in a read
 // notifier (and in a write notifier while the library has bytes queued), and a
-// timer runs its keep-alive housekeeping. No thread of its own.
+// timer runs its keep-alive housekeeping. No thread of its own. A published
+// message waits for the write notifier, so the messages of one pass of the
+// event loop (a batch of status lines) leave in one TCP segment.
 //
 // A broker that cannot be reached, or that goes away, is tried again after 1 s,
 // then after twice the previous wait, up to 30 s; a successful connection
