@@ -64,7 +64,8 @@ public:
     bool IsLost() const;
     // While a reply is awaited every line is handed over the moment it is
     // read; otherwise lines arriving back to back are handed over together,
-    // about every 10 ms, so a stream of status lines costs few wake-ups.
+    // every 20 to 100 ms (SerialWorker), so a stream of status lines costs
+    // few wake-ups.
     void SetReplyAwaited(bool awaited);
     QString LastError() const;
     // The errno behind LastError(), for advice (SystemError.h); 0 when none.
