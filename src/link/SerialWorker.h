@@ -17,7 +17,9 @@
 // The thread behind an open SerialPort. It sleeps in poll() on the device (a
 // tty or a device server's socket alike) and
 // on an eventfd that Stop and Enqueue signal, assembles received lines, and
-// writes queued requests one at a time, each given up after 100 ms.
+// writes queued requests one at a time, each given up after 100 ms. A request
+// with none before it is written by Enqueue itself, as far as the device takes
+// it at once; the worker writes the rest.
 //
 // Lines streaming in back to back (a receiver reporting every turn of a knob)
 // are handed over together: after each hand-off the device is left to fill for
@@ -82,6 +84,9 @@ private:
     void DrainWake();
     bool TakeNextWrite();
     void ContinueWrite();
+    void EndWrite();
+    // As much of `bytes` as the device takes at once, from the calling thread.
+    qsizetype WriteNow(const QByteArray& bytes);
     // `afterRest`: the read is the first look after a rest.
     void ReadDevice(short revents, bool afterRest);
     void LoseDevice(const QString& reason);
@@ -96,9 +101,10 @@ private:
     Callbacks m_callbacks;
     std::thread m_thread;
 
-    std::mutex m_mutex;  // guards m_queue and m_stop
+    std::mutex m_mutex;  // guards m_queue, m_stop and m_writing
     std::deque<QByteArray> m_queue;
     bool m_stop = false;
+    bool m_writing = false;  // the worker has a write under way
 
     std::atomic<bool> m_lost{false};
     std::atomic<bool> m_replyAwaited{false};
