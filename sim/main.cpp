@@ -6,8 +6,8 @@
 #include "TcpEndpoint.h"
 #include "WireLog.h"
 
-#include <cstdio>
 #include <sys/prctl.h>
+#include <cstdio>
 
 namespace {
 
