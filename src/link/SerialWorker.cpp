@@ -83,7 +83,8 @@ void SerialWorker::Enqueue(QByteArray bytes) {
         // sooner than the worker could write them: a request's round trip is
         // that much shorter. What the device does not take now is the worker's.
         if (m_queue.empty() && !m_writing && !m_stop) {
-            bytes.remove(0, WriteNow(bytes));
+            bool full = false;
+            bytes.remove(0, WriteNow(bytes.constData(), bytes.size(), &full));
             if (bytes.isEmpty())
                 return;
         }
@@ -92,17 +93,19 @@ void SerialWorker::Enqueue(QByteArray bytes) {
     Wake();
 }
 
-qsizetype SerialWorker::WriteNow(const QByteArray& bytes) {
+qsizetype SerialWorker::WriteNow(const char* data, qsizetype size, bool* full) {
     qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = m_device->Write(bytes.constData() + written,
-                                          static_cast<size_t>(bytes.size() - written));
-        if (n > 0)
+    *full = false;
+    while (written < size) {
+        const ssize_t n = m_device->Write(data + written, static_cast<size_t>(size - written));
+        if (n > 0) {
             written += n;
-        else if (n < 0 && errno == EINTR)
+        } else if (n < 0 && errno == EINTR) {
             continue;
-        else
+        } else {
+            *full = n < 0 && errno == EAGAIN;
             break;
+        }
     }
     return written;
 }
@@ -212,20 +215,11 @@ void SerialWorker::ContinueWrite() {
         EndWrite();
         return;
     }
-    while (m_current.written < m_current.data.size()) {
-        const ssize_t n =
-            m_device->Write(m_current.data.constData() + m_current.written,
-                            static_cast<size_t>(m_current.data.size() - m_current.written));
-        if (n > 0) {
-            m_current.written += n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno == EAGAIN && Clock::now() < m_current.deadline)
-            return;
-        break;
-    }
+    bool full = false;
+    m_current.written += WriteNow(m_current.data.constData() + m_current.written,
+                                  m_current.data.size() - m_current.written, &full);
+    if (m_current.written < m_current.data.size() && full && Clock::now() < m_current.deadline)
+        return;
     EndWrite();
 }
 

@@ -85,8 +85,9 @@ private:
     bool TakeNextWrite();
     void ContinueWrite();
     void EndWrite();
-    // As much of `bytes` as the device takes at once, from the calling thread.
-    qsizetype WriteNow(const QByteArray& bytes);
+    // Writes what the device takes now and returns how much that was; `full`
+    // tells a device that takes no more yet from one that refused the bytes.
+    qsizetype WriteNow(const char* data, qsizetype size, bool* full);
     // `afterRest`: the read is the first look after a rest.
     void ReadDevice(short revents, bool afterRest);
     void LoseDevice(const QString& reason);
