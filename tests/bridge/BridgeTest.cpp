@@ -317,11 +317,12 @@ TEST_F(BridgeTest, ConsoleBackupThroughSharedPortMatchesDirectBackupUnderMqttLoa
 
     // Sets of the values held (the file must not change) and raw queries,
     // more than MQTT's share of the queue, flow while the console reads; a
-    // round at a time, so that a slow (sanitizer) build still answers the
-    // console within its second.
+    // round at a time, paced by the answers and by the line, so that a slow
+    // (sanitizer) build spends its time on the line, not on refusals.
     const std::unique_ptr<QProcess> shared =
         backup(QStringLiteral("tcp://127.0.0.1:%1").arg(port), "shared.kvx");
     while (shared->state() != QProcess::NotRunning) {
+        const qsizetype carried = m_sim->ReceivedCommands().size();
         for (int source = 1; source <= 10; ++source) {
             const QByteArray key = "Source" + QByteArray::number(source) + ".Name";
             m_sub.Publish(kBase + "set/" + key, State(key.constData()));
@@ -330,7 +331,9 @@ TEST_F(BridgeTest, ConsoleBackupThroughSharedPortMatchesDirectBackupUnderMqttLoa
             m_sub.Publish(kBase + "command", "Main.Volume?");
         const qsizetype seen = m_sub.Messages().size();
         WaitFor([&] {
-            return shared->state() == QProcess::NotRunning || m_sub.Messages().size() > seen + 30;
+            return shared->state() == QProcess::NotRunning ||
+                   (m_sub.Messages().size() > seen + 30 &&
+                    m_sim->ReceivedCommands().size() >= carried + 16);
         });
     }
     EXPECT_EQ(shared->exitCode(), 0) << shared->readAllStandardError().constData();
