@@ -81,7 +81,8 @@ int main(int argc, char** argv) {
     store.ResetToDefaults();
     logStart = log.size();
     start = std::chrono::steady_clock::now();
-    const int errors = QCoro::waitFor(RestoreToReceiver(store, channel, nullptr, {})).failed;
+    const int errors =
+        QCoro::waitFor(RestoreToReceiver(store.Lines(), channel, nullptr, {})).Failed();
     const double restoreSeconds = Seconds(std::chrono::steady_clock::now() - start);
     log = LogLines(sim);
     const double restoreWire = WireBytes(log, logStart) * kBitsPerByte / kBaud;

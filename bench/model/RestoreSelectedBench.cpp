@@ -56,11 +56,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_restore_selected: %d rows checked\n", model.CheckedCount());
 
     const auto start = std::chrono::steady_clock::now();
-    const RestoreResult result = QCoro::waitFor(session.RestoreLines(model.CheckedLines()));
+    const RestoreResult result = QCoro::waitFor(session.Restore(model.CheckedLines()));
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    if (result.failed != 0)
-        std::fprintf(stderr, "bench_restore_selected: %d lines failed\n", result.failed);
+    if (result.Failed() != 0)
+        std::fprintf(stderr, "bench_restore_selected: %d lines failed\n", result.Failed());
     std::printf("restore_selected_5_ms: %.2f\n", ms);
     return 0;
 }

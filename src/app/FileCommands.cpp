@@ -56,7 +56,8 @@ void FileCommands::LoadNext() {
     if (m_toLoad.isEmpty())
         return;
     const QString path = m_toLoad.takeFirst();
-    const LoadResult loaded = m_session.LoadFile(path);
+    SettingsStore file;
+    const LoadResult loaded = LoadFromFile(file, path);
     const QString shown = QDir::toNativeSeparators(path);
     // A file that was not loaded changed nothing: nothing is sent, nothing reloaded.
     QString refusal;
@@ -78,21 +79,16 @@ void FileCommands::LoadNext() {
         m_prompts.ShowMessage(m_parent, kIncompleteFile.arg(shown));
     m_restoring = shown;
     // The session reloads the pages after the restore and says RestoreEnded.
-    (void)m_session.RestoreStore();
+    (void)m_session.LoadSettings(std::move(file));
 }
 
 void FileCommands::OnRestoreEnded(const RestoreResult& result) {
     if (m_restoring.isEmpty())
         return;  // a restore of someone else's
     const QString shown = std::exchange(m_restoring, QString());
-    if (result.failed > 0) {
-        m_prompts.ShowMessage(m_parent,
-                              QStringLiteral("The receiver did not take %1 setting(s) of %2:\n%3")
-                                  .arg(result.failed)
-                                  .arg(shown, FromWindows1252(result.report)));
-    } else if (!result.report.isEmpty()) {
-        m_prompts.ShowMessage(m_parent, QStringLiteral("The receiver took every setting of %1.\n%2")
-                                            .arg(shown, FromWindows1252(result.report)));
+    if (!result.report.isEmpty()) {
+        m_prompts.ShowMessage(m_parent, QStringLiteral("Restoring %1: %2")
+                                            .arg(shown, FromWindows1252(result.report).trimmed()));
     }
     LoadNext();
 }

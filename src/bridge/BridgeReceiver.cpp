@@ -202,7 +202,8 @@ bool BridgeReceiver::Submit(Party party, CommandChannel::Kind kind, const QByteA
         if (done)
             done(reply);
     };
-    m_session.Channel().Submit(kind, body, std::move(release), std::move(sent));
+    m_session.Submit({kind, body, {}, CommandChannel::Place::Back, 0, std::move(sent)},
+                     std::move(release));
     return true;
 }
 

@@ -120,19 +120,12 @@ QCoro::Task<int> ReadReceiver(const Context& context, int* leftOut = nullptr) {
 // `confirmed` counts the lines sent and confirmed.
 QCoro::Task<int> Restore(const Context& context, std::vector<QByteArray> lines,
                          int* confirmed = nullptr) {
-    SettingsStore store;
-    for (const QByteArray& line : lines)
-        store.Append(line);
-    const RestoreResult result = co_await context.session.Restore(store);
+    const RestoreResult result = co_await context.session.Restore(lines);
     if (confirmed != nullptr)
         *confirmed = result.confirmed;
-    const int errors = result.failed;
+    const int errors = result.Failed();
     const QByteArray& report = result.report;
     std::FILE* out = context.streams.out;
-    if (errors > 0) {
-        std::fprintf(out, "The receiver did not take %d of %d line(s):\n", errors,
-                     static_cast<int>(lines.size()));
-    }
     if (!report.isEmpty()) {
         std::fwrite(report.constData(), 1, static_cast<size_t>(report.size()), out);
         if (!report.endsWith('\n'))
@@ -219,7 +212,7 @@ QCoro::Task<int> Get(const Context& context) {
     int status = kExitOk;
     for (const QByteArray& key : context.options.operands) {
         const CommandChannel::Reply answer =
-            co_await Asked(context.session.Channel(), CommandChannel::Kind::Query, key + '?');
+            co_await context.session.Ask(CommandChannel::Kind::Query, key + '?');
         const QByteArray reply = TrimmedBytes(answer.Text());
         if (context.session.IsLost())
             co_return context.CheckNotLost();
@@ -244,7 +237,7 @@ QCoro::Task<int> Open(const Context& context, QString portName) {
             const QString device = session.DevicePath(name);
             const QString prefix = device == name ? QString() : name + QStringLiteral(": ");
             context.Error(session.LastFailure() == ReceiverSession::Failure::CannotOpen
-                              ? prefix + session.Port().LastError()
+                              ? prefix + session.PortError()
                               : session.FailureReason());
         });
     const ReceiverIdentity::Outcome outcome = co_await session.OpenPort(portName);
@@ -261,10 +254,10 @@ QCoro::Task<int> Open(const Context& context, QString portName) {
     const QString prefix = device == portName ? QString() : portName + QStringLiteral(": ");
     switch (outcome) {
         case ReceiverIdentity::Outcome::CannotOpen: {
-            context.Error(prefix + session.Port().LastError());
+            context.Error(prefix + session.PortError());
             // The window's advice, where there is some beyond the reason.
             const QString advice = session.OpenFailureAdvice();
-            if (advice != session.Port().LastError())
+            if (advice != session.PortError())
                 context.Error(advice);
             co_return kExitCannotOpen;
         }
@@ -281,7 +274,7 @@ QCoro::Task<int> Open(const Context& context, QString portName) {
             context.Error(QStringLiteral("the receiver on %1 reports the model \"%2\", which is "
                                          "not a known Velmar model")
                               .arg(portName, QString::fromLocal8Bit(session.Model())));
-            session.Port().Close();
+            session.Close();
             co_return kExitNoReceiver;
         case ReceiverIdentity::Outcome::Known:
             co_return kExitOk;

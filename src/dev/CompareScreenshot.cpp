@@ -24,7 +24,7 @@ QCoro::Task<QString> TakeComparePicture(MainDialog& dialog, QString pngPath) {
     if (snapshots.empty())
         co_return QStringLiteral("the connection kept no snapshot");
     for (const char* change : kChanges)
-        co_await Asked(dialog.Channel(), CommandChannel::Kind::Set, QByteArray(change));
+        co_await dialog.Session().Ask(CommandChannel::Kind::Set, QByteArray(change));
     if (!dialog.Compare().OpenCompare(snapshots.front().path,
                                       QStringLiteral("the snapshot taken on connecting")))
         co_return QStringLiteral("the snapshot would not open");

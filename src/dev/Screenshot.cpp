@@ -39,8 +39,7 @@ QCoro::Task<bool> WaitForRow(MainDialog& dialog, TerminalCtrl* terminal, QString
 QCoro::Task<QString> RunTerminalExchange(MainDialog& dialog) {
     // The receiver answers in order: once this is answered, the burst of tuner
     // lines that followed connecting is through and will not cut into the picture.
-    co_await Asked(dialog.Channel(), CommandChannel::Kind::Query,
-                   QByteArrayLiteral("Main.Source?"));
+    co_await dialog.Session().Ask(CommandChannel::Kind::Query, QByteArrayLiteral("Main.Source?"));
     dialog.OnToggleTerminal(true);
     dialog.SelectTab(TerminalPage::kTitle);
     TerminalCtrl* terminal = dialog.GetTerminalPage()->Control();

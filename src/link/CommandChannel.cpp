@@ -3,6 +3,8 @@
 #include "ByteText.h"
 #include "SerialPort.h"
 
+#include <algorithm>
+
 namespace {
 
 // The four characters that end the key part of a command: query, set, step up,
@@ -19,6 +21,19 @@ bool IsKeyTerminator(char c) {
 
 bool ExpectsAnswer(CommandChannel::Kind kind) {
     return kind != CommandChannel::Kind::Write;
+}
+
+bool IsSet(CommandChannel::Kind kind) {
+    return kind == CommandChannel::Kind::Set;
+}
+
+// `done`, called only while the owner's context lives.
+CommandChannel::Done Guarded(CommandChannel::Done done, const CommandChannel::Owner& owner) {
+    return [done = std::move(done), context = owner.context,
+            hasContext = owner.hasContext](const CommandChannel::Reply& reply) {
+        if (done && (!hasContext || context))
+            done(reply);
+    };
 }
 
 }  // namespace
@@ -39,16 +54,27 @@ QByteArray CommandChannel::Reply::Text() const {
 
 CommandChannel::CommandChannel(SerialPort& port, QObject* parent) : QObject(parent), m_port(port) {
     connect(&m_port, &SerialPort::LineReceived, this, &CommandChannel::OnReceiverLine);
-    connect(&m_port, &SerialPort::Closed, this, [this] { Abort(Outcome::Closed); });
+    connect(&m_port, &SerialPort::Closed, this, [this] { AbortAll(Outcome::Closed); });
     m_deadline.setSingleShot(true);
     m_deadline.setTimerType(Qt::PreciseTimer);
-    connect(&m_deadline, &QTimer::timeout, this, [this] { Finish({Outcome::Timeout, {}}); });
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        ++m_unansweredInARow;
+        Finish({Outcome::Timeout, {}});
+        emit Unanswered();
+    });
 }
 
 CommandChannel::~CommandChannel() {
-    // What still waits hears of it: a suspended operation must end, not leak.
-    Abort(Outcome::Aborted);
-    *m_alive = false;
+    Shutdown();
+}
+
+// Teardown is the one place completions run at once: a suspended operation
+// must end now, not leak. What they queue anew ends the same way.
+void CommandChannel::Shutdown() {
+    m_shutDown = true;
+    AbortAll(Outcome::Aborted);
+    while (!m_deliveries.empty())
+        DeliverNext();
 }
 
 bool CommandChannel::IsOpen() const {
@@ -67,151 +93,173 @@ bool CommandChannel::Answers(const QByteArray& upperKey, const QByteArray& waiti
     return !waitingKey.isEmpty() && upperKey == waitingKey;
 }
 
-bool CommandChannel::Submit(Kind kind, const QByteArray& body, Done done,
-                            std::function<void()> written) {
-    if (!m_port.IsOpen()) {
-        Complete(done, {Outcome::Closed, {}});
+bool CommandChannel::HasSetOf(const QByteArray& key) const {
+    const QByteArray upper = UpperAscii(key);
+    const auto isSetOf = [&](const Pending& pending) {
+        return IsSet(pending.request.kind) && pending.key == upper;
+    };
+    if (m_onWire && isSetOf(*m_onWire))
+        return true;
+    return std::any_of(m_queue.cbegin(), m_queue.cend(), isSetOf);
+}
+
+bool CommandChannel::Submit(Request request, Done done) {
+    Pending pending{std::move(request), {}, std::move(done)};
+    pending.key = KeyOf(pending.request.body);
+    if (m_shutDown || !m_port.IsOpen()) {
+        Complete(pending, {m_shutDown ? Outcome::Aborted : Outcome::Closed, {}});
         return false;
     }
-    Pending pending{kind, body, KeyOf(body), std::move(done), std::move(written)};
-    if (kind == Kind::Set) {
+    if (IsSet(pending.request.kind)) {
         // The newer value wins; the queued set keeps its place in the line.
+        // Sets of different operations stay apart, so a stop ends only its own.
         for (Pending& queued : m_queue) {
-            if (queued.kind == Kind::Set && queued.key == pending.key) {
-                queued.body = pending.body;
-                if (pending.done) {
-                    queued.done = [first = std::move(queued.done),
-                                   second = std::move(pending.done)](const Reply& reply) {
-                        if (first)
-                            first(reply);
-                        second(reply);
-                    };
-                }
-                return true;
-            }
+            if (!IsSet(queued.request.kind) || queued.key != pending.key ||
+                queued.request.owner.stop != pending.request.owner.stop)
+                continue;
+            queued.request.body = pending.request.body;
+            // Each caller hears the outcome while its own context lives.
+            queued.done = [first = Guarded(std::move(queued.done), queued.request.owner),
+                           second = Guarded(std::move(pending.done), pending.request.owner)](
+                              const Reply& reply) {
+                first(reply);
+                second(reply);
+            };
+            queued.request.owner.context.clear();
+            queued.request.owner.hasContext = false;
+            return true;
         }
     }
-    m_queue.push_back(std::move(pending));
+    if (pending.request.place == Place::Front)
+        m_queue.push_front(std::move(pending));
+    else
+        m_queue.push_back(std::move(pending));
     Pump();
     return true;
 }
 
 void CommandChannel::Pump() {
-    if (m_pumping)
-        return;  // the loop further down the stack takes it
-    m_pumping = true;
-    const std::shared_ptr<bool> alive = m_alive;
     while (!m_onWire && !m_queue.empty()) {
         Pending next = std::move(m_queue.front());
         m_queue.pop_front();
         // Only a line restored from a file can carry a key this long; the
         // receiver has none, so it is refused rather than sent with a cut key.
-        if (next.key.size() > kMaxKeyLength) {
-            if (!Complete(next.done, {Outcome::Aborted, {}}))
-                return;
+        // A command of a stopped operation is not sent either.
+        if (next.key.size() > kMaxKeyLength || next.request.owner.stop.stop_requested()) {
+            Complete(next, {Outcome::Aborted, {}});
             continue;
         }
-        const bool answered = ExpectsAnswer(next.kind) && !next.key.isEmpty();
+        const bool answered = ExpectsAnswer(next.request.kind) && !next.key.isEmpty();
         // Told before the write: the worker must not rest while the answer comes.
         if (answered)
             m_port.SetReplyAwaited(true);
-        if (!m_port.Write(Framed(next.body))) {
-            if (!Complete(next.done, {Outcome::Closed, {}}))
-                return;
+        if (!m_port.Write(Framed(next.request.body))) {
+            Complete(next, {Outcome::Closed, {}});
             continue;
         }
-        if (next.written) {
-            next.written();
-            if (!*alive)
-                return;
-        }
+        if (next.request.written)
+            Post(std::move(next.request.written), next.request.owner);
         if (!answered) {
             // Nothing could answer it: done once written.
-            if (!Complete(next.done, {Outcome::Written, {}}))
-                return;
+            Complete(next, {Outcome::Written, {}});
             continue;
         }
+        const int timeoutMs =
+            next.request.timeoutMs > 0 ? next.request.timeoutMs : kReplyTimeoutMs;
         m_onWire = std::move(next);
-        m_deadline.start(kReplyTimeoutMs);
+        m_deadline.start(timeoutMs);
     }
     if (!m_onWire)
         m_port.SetReplyAwaited(false);
-    m_pumping = false;
 }
 
 void CommandChannel::Finish(Reply reply) {
     if (!m_onWire)
         return;
     m_deadline.stop();
-    Done done = std::move(m_onWire->done);
+    Complete(*m_onWire, reply);
     m_onWire.reset();
-    if (Complete(done, reply))
-        Pump();
+    Pump();
 }
 
-bool CommandChannel::Complete(Done& done, const Reply& reply) {
-    if (!done)
-        return true;
-    const std::shared_ptr<bool> alive = m_alive;
-    Done call = std::move(done);
-    call(reply);
-    return *alive;
+void CommandChannel::Complete(Pending& pending, const Reply& reply) {
+    if (!pending.done)
+        return;
+    Post([done = std::move(pending.done), reply] { done(reply); }, pending.request.owner);
 }
 
-void CommandChannel::Abort(Outcome outcome) {
+void CommandChannel::Post(std::function<void()> call, const Owner& owner) {
+    m_deliveries.push_back({std::move(call), owner.context, owner.hasContext});
+    QMetaObject::invokeMethod(this, &CommandChannel::DeliverNext, Qt::QueuedConnection);
+}
+
+// One completion per pass of the event loop: a completion that destroys the
+// channel finds nothing of it used afterwards, and the rest end in teardown.
+void CommandChannel::DeliverNext() {
+    if (m_deliveries.empty())
+        return;
+    Delivery delivery = std::move(m_deliveries.front());
+    m_deliveries.pop_front();
+    if (delivery.hasContext && !delivery.context)
+        return;
+    delivery.call();
+}
+
+void CommandChannel::EndEvery(std::deque<Pending>& ended, Outcome outcome) {
+    for (Pending& pending : ended)
+        Complete(pending, {outcome, {}});
+}
+
+void CommandChannel::Abort(const std::stop_token& owner) {
+    if (!owner.stop_possible())
+        return;
+    std::deque<Pending> ended;
+    std::deque<Pending> kept;
+    for (Pending& pending : m_queue)
+        (pending.request.owner.stop == owner ? ended : kept).push_back(std::move(pending));
+    m_queue.swap(kept);
+    // The command on the wire is given up: a late answer to it is then a
+    // status line, as any line nobody waits for.
+    if (m_onWire && m_onWire->request.owner.stop == owner) {
+        m_deadline.stop();
+        ended.push_front(std::move(*std::exchange(m_onWire, std::nullopt)));
+    }
+    EndEvery(ended, Outcome::Aborted);
+    Pump();
+}
+
+void CommandChannel::AbortAll(Outcome outcome) {
     m_deadline.stop();
     m_port.SetReplyAwaited(false);
     std::deque<Pending> ended;
     ended.swap(m_queue);
-    if (m_onWire) {
-        ended.push_front(std::move(*m_onWire));
-        m_onWire.reset();
-    }
-    // A `done` may queue anew (a retry on the next port); that waits for Pump.
-    // Every one ended hears of it, even after a `done` destroyed the channel.
-    const std::shared_ptr<bool> alive = m_alive;
-    const bool wasPumping = m_pumping;
-    m_pumping = true;
-    for (Pending& pending : ended) {
-        if (Done call = std::move(pending.done))
-            call({outcome, {}});
-    }
-    if (!*alive)
-        return;
-    m_pumping = wasPumping;
-    Pump();
+    if (m_onWire)
+        ended.push_front(std::move(*std::exchange(m_onWire, std::nullopt)));
+    EndEvery(ended, outcome);
 }
 
 void CommandChannel::OnReceiverLine(const QByteArray& line) {
-    // A hook or a `done` may destroy the channel (a window closed from it).
-    const std::shared_ptr<bool> alive = m_alive;
-    // The owner's hook decides whether the Terminal tab is current.
-    if (m_terminalHook)
-        m_terminalHook(line);
+    if (m_keepAliveHook)
+        m_keepAliveHook();
 
+    ReceivedLine received{line, {}, {}, {}, true};
     const qsizetype equals = line.indexOf('=');
     if (equals >= 0) {
         // "Main.Volume =-20" answers "Main.Volume?" as well.
         const QByteArray rawKey = line.left(equals);
-        const QByteArray key = rawKey.endsWith(' ') ? TrimmedBytes(rawKey) : rawKey;
-        const QByteArray received = line.mid(equals + 1);
-        const QByteArray value = OneLineValue(received);
-        const bool kept = key.size() == rawKey.size() && value == received;
-        const QByteArray answer = kept ? line : key + '=' + value;
+        received.key = rawKey.endsWith(' ') ? TrimmedBytes(rawKey) : rawKey;
+        const QByteArray value = line.mid(equals + 1);
+        received.value = OneLineValue(value);
+        const bool kept = received.key.size() == rawKey.size() && received.value == value;
+        received.answer = kept ? line : received.key + '=' + received.value;
         // Most lines arrive with nothing on the wire: no key in capitals needed then.
-        const auto answers = [&] { return m_onWire && Answers(UpperAscii(key), m_onWire->key); };
-        if (answers() && m_onWire->kind == Kind::Query) {
-            Finish({Outcome::Answered, answer});
-        } else {
-            if (m_statusHook)
-                m_statusHook(key, value, answer);
-            if (*alive && answers())
-                Finish({Outcome::Answered, answer});
+        if (m_onWire && Answers(UpperAscii(received.key), m_onWire->key)) {
+            received.status = m_onWire->request.kind != Kind::Query;
+            m_unansweredInARow = 0;
+            Finish({Outcome::Answered, received.answer});
         }
-        if (!*alive)
-            return;
     }
-
-    if (m_keepAliveHook)
-        m_keepAliveHook();
+    // Last: the owner may be destroyed from here.
+    if (m_lineHook)
+        m_lineHook(received);
 }

@@ -2,11 +2,13 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include <deque>
 #include <functional>
 #include <optional>
+#include <stop_token>
 
 class SerialPort;
 
@@ -15,25 +17,29 @@ class SerialPort;
 //
 // Commands wait in one queue, first in first out. A command that expects an
 // answer (a query, a set, a restored line) is the only one on the wire until
-// a line whose key equals its key (ignoring case) arrives, or until 1000 ms
-// have passed ("Timeout"); commands that expect none (steps, terminal lines,
-// tuner buttons) are written in their place in the queue. Each command's
-// `done` runs exactly once with its outcome: later, from the event loop, or
-// before Submit returns when the outcome is known at once (a closed port, a
-// write with nothing ahead of it). Nothing here waits.
+// a line whose key equals its key (ignoring case) arrives, or until its
+// deadline (1000 ms) has passed ("Timeout"); commands that expect none (steps,
+// terminal lines, tuner buttons) are written in their place in the queue.
+//
+// Each command's `done` runs exactly once with its outcome, always from the
+// event loop, one hop after the outcome was known: never inside Submit and
+// never inside the code that received the answering line. Only the teardown
+// of the channel completes what is left at once, so that no awaiting
+// operation is left suspended.
+//
+// A command belongs to an Owner: an operation's stop token, whose stop ends
+// that operation's commands and no other caller's, and a context object,
+// without which `done` is not called (as with a Qt connection's context).
 //
 // A set whose key already has a set waiting in the queue (not yet on the
 // wire) takes that set's place: a name typed key by key on a slow link goes
 // out as at most two sets, the second with the final text. Both callers then
 // hear the outcome of the one that went.
 //
-// Every received line first goes to the terminal hook, as it came; it then
-// answers the command on the wire, or goes to the status-line hook, and
-// finally restarts the keep-alive hook. The answer of a set is also a status
-// line: the value the receiver says it kept is the one the store and the pages
-// show. Answers and status values are one line (OneLineValue), otherwise the
-// receiver's bytes; whoever shows them on a terminal or in a message escapes
-// control bytes there.
+// Every received line first restarts the keep-alive hook, then answers the
+// command on the wire (if its key is that command's), and last goes to the
+// line hook with whether it is a status line: anything but the answer of a
+// query. The hook is called last, so that it may destroy the channel.
 class CommandChannel : public QObject {
     Q_OBJECT
 
@@ -45,9 +51,9 @@ public:
     enum class Outcome {
         Answered,  // `line` holds the answer as key=value
         Written,   // a command that expects no answer is on its way
-        Timeout,   // nothing answered within 1000 ms
+        Timeout,   // nothing answered in time
         Closed,    // the port is closed (or was closed before the command went)
-        Aborted,   // Abort ended it, or its key is too long to send
+        Aborted,   // its operation was stopped, the channel was torn down, or its key is too long
     };
     struct Reply {
         Outcome outcome = Outcome::Closed;
@@ -65,45 +71,86 @@ public:
         Write,    // not answered: done once written
     };
 
-    using LineHook = std::function<void(const QByteArray& line)>;
-    using StatusHook =
-        std::function<void(const QByteArray& key, const QByteArray& value, const QByteArray& line)>;
+    // Whose a command is. A default Owner ({}) is never stopped and has no context.
+    struct Owner {
+        std::stop_token stop;
+        // With hasContext, `done` runs only while this object lives.
+        QPointer<QObject> context;
+        bool hasContext;
+
+        static Owner Of(std::stop_token stop, QObject* context = nullptr) {
+            return {std::move(stop), context, context != nullptr};
+        }
+        static Owner Within(QObject* context) { return Of({}, context); }
+    };
+
+    // Where a command goes in the queue.
+    enum class Place { Back, Front };
+
+    struct Request {
+        Kind kind = Kind::Write;
+        QByteArray body;
+        Owner owner;
+        Place place = Place::Back;
+        // 0 for the usual deadline.
+        int timeoutMs = 0;
+        // Runs as the command goes on the wire (from the event loop, as `done`).
+        std::function<void()> written;
+    };
+
+    struct ReceivedLine {
+        QByteArray raw;     // as it came
+        QByteArray key;     // empty for a line without "="
+        QByteArray value;   // one line (OneLineValue)
+        QByteArray answer;  // key=value as an answer gives it
+        bool status = false;
+    };
+    using LineHook = std::function<void(const ReceivedLine& line)>;
     using KeepAliveHook = std::function<void()>;
 
     explicit CommandChannel(SerialPort& port, QObject* parent = nullptr);
     ~CommandChannel() override;
 
     // Queues the command body (the text between the framing carriage
-    // returns). False, with `done` run at once with Closed, when the port is
-    // closed. `written`, when given, runs as the command goes on the wire.
-    bool Submit(Kind kind, const QByteArray& body, Done done = {},
-                std::function<void()> written = {});
+    // returns). False when the port is closed; `done` then hears Closed, as
+    // always from the event loop.
+    bool Submit(Request request, Done done = {});
+    bool Submit(Kind kind, const QByteArray& body, Done done = {}, Owner owner = {}) {
+        return Submit(Request{kind, body, std::move(owner), Place::Back, 0, {}}, std::move(done));
+    }
 
     // The verbs the rest of the program speaks in; only the channel frames a
     // command. The receiver takes a command as CR text CR: the leading CR ends
     // whatever a previous, unfinished line left in its buffer.
-    bool Query(const QByteArray& key, Done done = {}) {
-        return Submit(Kind::Query, key + '?', std::move(done));
+    bool Query(const QByteArray& key, Done done = {}, Owner owner = {}) {
+        return Submit(Kind::Query, key + '?', std::move(done), std::move(owner));
     }
-    bool Set(const QByteArray& key, const QByteArray& value, Done done = {}) {
-        return Submit(Kind::Set, key + '=' + value, std::move(done));
+    bool Set(const QByteArray& key, const QByteArray& value, Done done = {}, Owner owner = {}) {
+        return Submit(Kind::Set, key + '=' + value, std::move(done), std::move(owner));
     }
-    bool Step(const QByteArray& key, bool up, Done done = {}) {
-        return Submit(Kind::Write, key + (up ? '+' : '-'), std::move(done));
+    bool Step(const QByteArray& key, bool up, Done done = {}, Owner owner = {}) {
+        return Submit(Kind::Write, key + (up ? '+' : '-'), std::move(done), std::move(owner));
     }
     // A line as typed (terminal, tuner buttons): sent whole, not waited for.
-    bool SendLine(const QByteArray& text, Done done = {}) {
-        return Submit(Kind::Write, text, std::move(done));
+    bool SendLine(const QByteArray& text, Done done = {}, Owner owner = {}) {
+        return Submit(Kind::Write, text, std::move(done), std::move(owner));
     }
     // A stored line (restore): sent whole, its answer awaited.
-    bool RequestLine(const QByteArray& text, Done done = {}) {
-        return Submit(Kind::Command, text, std::move(done));
+    bool RequestLine(const QByteArray& text, Done done = {}, Owner owner = {}) {
+        return Submit(Kind::Command, text, std::move(done), std::move(owner));
     }
     static QByteArray Framed(const QByteArray& text) { return '\r' + text + '\r'; }
 
-    // Ends every queued command and the one on the wire at once, each with
-    // `outcome`; closing the port does it with Closed.
-    void Abort(Outcome outcome = Outcome::Aborted);
+    // Ends the commands of the operation whose stop token this is, queued or
+    // on the wire, with Aborted; every other caller's go on.
+    void Abort(const std::stop_token& owner);
+    // Ends every command at once with `outcome`; closing the port does it
+    // with Closed.
+    void AbortAll(Outcome outcome = Outcome::Aborted);
+    // Teardown: ends every command and runs every completion now, so that no
+    // awaiting operation is left suspended. The destructor does it too; an
+    // owner calls it first when its completions use its own members.
+    void Shutdown();
 
     // The key of a command as the reply test compares it: the text before the
     // first "=", "?", "+" or "-", trimmed and in capitals; empty when the
@@ -121,41 +168,54 @@ public:
     // Nothing queued and nothing on the wire.
     bool IsIdle() const { return m_queue.empty() && !m_onWire; }
     std::size_t QueuedCount() const { return m_queue.size(); }
+    // Commands that expected an answer and timed out, in a row; an answer
+    // from the receiver starts the count over.
+    int UnansweredInARow() const { return m_unansweredInARow; }
+    // Whether a set of `key` (any case) is queued or on the wire.
+    bool HasSetOf(const QByteArray& key) const;
     bool IsOpen() const;
 
-    void SetTerminalHook(LineHook hook) { m_terminalHook = std::move(hook); }
-    void SetStatusHook(StatusHook hook) { m_statusHook = std::move(hook); }
+    void SetLineHook(LineHook hook) { m_lineHook = std::move(hook); }
     void SetKeepAliveHook(KeepAliveHook hook) { m_keepAliveHook = std::move(hook); }
-
-    SerialPort& Port() { return m_port; }
 
 public slots:
     void OnReceiverLine(const QByteArray& line);
 
+signals:
+    // A command went unanswered; UnansweredInARow() says how many in a row.
+    void Unanswered();
+
 private:
     struct Pending {
-        Kind kind = Kind::Write;
-        QByteArray body;
+        Request request;
         QByteArray key;  // in capitals, as the reply test compares it
         Done done;
-        std::function<void()> written;
+    };
+    // A completion waiting for its hop through the event loop.
+    struct Delivery {
+        std::function<void()> call;
+        QPointer<QObject> context;
+        bool hasContext = false;
     };
 
-    // Writes what may go now; re-entered from a `done` only through the queue.
+    // Writes what may go now.
     void Pump();
     // Ends the command on the wire with this reply and moves on.
     void Finish(Reply reply);
-    // Runs a command's `done`; false when the channel was destroyed from it.
-    bool Complete(Done& done, const Reply& reply);
+    // Queues `done` with its reply for the next pass of the event loop.
+    void Complete(Pending& pending, const Reply& reply);
+    void Post(std::function<void()> call, const Owner& owner);
+    void DeliverNext();
+    void EndEvery(std::deque<Pending>& ended, Outcome outcome);
 
     SerialPort& m_port;
     std::deque<Pending> m_queue;
     std::optional<Pending> m_onWire;
+    std::deque<Delivery> m_deliveries;
     QTimer m_deadline;
-    bool m_pumping = false;
-    // Cleared by the destructor, so a `done` that destroyed the channel stops the loop.
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
-    LineHook m_terminalHook;
-    StatusHook m_statusHook;
+    int m_unansweredInARow = 0;
+    // After Shutdown every command ends at once.
+    bool m_shutDown = false;
+    LineHook m_lineHook;
     KeepAliveHook m_keepAliveHook;
 };

@@ -58,13 +58,64 @@ int SettingsStore::PositionOf(const QByteArray& key) const {
     return position;
 }
 
+QByteArray SettingsStore::ValueAt(int position) const {
+    QByteArray value;
+    SplitLine(m_lines[static_cast<std::size_t>(position)], nullptr, &value);
+    return value;
+}
+
+QByteArray SettingsStore::UpperKeyAt(int position) const {
+    QByteArray key;
+    SplitLine(m_lines[static_cast<std::size_t>(position)], &key, nullptr);
+    return UpperAscii(std::move(key));
+}
+
 QByteArray SettingsStore::GetValue(const QByteArray& key) const {
     const int position = PositionOf(key);
     if (position < 0)
         return kError;
-    QByteArray value;
-    SplitLine(m_lines[static_cast<std::size_t>(position)], nullptr, &value);
-    return value;
+    if (!m_pending.isEmpty()) {
+        const auto pending = m_pending.constFind(UpperKeyAt(position));
+        if (pending != m_pending.constEnd())
+            return pending->value;
+    }
+    return ValueAt(position);
+}
+
+QByteArray SettingsStore::GetConfirmed(const QByteArray& key) const {
+    const int position = PositionOf(key);
+    return position < 0 ? kError : ValueAt(position);
+}
+
+quint64 SettingsStore::SetPending(const QByteArray& key, const QByteArray& value) {
+    QByteArray upper = UpperAscii(key);
+    if (!m_keyIndex.contains(upper))
+        return 0;
+    m_pending.insert(std::move(upper), {value, ++m_lastGeneration});
+    return m_lastGeneration;
+}
+
+bool SettingsStore::DropPending(const QByteArray& key, quint64 generation) {
+    const auto found = m_pending.find(UpperAscii(key));
+    if (found == m_pending.end() || (generation != 0 && found->generation != generation))
+        return false;
+    m_pending.erase(found);
+    return true;
+}
+
+std::vector<QByteArray> SettingsStore::DropAllPending() {
+    std::vector<QByteArray> keys;
+    for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
+        QByteArray key;
+        SplitLine(m_lines[static_cast<std::size_t>(m_keyIndex.value(it.key()))], &key, nullptr);
+        keys.push_back(std::move(key));
+    }
+    m_pending.clear();
+    return keys;
+}
+
+bool SettingsStore::HasPending(const QByteArray& key) const {
+    return !m_pending.isEmpty() && m_pending.contains(UpperAscii(key));
 }
 
 bool SettingsStore::SetValue(const QByteArray& key, const QByteArray& value) {
@@ -79,6 +130,7 @@ bool SettingsStore::SetValue(const QByteArray& key, const QByteArray& value) {
 
 void SettingsStore::Clear() {
     m_lines.clear();
+    m_pending.clear();
     m_keyIndex.clear();
     m_readIndex.clear();
     m_rememberedMisses = 0;

@@ -10,6 +10,11 @@
 // (defaults, bulk read, settings file), replaced in place by SetValue, and
 // never removed one by one. Lines are kept exactly as supplied.
 //
+// The lines hold what the receiver last said (confirmed). Beside them, a key
+// may carry the newest value the user asked for and the receiver has not yet
+// confirmed (pending): the pages and their rules read it at once through
+// GetValue, while a saved file and a compare see only the confirmed lines.
+//
 // Keys change only with a refill, never with SetValue, so both look-ups are
 // indexed: SetValue by the key in capitals (the first line of each key, in
 // store order), GetValue by remembering, per asked key, which line its scan
@@ -21,12 +26,28 @@ public:
     // Empties the store and appends the default lines.
     void ResetToDefaults();
     // Value of the first line whose key contains `key` (case-sensitive); "error" when none.
+    // A value asked for and still in flight is read in place of the line's own.
     QByteArray GetValue(const QByteArray& key) const;
+    // As GetValue, but what the receiver last said, whatever is in flight.
+    QByteArray GetConfirmed(const QByteArray& key) const;
     // Whether GetValue finds a line for `key`, whatever its value.
     bool Holds(const QByteArray& key) const { return PositionOf(key) >= 0; }
     // Replaces the first line whose key equals `key` ignoring case, keeping that
     // line's own spelling of the key. Never adds a line.
     bool SetValue(const QByteArray& key, const QByteArray& value);
+
+    // A value asked for and not yet confirmed, for a key the store holds
+    // (compared ignoring case). Returns its generation, which a later Drop
+    // names so that only the newest value's answer ends it; 0 when no line
+    // carries the key.
+    quint64 SetPending(const QByteArray& key, const QByteArray& value);
+    // Ends the pending value of `key` if it is still the one of `generation`
+    // (any generation when 0). True when one was dropped.
+    bool DropPending(const QByteArray& key, quint64 generation = 0);
+    // Ends every pending value; returns the stored spelling of their keys.
+    std::vector<QByteArray> DropAllPending();
+    bool HasPending(const QByteArray& key) const;
+    bool HasAnyPending() const { return !m_pending.isEmpty(); }
 
     // Whole-store refills only.
     void Clear();
@@ -63,7 +84,18 @@ private:
     int PositionOf(const QByteArray& key) const;
     void IndexLine(int position);
 
+    struct PendingValue {
+        QByteArray value;
+        quint64 generation = 0;
+    };
+    // The line's key in capitals for `position`.
+    QByteArray UpperKeyAt(int position) const;
+    QByteArray ValueAt(int position) const;
+
     std::vector<QByteArray> m_lines;
+    // Key in capitals -> the newest value asked for and not yet confirmed.
+    QHash<QByteArray, PendingValue> m_pending;
+    quint64 m_lastGeneration = 0;
     // Key in capitals -> position of the first line carrying it.
     QHash<QByteArray, int> m_keyIndex;
     // Asked key -> position of the line GetValue's scan found, -1 for none.

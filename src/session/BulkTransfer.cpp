@@ -16,11 +16,8 @@ namespace {
 // more keys of a gone receiver would hold the console for minutes.
 constexpr int kTimeoutsBeforeCheck = 2;
 const QByteArray kAliveQuery = QByteArrayLiteral("Main.Model?");
-// From the tenth failed line on, the report is only a summary.
-constexpr int kTooManyErrorsCount = 10;
-constexpr int kUnsentListed = 10;
-constexpr qsizetype kMinRetryReplyLength = 3;
-const QByteArray kTooManyErrors = QByteArrayLiteral("ERROR: too many errors to report");
+// At most this many lines of each kind are listed in a report.
+constexpr std::size_t kListed = 10;
 const QString kRestoreLabel = QStringLiteral("Restoring Receiver Settings...");
 
 // Lines that must not go out as they stand, and why. A CR or LF inside a line
@@ -31,11 +28,11 @@ struct Refusal {
     const char* reason;
 };
 constexpr Refusal kRefusals[] = {
-    {'\r', "NOT SENT, HOLDS A CARRIAGE RETURN"},
-    {'\n', "NOT SENT, HOLDS A LINE FEED"},
-    {'\0', "NOT SENT, HOLDS A NUL BYTE"},
+    {'\r', "not sent: it holds a carriage return"},
+    {'\n', "not sent: it holds a line feed"},
+    {'\0', "not sent: it holds a NUL byte"},
 };
-const QByteArray kKeyTooLong = QByteArrayLiteral("NOT SENT, KEY TOO LONG");
+const QByteArray kKeyTooLong = QByteArrayLiteral("not sent: its key is too long");
 
 enum class Stop { None, Silent, PortClosed, Cancelled };
 
@@ -46,14 +43,26 @@ int Percent(qint64 done, qint64 total) {
     return static_cast<int>(done * 100 / total);
 }
 
-QByteArray Compared(const QByteArray& text) {
-    return UpperAscii(TrimmedBytes(text));
+// Key and value, trimmed and in capitals: how a line and its answer are compared.
+std::pair<QByteArray, QByteArray> Compared(const QByteArray& line) {
+    QByteArray key;
+    QByteArray value;
+    SplitLine(line, &key, &value);
+    return {UpperAscii(TrimmedBytes(key)), UpperAscii(TrimmedBytes(value))};
 }
 
-// A reply confirms a line when it repeats (part of) the command; an empty
-// reply (port closed) always does.
-bool Confirms(const QByteArray& comparedCommand, const QByteArray& comparedReply) {
-    return comparedCommand.contains(comparedReply);
+// What the receiver kept, as it said it.
+QByteArray KeptValue(const QByteArray& answer) {
+    QByteArray value;
+    SplitLine(answer, nullptr, &value);
+    return TrimmedBytes(value);
+}
+
+// The query's key as the program spells it: sections are queried in capitals
+// ("MAIN"), stored as "Main".
+QByteArray StoredKey(const char* section, const char* parameter) {
+    const QByteArray name(section);
+    return name.left(1) + name.mid(1).toLower() + '.' + parameter;
 }
 
 // Why a store line is not sent; empty when it may go out.
@@ -83,19 +92,13 @@ bool IsSettingLine(const QByteArray& line) {
            std::none_of(key.cbegin(), key.cend(), isOperator);
 }
 
-QByteArray SkippedReport(const std::vector<QByteArray>& skipped) {
-    QByteArray text =
-        QByteArray::number(skipped.size()) + " line(s) are not settings and were skipped:\n";
-    const std::size_t listed = std::min<std::size_t>(skipped.size(), kUnsentListed);
-    for (std::size_t i = 0; i < listed; ++i) {
-        text += '\t' +
-                (TrimmedBytes(skipped[i]).isEmpty() ? QByteArrayLiteral("(blank line)")
-                                                    : QuotedForReport(skipped[i])) +
-                '\n';
-    }
-    if (skipped.size() > listed)
-        text += "\t... and " + QByteArray::number(skipped.size() - listed) + " more\n";
-    return text;
+// Lists up to kListed entries, one a line, and says how many more there are.
+void ListLines(QByteArray& text, const std::vector<QByteArray>& entries) {
+    const std::size_t listed = std::min(entries.size(), kListed);
+    for (std::size_t i = 0; i < listed; ++i)
+        text += entries[i] + '\n';
+    if (entries.size() > listed)
+        text += "... and " + QByteArray::number(entries.size() - listed) + " more\n";
 }
 
 // Counts the answers that did not come, and says when to ask whether the
@@ -149,24 +152,51 @@ void ReplaceLines(SettingsStore& store, const std::vector<QByteArray>& lines) {
 QByteArray StopReason(Stop stop) {
     switch (stop) {
         case Stop::Silent:
-            return QByteArrayLiteral("The receiver stopped answering");
+            return QByteArrayLiteral("the receiver stopped answering");
         case Stop::Cancelled:
-            return QByteArrayLiteral("The restore was cancelled");
+            return QByteArrayLiteral("the restore was cancelled");
         case Stop::None:
         case Stop::PortClosed:
             break;
     }
-    return QByteArrayLiteral("The connection was lost");
+    return QByteArrayLiteral("the connection was lost");
 }
 
-QByteArray UnsentReport(Stop stop, const std::vector<QByteArray>& unsent) {
-    QByteArray text = StopReason(stop);
-    text += "; " + QByteArray::number(unsent.size()) + " line(s) were not sent:\n";
-    const std::size_t listed = std::min<std::size_t>(unsent.size(), kUnsentListed);
-    for (std::size_t i = 0; i < listed; ++i)
-        text += '\t' + QuotedForReport(unsent[i]) + '\n';
-    if (unsent.size() > listed)
-        text += "\t... and " + QByteArray::number(unsent.size() - listed) + " more\n";
+QByteArray Counted(int count, const char* what) {
+    return QByteArray::number(count) + ' ' + what;
+}
+
+// The counts in one sentence, then what needs a word.
+QByteArray Report(const RestoreResult& result, Stop stop, const std::vector<QByteArray>& problems,
+                  const std::vector<QByteArray>& unsent,
+                  const std::vector<QByteArray>& skipped) {
+    QByteArray text = Counted(result.sent, "setting(s) sent");
+    QByteArrayList parts;
+    if (result.sent > 0)
+        parts << Counted(result.confirmed, "confirmed");
+    if (result.keptDifferently > 0)
+        parts << Counted(result.keptDifferently, "kept differently by the receiver");
+    if (result.unanswered > 0)
+        parts << Counted(result.unanswered, "unanswered");
+    if (!parts.isEmpty())
+        text += ": " + parts.join(", ");
+    text += '.';
+    if (result.refused > 0)
+        text += ' ' + Counted(result.refused, "could not be sent as they stand.");
+    if (result.notSent > 0)
+        text += ' ' + Counted(result.notSent, "not sent: ") + StopReason(stop) + '.';
+    if (result.skipped > 0)
+        text += ' ' + Counted(result.skipped, "line(s) are not settings and were skipped.");
+    text += '\n';
+    ListLines(text, problems);
+    if (!unsent.empty()) {
+        text += "Not sent:\n";
+        ListLines(text, unsent);
+    }
+    if (!skipped.empty()) {
+        text += "Skipped:\n";
+        ListLines(text, skipped);
+    }
     return text;
 }
 
@@ -203,12 +233,15 @@ QCoro::Task<bool> ReadAllFromReceiver(SettingsStore& store, CommandChannel& chan
             continue;
 
         const QByteArray key = QByteArray(section.name) + '.' + QByteArray(parameter.name);
-        const QByteArray reply =
-            TrimmedBytes(watch.Checked(co_await Asked(channel, Kind::Query, key + '?')));
-        if (!reply.isEmpty() && reply != CommandChannel::kTimeout)
-            store.Append(reply);
+        const CommandChannel::Reply reply = co_await Asked(channel, Kind::Query, key + '?', stop);
+        watch.Checked(reply);
+        // The answer's key equals the query's but for letter case: the pages
+        // read keys as the program spells them.
+        QByteArray value;
+        if (reply.Answered() && SplitLine(TrimmedBytes(reply.line), nullptr, &value))
+            store.Append(StoredKey(section.name, parameter.name) + '=' + value);
         if (watch.NeedsAliveCheck())
-            watch.AliveChecked(co_await Asked(channel, Kind::Query, kAliveQuery));
+            watch.AliveChecked(co_await Asked(channel, Kind::Query, kAliveQuery, stop));
     }
 
     const bool complete = watch.Stopped() == Stop::None;
@@ -219,102 +252,79 @@ QCoro::Task<bool> ReadAllFromReceiver(SettingsStore& store, CommandChannel& chan
     co_return complete;
 }
 
-QCoro::Task<RestoreResult> RestoreToReceiver(SettingsStore& store, CommandChannel& channel,
-                                             ProgressSink* progress, std::stop_token stop) {
+QCoro::Task<RestoreResult> RestoreToReceiver(std::vector<QByteArray> lines,
+                                             CommandChannel& channel, ProgressSink* progress,
+                                             std::stop_token stop) {
     RestoreResult result;
-    if (store.IsEmpty())
+    // With no receiver nothing is sent, and nothing can fail to arrive.
+    if (lines.empty() || !channel.IsOpen())
         co_return result;
-    SettingsStore::BusyScope busy(store);
     if (progress != nullptr)
         progress->Begin(kRestoreLabel);
 
     SilenceWatch watch(stop);
-    // With no receiver nothing is sent, and nothing can fail to arrive.
-    const bool sending = channel.IsOpen();
-    int errors = 0;
-    QByteArray collected;
+    std::vector<QByteArray> problems;
     std::vector<QByteArray> skipped;
-    const qint64 total = store.LineCount();
-    qint64 i = 1;
-    // Lines are taken by index and copied: an answer or a status line may
-    // rewrite a line in place while a command is out.
-    for (; i <= total && i <= store.LineCount(); ++i) {
-        const QByteArray line = store.Lines()[static_cast<std::size_t>(i - 1)];
-        const QByteArray comparedCommand = Compared(line);
-
-        QByteArray comparedReply = RefusalOf(line);
-        if (comparedReply.isEmpty() && !IsSettingLine(line)) {
-            // With no receiver nothing is sent at all; there is nothing to say.
-            if (sending)
-                skipped.push_back(line);
-            if (progress != nullptr)
-                progress->SetPercent(Percent(i, total));
-            continue;
-        }
-        if (stop.stop_requested()) {
-            watch.Checked({Outcome::Aborted, {}});
-            break;
-        }
-        bool confirmed = comparedReply.isEmpty() && !sending;
-        if (comparedReply.isEmpty() && sending) {
-            comparedReply = Compared(watch.Checked(co_await Asked(channel, Kind::Command, line)));
-            confirmed = watch.Stopped() == Stop::None && Confirms(comparedCommand, comparedReply);
-            if (!confirmed && watch.Stopped() == Stop::None) {
-                comparedReply =
-                    Compared(watch.Checked(co_await Asked(channel, Kind::Command, line)));
-                // One or two bytes occur in almost any command by chance.
-                confirmed = watch.Stopped() == Stop::None &&
-                            Confirms(comparedCommand, comparedReply) &&
-                            comparedReply.size() >= kMinRetryReplyLength;
+    const auto total = static_cast<qint64>(lines.size());
+    std::size_t i = 0;
+    for (; i < lines.size() && watch.Stopped() == Stop::None; ++i) {
+        const QByteArray& line = lines[i];
+        const QByteArray refusal = RefusalOf(line);
+        if (!refusal.isEmpty()) {
+            ++result.refused;
+            problems.push_back(QuotedForReport(line) + ": " + refusal);
+        } else if (!IsSettingLine(line)) {
+            skipped.push_back(TrimmedBytes(line).isEmpty() ? QByteArrayLiteral("(blank line)")
+                                                           : QuotedForReport(line));
+        } else {
+            if (stop.stop_requested()) {
+                watch.Checked({Outcome::Aborted, {}});
+                break;
             }
-            // A line unanswered twice is reported; the restore goes on while
-            // the receiver still answers the model query.
+            ++result.sent;
+            CommandChannel::Reply reply =
+                co_await Asked(channel, Kind::Command, line, stop);
+            watch.Checked(reply);
+            // Only silence is worth a second try: a value the receiver
+            // answered with is the one it keeps, however often it is sent.
+            if (reply.outcome == Outcome::Timeout && watch.Stopped() == Stop::None) {
+                reply = co_await Asked(channel, Kind::Command, line, stop);
+                watch.Checked(reply);
+            }
             if (watch.NeedsAliveCheck())
-                watch.AliveChecked(co_await Asked(channel, Kind::Query, kAliveQuery));
-        }
-        // Cut off by a closed port or a stop, the line is not known to have arrived.
-        if (watch.Stopped() == Stop::PortClosed || watch.Stopped() == Stop::Cancelled)
-            break;
-
-        if (confirmed && sending)
-            ++result.confirmed;
-        if (!confirmed) {
-            if (errors < kTooManyErrorsCount) {
-                collected += "\tERROR: " + QuotedForReport(comparedCommand) +
-                             " \treturned: " + QuotedForReport(comparedReply) + '\n';
+                watch.AliveChecked(co_await Asked(channel, Kind::Query, kAliveQuery, stop));
+            if (reply.Answered()) {
+                if (Compared(reply.line) == Compared(line)) {
+                    ++result.confirmed;
+                } else {
+                    ++result.keptDifferently;
+                    problems.push_back(QuotedForReport(line) + ": the receiver kept " +
+                                       QuotedForReport(KeptValue(reply.line)));
+                }
+            } else if (reply.outcome == Outcome::Timeout) {
+                ++result.unanswered;
+                problems.push_back(QuotedForReport(line) + ": the receiver did not answer");
+            } else {
+                // Cut off by a closed port or a stop: not known to have arrived.
+                --result.sent;
+                break;
             }
-            ++errors;
         }
         if (progress != nullptr)
-            progress->SetPercent(Percent(i, total));
-        if (watch.Stopped() == Stop::Silent) {
-            ++i;
-            break;
-        }
+            progress->SetPercent(Percent(static_cast<qint64>(i) + 1, total));
     }
 
     std::vector<QByteArray> unsent;
-    for (; i <= store.LineCount(); ++i) {
-        const QByteArray& line = store.Lines()[static_cast<std::size_t>(i - 1)];
-        (IsSettingLine(line) ? unsent : skipped).push_back(line);
+    for (; i < lines.size(); ++i) {
+        if (IsSettingLine(lines[i]) && RefusalOf(lines[i]).isEmpty()) {
+            ++result.notSent;
+            unsent.push_back(QuotedForReport(lines[i]));
+        }
     }
-
+    result.skipped = static_cast<int>(skipped.size());
     if (progress != nullptr)
         progress->End();
-    result.failed = errors + static_cast<int>(unsent.size());
-    if (result.failed == 0 && skipped.empty())
-        co_return result;
-    QByteArray text = errors >= kTooManyErrorsCount ? kTooManyErrors : collected;
-    if (!unsent.empty()) {
-        if (errors >= kTooManyErrorsCount)
-            text += '\n';
-        text += UnsentReport(watch.Stopped(), unsent);
-    }
-    if (!skipped.empty()) {
-        if (!text.isEmpty() && !text.endsWith('\n'))
-            text += '\n';
-        text += SkippedReport(skipped);
-    }
-    result.report = text;
+    if (result.Failed() > 0 || result.skipped > 0)
+        result.report = Report(result, watch.Stopped(), problems, unsent, skipped);
     co_return result;
 }

@@ -27,7 +27,7 @@ QCoro::Task<ReceiverIdentity> IdentifyReceiver(SerialPort& port, CommandChannel&
     }
 
     const CommandChannel::Reply reply =
-        co_await Asked(channel, CommandChannel::Kind::Query, kModelQuery);
+        co_await Asked(channel, CommandChannel::Kind::Query, kModelQuery, stop);
     const QByteArray answer = reply.Text();
     const qsizetype equals = answer.indexOf('=');
     // "Timeout" and the empty answer of a closed port carry no "=".

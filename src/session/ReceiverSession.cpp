@@ -2,10 +2,12 @@
 
 #include "PortDiagnostics.h"
 #include "PortNames.h"
-#include "UpdateSetting.h"
+#include "Completion.h"
 #include "Windows1252.h"
 
 #include <QPointer>
+
+#include <algorithm>
 
 namespace {
 
@@ -24,17 +26,13 @@ using Outcome = ReceiverIdentity::Outcome;
 
 ReceiverSession::ReceiverSession(QObject* parent)
     : QObject(parent),
-      m_channel(m_port),
-      m_statusLines(m_store, [this](const QByteArray& key, const QByteArray& value) {
-          emit KeyChanged(key, value);
-      }) {
-    m_statusLines.SetTunerHook([this](const QByteArray& line) { emit TunerLine(line); });
-    m_channel.SetStatusHook(
-        [this](const QByteArray& key, const QByteArray& value, const QByteArray& line) {
-            m_statusLines.HandleStatusLine(key, value, line);
-        });
-    m_channel.SetTerminalHook([this](const QByteArray& line) { emit LineReceived(line); });
-    SetKeepAliveEnabled(true);
+      m_channel(m_port) {
+    m_channel.SetLineHook([this](const CommandChannel::ReceivedLine& line) { OnLine(line); });
+    m_channel.SetKeepAliveHook([this] { RestartKeepAlive(); });
+    connect(&m_channel, &CommandChannel::Unanswered, this, [this] {
+        if (m_channel.UnansweredInARow() >= 2)
+            StartCheck(CommandChannel::Place::Front);
+    });
     m_keepAlive.setSingleShot(false);
     m_keepAlive.setInterval(kKeepAliveMs);
     connect(&m_keepAlive, &QTimer::timeout, this, &ReceiverSession::OnKeepAliveTimer);
@@ -42,39 +40,48 @@ ReceiverSession::ReceiverSession(QObject* parent)
 }
 
 ReceiverSession::~ReceiverSession() {
-    // A suspended operation ends now, while every member it uses is alive.
     StopKeepAlive();
+    m_watching = false;
     m_state.connected = false;
-    StopOperation();
-    // Lines still queued for delivery must not reach half-destroyed members.
-    m_channel.SetStatusHook({});
-    m_channel.SetKeepAliveHook({});
-    m_channel.SetTerminalHook({});
-    m_statusLines.SetTunerHook({});
+    ++m_operationsAsked;
+    m_operation.request_stop();
+    // Suspended operations end now, while every member they use is alive.
     m_port.Close();
+    m_channel.Shutdown();
 }
 
 void ReceiverSession::SetKeepAliveEnabled(bool enabled) {
     m_keepAliveEnabled = enabled;
-    if (enabled) {
-        m_channel.SetKeepAliveHook([this] { RestartKeepAlive(); });
-    } else {
-        m_channel.SetKeepAliveHook({});
+    if (!enabled && !m_watching)
         StopKeepAlive();
-    }
 }
 
-std::stop_token ReceiverSession::BeginOperation() {
+QCoro::Task<std::stop_token> ReceiverSession::BeginOperation() {
+    const quint64 asked = ++m_operationsAsked;
     StopOperation();
+    while (m_operationRunning) {
+        co_await Completion<bool>(
+            [this](std::function<void(bool)> ended) { m_operationEnded.push_back(ended); });
+    }
+    if (asked != m_operationsAsked) {
+        // A newer request (or Close) came while this one waited.
+        std::stop_source superseded;
+        superseded.request_stop();
+        co_return superseded.get_token();
+    }
     m_operation = std::stop_source();
     m_operationRunning = true;
-    return m_operation.get_token();
+    co_return m_operation.get_token();
 }
 
 void ReceiverSession::EndOperation(const std::stop_token& token) {
-    // A stopped operation ends after its successor began; the successor runs on.
-    if (token == m_operation.get_token())
-        m_operationRunning = false;
+    // A stopped operation ends after its successor was asked for; the
+    // successor begins now.
+    if (token != m_operation.get_token() || !m_operationRunning)
+        return;
+    m_operationRunning = false;
+    for (auto& ended : std::exchange(m_operationEnded, {}))
+        ended(true);
 }
 
 void ReceiverSession::StopOperation() {
@@ -82,7 +89,7 @@ void ReceiverSession::StopOperation() {
     // A device server's connect in progress ends with the port.
     if (m_port.IsOpening())
         m_port.Close();
-    m_channel.Abort();
+    m_channel.Abort(m_operation.get_token());
 }
 
 void ReceiverSession::Cancel() {
@@ -110,21 +117,9 @@ QString ReceiverSession::OpenFailureAdvice() const {
 }
 
 QCoro::Task<bool> ReceiverSession::ConnectTo(QString portName) {
-    const std::stop_token stop = BeginOperation();
+    const std::stop_token stop = co_await BeginOperation();
     m_attempting = true;
-    const QStringList names = CandidatePorts(portName);
-    bool connected = false;
-    for (const QString& name : names) {
-        if (stop.stop_requested())
-            break;
-        connected = co_await Connect(name, stop);
-        if (connected)
-            break;
-    }
-    if (!connected && names.size() > 1 && m_failure != Failure::Stopped) {
-        m_failureReason = QStringLiteral("%1 found no receiver on %2 (last: %3)")
-                              .arg(kAutoDetect, names.join(QStringLiteral(", ")), m_failureReason);
-    }
+    const bool connected = co_await Detect(portName, true, stop) == Outcome::Known;
     m_attempting = false;
     EndOperation(stop);
     emit AttemptEnded(connected);
@@ -132,15 +127,35 @@ QCoro::Task<bool> ReceiverSession::ConnectTo(QString portName) {
 }
 
 QCoro::Task<Outcome> ReceiverSession::OpenPort(QString portName) {
-    const std::stop_token stop = BeginOperation();
+    const std::stop_token stop = co_await BeginOperation();
+    const Outcome outcome = co_await Detect(portName, false, stop);
+    EndOperation(stop);
+    co_return outcome;
+}
+
+QCoro::Task<Outcome> ReceiverSession::Detect(QString portName, bool connect,
+                                             std::stop_token stop) {
     const QStringList names = CandidatePorts(portName);
     Outcome outcome = Outcome::CannotOpen;
     bool anyOpened = false;
     for (const QString& name : names) {
-        outcome = co_await Identify(name, stop);
+        if (stop.stop_requested()) {
+            outcome = Outcome::Stopped;
+            m_failure = Failure::Stopped;
+            m_failureReason = kAttemptStopped;
+            break;
+        }
+        if (connect) {
+            const bool connected = co_await Connect(name, stop);
+            outcome = connected ? Outcome::Known
+                      : m_failure == Failure::Stopped ? Outcome::Stopped
+                                                      : Outcome::NoAnswer;
+        } else {
+            outcome = co_await Identify(name, stop);
+        }
         if (outcome == Outcome::Known || outcome == Outcome::Stopped)
             break;
-        anyOpened = anyOpened || outcome != Outcome::CannotOpen;
+        anyOpened = anyOpened || m_failure != Failure::CannotOpen;
         // Auto-Detect goes on; a receiver it does not know is left alone.
         if (names.size() > 1) {
             emit CandidateFailed(name);
@@ -148,17 +163,19 @@ QCoro::Task<Outcome> ReceiverSession::OpenPort(QString portName) {
         }
     }
     if (names.size() > 1 && outcome != Outcome::Known && outcome != Outcome::Stopped) {
+        const QString last = m_failureReason;
         m_failure = anyOpened ? Failure::NoAnswer : Failure::CannotOpen;
-        m_failureReason = QStringLiteral("%1 found no receiver on %2")
-                              .arg(kAutoDetect, names.join(QStringLiteral(", ")));
+        m_failureReason = QStringLiteral("%1 found no receiver on %2 (last: %3)")
+                              .arg(kAutoDetect, names.join(QStringLiteral(", ")), last);
     }
-    EndOperation(stop);
     co_return outcome;
 }
 
 QCoro::Task<Outcome> ReceiverSession::Identify(QString portName, std::stop_token stop) {
     m_portName = portName;
     m_lostReason.clear();
+    m_watching = false;
+    StopKeepAlive();
     if (m_port.IsOpen())
         m_port.Close();
     m_devicePath = DevicePath(portName);
@@ -193,6 +210,9 @@ QCoro::Task<Outcome> ReceiverSession::Identify(QString portName, std::stop_token
         case Outcome::Known:
             m_failure = Failure::None;
             m_failureReason.clear();
+            // From here on a silent receiver is noticed, whatever runs.
+            m_watching = true;
+            RestartKeepAlive();
             break;
     }
     co_return identity.outcome;
@@ -245,49 +265,83 @@ QCoro::Task<bool> ReceiverSession::Connect(QString portName, std::stop_token sto
 }
 
 QCoro::Task<bool> ReceiverSession::ReadAll(QString label) {
-    const std::stop_token stop = BeginOperation();
+    const std::stop_token stop = co_await BeginOperation();
     const bool complete =
         co_await ReadAllFromReceiver(m_store, m_channel, m_progress, label, m_modelBit, stop);
     EndOperation(stop);
     co_return complete;
 }
 
+QCoro::Task<CommandChannel::Reply> ReceiverSession::Ask(CommandChannel::Kind kind,
+                                                        QByteArray body) {
+    co_return co_await Asked(m_channel, kind, std::move(body));
+}
+
 bool ReceiverSession::UpdateSetting(const QByteArray& key, const QByteArray& value) {
-    return ::UpdateSetting(m_store, m_channel, m_state, key, value);
-}
-
-QCoro::Task<RestoreResult> ReceiverSession::RestoreStore() {
-    const std::stop_token stop = BeginOperation();
-    const RestoreResult result = co_await RestoreToReceiver(m_store, m_channel, m_progress, stop);
-    EndOperation(stop);
-    emit StoreReloaded();
-    emit RestoreEnded(result);
-    co_return result;
-}
-
-QCoro::Task<RestoreResult> ReceiverSession::Restore(SettingsStore& lines) {
-    const std::stop_token stop = BeginOperation();
-    const RestoreResult result = co_await RestoreToReceiver(lines, m_channel, m_progress, stop);
-    EndOperation(stop);
-    co_return result;
-}
-
-QCoro::Task<RestoreResult> ReceiverSession::RestoreLines(std::vector<QByteArray> lines) {
-    const std::stop_token stop = BeginOperation();
-    SettingsStore chosen;
-    for (const QByteArray& line : lines) {
-        chosen.Append(line);
-        // As a shown control's change does: the store first, so that the
-        // receiver's answer may still correct it.
-        QByteArray key;
-        QByteArray value;
-        if (SplitLine(line, &key, &value))
-            m_store.SetValue(key, value);
+    if (!m_state.connected) {
+        m_store.SetValue(key, value);
+        return false;
     }
-    const RestoreResult result = co_await RestoreToReceiver(chosen, m_channel, m_progress, stop);
+    // Rules that follow the user's choice follow it at once; the line itself
+    // changes only when the receiver says what it kept.
+    const quint64 generation = m_store.SetPending(key, value);
+    if (generation != 0)
+        emit KeyChanged(key, value);
+    return m_channel.Set(
+        key, value,
+        [this, key, generation](const CommandChannel::Reply& reply) {
+            OnSetEnded(key, generation, reply);
+        },
+        CommandChannel::Owner::Within(this));
+}
+
+void ReceiverSession::OnSetEnded(const QByteArray& key, quint64 generation,
+                                 const CommandChannel::Reply& reply) {
+    // A newer value of the key is still on its way: it stays shown.
+    if (generation == 0 || !m_store.DropPending(key, generation))
+        return;
+    if (!reply.Answered()) {
+        const QString why = reply.outcome == CommandChannel::Outcome::Timeout
+                                ? QStringLiteral("the receiver did not answer")
+                            : reply.outcome == CommandChannel::Outcome::Aborted
+                                ? QStringLiteral("it was stopped")
+                                : QStringLiteral("the connection was closed");
+        emit StatusReasonChanged(
+            QStringLiteral("%1 was not changed: %2; it shows the receiver's value")
+                .arg(QString::fromLatin1(key), why));
+    }
+    emit KeyChanged(key, m_store.GetValue(key));
+}
+
+void ReceiverSession::DropPendingValues() {
+    for (const QByteArray& key : m_store.DropAllPending())
+        emit KeyChanged(key, m_store.GetValue(key));
+}
+
+QCoro::Task<RestoreResult> ReceiverSession::Restore(std::vector<QByteArray> lines) {
+    const std::stop_token stop = co_await BeginOperation();
+    const RestoreResult result =
+        co_await RestoreToReceiver(std::move(lines), m_channel, m_progress, stop);
     EndOperation(stop);
+    const QPointer<ReceiverSession> alive(this);
     emit StoreReloaded();
-    emit RestoreEnded(result);
+    if (alive)
+        emit RestoreEnded(result);
+    co_return result;
+}
+
+QCoro::Task<RestoreResult> ReceiverSession::LoadSettings(SettingsStore file) {
+    if (m_state.connected)
+        co_return co_await Restore(file.Lines());
+    // No receiver to send it to: the file is the copy being edited.
+    m_store.Clear();
+    for (const QByteArray& line : file.Lines())
+        m_store.Append(line);
+    const RestoreResult result;
+    const QPointer<ReceiverSession> alive(this);
+    emit StoreReloaded();
+    if (alive)
+        emit RestoreEnded(result);
     co_return result;
 }
 
@@ -297,27 +351,44 @@ SaveResult ReceiverSession::SaveFile(const QString& path) const {
 
 void ReceiverSession::Close() {
     StopKeepAlive();
+    m_watching = false;
     m_state.connected = false;
+    ++m_operationsAsked;
     StopOperation();
     m_port.Close();
+    DropPendingValues();
 }
 
 bool ReceiverSession::Fail(Failure failure, const QString& text) {
     m_failure = failure;
-    StopKeepAlive();
     m_state.connected = false;
+    if (!m_port.IsOpen()) {
+        m_watching = false;
+        StopKeepAlive();
+    }
     SetStatus(text);
     return false;
+}
+
+void ReceiverSession::OnLine(const CommandChannel::ReceivedLine& line) {
+    const StatusRoute route = line.status && !line.key.isEmpty()
+                                  ? RouteStatusLine(m_store, line.key, line.value, line.answer)
+                                  : StatusRoute{};
+    // Whoever hears of the line may close the window and with it this session.
+    const QPointer<ReceiverSession> alive(this);
+    emit LineReceived(line.raw);
+    if (alive && route.stored)
+        emit KeyChanged(line.key, m_store.GetValue(line.key));
+    if (alive && route.toTuner)
+        emit TunerLine(line.answer);
 }
 
 // Runs for every receiver line: restarting the timer each time would cost more
 // than the line itself, so a running timer only learns when the line came and,
 // when it fires, waits out the rest of the quiet period.
 void ReceiverSession::RestartKeepAlive() {
-    if (!m_keepAliveEnabled)
-        return;
     m_sinceLine.start();
-    if (!m_keepAlive.isActive())
+    if (!m_keepAlive.isActive() && m_watching && !m_checking)
         m_keepAlive.start(kKeepAliveMs);
 }
 
@@ -335,36 +406,52 @@ void ReceiverSession::OnKeepAliveTimer() {
         m_keepAlive.start(kKeepAliveMs);
     if (m_viewer != nullptr && !m_viewer->KeepsAlive())
         return;
-    if (!m_port.IsOpen() || !m_state.connected)
+    if (m_channel.IsIdle()) {
+        // A quiet line is polled only for a connection that keeps alive; a
+        // tool's one command needs no poll between its own.
+        if (m_keepAliveEnabled && m_state.connected)
+            StartCheck(CommandChannel::Place::Back);
         return;
-    // Only into a quiet line: a poll queued behind other commands would judge
-    // the receiver by their waits, and they show it is alive anyway.
-    if (!m_channel.IsIdle())
-        return;
-    StopKeepAlive();
-    Poll(0);
+    }
+    // Commands wait and nothing came for half a second: ask now, first.
+    StartCheck(CommandChannel::Place::Front);
 }
 
-void ReceiverSession::Poll(int attempt) {
-    m_channel.Query(kSourceKey, [this, attempt](const CommandChannel::Reply& reply) {
+void ReceiverSession::StartCheck(CommandChannel::Place place) {
+    if (m_checking || !m_watching || !m_port.IsOpen())
+        return;
+    if (m_viewer != nullptr && !m_viewer->KeepsAlive())
+        return;
+    m_checking = true;
+    StopKeepAlive();
+    Poll(place);
+}
+
+void ReceiverSession::Poll(CommandChannel::Place place) {
+    const qint64 quietMs = m_sinceLine.isValid() ? m_sinceLine.elapsed() : 0;
+    const int waitMs = static_cast<int>(std::clamp<qint64>(kLossShownMs - quietMs, kKeepAliveMs,
+                                                           CommandChannel::kReplyTimeoutMs));
+    CommandChannel::Request poll{CommandChannel::Kind::Query, kSourceKey + '?',
+                                 CommandChannel::Owner::Within(this), place, waitMs, {}};
+    m_channel.Submit(std::move(poll), [this](const CommandChannel::Reply& reply) {
         switch (reply.outcome) {
             case CommandChannel::Outcome::Closed:
-                return;  // closed, lost or given up meanwhile: settled already
             case CommandChannel::Outcome::Aborted:
-                // An operation was stopped with the poll on the wire; watch on.
-                if (m_state.connected)
-                    RestartKeepAlive();
+                // Closed, lost or given up meanwhile: settled already.
+                m_checking = false;
+                RestartKeepAlive();
                 return;
             case CommandChannel::Outcome::Answered:
             case CommandChannel::Outcome::Written:
+                m_checking = false;
                 RestartKeepAlive();
                 TunerPoll();
                 return;
             case CommandChannel::Outcome::Timeout:
                 break;
         }
-        if (attempt + 1 < m_keepAlivePolls)
-            Poll(attempt + 1);
+        if (m_channel.UnansweredInARow() < m_keepAlivePolls)
+            Poll(CommandChannel::Place::Front);
         else
             GiveUp();
     });
@@ -379,14 +466,17 @@ void ReceiverSession::OnDeviceLost(const QString& reason) {
 
 void ReceiverSession::GiveUp() {
     StopKeepAlive();
+    m_checking = false;
+    m_watching = false;
     m_state.connected = false;
     m_operation.request_stop();
+    if (m_lostReason.isEmpty())
+        m_lostReason = QStringLiteral("the receiver on %1 stopped answering").arg(m_portName);
     SetStatus(kNotConnected);
-    // An operation ends inside Close, and whoever awaited it goes on there.
-    QPointer<ReceiverSession> alive(this);
+    // Whoever awaited a command hears Closed from the event loop.
     m_port.Close();
-    if (alive)
-        emit Lost();
+    DropPendingValues();
+    emit Lost();
 }
 
 void ReceiverSession::TunerPoll() {

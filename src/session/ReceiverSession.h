@@ -18,7 +18,9 @@
 
 #include <qcoro/qcorotask.h>
 
+#include <functional>
 #include <stop_token>
+#include <vector>
 
 // One receiver, without widgets: the port (serial or tcp://), the command
 // channel, the settings store and what the console knows of the connection.
@@ -26,16 +28,26 @@
 // signals.
 //
 // ConnectTo brings it from no receiver to a known model with the store read,
-// then notices when the receiver goes away: a poll after 500 ms without any
-// line, asked twice before the connection is given up (once for the bridge,
-// which must report a lost receiver within 2 s). OpenPort does only the
-// first step (open and model check), for a tool that runs one command and ends.
+// then notices when the receiver goes away. OpenPort does only the first step
+// (open and model check), for a tool that runs one command and ends.
+//
+// Loss is judged by evidence, whoever's commands are waiting: after 500 ms
+// without any line, or after two unanswered commands in a row, the keep-alive
+// check ("Main.Source?") goes to the head of the queue. The connection is
+// given up when the check goes unanswered after another unanswered command
+// (or at once, with one poll set, for the bridge), at most about 2 s after
+// the receiver's last line.
+//
+// The store holds what the receiver said; a user's change is pending beside
+// it until the receiver's answer confirms it, or is dropped (time-out, closed
+// link) with the reason on the status reason line.
 //
 // The connection, the read and the restore are coroutines; one runs at a
-// time. Each is stopped at once by Cancel, Close, a lost device or the next
-// operation: no further port is opened and no further command written, and
-// the store is left as for a failed operation. Their results also come as
-// signals, for a window that does not await them.
+// time, and the next begins once the one it stopped has ended. Each is stopped
+// by Cancel, Close, a lost device or the next operation: its own commands end,
+// no further port is opened and no further command written, and the store is
+// left as for a failed operation; the user's sets and the keep-alive go on.
+// Their results also come as signals, for a window that does not await them.
 class ReceiverSession : public QObject {
     Q_OBJECT
 
@@ -82,7 +94,8 @@ public:
     const DeviceFolders& GetDeviceFolders() const { return m_deviceFolders; }
     // Off for a tool whose command is over in seconds; on by default.
     void SetKeepAliveEnabled(bool enabled);
-    // Unanswered polls before the connection is given up; 2 by default.
+    // Unanswered commands in a row, the keep-alive check last, that give the
+    // connection up; 2 by default, 1 for a check that decides alone.
     void SetKeepAlivePolls(int polls) { m_keepAlivePolls = polls; }
 
     // "Auto-Detect" (any letter case) tries COM1..COM9 and the adapters on the
@@ -119,28 +132,43 @@ public:
     // The bulk read of the connected model into the store; false (store as it
     // was) when the receiver went silent or away, or the read was stopped.
     QCoro::Task<bool> ReadAll(QString label);
-    // The one path by which a shown control changes a setting.
+
+    // The one path by which a shown control changes a setting. Connected, the
+    // value is pending until the receiver answers and the set is queued (true);
+    // otherwise the store takes it as it is (false), as for a file being
+    // edited with no receiver.
     bool UpdateSetting(const QByteArray& key, const QByteArray& value);
-    // Settings files: a load fills the store, the restore sends it on.
-    LoadResult LoadFile(const QString& path) { return LoadFromFile(m_store, path); }
-    // Sends the store to the receiver, then reloads the pages (StoreReloaded).
-    QCoro::Task<RestoreResult> RestoreStore();
-    // Sends the lines of another store (a file the tool holds).
-    QCoro::Task<RestoreResult> Restore(SettingsStore& lines);
-    // Writes the given key=value lines (some of a file's) into the store and
-    // sends them as RestoreStore sends the whole store: the same retry, report
-    // and progress; the pages are reloaded and RestoreEnded follows. A line
-    // whose key the store lacks is sent all the same.
-    QCoro::Task<RestoreResult> RestoreLines(std::vector<QByteArray> lines);
+
+    // Sends key=value lines (a file's, or some of them) to the receiver, each
+    // confirmed by its answer; the store changes only by those answers. The
+    // pages are reloaded (StoreReloaded) and RestoreEnded follows. With the
+    // port closed nothing is sent.
+    QCoro::Task<RestoreResult> Restore(std::vector<QByteArray> lines);
+    // Load Settings: connected, the file's lines are restored; otherwise the
+    // file becomes the store (nothing to send it to), and RestoreEnded follows.
+    QCoro::Task<RestoreResult> LoadSettings(SettingsStore file);
+    // Writes the confirmed values.
     SaveResult SaveFile(const QString& path) const;
+
+    // Commands from a tool or a console, in their place in the one queue.
+    bool SendLine(const QByteArray& text) { return m_channel.SendLine(text); }
+    bool Step(const QByteArray& key, bool up) { return m_channel.Step(key, up); }
+    bool Submit(CommandChannel::Request request, CommandChannel::Done done = {}) {
+        return m_channel.Submit(std::move(request), std::move(done));
+    }
+    // A command's reply, awaited; it ends with the session's teardown.
+    QCoro::Task<CommandChannel::Reply> Ask(CommandChannel::Kind kind, QByteArray body);
+    // Handles a line as if the receiver had sent it (a replay, a test).
+    void TakeLine(const QByteArray& line) { m_channel.OnReceiverLine(line); }
+    bool IsOpen() const { return m_port.IsOpen(); }
+    bool IsIdle() const { return m_channel.IsIdle(); }
+    // Why the port last failed to open or went away.
+    QString PortError() const { return m_port.LastError(); }
 
     SettingsStore& Store() { return m_store; }
     const SettingsStore& Store() const { return m_store; }
     SessionState& State() { return m_state; }
     const SessionState& State() const { return m_state; }
-    SerialPort& Port() { return m_port; }
-    CommandChannel& Channel() { return m_channel; }
-    StatusLineHandler& StatusLines() { return m_statusLines; }
     // As the last model check answered it (empty without an answer).
     QByteArray Model() const { return m_model; }
     std::uint32_t ModelBit() const { return m_modelBit; }
@@ -154,6 +182,11 @@ public:
     void StopKeepAlive();
     bool IsKeepAliveRunning() const { return m_keepAlive.isActive(); }
     void OnKeepAliveTimer();
+
+    // A loss shows at most this long after the receiver's last line: the
+    // keep-alive check waits no longer than what is left of it (but half a
+    // second at least).
+    static constexpr int kLossShownMs = 1900;
 
 signals:
     void StatusChanged(const QString& text);
@@ -178,26 +211,37 @@ signals:
     void Lost();
 
 private:
-    // Stops the running operation and starts the next; its token is stopped
-    // in turn by the one after, Cancel, Close or a lost device.
-    std::stop_token BeginOperation();
+    // Stops the running operation and, once it has ended, starts this one;
+    // its token is stopped in turn by the one after, Cancel, Close or a lost
+    // device. An operation superseded while it waited gets a stopped token.
+    QCoro::Task<std::stop_token> BeginOperation();
     void EndOperation(const std::stop_token& token);
     void StopOperation();
+    // Auto-Detect's one loop: each candidate in turn, `connect` with the read.
+    QCoro::Task<ReceiverIdentity::Outcome> Detect(QString portName, bool connect,
+                                                  std::stop_token stop);
     QCoro::Task<bool> Connect(QString portName, std::stop_token stop);
     QCoro::Task<ReceiverIdentity::Outcome> Identify(QString portName, std::stop_token stop);
     bool Fail(Failure failure, const QString& status);
     void SetStatus(const QString& text) { emit StatusChanged(text); }
+    void OnLine(const CommandChannel::ReceivedLine& line);
+    void OnSetEnded(const QByteArray& key, quint64 generation,
+                    const CommandChannel::Reply& reply);
+    // Pending values shown no longer (a closed link): their controls show
+    // what the receiver said.
+    void DropPendingValues();
     void OnDeviceLost(const QString& reason);
     // Ends the connection: "Not connected to a Unit", port closed.
     void GiveUp();
-    void Poll(int attempt);
+    // The keep-alive check, at the head of the queue when commands wait.
+    void StartCheck(CommandChannel::Place place);
+    void Poll(CommandChannel::Place place);
     void TunerPoll();
 
     SessionState m_state;
     SettingsStore m_store;
     SerialPort m_port;
     CommandChannel m_channel;
-    StatusLineHandler m_statusLines;
     const Viewer* m_viewer = nullptr;
     ProgressSink* m_progress = nullptr;
     DeviceFolders m_deviceFolders;
@@ -212,8 +256,15 @@ private:
     QElapsedTimer m_sinceLine;
     bool m_keepAliveEnabled = true;
     int m_keepAlivePolls = 2;
+    // A receiver answered the model check on the open port: its loss is watched.
+    bool m_watching = false;
+    // A keep-alive check is queued or on the wire.
+    bool m_checking = false;
     std::stop_source m_operation;
     bool m_operationRunning = false;
+    // Counts operations asked for; only the newest of those waiting begins.
+    quint64 m_operationsAsked = 0;
+    std::vector<std::function<void(bool)>> m_operationEnded;
     bool m_attempting = false;
     Failure m_failure = Failure::None;
     QString m_failureReason;

@@ -12,26 +12,12 @@ const QByteArray kTunerPrefix = QByteArrayLiteral("Tuner");
 
 }  // namespace
 
-StatusLineHandler::StatusLineHandler(SettingsStore& store, KeyChangedHook keyChanged)
-    : m_store(store), m_keyChanged(std::move(keyChanged)) {}
-
-void StatusLineHandler::HandleStatusLine(const QByteArray& key, const QByteArray& value,
-                                         const QByteArray& line) {
-    if (m_store.SetValue(key, value)) {
-        if (m_keyChanged)
-            m_keyChanged(key, value);
+StatusRoute RouteStatusLine(SettingsStore& store, const QByteArray& key, const QByteArray& value,
+                            const QByteArray& line) {
+    if (store.SetValue(key, value)) {
         // The current-preset line is the store's business only; numbered preset
         // lines also carry a station record the tuner page lists.
-        if (!line.startsWith(kCurrentPresetPrefix) && line.startsWith(kPresetPrefix)) {
-            ForwardToTuner(line);
-        }
-        return;
+        return {true, !line.startsWith(kCurrentPresetPrefix) && line.startsWith(kPresetPrefix)};
     }
-    if (line.startsWith(kTunerPrefix))
-        ForwardToTuner(line);
-}
-
-void StatusLineHandler::ForwardToTuner(const QByteArray& line) const {
-    if (m_tunerHook)
-        m_tunerHook(line);
+    return {false, line.startsWith(kTunerPrefix)};
 }

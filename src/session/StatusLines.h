@@ -2,30 +2,18 @@
 
 #include <QByteArray>
 
-#include <functional>
-
 class SettingsStore;
 
 // Lines the receiver sends of its own accord (front panel, remote, answers to
-// Send): they keep the store in step and reach the bound control without being
+// sets): they keep the store in step and reach the bound control without being
 // echoed back; tuner lines go on to the tuner page.
-class StatusLineHandler {
-public:
-    // Told after the store took the value.
-    using KeyChangedHook = std::function<void(const QByteArray& key, const QByteArray& value)>;
-    using TunerHook = std::function<void(const QByteArray& line)>;
-
-    StatusLineHandler(SettingsStore& store, KeyChangedHook keyChanged);
-
-    // Where tuner lines go; lines meant for it are dropped while unset.
-    void SetTunerHook(TunerHook hook) { m_tunerHook = std::move(hook); }
-
-    void HandleStatusLine(const QByteArray& key, const QByteArray& value, const QByteArray& line);
-
-private:
-    void ForwardToTuner(const QByteArray& line) const;
-
-    SettingsStore& m_store;
-    KeyChangedHook m_keyChanged;
-    TunerHook m_tunerHook;
+struct StatusRoute {
+    bool stored = false;   // the store took the value: its control shows it
+    bool toTuner = false;  // the tuner page wants the line
 };
+
+// Stores the value (under the store's own spelling of the key) and says where
+// else the line goes. The caller tells the others, so that whoever it tells
+// may end the session.
+StatusRoute RouteStatusLine(SettingsStore& store, const QByteArray& key, const QByteArray& value,
+                            const QByteArray& line);

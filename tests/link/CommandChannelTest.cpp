@@ -19,13 +19,13 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_peer.IsOpen());
         ASSERT_TRUE(m_port.Open(m_peer.DevicePath())) << m_port.LastError().toStdString();
-        m_channel.SetTerminalHook(
-            [this](const QByteArray& line) { m_events << "terminal:" + line; });
-        m_channel.SetStatusHook(
-            [this](const QByteArray& key, const QByteArray& value, const QByteArray& line) {
-                m_events << "status:" + key + "|" + value;
-                m_statusLines << line;
-            });
+        m_channel.SetLineHook([this](const CommandChannel::ReceivedLine& line) {
+            m_events << "line:" + line.raw;
+            if (line.status && !line.key.isEmpty()) {
+                m_events << "status:" + line.key + "|" + line.value;
+                m_statusLines << line.answer;
+            }
+        });
         m_channel.SetKeepAliveHook([this] { m_events << "keepalive"; });
     }
 
@@ -202,11 +202,11 @@ TEST_F(CommandChannelTest, WritesCompleteWhenWrittenInTheirPlace) {
     EXPECT_EQ(done, (QList<QByteArray>{"query:?", "line:w", "step:w"}));
 }
 
-TEST_F(CommandChannelTest, EveryLineReachesTerminalThenStatusThenKeepAlive) {
+TEST_F(CommandChannelTest, EveryLineRestartsKeepAliveThenReachesTheLineHook) {
     ASSERT_TRUE(m_peer.WriteAll("\rMain.Mute=1\r"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_events.size() >= 5; }, 3000));
-    EXPECT_EQ(m_events, (QList<QByteArray>{"terminal:", "keepalive", "terminal:Main.Mute=1",
-                                           "status:Main.Mute|1", "keepalive"}));
+    EXPECT_EQ(m_events, (QList<QByteArray>{"keepalive", "line:", "keepalive",
+                                           "line:Main.Mute=1", "status:Main.Mute|1"}));
 }
 
 // A query's answer is its asker's alone; a set's answer is what the receiver
@@ -241,25 +241,64 @@ TEST_F(CommandChannelTest, QueueKeepsOrderAndCoalescesQueuedSets) {
                                           "Source1.Name=Abc", "Main.Source=3"}));
 }
 
-// Abort (and closing the port) ends the command on the wire and every queued
-// one at once, each exactly once; nothing queued is written afterwards.
-TEST_F(CommandChannelTest, AbortEndsQueueAndWireAtOnce) {
-    for (const bool byClosing : {false, true}) {
-        QList<CommandChannel::Outcome> outcomes;
-        const auto keep = [&](const CommandChannel::Reply& reply) { outcomes << reply.outcome; };
-        m_channel.Query("Main.Volume", keep);
-        m_channel.Set("Main.Bass", "2", keep);
-        m_channel.Step("Main.Volume", true, keep);
-        ASSERT_EQ(m_peer.ReadUntil("Main.Volume?\r", 3s), "\rMain.Volume?\r");
-        const auto expected =
-            byClosing ? CommandChannel::Outcome::Closed : CommandChannel::Outcome::Aborted;
-        if (byClosing)
+// Closing the port or tearing down ends the command on the wire and every
+// queued one, each exactly once and from the event loop; stopping an operation
+// ends its own commands only, and a `done` whose context is gone is not run.
+TEST_F(CommandChannelTest, EndingCommandsReachesOnlyTheirOwners) {
+    using Outcome = CommandChannel::Outcome;
+    const struct {
+        const char* name;
+        int ending;  // 0 stop the operation, 1 close the port, 2 abort all
+        QList<Outcome> operation;  // its query on the wire, its queued step
+        QList<Outcome> others;     // a user's set queued between them, a gone context's query
+    } cases[] = {
+        {"Stop", 0, {Outcome::Aborted, Outcome::Aborted}, {Outcome::Answered}},
+        {"Close", 1, {Outcome::Closed, Outcome::Closed}, {Outcome::Closed}},
+        {"AbortAll", 2, {Outcome::Aborted, Outcome::Aborted}, {Outcome::Aborted}},
+    };
+    for (const auto& c : cases) {
+        if (!m_port.IsOpen()) {
+            ASSERT_TRUE(m_port.Open(m_peer.DevicePath()));
+        }
+        std::stop_source operation;
+        const auto owned = CommandChannel::Owner::Of(operation.get_token());
+        QList<Outcome> ofOperation;
+        QList<Outcome> ofOthers;
+        const auto keep = [](QList<Outcome>& into) {
+            return [&into](const CommandChannel::Reply& reply) { into << reply.outcome; };
+        };
+        auto context = std::make_unique<QObject>();
+        m_channel.Query("Main.Volume", keep(ofOperation), owned);
+        m_channel.Set("Main.Bass", "2", keep(ofOthers));
+        m_channel.Step("Main.Volume", true, keep(ofOperation), owned);
+        m_channel.Query("Main.Mute", keep(ofOthers),
+                        CommandChannel::Owner::Within(context.get()));
+        context.reset();
+        ASSERT_EQ(m_peer.ReadUntil("Main.Volume?\r", 3s), "\rMain.Volume?\r") << c.name;
+        if (c.ending == 0) {
+            operation.request_stop();
+            m_channel.Abort(operation.get_token());
+        } else if (c.ending == 1) {
             m_port.Close();
-        else
-            m_channel.Abort();
-        EXPECT_EQ(outcomes, QList<CommandChannel::Outcome>(3, expected));
-        EXPECT_TRUE(m_channel.IsIdle());
-        EXPECT_EQ(m_peer.ReadFor(100ms), "");
+        } else {
+            m_channel.AbortAll();
+        }
+        // Nothing completes inside the call that ended it.
+        EXPECT_TRUE(ofOperation.isEmpty()) << c.name;
+        if (c.ending == 0) {
+            EXPECT_EQ(m_peer.ReadUntil("Main.Bass=2\r", 3s), "\rMain.Bass=2\r");
+            ASSERT_TRUE(m_peer.WriteAll("\rMain.Bass=2\r"));
+            EXPECT_EQ(ReadWhileDelivering("Main.Mute?\r"), "\rMain.Mute?\r");
+            ASSERT_TRUE(m_peer.WriteAll("\rMain.Mute=Off\r"));
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_channel.IsIdle() && ofOthers.size() >= 1; },
+                                    3000))
+            << c.name;
+        // A barrier: a completion told twice would have arrived by now.
+        (void)Reply(m_channel, CommandChannel::Kind::Write, "x");
+        EXPECT_EQ(ofOperation, c.operation) << c.name;
+        EXPECT_EQ(ofOthers, c.others) << c.name;
+        EXPECT_EQ(m_peer.ReadFor(50ms).contains("Main.Volume+"), false) << c.name;
     }
 }
 
@@ -276,7 +315,8 @@ TEST(CommandChannelLifetime, DoneThatDestroysTheChannelStillEndsTheRest) {
     });
     channel->Query("Main.Source", [&](const CommandChannel::Reply&) { ++calls; });
     port->Close();
-    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(calls, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return calls == 2; }, 3000));
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #include "PagesFixture.h"
 
 #include "PageFactory.h"
-#include "UpdateSetting.h"
+
+#include <QTest>
 
 ControlId SourceNameId(int source) {
     return kSourceNameIds.at(static_cast<std::size_t>(source - 1));
@@ -22,7 +23,9 @@ void PagesFixture::Build(bool withAllPages) {
     PageBinding::Hooks hooks;
     hooks.updateSetting = [this](const QByteArray& key, const QByteArray& value) {
         m_updates.emplace_back(key, value);
-        return UpdateSetting(m_store, *m_channel, m_state, key, value);
+        // As the session does with no receiver: the store takes the value.
+        m_store.SetValue(key, value);
+        return false;
     };
     m_binding = std::make_unique<PageBinding>(m_store, m_state, hooks);
     m_control = std::make_unique<ControlPage>();
@@ -70,6 +73,12 @@ QLineEdit* PagesFixture::Edit(SettingPage& page, ControlId id) const {
     auto* edit = qobject_cast<QLineEdit*>(page.Control(id));
     EXPECT_NE(edit, nullptr) << "no edit " << id;
     return edit;
+}
+
+void PagesFixture::Type(QLineEdit* edit, const QString& text) {
+    edit->selectAll();
+    edit->insert(text);
+    QTest::keyClick(edit, Qt::Key_Return);
 }
 
 void PagesFixture::Choose(SettingPage& page, ControlId id, int index) const {

@@ -27,9 +27,9 @@ ControlId SourceTriggerId(int source);
 ControlId SourceEnabledId(int source);
 
 // The Control and A/V Preset pages (and, when asked, the seven other pages)
-// bound to a real store with the defaults, UpdateSetting on a channel whose
-// port is closed (it stores and returns false), and recorders for everything
-// the pages hand to the main window.
+// bound to a real store with the defaults, UpdateSetting as with no receiver
+// (the store takes the value, false), and recorders for everything the pages
+// hand to the main window.
 class PagesFixture : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -39,6 +39,8 @@ protected:
 
     QComboBox* Combo(SettingPage& page, ControlId id) const;
     QLineEdit* Edit(SettingPage& page, ControlId id) const;
+    // What typing `text` over the edit's text and pressing Return do.
+    static void Type(QLineEdit* edit, const QString& text);
     // What a user's pick in a drop-down list does.
     void Choose(SettingPage& page, ControlId id, int index) const;
     QString Shown(SettingPage& page, ControlId id) const;

@@ -115,9 +115,10 @@ TEST_F(BulkReadTest, StoreIsBusyOnlyWhileReading) {
 namespace {
 
 TEST(BulkReadReplies, RepliesAreTrimmedAndUnansweredKeysLeftOut) {
-    // Answers with blanks after the value; stays silent on two keys in a row
-    // (a receiver without them), which then costs two time-outs and a model
-    // query that shows it is still there.
+    // Answers with blanks after the value and with its keys in capitals, which
+    // are stored as the pages read them; stays silent on two keys in a row (a
+    // receiver without them), which then costs two time-outs and a model query
+    // that shows it is still there.
     std::atomic<int> asked{0};
     ScriptedReceiver receiver([&asked](const QByteArray& command, int) -> QByteArray {
         const int n = ++asked;
@@ -134,8 +135,8 @@ TEST(BulkReadReplies, RepliesAreTrimmedAndUnansweredKeysLeftOut) {
     SettingsStore store;
     EXPECT_TRUE(Await(ReadAllFromReceiver(store, channel, nullptr, "x", ModelBitOf("za11"), {})));
     EXPECT_EQ(store.LineCount(), 582);
-    EXPECT_EQ(store.Lines().front(), "TUNER.DigitalMode= x");
-    EXPECT_EQ(store.GetValue("MAIN.Power"), " x");
+    EXPECT_EQ(store.Lines().front(), "Tuner.DigitalMode= x");
+    EXPECT_EQ(store.GetValue("Main.Power"), " x");
     EXPECT_TRUE(receiver.ReceivedCommands().contains("Main.Model?"));
 }
 

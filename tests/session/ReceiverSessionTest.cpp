@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
+#include <csignal>
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -51,14 +53,14 @@ TEST_P(SessionOnLine, ConnectsFollowsStatusLinesAndNoticesLoss) {
     EXPECT_TRUE(session.IsKeepAliveRunning());
 
     // A step is not waited for: its answer arrives as a status line.
-    ASSERT_TRUE(session.Channel().Step("Main.Volume", true));
+    ASSERT_TRUE(session.Step("Main.Volume", true));
     ASSERT_TRUE(WaitFor([&] { return !changed.isEmpty(); }, 3000));
     EXPECT_TRUE(changed.first().startsWith("Main.Volume=")) << changed.first().constData();
 
     sim.Stop();
     ASSERT_TRUE(WaitFor([&] { return lost > 0; }, 5000));
     EXPECT_EQ(statuses.last(), ReceiverSession::kNotConnected);
-    EXPECT_FALSE(session.Port().IsOpen());
+    EXPECT_FALSE(session.IsOpen());
     EXPECT_FALSE(session.State().connected);
 }
 
@@ -68,20 +70,34 @@ INSTANTIATE_TEST_SUITE_P(Lines, SessionOnLine,
                              return info.param == SimProcess::Line::Pty ? "Pty" : "Tcp";
                          });
 
-// The receiver keeps a value within its range and answers what it kept: that
-// answer, not the user's choice, is what the store holds and a save writes.
-TEST(SessionAnswers, ClampedSetShowsTheReceiversValue) {
+// A change is pending, and shown, until the receiver answers; then the store
+// holds what the receiver kept (a clamped value), or, with no answer, what it
+// said before, and the reason line says why.
+TEST(SessionAnswers, PendingValueGivesWayToTheReceiversWord) {
     SimProcess sim({"--baud", "0"});
     ReceiverSession session;
     ASSERT_TRUE(Await(session.ConnectTo(sim.LinkPath())));
+    const QByteArray before = session.Store().GetValue("Main.Volume");
     QList<QByteArray> shown;
+    QStringList reasons;
     QObject::connect(&session, &ReceiverSession::KeyChanged,
                      [&](const QByteArray&, const QByteArray& value) { shown << value; });
+    QObject::connect(&session, &ReceiverSession::StatusReasonChanged,
+                     [&](const QString& reason) { reasons << reason; });
     EXPECT_TRUE(session.UpdateSetting("Main.Volume", "200"));
     EXPECT_EQ(session.Store().GetValue("Main.Volume"), "200");
-    ASSERT_TRUE(WaitFor([&] { return !shown.isEmpty(); }, 3000));
+    EXPECT_EQ(session.Store().GetConfirmed("Main.Volume"), before);
+    ASSERT_TRUE(WaitFor([&] { return !session.Store().HasAnyPending(); }, 3000));
     EXPECT_EQ(shown.last(), "16");
     EXPECT_EQ(session.Store().GetValue("Main.Volume"), "16");
+
+    sim.Signal(SIGUSR1);  // the receiver goes silent
+    EXPECT_TRUE(session.UpdateSetting("Main.Bass", "4"));
+    ASSERT_TRUE(WaitFor([&] { return !session.Store().HasAnyPending(); }, 3000));
+    EXPECT_EQ(session.Store().GetValue("Main.Bass"), session.Store().GetConfirmed("Main.Bass"));
+    EXPECT_NE(session.Store().GetValue("Main.Bass"), "4");
+    ASSERT_FALSE(reasons.isEmpty());
+    EXPECT_TRUE(reasons.last().startsWith("Main.Bass was not changed: ")) << reasons.last().toStdString();
 }
 
 // A read on a paced line takes seconds: what stops it (Cancel, Close, the
@@ -112,13 +128,13 @@ TEST_P(SessionStop, StopsTheReadAndPutsTheStoreBack) {
             session.reset();
             break;
     }
-    ASSERT_TRUE(ended.has_value());
+    ASSERT_TRUE(WaitFor([&] { return ended.has_value(); }, 3000));
     EXPECT_FALSE(*ended);
     // The line is ordered: one more command at most was on its way.
     EXPECT_LE(sim.ReceivedCommands().size(), sent + 1);
     if (session) {
         EXPECT_EQ(session->Store().Lines(), before);
-        EXPECT_FALSE(session->Port().IsOpen());
+        EXPECT_FALSE(session->IsOpen());
         EXPECT_FALSE(session->IsBusy());
         EXPECT_EQ(session->LastFailure(), ReceiverSession::Failure::Stopped);
     }
@@ -127,25 +143,67 @@ TEST_P(SessionStop, StopsTheReadAndPutsTheStoreBack) {
 INSTANTIATE_TEST_SUITE_P(Ways, SessionStop,
                          ::testing::Values(StopBy::Cancel, StopBy::Close, StopBy::Destroy));
 
-// A cancelled restore says which lines it did not send; the connection stays.
-TEST(SessionStops, CancelledRestoreListsWhatWasNotSent) {
+// A cancelled restore says which lines it did not send and leaves the store
+// as the receiver has it; the user's set queued meanwhile still goes out, and
+// the connection stays.
+TEST(SessionStops, CancelledRestoreEndsOnlyItsOwnCommands) {
     SimProcess sim({"--baud", "115200"});
     ReceiverSession session;
-    session.SetKeepAliveEnabled(false);
-    ASSERT_EQ(Await(session.OpenPort(sim.LinkPath())), ReceiverIdentity::Outcome::Known);
-    session.State().connected = true;
-    session.Store().ResetToDefaults();
+    ASSERT_TRUE(Await(session.ConnectTo(sim.LinkPath())));
+    const QByteArray volume = session.Store().GetValue("Main.Volume");
+    SettingsStore file;
+    file.ResetToDefaults();
+    file.SetValue("Main.Volume", "-33");
     std::optional<RestoreResult> result;
     QObject::connect(&session, &ReceiverSession::RestoreEnded,
                      [&](const RestoreResult& r) { result = r; });
-    (void)session.RestoreStore();
-    ASSERT_TRUE(WaitFor([&] { return sim.ReceivedCommands().size() > 10; }, 5000));
+    (void)session.LoadSettings(file);
+    ASSERT_TRUE(WaitFor([&] { return sim.ReceivedCommands().size() > 600; }, 5000));
+    ASSERT_TRUE(session.UpdateSetting("Main.Bass", "4"));
     session.Cancel();
-    ASSERT_TRUE(result.has_value());
-    EXPECT_GT(result->failed, 400);
-    EXPECT_TRUE(result->report.contains("The restore was cancelled; "))
+    ASSERT_TRUE(WaitFor([&] { return result.has_value(); }, 3000));
+    EXPECT_GT(result->notSent, 400);
+    EXPECT_EQ(result->sent, result->confirmed);
+    EXPECT_TRUE(result->report.contains(" not sent: the restore was cancelled."))
         << result->report.left(200).constData();
-    EXPECT_TRUE(session.Port().IsOpen());
+    ASSERT_TRUE(WaitFor([&] { return !session.Store().HasAnyPending(); }, 3000));
+    EXPECT_TRUE(sim.ReceivedCommands().contains("Main.Bass=4"));
+    EXPECT_EQ(session.Store().GetValue("Main.Bass"), "4");
+    EXPECT_EQ(session.Store().GetValue("Main.Volume"), volume);
+    EXPECT_TRUE(session.IsOpen());
+}
+
+// Whoever hears the session may destroy it from the handler.
+TEST(SessionLifetime, HandlerMayDestroyTheSession) {
+    SimProcess sim({"--baud", "0"});
+    const std::function<void(ReceiverSession&, std::function<void()>)> kWays[] = {
+        [](ReceiverSession& s, std::function<void()> end) {
+            QObject::connect(&s, &ReceiverSession::LineReceived, end);
+            s.SendLine("Main.Volume+");
+        },
+        [](ReceiverSession& s, std::function<void()> end) {
+            QObject::connect(&s, &ReceiverSession::KeyChanged, end);
+            s.Step("Main.Volume", true);
+        },
+        [](ReceiverSession& s, std::function<void()> end) {
+            QObject::connect(&s, &ReceiverSession::RestoreEnded, end);
+            (void)s.Restore({"Main.Mute=On"});
+        },
+        [](ReceiverSession& s, std::function<void()> end) {
+            QObject::connect(&s, &ReceiverSession::AttemptEnded, end);
+            (void)s.ConnectTo(QStringLiteral("/nonexistent/tty"));
+        },
+        [&sim](ReceiverSession& s, std::function<void()> end) {
+            QObject::connect(&s, &ReceiverSession::Lost, end);
+            sim.Signal(SIGUSR1);
+        },
+    };
+    for (const auto& way : kWays) {
+        auto session = std::make_unique<ReceiverSession>();
+        ASSERT_TRUE(Await(session->ConnectTo(sim.LinkPath())));
+        way(*session, [&session] { session.reset(); });
+        ASSERT_TRUE(WaitFor([&] { return !session; }, 5000));
+    }
 }
 
 }  // namespace

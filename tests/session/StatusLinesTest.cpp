@@ -44,31 +44,19 @@ TEST_P(StatusLineCase, RoutesLineByStoreAndPrefix) {
         store.Append(storedKey + "=old");
     }
 
-    QList<QByteArray> refreshed;
-    QList<QByteArray> tunerLines;
-    StatusLineHandler handler(store,
-                              [&](const QByteArray& k, const QByteArray&) { refreshed << k; });
-    handler.SetTunerHook([&](const QByteArray& l) { tunerLines << l; });
-    handler.HandleStatusLine(key, value, line);
+    const StatusRoute route = RouteStatusLine(store, key, value, line);
 
     if (c.storedAndRefreshed) {
         EXPECT_EQ(store.Lines().back().mid(store.Lines().back().indexOf('=') + 1), value);
-        EXPECT_EQ(refreshed, QList<QByteArray>{key});
+        EXPECT_TRUE(route.stored);
     } else {
-        EXPECT_TRUE(refreshed.isEmpty());
+        EXPECT_FALSE(route.stored);
         EXPECT_EQ(store.Lines().size(), c.storeHasKey ? 2u : 1u);
     }
-    EXPECT_EQ(tunerLines, c.reachesTuner ? QList<QByteArray>{line} : QList<QByteArray>{});
+    EXPECT_EQ(route.toTuner, c.reachesTuner);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, StatusLineCase, ::testing::ValuesIn(kStatusCases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST(StatusLines, TunerLineWithoutTunerPageIsDropped) {
-    SettingsStore store;
-    StatusLineHandler handler(store, {});
-    handler.HandleStatusLine("Tuner.Band", "FM", "Tuner.Band=FM");
-    EXPECT_TRUE(store.IsEmpty());
-}
 
 }  // namespace

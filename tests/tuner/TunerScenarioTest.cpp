@@ -97,8 +97,8 @@ protected:
         return commands;
     }
     void RecordPresetLines() {
-        Window().StatusLines().SetTunerHook([this](const QByteArray& line) {
-            Page().OnTunerStatus(line);
+        // After the page's own handler: what it shows once it took the line.
+        QObject::connect(&Window().Session(), &ReceiverSession::TunerLine, [this](const QByteArray& line) {
             if (line.startsWith("Tuner.Preset") && !line.startsWith("Tuner.Preset=")) {
                 m_snapshots.push_back({ListedNumbers(), Editor().SelectedRow(),
                                        Editor().PresetCombo()->currentText(),
@@ -330,7 +330,7 @@ TEST_F(TunerScenario, PageTunesAndShowsWhatTheReceiverReports) {
     ASSERT_TRUE(WaitFor([this] { return m_sim->SentLines().contains("Tuner.FM.Mute=On"); }, 3000));
     EXPECT_EQ(UserCommands(mark), QByteArrayList{"Tuner.FM.Mute+"});
     // The box shows what the receiver reports, whoever changed it.
-    Window().Channel().SendLine("Tuner.FM.Mute+");
+    Window().Session().SendLine("Tuner.FM.Mute+");
     ASSERT_TRUE(WaitFor([this] { return !Page().FmMuteBox()->isChecked(); }, 3000));
 }
 
@@ -363,7 +363,7 @@ TEST_F(TunerScenario, RdsTextsReachTheInformationBox) {
     Open({});
     Editor().hide();
     Page().BandButton(TunerBand::Fm)->click();
-    Window().Channel().SendLine("Tuner?");
+    Window().Session().SendLine("Tuner?");
     ASSERT_TRUE(WaitFor(
         [this] {
             return Page().InformationBox()->toPlainText() ==
