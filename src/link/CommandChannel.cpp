@@ -153,12 +153,14 @@ void CommandChannel::Pump() {
         // Told before the write: the worker must not rest while the answer comes.
         if (answered)
             m_port.SetReplyAwaited(true);
+        // Posted before the write: the answer may be read and posted by the
+        // worker before this thread gets past the write.
+        if (next.request.written)
+            Post(std::move(next.request.written), next.request.owner);
         if (!m_port.Write(Framed(next.request.body))) {
             Complete(next, {Outcome::Closed, {}});
             continue;
         }
-        if (next.request.written)
-            Post(std::move(next.request.written), next.request.owner);
         if (!answered) {
             // Nothing could answer it: done once written.
             Complete(next, {Outcome::Written, {}});

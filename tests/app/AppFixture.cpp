@@ -125,7 +125,7 @@ bool AppFixture::WaitFor(const std::function<bool()>& predicate, int timeoutMs) 
 }
 
 QByteArrayList AppFixture::CommandsBeforeBarrier(qsizetype mark) {
-    const QByteArray answer = QueryReply(Window().Channel(), "Main.Model");
+    const QByteArray answer = QCoro::waitFor(Window().Session().Ask(CommandChannel::Kind::Query, "Main.Model?")).Text();
     EXPECT_TRUE(answer.endsWith("=ZA11")) << answer.constData();
     QByteArrayList commands = CommandsSince(mark);
     return commands.mid(0, commands.lastIndexOf("Main.Model?"));
@@ -139,7 +139,7 @@ QByteArrayList AppFixture::CommandsSince(qsizetype mark, bool withPolls) {
     // Every command still queued or on the wire is answered first; the
     // keep-alive's own are watched as they go.
     if (m_window && !withPolls)
-        WaitFor([this] { return m_window->Channel().IsIdle(); }, 5000);
+        WaitFor([this] { return m_window->Session().IsIdle(); }, 5000);
     QByteArrayList commands = m_sim->ReceivedCommands().mid(mark);
     if (!withPolls)
         commands.removeAll("Main.Source?");

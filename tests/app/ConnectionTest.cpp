@@ -28,12 +28,13 @@ TEST_F(ConnectionScenario, ClosingDuringAutoDetectOpensNoFurtherPort) {
     w.OnConnect();
     ASSERT_TRUE(WaitFor([&] { return silent.ReceivedCommands().contains("Main.Model?"); }, 3000));
     w.reject();
-    EXPECT_FALSE(w.Session().IsAttempting());
-    EXPECT_FALSE(w.Port().IsOpen());
+    ASSERT_TRUE(WaitFor([&] { return !w.Session().IsAttempting(); }, 3000));
+    EXPECT_FALSE(w.Session().IsOpen());
     EXPECT_TRUE(w.ConnectButton()->isEnabled());
     EXPECT_EQ(w.StatusText(), "Not connected to a Unit");
     Restart();
     EXPECT_TRUE(answering.ReceivedCommands().isEmpty());
+    EXPECT_FALSE(answering.Log().contains("line opened"));
 }
 
 // The Progress window's Cancel stops the connect-time read: the settings shown
@@ -48,10 +49,10 @@ TEST_F(ConnectionScenario, CancelDuringTheReadKeepsTheOldSettings) {
     ASSERT_TRUE(w.GetProgressWindow()->IsRunning());
     QTest::mouseClick(const_cast<QPushButton*>(w.GetProgressWindow()->CancelButton()),
                       Qt::LeftButton);
-    EXPECT_FALSE(w.Session().IsAttempting());
+    ASSERT_TRUE(WaitFor([&] { return !w.Session().IsAttempting(); }, 3000));
     EXPECT_FALSE(w.GetProgressWindow()->IsRunning());
     EXPECT_FALSE(w.State().connected);
-    EXPECT_FALSE(w.Port().IsOpen());
+    EXPECT_FALSE(w.Session().IsOpen());
     EXPECT_EQ(w.StatusText(), "Not connected to a Unit");
     EXPECT_EQ(w.Store().Lines(), before);
     EXPECT_TRUE(SnapshotStore().List().empty()) << "a cancelled read keeps no snapshot";
@@ -123,7 +124,7 @@ TEST_P(ModelAnswer, DecidesConnectionAndModelBit) {
     EXPECT_EQ(ConnectOn("COM3"), c.connected);
     EXPECT_EQ(w.State().modelBit, c.modelBit);
     EXPECT_EQ(w.StatusText(), c.status);
-    EXPECT_EQ(w.Port().IsOpen(), c.portOpen);
+    EXPECT_EQ(w.Session().IsOpen(), c.portOpen);
     const QByteArrayList commands = sim.ReceivedCommands();
     if (c.modelBit == 0) {
         // No known bit: the bulk read asks nothing, only the model and the tuner.
@@ -145,7 +146,7 @@ TEST_F(ConnectionScenario, UnknownModelStillTakesStepsButNoSettings) {
     ASSERT_FALSE(ConnectOn("COM3"));
     const qsizetype mark = CommandMark();
     Choose(ControlCombo(ControlId::Bass), "4 dB");
-    Window().Channel().SendLine("Main.Volume+");
+    Window().Session().SendLine("Main.Volume+");
     ASSERT_TRUE(WaitFor([&] { return CommandsSince(mark).contains("Main.Volume+"); }, 3000));
     EXPECT_FALSE(sim.ReceivedCommands().mid(mark).contains("Main.Bass=4"));
 }
@@ -159,7 +160,7 @@ TEST_F(ConnectionScenario, SilentReceiverIsGivenUpAfterTwoTimeouts) {
     sim.Signal(SIGUSR1);
     ASSERT_TRUE(WaitFor([&] { return w.StatusText() == "Not connected to a Unit"; }, 6000));
     EXPECT_FALSE(w.State().connected);
-    EXPECT_FALSE(w.Port().IsOpen());
+    EXPECT_FALSE(w.Session().IsOpen());
     EXPECT_FALSE(w.Session().IsKeepAliveRunning());
     EXPECT_EQ(CommandsSince(mark, true), (QByteArrayList{"Main.Source?", "Main.Source?"}));
 }
@@ -185,7 +186,7 @@ TEST_F(ConnectionScenario, OneTimeoutFollowedByAnAnswerKeepsConnection) {
     ASSERT_TRUE(WaitFor([&] { return CommandsSince(mark, true).size() >= 3; }, 6000));
     EXPECT_TRUE(resumed);
     EXPECT_TRUE(w.State().connected);
-    EXPECT_TRUE(w.Port().IsOpen());
+    EXPECT_TRUE(w.Session().IsOpen());
     EXPECT_TRUE(w.StatusText().startsWith("Connected to ZA11"));
 }
 

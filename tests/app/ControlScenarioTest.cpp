@@ -119,7 +119,7 @@ TEST_F(ControlScenario, StatusLineForBassSelectsComboWithoutEcho) {
     ConnectToSim();
     MainDialog& w = Window();
     const qsizetype mark = CommandMark();
-    w.Channel().OnReceiverLine("Main.Bass=-6");
+    w.Session().TakeLine("Main.Bass=-6");
     EXPECT_EQ(ControlCombo(ControlId::Bass)->currentText(), "-6 dB");
     EXPECT_FALSE(HasSetCommand(CommandsBeforeBarrier(mark)));
 }

@@ -49,7 +49,7 @@ TEST_F(FileScenario, SaveThenLoadRoundTripsThroughReceiver) {
     EXPECT_EQ(w.Store().GetValue("Main.Bass"), changed);
     EXPECT_EQ(ControlCombo(ControlId::Bass)->currentText(), QString::fromLatin1(changed) + " dB");
     // The receiver took the file's value over.
-    EXPECT_EQ(Reply(w.Channel(), CommandChannel::Kind::Query, "Main.Bass?"),
+    EXPECT_EQ(QCoro::waitFor(w.Session().Ask(CommandChannel::Kind::Query, "Main.Bass?")).Text(),
               "Main.Bass=" + changed);
     for (const QString& message : m_prompts.messages) {
         EXPECT_TRUE(message.startsWith("The receiver did not take")) << qPrintable(message);

@@ -157,7 +157,7 @@ TEST_F(HelpScenario, SilentServerTimesOutWhileWindowKeepsWorking) {
     Window().CheckForUpgrade();
     // The receiver goes on answering through the window meanwhile.
     EXPECT_TRUE(Window().Help().IsCheckRunning());
-    EXPECT_EQ(Reply(Window().Channel(), CommandChannel::Kind::Query, "Main.Model?"),
+    EXPECT_EQ(QCoro::waitFor(Window().Session().Ask(CommandChannel::Kind::Query, "Main.Model?")).Text(),
               "Main.Model=ZA11");
     QTest::keyClicks(terminal, "Main.Volume?");
     QTest::keyClick(terminal, Qt::Key_Return);

@@ -70,12 +70,12 @@ const Scenario kScenarios[] = {
     {"InvalidSourceBoxKeepsTheLinkAlive", Phase::Connected, Trouble::InvalidSource, 0, 0,
      Link::Kept, false, true, -1, "invalid source number"},
     {"SilentDuringRestoreStopsAndListsUnsent", Phase::Restore, Trouble::Silent, 50, 0, Link::Either,
-     false, false, 3, "The receiver stopped answering; 487 line(s) were not sent"},
+     false, false, 3, "488 not sent: the connection was lost."},
     {"HangUpDuringRestoreStopsAtOnce", Phase::Restore, Trouble::HangUp, 50, 0, Link::Dropped, false,
-     false, 1, "The connection was lost; 488 line(s) were not sent"},
+     false, 1, "488 not sent: the connection was lost."},
     {"RestoreRefusesLinesThatWouldBreakOnTheWire", Phase::Restore, Trouble::BadFileLines, 0, 0,
      Link::Kept, false, false, -1,
-     "MAIN.TREBLE=\\r1 \treturned: NOT SENT, HOLDS A CARRIAGE RETURN"},
+     "Main.Treble=\\r1: not sent: it holds a carriage return"},
 };
 
 const QByteArray kBadFileLines = QByteArrayLiteral("Main.Power=On\r\nMain.Treble=\r1\r\n") +
@@ -196,13 +196,13 @@ TEST_P(MisbehavingReceiver, NothingIsLostAndNothingHangs) {
     switch (s.link) {
         case Link::Kept:
             EXPECT_TRUE(w.State().connected);
-            EXPECT_TRUE(w.Port().IsOpen());
+            EXPECT_TRUE(w.Session().IsOpen());
             EXPECT_TRUE(w.StatusText().startsWith("Connected to ZA11"))
                 << qPrintable(w.StatusText());
             break;
         case Link::Dropped:
             EXPECT_FALSE(w.State().connected);
-            EXPECT_FALSE(w.Port().IsOpen());
+            EXPECT_FALSE(w.Session().IsOpen());
             EXPECT_EQ(w.StatusText(), "Not connected to a Unit");
             break;
         case Link::Either:

@@ -34,7 +34,7 @@ protected:
         return scroll == nullptr ? nullptr : qobject_cast<SettingPage*>(scroll->widget());
     }
     // A status line from the receiver: stored and shown, never answered.
-    void Receive(const QByteArray& line) { Window().Channel().OnReceiverLine(line); }
+    void Receive(const QByteArray& line) { Window().Session().TakeLine(line); }
 
     void Run(const QString& title, std::span<const PageCase> cases) {
         SettingPage* page = Page(title);

@@ -111,7 +111,7 @@ TEST_F(Startup, ConnectAnsweredNoChangesNothing) {
               QStringList{"Warning: Connecting imports settings and overwrites any unsaved "
                           "changes, continue?"});
     EXPECT_EQ(w.StatusText(), "Not Connected to a Unit");
-    EXPECT_FALSE(w.Port().IsOpen());
+    EXPECT_FALSE(w.Session().IsOpen());
     EXPECT_EQ(w.Store().Lines(), before);
     EXPECT_TRUE(w.ConnectButton()->isEnabled());
     EXPECT_TRUE(sim.ReceivedCommands().isEmpty());
@@ -138,7 +138,7 @@ TEST_F(Startup, CloseClosesTheOpenPort) {
     StartSim(3);
     ASSERT_TRUE(ConnectOn("COM3"));
     Window().reject();
-    EXPECT_FALSE(Window().Port().IsOpen());
+    EXPECT_FALSE(Window().Session().IsOpen());
     EXPECT_FALSE(Window().isVisible());
 }
 

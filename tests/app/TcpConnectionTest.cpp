@@ -1,7 +1,6 @@
 #include "AppFixture.h"
 
 #include "Profile.h"
-#include "UpdateSetting.h"
 
 namespace {
 
@@ -16,8 +15,7 @@ TEST_F(TcpConnectionScenario, WindowConnectsThroughADeviceServer) {
     EXPECT_TRUE(ConnectOn(target));
     EXPECT_EQ(Window().StatusText(), "Connected to ZA05 on " + target);
     EXPECT_EQ(Window().Store().LineCount(), 578);
-    EXPECT_TRUE(
-        UpdateSetting(Window().Store(), Window().Channel(), Window().State(), "Main.Treble", "4"));
+    EXPECT_TRUE(Window().Session().UpdateSetting("Main.Treble", "4"));
     EXPECT_TRUE(WaitFor([&sim] { return sim.ReceivedCommands().contains("Main.Treble=4"); }, 3000));
     // A typed target is used as typed and not remembered.
     EXPECT_EQ(Profile::ReadPort(), Profile::kPortDefault);

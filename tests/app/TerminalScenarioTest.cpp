@@ -100,14 +100,14 @@ TEST_F(TerminalScenario, LinesReachTerminalOnlyWhileItsTabIsCurrent) {
     ConnectToSim(3);
     TerminalCtrl* terminal = OpenTerminal();
     Window().SelectTab("Control");
-    Window().Channel().SendLine("Main.Treble?");
+    Window().Session().SendLine("Main.Treble?");
     // Lines arrive in order: once this answer is in, so is the treble line.
-    EXPECT_EQ(Reply(Window().Channel(), CommandChannel::Kind::Query, "Main.Model?"),
+    EXPECT_EQ(QCoro::waitFor(Window().Session().Ask(CommandChannel::Kind::Query, "Main.Model?")).Text(),
               "Main.Model=ZA11");
     Window().SelectTab("Terminal");
     EXPECT_FALSE(terminal->toPlainText().contains("Main.Treble="));
 
-    Window().Channel().SendLine("Main.Treble?");
+    Window().Session().SendLine("Main.Treble?");
     EXPECT_TRUE(WaitFor([&] { return terminal->toPlainText().contains("Main.Treble="); }, 3000));
 }
 

@@ -172,7 +172,7 @@ TEST_F(CliTest, LostMidRestoreStillListsWhatWasNotSent) {
     sim.Stop();
     ASSERT_TRUE(process.waitForFinished(30000));
     EXPECT_EQ(process.exitCode(), 4);
-    EXPECT_TRUE(process.readAllStandardOutput().contains("The connection was lost; "));
+    EXPECT_TRUE(process.readAllStandardOutput().contains(" not sent: the connection was lost."));
 }
 
 enum class Receiver { None, Answering, Silent, UnknownModel, Lacking };
@@ -256,8 +256,8 @@ const ExitCase kExitCases[] = {
      {"--port", "PORT", "set", "Main.Volume=banana"},
      1,
      "",
-     "The receiver did not take 1 of 1 line(s):\n"
-     "\tERROR: MAIN.VOLUME=BANANA \treturned: MAIN.VOLUME=-20\n"},
+     "1 setting(s) sent: 0 confirmed, 1 kept differently by the receiver.\n"
+     "Main.Volume=banana: the receiver kept -20\n"},
     {"PartialBackupIsAFailure",
      Receiver::Lacking,
      {"--port", "PORT", "backup", "partial.kvx"},
