@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include <csignal>
 
@@ -98,6 +100,31 @@ TEST(SessionAnswers, PendingValueGivesWayToTheReceiversWord) {
     EXPECT_NE(session.Store().GetValue("Main.Bass"), "4");
     ASSERT_FALSE(reasons.isEmpty());
     EXPECT_TRUE(reasons.last().startsWith("Main.Bass was not changed: ")) << reasons.last().toStdString();
+}
+
+// Loss is judged by evidence, whoever keeps the line busy: a receiver gone
+// silent shows as lost within about 2 s, idle or polled by another caller.
+TEST(SessionLoss, SilentReceiverIsLostWithinTwoSecondsUnderAnyLoad) {
+    for (const int pollEveryMs : {0, 100}) {
+        SimProcess sim({"--baud", "0"});
+        ReceiverSession session;
+        ASSERT_TRUE(Await(session.ConnectTo(sim.LinkPath())));
+        QTimer load;
+        QObject::connect(&load, &QTimer::timeout, [&] {
+            session.Submit({CommandChannel::Kind::Query, "Main.Power?", {}, {}, 0, {}});
+        });
+        if (pollEveryMs > 0)
+            load.start(pollEveryMs);
+        // A barrier: the load's first answers are in before the silence.
+        (void)Await(session.Ask(CommandChannel::Kind::Query, "Main.Mute?"));
+        bool lost = false;
+        QObject::connect(&session, &ReceiverSession::Lost, [&] { lost = true; });
+        QElapsedTimer silence;
+        sim.Signal(SIGUSR1);
+        silence.start();
+        ASSERT_TRUE(WaitFor([&] { return lost; }, 10000)) << pollEveryMs;
+        EXPECT_LT(silence.elapsed(), 2300) << "polled every " << pollEveryMs << " ms";
+    }
 }
 
 // A read on a paced line takes seconds: what stops it (Cancel, Close, the
