@@ -149,8 +149,11 @@ void SimLoop::RunDue(Clock::time_point now) {
         m_log.Received(command->due, command->wireBytes, command->body);
         if (m_silent)
             continue;
+        const bool set = command->body.indexOf('=') > 0;
+        const int latencyMs =
+            set && m_options.setLatencyMs >= 0 ? m_options.setLatencyMs : m_options.latencyMs;
         Answer(m_receiver.Handle(command->body),
-               command->due + std::chrono::milliseconds(m_options.latencyMs));
+               command->due + std::chrono::milliseconds(latencyMs));
     }
     if (m_nextFrontPanel && now >= *m_nextFrontPanel) {
         const auto period = std::chrono::milliseconds(m_options.frontPanelMs);

@@ -18,6 +18,7 @@ struct NumberOption {
 // Upper bounds keep deadlines far from overflow: a day of latency, 10 Mbaud.
 constexpr NumberOption kNumberOptions[] = {
     {"--latency-ms", 0, 86'400'000, &SimOptions::latencyMs},
+    {"--set-latency-ms", 0, 86'400'000, &SimOptions::setLatencyMs},
     {"--baud", 0, 10'000'000, &SimOptions::baud},
     {"--front-panel-ms", 0, 86'400'000, &SimOptions::frontPanelMs},
 };
@@ -53,6 +54,8 @@ QString UsageText() {
         "  --baud N              pace both directions like an N baud line (default\n"
         "                        115200, 0 = no pacing)\n"
         "  --latency-ms N        wait N ms before each answer\n"
+        "  --set-latency-ms N    wait N ms before answering a set instead, as a unit\n"
+        "                        that stores each setting before it answers\n"
         "  --front-panel-ms N    change a random setting every N ms, as fast as the\n"
         "                        line can report it (answers go first)\n"
         "  --silent              read but never answer (SIGUSR1 toggles)\n"

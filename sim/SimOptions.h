@@ -12,7 +12,8 @@ struct SimOptions {
     QString statePath;
     QString tcpAddress;  // "[host:]port": serve on TCP instead of a pseudo-terminal
     int latencyMs = 0;
-    int baud = 115200;  // 0: no pacing, bytes move as fast as the pseudo-terminal allows
+    int setLatencyMs = -1;  // -1: as latencyMs
+    int baud = 115200;      // 0: no pacing, bytes move as fast as the pseudo-terminal allows
     int frontPanelMs = 0;
     bool silent = false;
     bool leadingCr = true;

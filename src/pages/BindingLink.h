@@ -21,5 +21,8 @@ public:
     virtual bool ControlChanged(ControlId controlId, const QVariant& argument) = 0;
     // Reloads the preset-governed controls of every page for the current view.
     virtual void RefreshView() = 0;
+    // The user is done with an edit (Return, or the focus left it): it shows
+    // the store's value again, which refreshes held back while it was typed in.
+    virtual void EditingEnded(ControlId controlId) = 0;
     virtual const BindingModel& Model() const = 0;
 };

@@ -61,6 +61,13 @@ private:
 PageBinding::PageBinding(SettingsStore& store, SessionState& state, Hooks hooks)
     : m_store(store), m_state(state), m_model(store, state), m_hooks(std::move(hooks)) {}
 
+PageBinding::~PageBinding() {
+    for (SettingPage* page : m_pages) {
+        if (page != nullptr)
+            page->SetBinding(nullptr);
+    }
+}
+
 void PageBinding::AttachPage(SettingPage* page) {
     const int index = static_cast<int>(page->Index());
     if (index < 0 || index >= kBindingPageCount)
@@ -100,11 +107,10 @@ void PageBinding::ShowRowValue(const BindingRow& row, const QByteArray& value) {
     if (control == nullptr)
         return;
     if (auto* edit = qobject_cast<QLineEdit*>(control); edit != nullptr && IsEditKind(row.kind)) {
-        // Setting the same text again would still lay it out anew and move
-        // the cursor of someone editing it.
-        const QString text = FromWindows1252(value);
-        if (edit->text() != text)
-            edit->setText(text);
+        // Each answer to a name sent while the user goes on typing would put
+        // an older text under the cursor; it is shown when editing ends.
+        if (!edit->hasFocus() || edit->isReadOnly())
+            ShowEditText(edit, value);
     } else if (row.kind == BindingKind::SourceEnabled) {
         if (auto* box = qobject_cast<QAbstractButton*>(control))
             box->setChecked(EqualsIgnoringCase(value, "Yes"));
@@ -119,6 +125,26 @@ void PageBinding::ShowRowValue(const BindingRow& row, const QByteArray& value) {
             RebuildSourceTriggerChoices(true);
     }
     TellPagesShown(row, value);
+}
+
+void PageBinding::ShowEditText(QLineEdit* edit, const QByteArray& value) {
+    // Setting the same text again would still lay it out anew and move the
+    // cursor of someone editing it.
+    const QString text = FromWindows1252(value);
+    if (edit->text() != text)
+        edit->setText(text);
+}
+
+void PageBinding::EditingEnded(ControlId controlId) {
+    const BindingRow* row = FindRowByControl(controlId);
+    if (row == nullptr || !IsEditKind(row->kind))
+        return;
+    auto* edit = qobject_cast<QLineEdit*>(ControlOf(*row));
+    if (edit == nullptr)
+        return;
+    FlagScope reloading(m_reloading, true);
+    // The receiver's value, or the one just sent while its answer is awaited.
+    ShowEditText(edit, m_model.ShownValue(*row).value_or(QByteArray()));
 }
 
 void PageBinding::ApplyEnableRule(const BindingRow& row) {
@@ -200,7 +226,12 @@ bool PageBinding::ControlChanged(ControlId controlId, const QVariant& argument) 
         return false;
     if (IsEditKind(row->kind) && ControlOf(*row) == nullptr)
         return false;
-    const RowChoice choice = m_model.Choose(*row, UserValue(*row, argument));
+    const QByteArray value = UserValue(*row, argument);
+    // Typing back to the name the receiver holds, or ending an edit whose
+    // text went out when typing paused, asks nothing new of it.
+    if (IsEditKind(row->kind) && m_model.ShownValue(*row) == value)
+        return false;
+    const RowChoice choice = m_model.Choose(*row, value);
     if (choice.writes.empty())
         return false;
     TellPagesChosen(*row, choice.chosen);

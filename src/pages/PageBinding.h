@@ -12,6 +12,7 @@
 
 class SettingPage;
 class SettingsStore;
+class QLineEdit;
 class QWidget;
 struct SessionState;
 
@@ -29,6 +30,11 @@ public:
     };
 
     PageBinding(SettingsStore& store, SessionState& state, Hooks hooks);
+    // The pages may outlive the binding by a moment (a window's children go
+    // last): they are left unbound.
+    ~PageBinding() override;
+    PageBinding(const PageBinding&) = delete;
+    PageBinding& operator=(const PageBinding&) = delete;
 
     // Pages are attached by their PageIndex; a page not attached has no
     // controls (its rows are skipped).
@@ -38,12 +44,16 @@ public:
     void RefreshAllPages();
     void RefreshView() override;
     void RefreshKey(const QByteArray& key);
-    // False when no row has that control id or the argument is no choice of it.
+    // False when no row has that control id, the argument is no choice of it,
+    // or an edit's text is what the row shows already.
     bool ControlChanged(ControlId controlId, const QVariant& argument) override;
+    void EditingEnded(ControlId controlId) override;
     bool IsReloading() const override { return m_reloading; }
     const BindingModel& Model() const override { return m_model; }
     void RebuildSourceTriggerChoices(bool reselect);
 
+    // An edit the user types in keeps its text while it has the focus; it
+    // shows the store's value once editing ends.
     void ShowRowValue(const BindingRow& row, const QByteArray& value);
     // Also shows why a row whose key the store lacks is disabled.
     void ApplyEnableRule(const BindingRow& row);
@@ -55,6 +65,7 @@ public:
 
 private:
     QWidget* ControlOf(const BindingRow& row) const;
+    void ShowEditText(QLineEdit* edit, const QByteArray& value);
     void ShowAndEnable(const BindingRow& row, bool show);
     void ApplyEnableRuleToAll();
     QByteArray UserValue(const BindingRow& row, const QVariant& argument) const;

@@ -5,9 +5,23 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTimer>
+
+namespace {
+
+// How long typing rests before an edit's text goes to the receiver. Longer
+// than the gap between keys of someone typing a name (100-250 ms), so that a
+// name goes out whole rather than letter by letter, each letter's answer
+// coming back while the next is typed; short enough that a pause to look at
+// the receiver's display finds the name there.
+constexpr int kTypingPauseMs = 400;
+
+}  // namespace
 
 SettingPage::SettingPage(PageIndex index, QWidget* parent) : QWidget(parent), m_index(index) {}
 
@@ -31,7 +45,48 @@ void SettingPage::RegisterCombo(ControlId id, QComboBox* combo) {
 
 void SettingPage::RegisterEdit(ControlId id, QLineEdit* edit) {
     Register(id, edit);
-    connect(edit, &QLineEdit::textChanged, this, [this, id] { OnControlChange(id, QVariant()); });
+    if (edit->isReadOnly()) {
+        connect(edit, &QLineEdit::textChanged, this,
+                [this, id] { OnControlChange(id, QVariant()); });
+        return;
+    }
+    auto* pause = new QTimer(edit);
+    pause->setSingleShot(true);
+    pause->setInterval(kTypingPauseMs);
+    // `textEdited` is the user's typing only, not a refresh's text.
+    connect(edit, &QLineEdit::textEdited, pause, qOverload<>(&QTimer::start));
+    connect(pause, &QTimer::timeout, this, [this, id] { OnControlChange(id, QVariant()); });
+    m_typedEdits.insert(edit, TypedEdit{id, pause});
+    edit->installEventFilter(this);
+}
+
+bool SettingPage::eventFilter(QObject* watched, QEvent* event) {
+    const auto typed = m_typedEdits.constFind(watched);
+    if (typed == m_typedEdits.cend())
+        return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::FocusOut &&
+        static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+        // The edit's own menu is no end of editing; another control or window is.
+        EndTyping(*typed);
+    } else if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        // Return ends the edit here; passed on, it would press the window's
+        // default button.
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            EndTyping(*typed);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void SettingPage::EndTyping(const TypedEdit& typed) {
+    if (typed.pause->isActive()) {
+        typed.pause->stop();
+        OnControlChange(typed.id, QVariant());
+    }
+    if (m_binding != nullptr)
+        m_binding->EditingEnded(typed.id);
 }
 
 void SettingPage::RegisterCheck(ControlId id, QCheckBox* box) {

@@ -11,6 +11,7 @@ class QCheckBox;
 class QLabel;
 class QComboBox;
 class QLineEdit;
+class QTimer;
 class StepButtons;
 
 // A read-only number edit with its step arrows, as one widget for a layout.
@@ -88,8 +89,9 @@ protected:
     // Registers a bound combo whose user choices (not programmatic selections)
     // reach ControlChanged with the chosen item's stored value (its item data).
     void RegisterCombo(ControlId id, QComboBox* combo);
-    // Registers a bound edit whose every text change, typed or written by a
-    // refresh, reaches ControlChanged unless the page is loading.
+    // Registers a bound edit. What the user types reaches ControlChanged once
+    // typing pauses or editing ends (Return, the focus leaves); a read-only
+    // number's text, written by its arrows, at once.
     void RegisterEdit(ControlId id, QLineEdit* edit);
     // Registers a bound check box whose clicks reach ControlChanged with 1 or 0.
     void RegisterCheck(ControlId id, QCheckBox* box);
@@ -99,8 +101,19 @@ protected:
     // Reloads the preset-governed controls of every page for the current view.
     void RefreshView();
 
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // An edit the user types in, and the rest after its last keystroke.
+    struct TypedEdit {
+        ControlId id;
+        QTimer* pause;
+    };
+    // Sends what is left unsent and lets the edit show the store's value.
+    void EndTyping(const TypedEdit& typed);
+
     PageIndex m_index;
     QHash<int, QWidget*> m_controls;
+    QHash<const QObject*, TypedEdit> m_typedEdits;
     BindingLink* m_binding = nullptr;
 };

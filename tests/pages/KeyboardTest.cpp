@@ -134,6 +134,7 @@ TEST_P(PresetNameTyping, LimitsTypingTo12AndShowsStoredTextWhole) {
     name->setFocus();
     QTest::keyClick(name, Qt::Key_End);
     c.typing(name);
+    QTest::keyClick(name, Qt::Key_Return);
     EXPECT_EQ(name->text(), QString::fromLatin1(c.shown));
     if (c.sent) {
         ASSERT_FALSE(m_updates.empty());

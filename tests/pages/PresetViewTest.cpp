@@ -1,7 +1,9 @@
 #include "PagesFixture.h"
+
 #include "StepButtons.h"
 
 #include <QRadioButton>
+#include <QTest>
 
 namespace {
 
@@ -132,12 +134,14 @@ TEST_F(PresetViewTest, SetupSwitchInMainViewStoresAndChangesNoEnabling) {
         EXPECT_FALSE(Enabled(*m_control, id)) << id;
 }
 
-TEST_F(PresetViewTest, PresetNameIsSentWithEachKeystroke) {
+TEST_F(PresetViewTest, TypedPresetNameIsSentOnceWhenTypingPauses) {
     QLineEdit* name = Edit(*m_avPreset, ControlId::Preset4Name);
-    name->setText("Mo");
-    name->setText("Movie Night Longer");
-    EXPECT_EQ(m_store.GetValue("Preset4.Name"), "Movie Night Longer");
-    EXPECT_EQ(m_updates.front(), (KeyValue{"Preset4.Name", "Mo"}));
+    name->selectAll();
+    QTest::keyClicks(name, "Movie");
+    EXPECT_TRUE(m_updates.empty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_updates.empty(); }, 2000));
+    QTest::keyClick(name, Qt::Key_Return);
+    EXPECT_EQ(m_updates, (std::vector<KeyValue>{{"Preset4.Name", "Movie"}}));
 }
 
 }  // namespace

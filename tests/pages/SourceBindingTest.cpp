@@ -35,7 +35,7 @@ protected:
 TEST_F(SourceBindingTest, RefreshRelabelsSourceButtonsWithoutStoring) {
     EXPECT_EQ(m_control->SourceButton(1)->text(), "BluRay");
     EXPECT_EQ(m_store.GetValue("Source1.Name"), "BluRay");
-    NameEdit(1)->setText("Game");
+    Type(NameEdit(1), "Game");
     EXPECT_EQ(m_control->SourceButton(1)->text(), "Game");
     EXPECT_EQ(m_store.GetValue("Source1.Name"), "Game");
 }
@@ -197,7 +197,7 @@ TEST_F(SourceBindingTest, StoredFormatAndInputSelectOneEntry) {
 // Names travel in the Windows code page: the euro sign and typographic quotes
 // reach the store as their bytes, and come back from it as the same characters.
 TEST_F(SourceBindingTest, NamesConvertWithTheWindowsCodePage) {
-    NameEdit(1)->setText(QString::fromUtf8("Café €"));
+    Type(NameEdit(1), QString::fromUtf8("Café €"));
     EXPECT_EQ(m_store.GetValue("Source1.Name"), "Caf\xE9 \x80");
     EXPECT_EQ(m_control->SourceButton(1)->text(), QString::fromUtf8("Café €"));
 
