@@ -70,11 +70,13 @@ CommandChannel::~CommandChannel() {
 
 // Teardown is the one place completions run at once: a suspended operation
 // must end now, not leak. What they queue anew ends the same way.
-void CommandChannel::Shutdown() {
+bool CommandChannel::Shutdown() {
     m_shutDown = true;
     AbortAll(Outcome::Aborted);
+    const bool any = !m_deliveries.empty();
     while (!m_deliveries.empty())
         DeliverNext();
+    return any;
 }
 
 bool CommandChannel::IsOpen() const {

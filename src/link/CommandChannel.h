@@ -149,8 +149,9 @@ public:
     void AbortAll(Outcome outcome = Outcome::Aborted);
     // Teardown: ends every command and runs every completion now, so that no
     // awaiting operation is left suspended. The destructor does it too; an
-    // owner calls it first when its completions use its own members.
-    void Shutdown();
+    // owner calls it first when its completions use its own members. True
+    // when any completion ran.
+    bool Shutdown();
 
     // The key of a command as the reply test compares it: the text before the
     // first "=", "?", "+" or "-", trimmed and in capitals; empty when the

@@ -3,6 +3,7 @@
 #include "ByteText.h"
 #include "CommandChannel.h"
 #include "Completion.h"
+#include "FailureText.h"
 #include "QueryTables.h"
 #include "SettingsStore.h"
 
@@ -303,7 +304,8 @@ QCoro::Task<RestoreResult> RestoreToReceiver(std::vector<QByteArray> lines,
                 }
             } else if (reply.outcome == Outcome::Timeout) {
                 ++result.unanswered;
-                problems.push_back(QuotedForReport(line) + ": the receiver did not answer");
+                problems.push_back(QuotedForReport(line) + ": " +
+                                   UnansweredText(reply.outcome).toLatin1());
             } else {
                 // Cut off by a closed port or a stop: not known to have arrived.
                 --result.sent;

@@ -14,7 +14,6 @@ namespace {
 const QString kConnectingOn = QStringLiteral("Connecting on %1 ...");
 const QString kConnectingTo = QStringLiteral("Connecting to %1 on %2");
 const QString kConnectedTo = QStringLiteral("Connected to %1 on %2");
-const QString kAttemptStopped = QStringLiteral("the connection attempt was stopped");
 
 const QByteArray kSourceKey = QByteArrayLiteral("Main.Source");
 // "Tuner?" asks for every tuner line at once.
@@ -45,9 +44,11 @@ ReceiverSession::~ReceiverSession() {
     m_state.connected = false;
     ++m_operationsAsked;
     m_operation.request_stop();
-    // Suspended operations end now, while every member they use is alive.
+    // Suspended operations end now, while every member they use is alive,
+    // and so do those that waited for them to begin (they find themselves stopped).
     m_port.Close();
-    m_channel.Shutdown();
+    while (m_channel.Shutdown() || BeginWaiting()) {
+    }
 }
 
 void ReceiverSession::SetKeepAliveEnabled(bool enabled) {
@@ -75,13 +76,20 @@ QCoro::Task<std::stop_token> ReceiverSession::BeginOperation() {
 }
 
 void ReceiverSession::EndOperation(const std::stop_token& token) {
-    // A stopped operation ends after its successor was asked for; the
-    // successor begins now.
     if (token != m_operation.get_token() || !m_operationRunning)
         return;
     m_operationRunning = false;
-    for (auto& ended : std::exchange(m_operationEnded, {}))
-        ended(true);
+    // A successor waiting for this one begins a pass later, once this one
+    // has said how it ended.
+    if (!m_operationEnded.empty())
+        QMetaObject::invokeMethod(this, &ReceiverSession::BeginWaiting, Qt::QueuedConnection);
+}
+
+bool ReceiverSession::BeginWaiting() {
+    auto waiting = std::exchange(m_operationEnded, {});
+    for (auto& begin : waiting)
+        begin(true);
+    return !waiting.empty();
 }
 
 void ReceiverSession::StopOperation() {
@@ -141,8 +149,9 @@ QCoro::Task<Outcome> ReceiverSession::Detect(QString portName, bool connect,
     for (const QString& name : names) {
         if (stop.stop_requested()) {
             outcome = Outcome::Stopped;
+            // What the session knows of a port is the last attempt's, not this one's.
             m_failure = Failure::Stopped;
-            m_failureReason = kAttemptStopped;
+            m_failureReason = FailureText(Failure::Stopped, {});
             break;
         }
         if (connect) {
@@ -165,8 +174,7 @@ QCoro::Task<Outcome> ReceiverSession::Detect(QString portName, bool connect,
     if (names.size() > 1 && outcome != Outcome::Known && outcome != Outcome::Stopped) {
         const QString last = m_failureReason;
         m_failure = anyOpened ? Failure::NoAnswer : Failure::CannotOpen;
-        m_failureReason = QStringLiteral("%1 found no receiver on %2 (last: %3)")
-                              .arg(kAutoDetect, names.join(QStringLiteral(", ")), last);
+        m_failureReason = AutoDetectFailureText(names, last);
     }
     co_return outcome;
 }
@@ -187,29 +195,19 @@ QCoro::Task<Outcome> ReceiverSession::Identify(QString portName, std::stop_token
     m_modelBit = identity.modelBit;
     switch (identity.outcome) {
         case Outcome::CannotOpen:
-            m_failure = Failure::CannotOpen;
-            m_failureReason =
-                QStringLiteral("cannot open %1: %2").arg(portName, m_port.LastError());
+            SetFailure(Failure::CannotOpen);
             break;
         case Outcome::NoAnswer:
-            m_failure = Failure::NoAnswer;
-            m_failureReason = IsLost() ? m_lostReason
-                                       : QStringLiteral("no receiver answered on %1").arg(portName);
+            SetFailure(Failure::NoAnswer);
             break;
         case Outcome::UnknownModel:
-            m_failure = Failure::UnknownModel;
-            m_failureReason = QStringLiteral(
-                                  "the receiver on %1 reports the model \"%2\", which is not a "
-                                  "known Velmar model")
-                                  .arg(portName, FromWindows1252(m_model));
+            SetFailure(Failure::UnknownModel);
             break;
         case Outcome::Stopped:
-            m_failure = Failure::Stopped;
-            m_failureReason = kAttemptStopped;
+            SetFailure(Failure::Stopped);
             break;
         case Outcome::Known:
-            m_failure = Failure::None;
-            m_failureReason.clear();
+            SetFailure(Failure::None);
             // From here on a silent receiver is noticed, whatever runs.
             m_watching = true;
             RestartKeepAlive();
@@ -249,12 +247,8 @@ QCoro::Task<bool> ReceiverSession::Connect(QString portName, std::stop_token sto
         m_port.Close();
         emit StoreReloaded();
         const bool stopped = stop.stop_requested() && !IsLost();
-        m_failureReason =
-            stopped ? kAttemptStopped
-            : IsLost()
-                ? m_lostReason
-                : QStringLiteral("the receiver on %1 went silent during the read").arg(portName);
-        co_return Fail(stopped ? Failure::Stopped : Failure::ReadFailed, kNotConnected);
+        SetFailure(stopped ? Failure::Stopped : Failure::ReadFailed);
+        co_return Fail(m_failure, kNotConnected);
     }
     SetStatus(kConnectedTo.arg(modelText, portName));
     emit StoreReloaded();
@@ -301,14 +295,9 @@ void ReceiverSession::OnSetEnded(const QByteArray& key, quint64 generation,
     if (generation == 0 || !m_store.DropPending(key, generation))
         return;
     if (!reply.Answered()) {
-        const QString why = reply.outcome == CommandChannel::Outcome::Timeout
-                                ? QStringLiteral("the receiver did not answer")
-                            : reply.outcome == CommandChannel::Outcome::Aborted
-                                ? QStringLiteral("it was stopped")
-                                : QStringLiteral("the connection was closed");
         emit StatusReasonChanged(
             QStringLiteral("%1 was not changed: %2; it shows the receiver's value")
-                .arg(QString::fromLatin1(key), why));
+                .arg(QString::fromLatin1(key), UnansweredText(reply.outcome)));
     }
     emit KeyChanged(key, m_store.GetValue(key));
 }
@@ -357,6 +346,12 @@ void ReceiverSession::Close() {
     StopOperation();
     m_port.Close();
     DropPendingValues();
+}
+
+void ReceiverSession::SetFailure(Failure failure) {
+    m_failure = failure;
+    m_failureReason =
+        FailureText(failure, {m_portName, m_devicePath, m_model, m_port.LastError(), m_lostReason});
 }
 
 bool ReceiverSession::Fail(Failure failure, const QString& text) {
@@ -471,7 +466,7 @@ void ReceiverSession::GiveUp() {
     m_state.connected = false;
     m_operation.request_stop();
     if (m_lostReason.isEmpty())
-        m_lostReason = QStringLiteral("the receiver on %1 stopped answering").arg(m_portName);
+        m_lostReason = SilentReceiverText(m_portName);
     SetStatus(kNotConnected);
     // Whoever awaited a command hears Closed from the event loop.
     m_port.Close();

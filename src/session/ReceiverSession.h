@@ -2,6 +2,7 @@
 
 #include "BulkTransfer.h"
 #include "CommandChannel.h"
+#include "FailureText.h"
 #include "ReceiverIdentity.h"
 #include "SerialAdapters.h"
 #include "SerialPort.h"
@@ -57,15 +58,8 @@ public:
     static inline const QString kNotConnected = QStringLiteral("Not connected to a Unit");
     static inline const QString kCannotOpen = QStringLiteral("Cannot open Com Port");
 
-    // Why the last connection attempt failed.
-    enum class Failure {
-        None,
-        CannotOpen,    // no port would open
-        NoAnswer,      // a port opened, but no receiver answered the model check
-        UnknownModel,  // a receiver answered with a model outside the known ones
-        ReadFailed,    // the receiver went silent or away during the read
-        Stopped,       // cancelled, closed, or replaced by another operation
-    };
+    // Why the last connection attempt failed; FailureText says it in words.
+    using Failure = ConnectionFailure;
 
     // What a display tells the keep-alive when it fires. Without one, the
     // receiver is polled and the tuner is not.
@@ -216,6 +210,9 @@ private:
     // device. An operation superseded while it waited gets a stopped token.
     QCoro::Task<std::stop_token> BeginOperation();
     void EndOperation(const std::stop_token& token);
+    // Lets the operations that waited for the last one to end begin; true
+    // when there were any.
+    bool BeginWaiting();
     void StopOperation();
     // Auto-Detect's one loop: each candidate in turn, `connect` with the read.
     QCoro::Task<ReceiverIdentity::Outcome> Detect(QString portName, bool connect,
@@ -223,6 +220,8 @@ private:
     QCoro::Task<bool> Connect(QString portName, std::stop_token stop);
     QCoro::Task<ReceiverIdentity::Outcome> Identify(QString portName, std::stop_token stop);
     bool Fail(Failure failure, const QString& status);
+    // The failure and its sentence, from what the last port gave.
+    void SetFailure(Failure failure);
     void SetStatus(const QString& text) { emit StatusChanged(text); }
     void OnLine(const CommandChannel::ReceivedLine& line);
     void OnSetEnded(const QByteArray& key, quint64 generation,

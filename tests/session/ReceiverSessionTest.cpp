@@ -1,4 +1,5 @@
 #include "Await.h"
+#include "FailureText.h"
 #include "ReceiverSession.h"
 #include "SimProcess.h"
 
@@ -99,7 +100,8 @@ TEST(SessionAnswers, PendingValueGivesWayToTheReceiversWord) {
     EXPECT_EQ(session.Store().GetValue("Main.Bass"), session.Store().GetConfirmed("Main.Bass"));
     EXPECT_NE(session.Store().GetValue("Main.Bass"), "4");
     ASSERT_FALSE(reasons.isEmpty());
-    EXPECT_TRUE(reasons.last().startsWith("Main.Bass was not changed: ")) << reasons.last().toStdString();
+    EXPECT_TRUE(reasons.last().startsWith("Main.Bass was not changed: "))
+        << reasons.last().toStdString();
 }
 
 // Loss is judged by evidence, whoever keeps the line busy: a receiver gone
@@ -129,7 +131,7 @@ TEST(SessionLoss, SilentReceiverIsLostWithinTwoSecondsUnderAnyLoad) {
 
 // A read on a paced line takes seconds: what stops it (Cancel, Close, the
 // session itself going) ends it at once, with the store as it was.
-enum class StopBy { Cancel, Close, Destroy };
+enum class StopBy { Cancel, Close, Destroy, NextAttempt };
 
 class SessionStop : public ::testing::TestWithParam<StopBy> {};
 
@@ -139,8 +141,14 @@ TEST_P(SessionStop, StopsTheReadAndPutsTheStoreBack) {
     session->Store().ResetToDefaults();
     const std::vector<QByteArray> before = session->Store().Lines();
     std::optional<bool> ended;
-    QObject::connect(session.get(), &ReceiverSession::AttemptEnded,
-                     [&](bool connected) { ended = connected; });
+    QStringList said;
+    QObject::connect(session.get(), &ReceiverSession::AttemptEnded, [&](bool connected) {
+        if (!ended)
+            ended = connected;
+        said << QStringLiteral("ended");
+    });
+    QObject::connect(session.get(), &ReceiverSession::StatusChanged,
+                     [&](const QString& status) { said << status; });
     (void)session->ConnectTo(sim.LinkPath());
     ASSERT_TRUE(WaitFor([&] { return sim.ReceivedCommands().size() > 20; }, 5000));
     const qsizetype sent = sim.ReceivedCommands().size();
@@ -154,9 +162,20 @@ TEST_P(SessionStop, StopsTheReadAndPutsTheStoreBack) {
         case StopBy::Destroy:
             session.reset();
             break;
+        case StopBy::NextAttempt:
+            said.clear();
+            (void)session->ConnectTo(QStringLiteral("/nonexistent/tty"));
+            break;
     }
     ASSERT_TRUE(WaitFor([&] { return ended.has_value(); }, 3000));
     EXPECT_FALSE(*ended);
+    if (GetParam() == StopBy::NextAttempt) {
+        // The stopped attempt has said so before the next one begins.
+        ASSERT_TRUE(WaitFor([&] { return said.count("ended") == 2; }, 3000));
+        EXPECT_EQ(said.mid(0, 3), (QStringList{ReceiverSession::kNotConnected, "ended",
+                                               "Connecting on /nonexistent/tty ..."}));
+        return;
+    }
     // The line is ordered: one more command at most was on its way.
     EXPECT_LE(sim.ReceivedCommands().size(), sent + 1);
     if (session) {
@@ -164,11 +183,13 @@ TEST_P(SessionStop, StopsTheReadAndPutsTheStoreBack) {
         EXPECT_FALSE(session->IsOpen());
         EXPECT_FALSE(session->IsBusy());
         EXPECT_EQ(session->LastFailure(), ReceiverSession::Failure::Stopped);
+        EXPECT_EQ(session->FailureReason(), "the connection attempt was stopped");
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, SessionStop,
-                         ::testing::Values(StopBy::Cancel, StopBy::Close, StopBy::Destroy));
+                         ::testing::Values(StopBy::Cancel, StopBy::Close, StopBy::Destroy,
+                                           StopBy::NextAttempt));
 
 // A cancelled restore says which lines it did not send and leaves the store
 // as the receiver has it; the user's set queued meanwhile still goes out, and
@@ -231,6 +252,29 @@ TEST(SessionLifetime, HandlerMayDestroyTheSession) {
         way(*session, [&session] { session.reset(); });
         ASSERT_TRUE(WaitFor([&] { return !session; }, 5000));
     }
+}
+
+// The port's own words name the device; the name the user chose leads only
+// when it stands for another path, and a sentence of ours is not named twice.
+TEST(FailureSentences, NameThePortOnce) {
+    using F = ConnectionFailure;
+    const QString error = "Cannot open /dev/ttyUSB0: no such device";
+    const struct {
+        F failure;
+        FailureFacts facts;
+        QString sentence;
+    } kRows[] = {
+        {F::CannotOpen, {"COM3", "/dev/ttyUSB0", {}, error, {}}, "COM3: " + error},
+        {F::CannotOpen, {"/dev/ttyUSB0", "/dev/ttyUSB0", {}, error, {}}, error},
+        {F::ReadFailed,
+         {"COM3", "/dev/ttyUSB0", {}, {}, SilentReceiverText("COM3")},
+         "the receiver on COM3 stopped answering"},
+        {F::UnknownModel,
+         {"{ms}", "{ms}", "ZZ\x80", {}, {}},
+         "the receiver on {ms} reports the model \"ZZ\u20ac\", which is not a known Velmar model"},
+    };
+    for (const auto& row : kRows)
+        EXPECT_EQ(FailureText(row.failure, row.facts), row.sentence) << row.sentence.toStdString();
 }
 
 }  // namespace
