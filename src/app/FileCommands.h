@@ -36,6 +36,9 @@ public:
     void LoadSettings();
     // True from the choice of files until the last one's restore has ended.
     bool IsLoading() const { return !m_restoring.isEmpty(); }
+    // The files chosen after the one being restored are not loaded (the
+    // window closes); that restore still reports as it ends.
+    void DropQueuedFiles() { m_toLoad.clear(); }
 
 private:
     bool StoreIsFree() const;

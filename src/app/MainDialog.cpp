@@ -10,13 +10,13 @@
 #include "Profile.h"
 #include "ProgramIcon.h"
 #include "ProgressWindow.h"
-#include "Prompts.h"
 #include "TerminalPage.h"
 #include "TunerPage.h"
 #include "WheelGuard.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -74,14 +74,14 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
                               kVersionMajor, kVersionMinor);
 
     m_controlPage->SetHooks(ControlPage::Hooks{
-        [this](const QByteArray& key, bool up) { return Channel().Step(key, up); },
+        [this](const QByteArray& key, bool up) { return m_session.Step(key, up); },
         [this](bool enabled) {
             enabled ? m_tunerPage->EnableControls() : m_tunerPage->DisableControls();
         },
         [this](const QString& message) { m_messages->Post(message); },
     });
     m_tunerPage->SetHooks(TunerHooks{
-        [this](const QByteArray& line) { return Channel().SendLine(line); },
+        [this](const QByteArray& line) { return m_session.SendLine(line); },
         [this](const QByteArray& key) { return Store().GetValue(key); },
         [this](const QString& message, std::function<void()> closed) {
             m_messages->Post(message, std::move(closed));
@@ -117,6 +117,13 @@ void MainDialog::ConnectSession() {
     connect(&m_session, &ReceiverSession::AttemptEnded, this, &MainDialog::OnAttemptEnded);
     connect(&m_session, &ReceiverSession::RestoreEnded, this, &MainDialog::ClearBusyNotice);
     connect(m_progress, &ProgressWindow::CancelRequested, &m_session, &ReceiverSession::Cancel);
+    // One hop later, so that whoever reports the operation's end has opened
+    // the report before the window waits for it to be closed.
+    const auto closeWhenStopped = [this] {
+        QMetaObject::invokeMethod(this, &MainDialog::CloseWhenStopped, Qt::QueuedConnection);
+    };
+    connect(&m_session, &ReceiverSession::AttemptEnded, this, closeWhenStopped);
+    connect(&m_session, &ReceiverSession::RestoreEnded, this, closeWhenStopped);
 }
 
 MainDialog::~MainDialog() {
@@ -251,7 +258,7 @@ void MainDialog::OnToggleTerminal(bool show) {
     if (!m_terminalPage) {
         m_terminalPage = new TerminalPage(this);
         m_terminalPage->SetSendHook(
-            [this](const QByteArray& line) { return Channel().SendLine(line); });
+            [this](const QByteArray& line) { return m_session.SendLine(line); });
         // Received lines are shown while the Terminal tab is the current one.
         connect(&m_session, &ReceiverSession::LineReceived, this, [this](const QByteArray& line) {
             if (CurrentTabTitle().compare(TerminalPage::kTitle, Qt::CaseInsensitive) == 0)
@@ -299,10 +306,57 @@ bool MainDialog::SelectTab(const QString& title) {
     return false;
 }
 
+bool MainDialog::OperationRuns() const {
+    return m_session.IsBusy() || m_session.IsAttempting() || m_progress->IsRunning();
+}
+
 void MainDialog::reject() {
-    // Stops a connection attempt, read or restore where it stands.
+    if (m_closing != Closing::No)
+        return;
+    if (!OperationRuns()) {
+        CloseNow();
+        return;
+    }
+    m_closing = Closing::Asking;
+    const QString question =
+        m_session.IsAttempting() ? kStopConnectingToClose : kStopRestoreToClose;
+    m_prompts.AskYesNo(this, question, [this](bool yes) {
+        if (!yes) {
+            m_closing = Closing::No;
+            return;
+        }
+        m_closing = Closing::Stopping;
+        // Further files chosen with the one being restored stay unsent.
+        m_fileCommands->DropQueuedFiles();
+        m_session.Cancel();
+        CloseWhenStopped();
+    });
+}
+
+void MainDialog::CloseWhenStopped() {
+    if (m_closing != Closing::Stopping || OperationRuns())
+        return;
+    m_prompts.AfterMessagesClosed([this] {
+        if (m_closing == Closing::Stopping)
+            CloseNow();
+    });
+}
+
+void MainDialog::CloseNow() {
+    m_closing = Closing::No;
+    // Ends the connection; nothing is running by now.
     m_session.Close();
     QDialog::reject();
+}
+
+void MainDialog::keyPressEvent(QKeyEvent* event) {
+    // As in the Progress window, Escape stops nothing: a stray key must not
+    // throw a read or a restore away, nor end the program under it.
+    if (event->matches(QKeySequence::Cancel) && OperationRuns()) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void MainDialog::ShowAbout() {

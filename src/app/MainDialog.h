@@ -2,6 +2,7 @@
 
 #include "ConnectionRow.h"
 #include "PageBinding.h"
+#include "Prompts.h"
 #include "ReceiverSession.h"
 
 #include <QDialog>
@@ -15,9 +16,9 @@ class FileCommands;
 class HelpCommands;
 class PostedMessages;
 class ProgressWindow;
-class Prompts;
 class QAction;
 class QComboBox;
+class QKeyEvent;
 class QMenuBar;
 class QPushButton;
 class QTabWidget;
@@ -37,6 +38,13 @@ public:
         "Warning: Connecting imports settings and overwrites any unsaved changes, continue?");
     static inline const QString kBusyMessage =
         QStringLiteral("Please wait until the receiver settings have been read or restored.");
+    // Asked by Close and Exit while an operation runs.
+    static inline const QString kStopConnectingToClose = QStringLiteral(
+        "Ampdesk is still connecting to the receiver and reading its settings.\n"
+        "Stop and close Ampdesk?");
+    static inline const QString kStopRestoreToClose = QStringLiteral(
+        "Ampdesk is still sending settings to the receiver; those not sent yet "
+        "will not reach it.\nStop the restore and close Ampdesk?");
 
     explicit MainDialog(Prompts& prompts, QWidget* parent = nullptr);
     ~MainDialog() override;
@@ -68,10 +76,7 @@ public:
     ReceiverSession& Session() { return m_session; }
     SettingsStore& Store() { return m_session.Store(); }
     SessionState& State() { return m_session.State(); }
-    SerialPort& Port() { return m_session.Port(); }
-    CommandChannel& Channel() { return m_session.Channel(); }
     PageBinding& Binding() { return m_binding; }
-    StatusLineHandler& StatusLines() { return m_session.StatusLines(); }
     ControlPage* GetControlPage() const { return m_controlPage; }
     AvPresetPage* GetAvPresetPage() const { return m_avPresetPage; }
     TunerPage* GetTunerPage() const { return m_tunerPage; }
@@ -82,13 +87,26 @@ public:
     QComboBox* PortCombo() const { return m_row->PortCombo(); }
     QComboBox* ViewCombo() const { return m_row->ViewCombo(); }
     QPushButton* ConnectButton() const { return m_row->ConnectButton(); }
+    QPushButton* CloseButton() const { return m_row->CloseButton(); }
     QTabWidget* Tabs() const { return m_tabs; }
     QMenuBar* MenuBar() const { return m_menuBar; }
 
 public slots:
+    // Close, Exit and the window manager's close. While a connection attempt,
+    // read or restore runs it asks first, and stops it before closing.
     void reject() override;
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
+    enum class Closing { No, Asking, Stopping };
+    // A connection attempt, read or restore runs, or the Progress window shows.
+    bool OperationRuns() const;
+    // Once the stopped operation has ended and its report is closed.
+    void CloseWhenStopped();
+    void CloseNow();
+
     void BuildMenu();
     void ConnectSession();
     void StartConnect(const QString& portName);
@@ -103,7 +121,7 @@ private:
     void ClearBusyNotice();
     void ShowAbout();
 
-    Prompts& m_prompts;
+    TrackedPrompts m_prompts;
     ReceiverSession m_session;
     PageBinding m_binding;
 
@@ -123,4 +141,5 @@ private:
     const QWidget* m_focusPassedTo = nullptr;
     HelpCommands* m_help = nullptr;
     PostedMessages* m_messages = nullptr;
+    Closing m_closing = Closing::No;
 };

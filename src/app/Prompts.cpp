@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include <utility>
+
 namespace {
 
 QMessageBox* OpenedBox(QWidget* parent, const QString& text, QMessageBox::StandardButtons buttons) {
@@ -22,6 +24,42 @@ QFileDialog* FileDialog(QWidget* parent, const QString& title) {
 }
 
 }  // namespace
+
+TrackedPrompts::TrackedPrompts(Prompts& prompts) : m_prompts(prompts) {}
+
+void TrackedPrompts::AskYesNo(QWidget* parent, const QString& text,
+                              std::function<void(bool yes)> answered) {
+    m_prompts.AskYesNo(parent, text, std::move(answered));
+}
+
+void TrackedPrompts::ShowMessage(QWidget* parent, const QString& text,
+                                 std::function<void()> closed) {
+    ++m_open->count;
+    m_prompts.ShowMessage(parent, text, [open = std::weak_ptr(m_open), closed = std::move(closed)] {
+        if (closed)
+            closed();
+        const std::shared_ptr<OpenMessages> messages = open.lock();
+        if (messages == nullptr || --messages->count > 0 || !messages->then)
+            return;
+        std::exchange(messages->then, {})();
+    });
+}
+
+void TrackedPrompts::SaveFileName(QWidget* parent,
+                                  std::function<void(const QString& path)> chosen) {
+    m_prompts.SaveFileName(parent, std::move(chosen));
+}
+
+void TrackedPrompts::OpenFileNames(QWidget* parent, ChosenFiles chosen) {
+    m_prompts.OpenFileNames(parent, std::move(chosen));
+}
+
+void TrackedPrompts::AfterMessagesClosed(std::function<void()> then) {
+    if (m_open->count > 0)
+        m_open->then = std::move(then);
+    else
+        then();
+}
 
 QString DialogPrompts::Shown(const QString& text) {
     QString shown;

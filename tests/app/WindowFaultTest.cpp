@@ -1,6 +1,8 @@
 #include "WindowTestSupport.h"
 
+#include "ControlIds.h"
 #include "ProgressWindow.h"
+#include "SettingPage.h"
 
 #include <QAction>
 #include <QApplication>
@@ -10,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -29,7 +32,7 @@ protected:
         bool done = false;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (done || !Window().Store().IsBusy())
+            if (done || !Window().Session().IsBusy())
                 return;
             done = true;
             during();
@@ -157,6 +160,92 @@ INSTANTIATE_TEST_SUITE_P(Operations, SaveWhileBusy,
                              return info.param == BusyOperation::Restore ? "Restore"
                                                                          : "ConnectTimeRead";
                          });
+
+// Typed at an ordinary pace while each set's answer comes 200 ms later, a
+// name stays as typed and reaches the receiver whole, not letter by letter.
+TEST_F(WindowFaults, NameTypedWhileAnswersArriveIsKeptAndSentWhole) {
+    MainDialog& w = ShownWindow();
+    ConnectToSim(3, {"--set-latency-ms", "200"});
+    ASSERT_TRUE(w.SelectTab("Source"));
+    auto* name = qobject_cast<QLineEdit*>(
+        w.Binding().Page(static_cast<int>(PageIndex::Source))->Control(kSourceNameIds[0]));
+    name->setFocus(Qt::TabFocusReason);
+    name->selectAll();
+    const qsizetype mark = CommandMark();
+    const QString typed = "Den Stereo";
+    qsizetype keys = 0;
+    QTimer pace;
+    // A key every 150 ms, and a rest after "Den" in which it goes out: its
+    // answer comes while " Stereo" is typed.
+    QObject::connect(&pace, &QTimer::timeout, [&] {
+        QTest::keyClick(name, keys < typed.size() ? typed[keys].toLatin1() : '\t');
+        pace.setInterval(++keys == 3 ? 500 : 150);
+    });
+    pace.start(150);
+    ASSERT_TRUE(WaitFor([&] { return !name->hasFocus(); }, 5000));
+    pace.stop();
+    ASSERT_TRUE(
+        WaitFor([&] { return m_sim->SentLines().contains("Source1.Name=Den Stereo"); }, 3000));
+    QByteArrayList sets = m_sim->ReceivedCommands().mid(mark);
+    sets.removeIf([](const QByteArray& command) { return !command.startsWith("Source1.Name="); });
+    EXPECT_LE(sets.size(), 3) << sets.join('|').constData();
+    EXPECT_EQ(sets.value(sets.size() - 1), "Source1.Name=Den Stereo");
+    EXPECT_EQ(name->text(), typed);
+}
+
+TEST_F(WindowFaults, EscapeDuringTheReadLeavesWindowAndReadAlone) {
+    MainDialog& w = ShownWindow();
+    StartSim(3, {"--latency-ms", "2"});
+    WhileStoreIsBusy([&] { ConnectOn("COM3"); }, [&] { QTest::keyClick(&w, Qt::Key_Escape); });
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.State().connected);
+}
+
+enum class CloseBy { Button, ExitItem, WindowManager };
+
+struct CloseCase {
+    const char* name;
+    CloseBy by;
+    bool yes;  // the answer to "stop and close?"
+};
+
+class CloseDuringRestore : public WindowFaults, public ::testing::WithParamInterface<CloseCase> {};
+
+TEST_P(CloseDuringRestore, AsksFirstAndReportsBeforeClosing) {
+    const CloseCase& c = GetParam();
+    MainDialog& w = ShownWindow();
+    StartSim(3, {"--latency-ms", "3"});
+    ASSERT_TRUE(ConnectOn("COM3"));
+    m_prompts.savePath = PathOf("backup.kvx");
+    w.SaveSettings();
+    m_prompts.openPaths = {m_prompts.savePath};
+    m_prompts.answerYes = c.yes;
+    QStringList reportsWhileShown;
+    m_prompts.whileShowing = [&] {
+        if (w.isVisible())
+            reportsWhileShown << m_prompts.messages.last();
+    };
+    WhileStoreIsBusy([&] { w.LoadSettings(); },
+                     [&] {
+                         if (c.by == CloseBy::Button)
+                             w.CloseButton()->click();
+                         else if (c.by == CloseBy::ExitItem)
+                             MenuItem("Exit")->trigger();
+                         else
+                             w.close();
+                     });
+    EXPECT_EQ(m_prompts.questions.value(1), MainDialog::kStopRestoreToClose);
+    EXPECT_EQ(WaitFor([&] { return !w.isVisible(); }, c.yes ? 3000 : 0), c.yes);
+    EXPECT_EQ(reportsWhileShown.filter("cancelled").size(), c.yes ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Window, CloseDuringRestore,
+    ::testing::Values(CloseCase{"CloseButtonAnsweredNoKeepsRestoring", CloseBy::Button, false},
+                      CloseCase{"ExitAnsweredYesStopsAndReports", CloseBy::ExitItem, true},
+                      CloseCase{"WindowManagerCloseAnsweredYesStopsAndReports",
+                                CloseBy::WindowManager, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct PortEntryCase {
     const char* name;
