@@ -56,17 +56,9 @@ void CompareCommands::CompareWithReceiver() {
 bool CompareCommands::OpenCompare(const QString& path, const QString& shownName) {
     SettingsStore file;
     const LoadResult loaded = LoadFromFile(file, path);
-    QString problem;
-    if (!loaded.opened)
-        problem = QStringLiteral("Cannot open the settings file %1.");
-    else if (loaded.notRegular)
-        problem = QStringLiteral("%1 is not a regular file.");
-    else if (loaded.tooLarge)
-        problem = QStringLiteral("%1 is too large to be a settings file.");
-    else if (!loaded.recognised)
-        problem = QStringLiteral("%1 is not an Ampdesk settings file.");
+    const QString problem = LoadFailureText(loaded, QDir::toNativeSeparators(path));
     if (!problem.isEmpty()) {
-        m_prompts.ShowMessage(m_parent, problem.arg(QDir::toNativeSeparators(path)));
+        m_prompts.ShowMessage(m_parent, problem);
         return false;
     }
     if (loaded.incomplete)

@@ -60,18 +60,10 @@ void FileCommands::LoadNext() {
     const LoadResult loaded = LoadFromFile(file, path);
     const QString shown = QDir::toNativeSeparators(path);
     // A file that was not loaded changed nothing: nothing is sent, nothing reloaded.
-    QString refusal;
-    if (!loaded.opened)
-        refusal = QStringLiteral("Cannot open the settings file %1.");
-    else if (loaded.notRegular)
-        refusal = QStringLiteral("%1 is not a regular file.");
-    else if (loaded.tooLarge)
-        refusal = QStringLiteral("%1 is too large to be a settings file.");
-    else if (!loaded.recognised)
-        refusal = QStringLiteral("%1 is not an Ampdesk settings file.");
+    const QString refusal = LoadFailureText(loaded, shown);
     if (!refusal.isEmpty()) {
-        m_prompts.ShowMessage(
-            m_parent, refusal.arg(shown) + QStringLiteral("\nThe current settings were kept."));
+        m_prompts.ShowMessage(m_parent,
+                              refusal + QStringLiteral("\nThe current settings were kept."));
         LoadNext();
         return;
     }

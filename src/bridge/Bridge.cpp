@@ -4,6 +4,7 @@
 #include "BridgeReceiver.h"
 #include "CommandChannel.h"
 #include "Discovery.h"
+#include "FailureText.h"
 #include "MqttClient.h"
 #include "ValueCheck.h"
 #include "Windows1252.h"
@@ -266,11 +267,9 @@ void Bridge::HandleSet(const QByteArray& topic, const QByteArray& key, const QBy
         return Refuse(topic, payload, check.refusal);
     const bool queued = m_receiver.Set(
         known, check.value, [this, topic, payload](const CommandChannel::Reply& reply) {
-            if (reply.outcome == CommandChannel::Outcome::Timeout)
-                Refuse(topic, payload, QStringLiteral("the receiver did not answer"));
-            else if (reply.outcome == CommandChannel::Outcome::Closed ||
-                     reply.outcome == CommandChannel::Outcome::Aborted)
-                Refuse(topic, payload, QStringLiteral("not sent: the receiver was lost"));
+            // A set waits for its answer; anything else refuses it.
+            if (!reply.Answered())
+                Refuse(topic, payload, UnansweredText(reply.outcome));
         });
     if (!queued)
         RefuseBusy(topic, payload);

@@ -118,8 +118,8 @@ void BridgeReceiver::FailAttempt(const QString& reason) {
 void BridgeReceiver::OnLost() {
     if (m_state != State::Ready)
         return;  // an attempt's wait ends on the closed port and reports itself
-    const QString reason =
-        m_session.IsLost() ? m_session.LostReason() : QStringLiteral("no answer to the keep-alive");
+    // The session names the loss before it says Lost, a silent receiver too.
+    const QString reason = m_session.LostReason();
     m_state = State::Idle;
     BridgeLog(QStringLiteral("lost the receiver on %1: %2").arg(PortName(), reason));
     m_lastFailure.clear();

@@ -5,6 +5,7 @@
 #include "BulkTransfer.h"
 #include "ByteText.h"
 #include "Completion.h"
+#include "FailureText.h"
 #include "Profile.h"
 #include "QueryTables.h"
 #include "ReceiverSession.h"
@@ -58,16 +59,7 @@ QString FilePath(const Context& context) {
 bool LoadSettingsFile(const Context& context, SettingsStore& store) {
     const QString path = FilePath(context);
     const LoadResult loaded = LoadFromFile(store, path);
-    QString problem;
-    if (!loaded.opened) {
-        problem = QStringLiteral("cannot open the settings file %1");
-    } else if (loaded.notRegular) {
-        problem = QStringLiteral("%1 is not a regular file");
-    } else if (loaded.tooLarge) {
-        problem = QStringLiteral("%1 is too large to be a settings file");
-    } else if (!loaded.recognised) {
-        problem = QStringLiteral("%1 is not an Ampdesk settings file");
-    }
+    const QString problem = LoadFailureText(loaded, Shown(path));
     if (problem.isEmpty()) {
         if (loaded.incomplete)
             context.Error(QStringLiteral("%1 is incomplete (no end line); its %2 line(s) "
@@ -76,7 +68,7 @@ bool LoadSettingsFile(const Context& context, SettingsStore& store) {
                               .arg(store.LineCount()));
         return true;
     }
-    context.Error(problem.arg(Shown(path)));
+    context.Error(problem);
     return false;
 }
 
@@ -94,8 +86,9 @@ QCoro::Task<int> ReadReceiver(const Context& context, int* leftOut = nullptr) {
     if (session.IsLost())
         co_return context.CheckNotLost();
     if (!complete) {
-        context.Error(QStringLiteral("the receiver on %1 stopped answering during the read")
-                          .arg(session.PortName()));
+        FailureFacts facts;
+        facts.portName = session.PortName();
+        context.Error(FailureText(ReceiverSession::Failure::ReadFailed, facts));
         co_return kExitNoReceiver;
     }
     if (store.IsEmpty()) {
@@ -233,53 +226,23 @@ QCoro::Task<int> Open(const Context& context, QString portName) {
     ReceiverSession& session = context.session;
     // Auto-Detect says what each port it tried gave.
     const QMetaObject::Connection tried =
-        QObject::connect(&session, &ReceiverSession::CandidateFailed, [&](const QString& name) {
-            const QString device = session.DevicePath(name);
-            const QString prefix = device == name ? QString() : name + QStringLiteral(": ");
-            context.Error(session.LastFailure() == ReceiverSession::Failure::CannotOpen
-                              ? prefix + session.PortError()
-                              : session.FailureReason());
-        });
+        QObject::connect(&session, &ReceiverSession::CandidateFailed,
+                         [&](const QString&) { context.Error(session.FailureReason()); });
     const ReceiverIdentity::Outcome outcome = co_await session.OpenPort(portName);
     QObject::disconnect(tried);
-    if (session.CandidatePorts(portName).size() > 1 &&
-        outcome != ReceiverIdentity::Outcome::Known) {
-        context.Error(session.FailureReason());
-        co_return session.LastFailure() == ReceiverSession::Failure::CannotOpen ? kExitCannotOpen
-                                                                                : kExitNoReceiver;
+    if (outcome == ReceiverIdentity::Outcome::Known)
+        co_return kExitOk;
+    context.Error(session.FailureReason());
+    const bool cannotOpen = session.LastFailure() == ReceiverSession::Failure::CannotOpen;
+    // The window's advice for the one port, where there is some beyond the reason.
+    if (cannotOpen && session.CandidatePorts(portName).size() == 1) {
+        const QString advice = session.OpenFailureAdvice();
+        if (advice != session.PortError())
+            context.Error(advice);
     }
-    // The port's own message names the device; name the port too when it was
-    // a COMn that stands for another path.
-    const QString device = session.DevicePath(portName);
-    const QString prefix = device == portName ? QString() : portName + QStringLiteral(": ");
-    switch (outcome) {
-        case ReceiverIdentity::Outcome::CannotOpen: {
-            context.Error(prefix + session.PortError());
-            // The window's advice, where there is some beyond the reason.
-            const QString advice = session.OpenFailureAdvice();
-            if (advice != session.PortError())
-                context.Error(advice);
-            co_return kExitCannotOpen;
-        }
-        case ReceiverIdentity::Outcome::NoAnswer:
-        case ReceiverIdentity::Outcome::Stopped:
-            context.Error(session.IsLost()
-                              ? prefix + session.LostReason()
-                              : QStringLiteral("no receiver answered on %1 (Main.Model? got no "
-                                               "answer within %2 ms)")
-                                    .arg(portName)
-                                    .arg(CommandChannel::kReplyTimeoutMs));
-            co_return kExitNoReceiver;
-        case ReceiverIdentity::Outcome::UnknownModel:
-            context.Error(QStringLiteral("the receiver on %1 reports the model \"%2\", which is "
-                                         "not a known Velmar model")
-                              .arg(portName, QString::fromLocal8Bit(session.Model())));
-            session.Close();
-            co_return kExitNoReceiver;
-        case ReceiverIdentity::Outcome::Known:
-            co_return kExitOk;
-    }
-    co_return kExitNoReceiver;
+    // An unknown model keeps its port open in the session; a tool has no use for it.
+    session.Close();
+    co_return cannotOpen ? kExitCannotOpen : kExitNoReceiver;
 }
 
 QCoro::Task<int> Set(const Context& context) {

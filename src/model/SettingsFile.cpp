@@ -304,3 +304,16 @@ LoadResult LoadFromBytes(SettingsStore& store, const QByteArray& bytes) {
     }
     return result;
 }
+
+QString LoadFailureText(const LoadResult& loaded, const QString& shownPath) {
+    QString text;
+    if (!loaded.opened)
+        text = QStringLiteral("Cannot open the settings file %1.");
+    else if (loaded.notRegular)
+        text = QStringLiteral("%1 is not a regular file.");
+    else if (loaded.tooLarge)
+        text = QStringLiteral("%1 is too large to be a settings file.");
+    else if (!loaded.recognised)
+        text = QStringLiteral("%1 is not an Ampdesk settings file.");
+    return text.isEmpty() ? text : text.arg(shownPath);
+}

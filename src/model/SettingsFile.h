@@ -47,3 +47,6 @@ struct LoadResult {
 LoadResult LoadFromFile(SettingsStore& store, const QString& path);
 // What LoadFromFile makes of a file's bytes; `opened` and `notRegular` stay false.
 LoadResult LoadFromBytes(SettingsStore& store, const QByteArray& bytes);
+// Why LoadFromFile did not load the file, in a sentence that names it as
+// `shownPath`; empty when it did (an incomplete file is loaded).
+QString LoadFailureText(const LoadResult& loaded, const QString& shownPath);

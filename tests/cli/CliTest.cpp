@@ -207,7 +207,7 @@ const ExitCase kExitCases[] = {
      Receiver::Answering,
      {"--port", "PORT", "restore", "/nonexistent/rack.kvx"},
      2,
-     "cannot open the settings file /nonexistent/rack.kvx",
+     "Cannot open the settings file /nonexistent/rack.kvx.",
      ""},
     {"DeviceFileIsUsage",
      Receiver::None,
