@@ -8,8 +8,62 @@
 #include "SettingPage.h"
 #include "SnapshotsWindow.h"
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+
+namespace {
+
+// A label's text as read: without its mnemonic marks ("&&" is one "&") and
+// its closing colon.
+QString LabelText(const QLabel& label) {
+    const QString shown = label.text();
+    QString text;
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        if (shown[i] == QLatin1Char('&') && ++i == shown.size())
+            break;
+        text += shown[i];
+    }
+    text = text.trimmed();
+    if (text.endsWith(QLatin1Char(':')))
+        text.chop(1);
+    return text.trimmed();
+}
+
+QString GroupTitle(const QWidget* widget) {
+    const auto* group = qobject_cast<const QGroupBox*>(widget);
+    return group != nullptr ? group->title() : QString();
+}
+
+// What the page calls `control`: its accessible name; else the label whose
+// buddy it is, after the title of the box that holds them ("Trim Center");
+// else, for a button of a group ("Source"), the group's title.
+QString PageLabelOf(const SettingPage& page, const QWidget& control) {
+    if (!control.accessibleName().isEmpty())
+        return control.accessibleName();
+    for (const QLabel* label : page.findChildren<QLabel*>()) {
+        if (label->buddy() != &control)
+            continue;
+        const QString title = GroupTitle(label->parentWidget());
+        return title.isEmpty() ? LabelText(*label) : title + QLatin1Char(' ') + LabelText(*label);
+    }
+    if (qobject_cast<const QAbstractButton*>(&control) != nullptr)
+        return GroupTitle(control.parentWidget());
+    return {};
+}
+
+}  // namespace
+
+ControlLabels LabelsOfPages(const PageBinding& binding) {
+    const PageBinding* pages = &binding;
+    return [pages](const BindingRow& row) {
+        const SettingPage* page = pages->Page(static_cast<int>(row.page));
+        const QWidget* control = page != nullptr ? page->Control(row.controlId) : nullptr;
+        return control != nullptr ? PageLabelOf(*page, *control) : QString();
+    };
+}
 
 CompareCommands::CompareCommands(ReceiverSession& session, PageBinding& binding, Prompts& prompts,
                                  QWidget* parent, Hooks hooks)
@@ -26,15 +80,6 @@ CompareCommands::~CompareCommands() = default;
 
 SnapshotsWindow* CompareCommands::Snapshots() const {
     return m_snapshots;
-}
-
-ControlLabels CompareCommands::PageLabels() const {
-    const PageBinding* binding = &m_binding;
-    return [binding](const BindingRow& row) {
-        const SettingPage* page = binding->Page(static_cast<int>(row.page));
-        const QWidget* control = page != nullptr ? page->Control(row.controlId) : nullptr;
-        return control != nullptr ? control->accessibleName() : QString();
-    };
 }
 
 void CompareCommands::CompareWithReceiver() {
@@ -64,8 +109,8 @@ bool CompareCommands::OpenCompare(const QString& path, const QString& shownName)
     if (loaded.incomplete)
         m_prompts.ShowMessage(m_parent,
                               FileCommands::kIncompleteFile.arg(QDir::toNativeSeparators(path)));
-    auto* window =
-        new CompareWindow(m_session, m_prompts, std::move(file), shownName, PageLabels(), m_parent);
+    auto* window = new CompareWindow(m_session, m_prompts, std::move(file), shownName,
+                                     LabelsOfPages(m_binding), m_parent);
     // show(), not open(): open() makes a dialog window-modal, and this one
     // stays beside the main window while the user connects or changes pages.
     window->show();

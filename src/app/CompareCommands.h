@@ -15,6 +15,10 @@ class QWidget;
 class ReceiverSession;
 class SnapshotsWindow;
 
+// The label each page gives a bound control, as its page shows it: the
+// control's accessible name, else the text of the label beside it.
+ControlLabels LabelsOfPages(const PageBinding& binding);
+
 // "Compare with Receiver..." and "Snapshots..." of the File menu, and the
 // snapshot kept after each connection's read. The windows they open stay
 // beside the main window.
@@ -43,9 +47,6 @@ public:
     SnapshotsWindow* Snapshots() const;
 
 private:
-    // The label each page gives a control, as a screen reader hears it.
-    ControlLabels PageLabels() const;
-
     ReceiverSession& m_session;
     PageBinding& m_binding;
     Prompts& m_prompts;

@@ -19,6 +19,8 @@ constexpr int kPositionRole = Qt::UserRole;
 constexpr int kPlaceRole = Qt::UserRole + 1;
 // A status line flood must not rebuild the list for every line.
 constexpr int kRecompareDelayMs = 200;
+constexpr int kFileColumn = 1;
+constexpr int kReceiverColumn = 2;
 
 QPushButton* Button(const QString& caption, QWidget* parent, QHBoxLayout* row) {
     auto* button = new QPushButton(caption, parent);
@@ -66,9 +68,15 @@ CompareWindow::CompareWindow(ReceiverSession& session, Prompts& prompts, Setting
     m_tree->setAccessibleName(QStringLiteral("Differing settings"));
     m_tree->setUniformRowHeights(true);
     m_tree->setAlternatingRowColors(true);
+    // Values differ at either end (a name's last letters, a record's first
+    // bytes): a value cut short keeps both ends.
+    m_tree->setTextElideMode(Qt::ElideMiddle);
     m_tree->header()->setSectionsClickable(true);
     m_tree->header()->setSortIndicatorShown(false);
+    // The labels keep their width; the two values share what is left.
     m_tree->header()->setSectionResizeMode(QHeaderView::Interactive);
+    m_tree->header()->setSectionResizeMode(kFileColumn, QHeaderView::Stretch);
+    m_tree->header()->setSectionResizeMode(kReceiverColumn, QHeaderView::Stretch);
     layout->addWidget(m_tree, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -98,8 +106,9 @@ CompareWindow::CompareWindow(ReceiverSession& session, Prompts& prompts, Setting
     connect(&m_session, &ReceiverSession::KeyChanged, this, [this] { m_recompare.start(); });
     connect(&m_session, &ReceiverSession::StatusChanged, this, &CompareWindow::UpdateState);
     connect(&m_session, &ReceiverSession::Lost, this, &CompareWindow::UpdateState);
-    connect(&m_session, &ReceiverSession::RestoreEnded, this,
-            [this](const RestoreResult& result) { OnRestoreEnded(result.failed, result.report); });
+    connect(&m_session, &ReceiverSession::RestoreEnded, this, [this](const RestoreResult& result) {
+        OnRestoreEnded(result.Failed(), result.report);
+    });
 
     Recompare();
     resize(720, 480);
@@ -145,14 +154,12 @@ void CompareWindow::Rebuild() {
         for (int column = 0; column < 3; ++column)
             item->setData(column, Qt::AccessibleTextRole, spoken);
         item->setToolTip(0, QString::fromLatin1(row.key));
-        Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-        if (row.inFile) {
-            flags |= Qt::ItemIsUserCheckable;
-            item->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
-        } else {
-            item->setToolTip(0, QStringLiteral("%1: the file does not hold it").arg(row.key));
-        }
-        item->setFlags(flags);
+        // A value too wide for its column is cut in the middle; the tooltip
+        // and the spoken text keep it whole.
+        item->setToolTip(kFileColumn, row.fileText);
+        item->setToolTip(kReceiverColumn, row.receiverText);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        item->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
         if (QString::fromLatin1(row.key) == place)
             restoreCurrent = item;
     }
@@ -225,7 +232,7 @@ void CompareWindow::RestoreSelected() {
     UpdateState();
     // The session reloads the pages, says RestoreEnded, and the store it
     // holds then is compared again.
-    (void)m_session.RestoreLines(m_model.CheckedLines());
+    (void)m_session.Restore(m_model.CheckedLines());
 }
 
 void CompareWindow::OnRestoreEnded(int failed, const QByteArray& report) {

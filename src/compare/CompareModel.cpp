@@ -2,13 +2,15 @@
 
 #include "BindingModel.h"
 #include "ByteText.h"
+#include "CommandChannel.h"
 #include "SessionState.h"
-#include "SettingsDiff.h"
 #include "SettingsStore.h"
+#include "TunerSettings.h"
 #include "Windows1252.h"
 
 #include <QHash>
 #include <QSet>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -27,10 +29,12 @@ constexpr PageName kPageTitles[] = {
     {PageIndex::Zone, "Zone"},       {PageIndex::AvPreset, "A/V Preset"},
     {PageIndex::Control, "Control"},
 };
-constexpr int kOtherOrder = static_cast<int>(std::size(kPageTitles));
+// The Tuner tab follows them; "Other" comes last.
+constexpr int kTunerOrder = static_cast<int>(std::size(kPageTitles));
+constexpr int kOtherOrder = kTunerOrder + 1;
 
 int TabOrderOf(PageIndex page) {
-    for (int i = 0; i < kOtherOrder; ++i) {
+    for (int i = 0; i < kTunerOrder; ++i) {
         if (kPageTitles[i].page == page)
             return i;
     }
@@ -63,6 +67,51 @@ const QHash<QByteArray, const BindingRow*>& RowsByUpperKey() {
 
 QString DefaultLabel(const BindingRow& row) {
     return QString::fromLatin1(row.parameter).replace(QLatin1Char('.'), QLatin1Char(' '));
+}
+
+// Whether a restore sends the file line, and its key and value, trimmed. It
+// sends a key and "=", never a blank line, a "#" comment or text without a
+// key; it refuses a key the channel would cut and a line that a CR, LF or NUL
+// would break on the wire.
+bool IsRestoredLine(const QByteArray& line, QByteArray* key, QByteArray* value) {
+    if (!SplitLine(line, key, value))
+        return false;
+    *key = TrimmedBytes(*key);
+    *value = TrimmedBytes(*value);
+    const auto isOperator = [](char c) { return c == '?' || c == '+' || c == '-'; };
+    const auto breaksLine = [](char c) { return c == '\r' || c == '\n' || c == '\0'; };
+    return !key->isEmpty() && !key->startsWith('#') &&
+           std::none_of(key->cbegin(), key->cend(), isOperator) &&
+           std::none_of(line.cbegin(), line.cend(), breaksLine) && CommandChannel::KeyFits(line);
+}
+
+// What the receiver said of each key (its first line), trimmed, by the key
+// in capitals.
+QHash<QByteArray, QByteArray> SaidValues(const SettingsStore& receiver) {
+    QHash<QByteArray, QByteArray> said;
+    for (const QByteArray& line : receiver.Lines()) {
+        QByteArray key;
+        QByteArray value;
+        if (SplitLine(line, &key, &value)) {
+            const QByteArray upper = UpperAscii(TrimmedBytes(key));
+            if (!said.contains(upper))
+                said.insert(upper, TrimmedBytes(value));
+        }
+    }
+    return said;
+}
+
+// The store's confirmed lines alone: the pages' rules read values through
+// GetValue, which answers a value still in flight first.
+SettingsStore ConfirmedCopy(const SettingsStore& store) {
+    SettingsStore confirmed;
+    for (const QByteArray& line : store.Lines())
+        confirmed.Append(line);
+    return confirmed;
+}
+
+QString RawText(const std::optional<QByteArray>& value) {
+    return value ? FromWindows1252(*value) : CompareModel::kMissing;
 }
 
 // The value as the row shows it from `store` in `view`: an entry's text for a
@@ -104,35 +153,41 @@ bool Before(const CompareRow& a, const CompareRow& b, CompareModel::Column colum
 
 QString PageTitle(PageIndex page) {
     const int order = TabOrderOf(page);
-    return order < kOtherOrder ? QString::fromLatin1(kPageTitles[order].title)
+    return order < kTunerOrder ? QString::fromLatin1(kPageTitles[order].title)
                                : CompareModel::kOther;
 }
 
-const BindingRow* RowShowing(const QByteArray& key, int* view) {
+std::vector<const BindingRow*> RowsShowing(const QByteArray& key, int* view) {
     *view = 0;
     const QByteArray upper = UpperAscii(key);
     const auto& rows = RowsByUpperKey();
     if (const BindingRow* row = rows.value(upper, nullptr))
-        return row;
+        return {row};
     const qsizetype dot = upper.indexOf('.');
     if (dot < 0)
-        return nullptr;
+        return {};
     const QByteArray section = upper.left(dot);
     const QByteArray parameter = key.mid(dot + 1);
     // "Preset3.Bass": the Bass row, in the view of A/V preset 3.
     if (section.size() == 7 && section.startsWith("PRESET") && section[6] >= '1' &&
         section[6] <= '0' + kAvPresetCount) {
+        *view = section[6] - '0';
         const BindingRow* row = rows.value("MAIN." + UpperAscii(parameter), nullptr);
-        if (row != nullptr && row->presetGroup != PresetGroup::None) {
-            *view = section[6] - '0';
-            return row;
-        }
+        if (row != nullptr && row->presetGroup != PresetGroup::None)
+            return {row};
+        // "Preset3.Speaker.Front": the front size and crossover rows.
+        std::vector<const BindingRow*> spelled = RowsSpelledInPresetAs(parameter);
+        if (!spelled.empty())
+            return spelled;
+        *view = 0;
     }
     for (const FormatOfInput& pair : kInputFormats) {
-        if (EqualsIgnoringCase(parameter, pair.format))
-            return rows.value(section + '.' + UpperAscii(pair.input), nullptr);
+        if (EqualsIgnoringCase(parameter, pair.format)) {
+            if (const BindingRow* row = rows.value(section + '.' + UpperAscii(pair.input)))
+                return {row};
+        }
     }
-    return nullptr;
+    return {};
 }
 
 QString CompareRow::Spoken() const {
@@ -149,51 +204,93 @@ void CompareModel::Compare(const SettingsStore& file, const SettingsStore& recei
             checked.insert(UpperAscii(row.key));
     }
     m_rows.clear();
-    for (const SettingDifference& difference : DiffSettings(file, receiver)) {
+    const SettingsStore confirmed = ConfirmedCopy(receiver);
+    const QHash<QByteArray, QByteArray> said = SaidValues(confirmed);
+    QSet<QByteArray> seen;
+    for (const QByteArray& line : file.Lines()) {
+        QByteArray key;
+        QByteArray fileValue;
+        if (!IsRestoredLine(line, &key, &fileValue))
+            continue;
+        // Of a key the file sets twice, the first line counts, as the pages read it.
+        const QByteArray upper = UpperAscii(key);
+        if (seen.contains(upper))
+            continue;
+        seen.insert(upper);
+        std::optional<QByteArray> receiverValue;
+        if (const auto found = said.constFind(upper); found != said.constEnd()) {
+            if (EqualsIgnoringCase(*found, fileValue))
+                continue;
+            receiverValue = *found;
+        }
+
         CompareRow row;
-        row.key = difference.key;
-        row.inFile = difference.fileValue.has_value();
-        if (row.inFile)
-            row.fileLine = difference.key + '=' + *difference.fileValue;
+        row.key = key;
+        row.fileLine = line;
+        row.checked = checked.contains(upper);
         int view = 0;
-        const BindingRow* bound = RowShowing(difference.key, &view);
-        if (bound == nullptr) {
+        const std::vector<const BindingRow*> bound = RowsShowing(key, &view);
+        if (!bound.empty()) {
+            DescribeBound(row, bound, view, file, confirmed, modelBit, fileValue, receiverValue);
+        } else if (const auto tuner = TunerSettings::Describe(key)) {
+            row.pageOrder = kTunerOrder;
+            row.tableOrder = tuner->order;
+            row.page = TunerSettings::kPageTitle;
+            row.label = tuner->label;
+            row.fileText = tuner->text(fileValue, file.GetValue("Tuner.AMStep"));
+            row.receiverText = receiverValue
+                                   ? tuner->text(*receiverValue, confirmed.GetValue("Tuner.AMStep"))
+                                   : kMissing;
+        } else {
             row.pageOrder = kOtherOrder;
             row.page = kOther;
-            row.label = FromWindows1252(difference.key);
-            row.fileText = difference.fileValue ? FromWindows1252(*difference.fileValue) : kMissing;
-            row.receiverText =
-                difference.receiverValue ? FromWindows1252(*difference.receiverValue) : kMissing;
-        } else {
-            row.pageOrder = TabOrderOf(bound->page);
-            row.tableOrder =
-                static_cast<int>(bound - kBindingTable.data()) * (kAvPresetCount + 1) + view;
-            row.page = PageTitle(bound->page);
-            row.label = m_labels ? m_labels(*bound) : QString();
-            if (row.label.isEmpty())
-                row.label = DefaultLabel(*bound);
-            if (!EqualsIgnoringCase(bound->Key(), difference.key) && view == 0)
-                row.label += QStringLiteral(" (format)");
-            if (view > 0)
-                row.label += QStringLiteral(" (A/V Preset %1)").arg(view);
-            row.fileText = ShownText(file, *bound, view, modelBit, difference.fileValue);
-            row.receiverText =
-                ShownText(receiver, *bound, view, modelBit, difference.receiverValue);
-            // Two spellings of one entry ("yes", "Yes") show alike; say what differs.
-            if (row.fileText == row.receiverText) {
-                row.fileText += QStringLiteral(" [%1]").arg(
-                    difference.fileValue ? FromWindows1252(*difference.fileValue) : kMissing);
-                row.receiverText += QStringLiteral(" [%1]").arg(
-                    difference.receiverValue ? FromWindows1252(*difference.receiverValue)
-                                             : kMissing);
-            }
+            row.label = FromWindows1252(key);
+            row.fileText = FromWindows1252(fileValue);
+            row.receiverText = RawText(receiverValue);
         }
-        row.checked = row.inFile && checked.contains(UpperAscii(row.key));
         m_rows.push_back(std::move(row));
     }
     std::stable_sort(m_rows.begin(), m_rows.end(), [](const CompareRow& a, const CompareRow& b) {
         return a.pageOrder != b.pageOrder ? a.pageOrder < b.pageOrder : a.tableOrder < b.tableOrder;
     });
+}
+
+void CompareModel::DescribeBound(CompareRow& row, const std::vector<const BindingRow*>& bound,
+                                 int view, const SettingsStore& file, const SettingsStore& receiver,
+                                 std::uint32_t modelBit, const QByteArray& fileValue,
+                                 const std::optional<QByteArray>& receiverValue) const {
+    const BindingRow& first = *bound.front();
+    row.pageOrder = TabOrderOf(first.page);
+    row.tableOrder = static_cast<int>(&first - kBindingTable.data()) * (kAvPresetCount + 1) + view;
+    row.page = PageTitle(first.page);
+    // A preset's joined speaker value is one line for two controls: both are named.
+    const bool joined = view > 0 && !UpperAscii(row.key).endsWith(UpperAscii(first.parameter));
+    QStringList labels;
+    QStringList fileTexts;
+    QStringList receiverTexts;
+    for (const BindingRow* shown : bound) {
+        const QString label = m_labels ? m_labels(*shown) : QString();
+        labels << (label.isEmpty() ? DefaultLabel(*shown) : label);
+        const PresetSpelling* spelling = joined ? PresetSpellingOf(*shown) : nullptr;
+        const JoinedPart part = spelling != nullptr ? spelling->part : JoinedPart::Whole;
+        fileTexts << ShownText(file, *shown, view, modelBit, JoinedPartOf(fileValue, part));
+        receiverTexts << ShownText(
+            receiver, *shown, view, modelBit,
+            receiverValue ? std::optional(JoinedPartOf(*receiverValue, part)) : std::nullopt);
+    }
+    const QString separator = QStringLiteral(" / ");
+    row.label = labels.join(separator);
+    if (!EqualsIgnoringCase(first.Key(), row.key) && view == 0)
+        row.label += QStringLiteral(" (format)");
+    if (view > 0)
+        row.label += QStringLiteral(" (A/V Preset %1)").arg(view);
+    row.fileText = fileTexts.join(separator);
+    row.receiverText = receiverTexts.join(separator);
+    // Two values may show alike (an input behind an "Off" format); say what differs.
+    if (row.fileText == row.receiverText) {
+        row.fileText += QStringLiteral(" [%1]").arg(FromWindows1252(fileValue));
+        row.receiverText += QStringLiteral(" [%1]").arg(RawText(receiverValue));
+    }
 }
 
 void CompareModel::SortBy(Column column, bool ascending) {
@@ -233,10 +330,7 @@ std::vector<int> CompareModel::Shown() const {
 bool CompareModel::SetChecked(int position, bool checked) {
     if (position < 0 || position >= RowCount())
         return false;
-    CompareRow& row = m_rows[static_cast<std::size_t>(position)];
-    if (!row.inFile)
-        return false;
-    row.checked = checked;
+    m_rows[static_cast<std::size_t>(position)].checked = checked;
     return true;
 }
 
@@ -250,11 +344,6 @@ int CompareModel::CheckedCount() const {
         std::count_if(m_rows.begin(), m_rows.end(), [](const CompareRow& r) { return r.checked; }));
 }
 
-int CompareModel::CheckableCount() const {
-    return static_cast<int>(
-        std::count_if(m_rows.begin(), m_rows.end(), [](const CompareRow& r) { return r.inFile; }));
-}
-
 std::vector<QByteArray> CompareModel::CheckedLines() const {
     std::vector<QByteArray> lines;
     for (const CompareRow& row : m_rows) {
@@ -265,5 +354,5 @@ std::vector<QByteArray> CompareModel::CheckedLines() const {
 }
 
 QString CompareModel::CountText() const {
-    return QStringLiteral("%1 of %2 selected").arg(CheckedCount()).arg(CheckableCount());
+    return QStringLiteral("%1 of %2 selected").arg(CheckedCount()).arg(RowCount());
 }

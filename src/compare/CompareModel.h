@@ -7,21 +7,21 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class SettingsStore;
 
-// One setting that differs between a settings file and the receiver's
-// settings, described as the pages show it.
+// One line of a settings file whose setting the receiver does not hold as
+// the file has it, described as the pages show it.
 struct CompareRow {
-    QByteArray key;        // as the file spells it, else the receiver
+    QByteArray key;        // as the file spells it
     int pageOrder = 0;     // tab order of its page; "Other" comes last
     int tableOrder = 0;    // within the page: binding table order, then view
     QString page;          // the tab's title, or "Other"
     QString label;         // the control's label; the raw key under "Other"
     QString fileText;      // the file's value as the page shows it
-    QString receiverText;  // the receiver's value as the page shows it
-    bool inFile = false;   // false: only the receiver has it; nothing to restore
+    QString receiverText;  // the receiver's value as the page shows it, "(none)" if it has none
     QByteArray fileLine;   // "key=value" as a restore sends it
     bool checked = false;
 
@@ -33,9 +33,10 @@ struct CompareRow {
 // Without one, a control is called by its parameter ("Bass").
 using ControlLabels = std::function<QString(const BindingRow& row)>;
 
-// The compare window's content without widgets: the differing settings, one
-// row each, grouped by page in tab order, filtered by a typed text, sorted by a
-// column within each page, and which rows are checked for a restore.
+// The compare window's content without widgets: the file's settings that a
+// restore would change, one row each, grouped by page in tab order, filtered by
+// a typed text, sorted by a column within each page, and which rows are
+// checked for a restore.
 class CompareModel {
 public:
     enum class Column { Page = 0, Setting = 1, File = 2, Receiver = 3 };
@@ -44,8 +45,12 @@ public:
 
     explicit CompareModel(ControlLabels labels = {});
 
-    // Rebuilds the rows from the file and the receiver's store. Checks are kept
-    // for keys that still differ.
+    // Rebuilds the rows from the file and what the receiver said (the
+    // store's confirmed lines; a value still in flight is no answer yet). A
+    // file line differs unless the receiver holds its key with the same
+    // value, both trimmed and letter case aside, as a restore judges an
+    // answer; lines a restore would not send (blank, comment, no key) never
+    // do. Checks are kept for keys that still differ.
     void Compare(const SettingsStore& file, const SettingsStore& receiver, std::uint32_t modelBit);
 
     // Every row, by page in tab order, within a page as the binding table
@@ -63,18 +68,22 @@ public:
     std::vector<int> Shown() const;
     bool Matches(const CompareRow& row) const;
 
-    // Only a row the file holds can be checked.
     bool SetChecked(int position, bool checked);
     // Checks or clears the rows shown.
     void CheckShown(bool checked);
     int CheckedCount() const;
-    int CheckableCount() const;
     // The file's lines of the checked rows, in page order.
     std::vector<QByteArray> CheckedLines() const;
     // "2 of 5 selected".
     QString CountText() const;
 
 private:
+    // Page, label and both texts of a file line shown by bound rows.
+    void DescribeBound(CompareRow& row, const std::vector<const BindingRow*>& bound, int view,
+                       const SettingsStore& file, const SettingsStore& receiver,
+                       std::uint32_t modelBit, const QByteArray& fileValue,
+                       const std::optional<QByteArray>& receiverValue) const;
+
     ControlLabels m_labels;
     std::vector<CompareRow> m_rows;
     QString m_filter;
@@ -82,10 +91,11 @@ private:
     bool m_ascending = true;
 };
 
-// The bound row that shows `key` (any letter case) and the preset view it is
-// shown in (0: the main view): a preset's own copy of a setting is shown by
+// The bound rows that show `key` (any letter case) and the preset view they
+// show it in (0: the main view): a preset's own copy of a setting is shown by
 // the setting's row in that preset's view, a source's input format by that
-// source's input row. nullptr for a key no page shows.
-const BindingRow* RowShowing(const QByteArray& key, int* view);
+// source's input row, a preset's joined speaker value by the size and the
+// crossover row. Empty for a key no bound page shows.
+std::vector<const BindingRow*> RowsShowing(const QByteArray& key, int* view);
 // The page titles by PageIndex, as the tabs read.
 QString PageTitle(PageIndex page);

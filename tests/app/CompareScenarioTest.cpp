@@ -3,6 +3,7 @@
 
 #include "CompareCommands.h"
 #include "CompareWindow.h"
+#include "PresetRecord.h"
 #include "SettingsFile.h"
 #include "SnapshotsWindow.h"
 
@@ -19,6 +20,10 @@ namespace {
 
 class CompareScenario : public AppFixture {
 protected:
+    // The receiver's answer to a command the window's session sends.
+    static QByteArray Said(MainDialog& w, CommandChannel::Kind kind, const QByteArray& body) {
+        return Await(w.Session().Ask(kind, body)).Text();
+    }
     // The accessible cell of the compare list whose name starts with `spoken`.
     static QAccessibleInterface* CellNamed(CompareWindow* window, const QString& spoken) {
         QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(window->Tree());
@@ -55,8 +60,7 @@ TEST_F(CompareScenario, SnapshotComparedAndTwoOfThreeReceiverChangesRestored) {
         before[i] = w.Store().GetValue(keys[i]);
         const QByteArray other =
             i == 2 ? (before[i] == "Large" ? "Small" : "Large") : (before[i] == "6" ? "-6" : "6");
-        ASSERT_EQ(Reply(w.Channel(), CommandChannel::Kind::Set, keys[i] + '=' + other),
-                  keys[i] + '=' + other);
+        ASSERT_EQ(Said(w, CommandChannel::Kind::Set, keys[i] + '=' + other), keys[i] + '=' + other);
     }
 
     w.ShowSnapshots();
@@ -74,13 +78,14 @@ TEST_F(CompareScenario, SnapshotComparedAndTwoOfThreeReceiverChangesRestored) {
     ASSERT_EQ(compare->Model().RowCount(), 3);
     EXPECT_FALSE(compare->RestoreButton()->isEnabled()) << "nothing checked yet";
 
-    // The Bass row as a screen reader hears it, checked from the keyboard.
-    const std::vector<CompareRow>& rows = compare->Model().Rows();
-    const auto bassRow = std::find_if(rows.begin(), rows.end(),
-                                      [&](const CompareRow& row) { return row.key == keys[0]; });
-    ASSERT_NE(bassRow, rows.end());
-    const QString bass = QStringLiteral("Control, %1: file %2 dB, receiver")
-                             .arg(bassRow->label, QString::fromLatin1(before[0]));
+    // Each row named as its page names the control; the Bass row as a screen
+    // reader hears it, checked from the keyboard.
+    QStringList labels;
+    for (const CompareRow& row : compare->Model().Rows())
+        labels << row.label;
+    EXPECT_EQ(labels, (QStringList{"Center size", "Bass", "Treble"}));
+    const QString bass =
+        QStringLiteral("Control, Bass: file %1 dB, receiver").arg(QString::fromLatin1(before[0]));
     QAccessibleInterface* cell = CellNamed(compare, bass);
     ASSERT_NE(cell, nullptr) << qPrintable(bass);
     EXPECT_TRUE(cell->state().checkable);
@@ -96,23 +101,46 @@ TEST_F(CompareScenario, SnapshotComparedAndTwoOfThreeReceiverChangesRestored) {
     ASSERT_TRUE(WaitUntilFree());
     EXPECT_EQ(CommandsSince(mark),
               (QByteArrayList{keys[0] + '=' + before[0], keys[1] + '=' + before[1]}));
-    EXPECT_NE(QueryReply(w.Channel(), keys[2]), keys[2] + '=' + before[2]);
+    EXPECT_NE(Said(w, CommandChannel::Kind::Query, keys[2] + '?'), keys[2] + '=' + before[2]);
     EXPECT_EQ(ControlCombo(ControlId::Bass)->currentData().toByteArray(), before[0]);
     EXPECT_EQ(compare->Model().RowCount(), 1) << "the third still differs";
 }
 
-TEST_F(CompareScenario, WithoutReceiverSaysSoAndABlockedFolderOnlyWarns) {
+TEST_F(CompareScenario, WithoutReceiverAFileListsOnlyItsDifferencesAndABlockedFolderOnlyWarns) {
     MainDialog& w = Window();
+    // A few lines: the window's defaults hold every other key, which is no difference.
     SettingsStore file;
-    file.ResetToDefaults();
-    file.SetValue("Main.Bass", "8");
+    const QByteArray station =
+        "Tuner.Preset2=" + PresetRecord::Compose("FM", "101.20 MHz", true, "Long Station", 10);
+    for (const QByteArray& line :
+         {QByteArray("Main.Bass=8"), QByteArray("Main.Treble=0"), QByteArray("Main.CenterDialog=2"),
+          QByteArray("Preset1.Speaker.Front=Large100"), station})
+        file.Append(line);
     ASSERT_TRUE(SaveToFile(file, m_home.filePath("bass.kvx"), {}).ok);
     m_prompts.openPaths = {m_home.filePath("bass.kvx")};
     w.CompareWithReceiver();
     auto* compare = w.findChild<CompareWindow*>();
     ASSERT_NE(compare, nullptr);
+    QStringList labels;
+    for (const CompareRow& row : compare->Model().Rows())
+        labels << row.page + ": " + row.label;
+    EXPECT_EQ(labels, (QStringList{"Speaker: Front size / Front crossover frequency (A/V Preset 1)",
+                                   "Control: Bass", "Control: Dialog", "Tuner: Preset 2"}));
+    // A value too wide is cut in the middle; its tooltip and spoken text keep it whole.
+    const CompareRow& tuned = compare->Model().Rows().back();
+    QTreeWidgetItem* item = ItemOf(compare, "Tuner.Preset2");
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(compare->Tree()->textElideMode(), Qt::ElideMiddle);
+    EXPECT_EQ(item->toolTip(1), tuned.fileText);
+    EXPECT_NE(CellNamed(compare, tuned.Spoken()), nullptr) << qPrintable(tuned.Spoken());
+    // Every bound control has its page's name.
+    const ControlLabels pageLabels = LabelsOfPages(w.Binding());
+    for (const BindingRow& row : kBindingTable)
+        EXPECT_FALSE(pageLabels(row).isEmpty()) << row.section << '.' << row.parameter;
     compare->SelectAll();
-    EXPECT_EQ(compare->Model().CheckedLines(), std::vector<QByteArray>{"Main.Bass=8"});
+    EXPECT_EQ(compare->Model().CheckedLines(),
+              (std::vector<QByteArray>{"Preset1.Speaker.Front=Large100", "Main.Bass=8",
+                                       "Main.CenterDialog=2", station}));
     EXPECT_FALSE(compare->RestoreButton()->isEnabled()) << "not connected";
     const auto noteShown = [compare] {
         for (const QLabel* label : compare->findChildren<QLabel*>()) {

@@ -71,11 +71,22 @@ bool IsStored(const QByteArray& value, const char* stored) {
 BindingModel::BindingModel(const SettingsStore& store, const SessionState& state)
     : m_store(store), m_state(state) {}
 
+BindingModel::ReadPlace BindingModel::PlaceOf(const BindingRow& row) const {
+    if (m_state.viewIndex == 0 || row.presetGroup == PresetGroup::None)
+        return {row.Key()};
+    const QByteArray section = ViewSectionOf(m_state.viewIndex);
+    ReadPlace own{section + '.' + row.parameter};
+    // The receiver's own answers come first; the preset's spelling is what
+    // the default lines and the files saved from them hold.
+    const PresetSpelling* spelling = PresetSpellingOf(row);
+    if (spelling == nullptr || m_store.Holds(own.key))
+        return own;
+    ReadPlace spelled{section + '.' + spelling->parameter, spelling->part, true};
+    return m_store.Holds(spelled.key) ? spelled : own;
+}
+
 QByteArray BindingModel::ReadKey(const BindingRow& row) const {
-    const QByteArray section = (m_state.viewIndex != 0 && row.presetGroup != PresetGroup::None)
-                                   ? ViewSectionOf(m_state.viewIndex)
-                                   : QByteArray(row.section);
-    return section + '.' + row.parameter;
+    return PlaceOf(row).key;
 }
 
 int BindingModel::SourceTriggerMask() const {
@@ -102,10 +113,10 @@ std::vector<const ValueChoice*> BindingModel::Offered(const BindingRow& row) con
 }
 
 std::optional<QByteArray> BindingModel::ShownValue(const BindingRow& row) const {
-    const QByteArray key = ReadKey(row);
-    if (!m_store.Holds(key))
+    const ReadPlace place = PlaceOf(row);
+    if (!m_store.Holds(place.key))
         return std::nullopt;
-    const QByteArray value = m_store.GetValue(key);
+    const QByteArray value = JoinedPartOf(m_store.GetValue(place.key), place.part);
     const SourceInputKeys* keys = InputKeysOf(row.kind);
     if (keys == nullptr)
         return value;
@@ -158,8 +169,8 @@ bool BindingModel::EnhancedBassPossible() const {
     const BindingRow* front = FindRowByKey("Main.Speaker.Front.Config");
     const BindingRow* sub = FindRowByKey("Main.Speaker.Sub");
     return front != nullptr && sub != nullptr &&
-           IsStored(m_store.GetValue(ReadKey(*front)), "Large") &&
-           IsStored(m_store.GetValue(ReadKey(*sub)), "On");
+           IsStored(ShownValue(*front).value_or(QByteArray()), "Large") &&
+           IsStored(ShownValue(*sub).value_or(QByteArray()), "On");
 }
 
 bool BindingModel::ZoneLevelShown(const char* zoneSection) const {
@@ -209,8 +220,16 @@ RowChoice BindingModel::Choose(const BindingRow& row, const QByteArray& value) c
     // Decided once for every write of the choice: a view changed while the
     // first is on its way must not send the second to another preset.
     RowChoice choice = ChooseInMain(row, value);
-    for (SettingWrite& write : choice.writes)
-        write.key = RedirectKeyToView(write.key, m_state.viewIndex);
+    const ReadPlace place = PlaceOf(row);
+    for (SettingWrite& write : choice.writes) {
+        if (place.presetSpelling) {
+            // Written where it was read, so that the store keeps the choice.
+            write.value = WithJoinedPart(m_store.GetValue(place.key), place.part, write.value);
+            write.key = place.key;
+        } else {
+            write.key = RedirectKeyToView(write.key, m_state.viewIndex);
+        }
+    }
     return choice;
 }
 

@@ -59,7 +59,9 @@ class BindingModel {
 public:
     BindingModel(const SettingsStore& store, const SessionState& state);
 
-    // The key a row reads: in a preset view, a preset-governed row reads the preset's.
+    // The key a row reads: in a preset view, a preset-governed row reads the
+    // preset's; a speaker row whose key the store lacks there reads the
+    // preset's own spelling of it (PresetSpellingOf), and writes it too.
     QByteArray ReadKey(const BindingRow& row) const;
 
     // The entries a combo row offers, in list order. A source's trigger list
@@ -97,6 +99,14 @@ public:
     bool ModelHas(const QByteArray& key) const;
 
 private:
+    // Where a row's value is read: the key, and the part of its value that
+    // is the row's.
+    struct ReadPlace {
+        QByteArray key;
+        JoinedPart part = JoinedPart::Whole;
+        bool presetSpelling = false;
+    };
+    ReadPlace PlaceOf(const BindingRow& row) const;
     // Choose, with every key in its own section.
     RowChoice ChooseInMain(const BindingRow& row, const QByteArray& value) const;
 

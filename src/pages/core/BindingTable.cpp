@@ -1,5 +1,7 @@
 #include "BindingTable.h"
 
+#include "ByteText.h"
+
 #include <QHash>
 
 #include <array>
@@ -342,6 +344,25 @@ constexpr SetupSwitch kSetupSwitches[] = {
     {"Setup.Display", PresetGroup::DisplaySetup},
 };
 
+constexpr PresetSpelling kPresetSpellings[] = {
+    {ControlId::SpeakerFrontConfig, "Speaker.Front", JoinedPart::Size},
+    {ControlId::SpeakerFrontFrequency, "Speaker.Front", JoinedPart::Crossover},
+    {ControlId::SpeakerCenterConfig, "Speaker.Center", JoinedPart::Size},
+    {ControlId::SpeakerCenterFrequency, "Speaker.Center", JoinedPart::Crossover},
+    {ControlId::SpeakerSurroundConfig, "Speaker.Surround", JoinedPart::Size},
+    {ControlId::SpeakerSurroundFrequency, "Speaker.Surround", JoinedPart::Crossover},
+    {ControlId::SpeakerBackConfig2, "Speaker.Back1", JoinedPart::Size},
+    {ControlId::SpeakerBackFrequency, "Speaker.Back1", JoinedPart::Crossover},
+    {ControlId::SpeakerBackConfig1, "Speaker.Back2", JoinedPart::Whole},
+};
+
+qsizetype CrossoverStart(const QByteArray& joined) {
+    qsizetype digit = 0;
+    while (digit < joined.size() && !(joined[digit] >= '0' && joined[digit] <= '9'))
+        ++digit;
+    return digit;
+}
+
 template <std::size_t... N>
 auto Concatenate(const std::array<BindingRow, N>&... parts) {
     std::array<BindingRow, (N + ...)> all{};
@@ -422,6 +443,50 @@ const BindingRow* FindRowByKey(const QByteArray& key) {
         return rows;
     }();
     return kRowsByKey.value(key, nullptr);
+}
+
+const PresetSpelling* PresetSpellingOf(const BindingRow& row) {
+    if (row.presetGroup == PresetGroup::None)
+        return nullptr;
+    for (const PresetSpelling& spelling : kPresetSpellings) {
+        if (spelling.controlId == row.controlId)
+            return &spelling;
+    }
+    return nullptr;
+}
+
+std::vector<const BindingRow*> RowsSpelledInPresetAs(const QByteArray& parameter) {
+    std::vector<const BindingRow*> rows;
+    for (const BindingRow& row : kBindingTable) {
+        const PresetSpelling* spelling = PresetSpellingOf(row);
+        if (spelling != nullptr && EqualsIgnoringCase(parameter, spelling->parameter))
+            rows.push_back(&row);
+    }
+    return rows;
+}
+
+QByteArray JoinedPartOf(const QByteArray& joined, JoinedPart part) {
+    switch (part) {
+        case JoinedPart::Size:
+            return joined.left(CrossoverStart(joined));
+        case JoinedPart::Crossover:
+            return joined.mid(CrossoverStart(joined));
+        case JoinedPart::Whole:
+            break;
+    }
+    return joined;
+}
+
+QByteArray WithJoinedPart(const QByteArray& joined, JoinedPart part, const QByteArray& value) {
+    switch (part) {
+        case JoinedPart::Size:
+            return value + JoinedPartOf(joined, JoinedPart::Crossover);
+        case JoinedPart::Crossover:
+            return JoinedPartOf(joined, JoinedPart::Size) + value;
+        case JoinedPart::Whole:
+            break;
+    }
+    return value;
 }
 
 int SourceNumberOf(const char* section) {

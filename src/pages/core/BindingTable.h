@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 // Page numbers of the binding table (not the tab order).
 enum class PageIndex : int {
@@ -88,6 +89,29 @@ bool IsSourceInputKind(BindingKind kind);
 const BindingRow* FindRowByControl(ControlId controlId);
 // First row whose own key equals `key` exactly (case-sensitive), or nullptr.
 const BindingRow* FindRowByKey(const QByteArray& key);
+
+// A preset section names some speaker settings its own way: it joins a
+// speaker's size and crossover in one value ("Speaker.Front=Small80") and
+// calls the number of back speakers "Speaker.Back2", where the main section
+// has Speaker.Front.Config, Speaker.Front.Frequency and Speaker.Back.Config1.
+// The default lines and the files saved from them keep these names; a
+// receiver also answers the main section's names in a preset section.
+enum class JoinedPart { Whole, Size, Crossover };
+struct PresetSpelling {
+    ControlId controlId;
+    const char* parameter;  // within the preset's section
+    JoinedPart part;        // what of the preset's value the row stands for
+};
+// How a preset names `row`'s setting; nullptr when it uses the row's own parameter.
+const PresetSpelling* PresetSpellingOf(const BindingRow& row);
+// The rows whose setting a preset holds under `parameter` (any letter case),
+// in table order: "Speaker.Front" gives the front size row, then its crossover row.
+std::vector<const BindingRow*> RowsSpelledInPresetAs(const QByteArray& parameter);
+// One part of a preset's speaker value: the size is the text before the first
+// digit, the crossover the rest ("Small80" gives "Small" and "80").
+QByteArray JoinedPartOf(const QByteArray& joined, JoinedPart part);
+// `joined` with one part replaced by `value`.
+QByteArray WithJoinedPart(const QByteArray& joined, JoinedPart part, const QByteArray& value);
 
 // "Source3" gives 3; 0 for any section that is not Source1..Source10.
 int SourceNumberOf(const char* section);

@@ -37,8 +37,8 @@ TEST_F(BindingModelTest, EnableRuleReadsModelViewAndThePresetsStoredSwitch) {
         {"tone not covered", 2, "Preset2.Setup.ToneControls", "No", 1, ControlId::Bass, false},
         {"main only in a view", 2, nullptr, nullptr, 1, ControlId::Power, false},
         {"model without speaker B", 0, nullptr, nullptr, 8, ControlId::SpeakerB, false},
-        {"joined preset key", 3, "Preset3.Setup.Speaker", "Yes", 1, ControlId::SpeakerFrontConfig,
-         false},
+        {"preset's joined speaker key", 3, "Preset3.Setup.Speaker", "Yes", 1,
+         ControlId::SpeakerFrontConfig, true},
     };
     for (const EnableCase& c : cases) {
         m_state.viewIndex = c.view;
@@ -47,7 +47,7 @@ TEST_F(BindingModelTest, EnableRuleReadsModelViewAndThePresetsStoredSwitch) {
             m_store.SetValue(c.setupKey, c.setupValue);
         EXPECT_EQ(m_model.EnableOf(Row(c.control)).enabled, c.enabled) << c.name;
     }
-    EXPECT_FALSE(m_model.EnableOf(Row(ControlId::SpeakerFrontConfig)).held);
+    EXPECT_EQ(m_model.ReadKey(Row(ControlId::SpeakerFrontConfig)), "Preset3.Speaker.Front");
 }
 
 struct ChooseCase {
@@ -70,6 +70,10 @@ TEST_F(BindingModelTest, AChoiceWritesTheRowsSettingsOrNothing) {
     };
     for (const ChooseCase& c : cases)
         EXPECT_EQ(m_model.Choose(Row(c.control), c.value).writes, c.writes) << c.value;
+    // A preset holding a speaker's size and crossover joined keeps them joined.
+    m_state.viewIndex = 2;
+    EXPECT_EQ(m_model.Choose(Row(ControlId::SpeakerFrontFrequency), "100").writes,
+              (Stored{{"Preset2.Speaker.Front", "Small100"}}));
 }
 
 TEST_F(BindingModelTest, RulesOfSourceTriggersEnhancedBassAndZoneLevels) {
