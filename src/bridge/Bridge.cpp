@@ -13,7 +13,6 @@
 #include <QJsonObject>
 
 #include <algorithm>
-#include <utility>
 
 namespace {
 
@@ -26,7 +25,6 @@ constexpr qsizetype kMaxEchoedBytes = 256;
 // Retained commands remembered so each is answered once; a broker holding
 // more than this gets the rest answered again at a reconnect.
 constexpr qsizetype kMaxRetainedAnswered = 1024;
-constexpr qint64 kBusyLogMs = 1000;
 
 // A text from a message, cut for quoting in an error or the log.
 QString Quoted(const QByteArray& text) {
@@ -196,6 +194,9 @@ void Bridge::OnMessage(const QByteArray& topic, const QByteArray& payload, bool 
     const bool command =
         topic.startsWith(setPrefix) || topic.startsWith(stepPrefix) || topic == m_base + "/command";
     if (command && retained) {
+        // An empty retained message is how a retained command is cleared.
+        if (payload.isEmpty())
+            return;
         if (!AnsweredBefore(topic, payload))
             Refuse(topic, payload, QStringLiteral("a retained command is never carried out"));
         return;
@@ -226,7 +227,7 @@ void Bridge::Refuse(const QByteArray& topic, const QByteArray& payload, const QS
     };
     m_mqtt.Publish(m_base + "/error", QJsonDocument(error).toJson(QJsonDocument::Compact), false);
     if (log)
-        BridgeLog(QStringLiteral("refused %1: %2").arg(Quoted(topic), reason));
+        m_refusalLog.Write(QStringLiteral("refused %1: %2").arg(Quoted(topic), reason));
 }
 
 void Bridge::ReportConsoleRefusal(const QString& peer, const QByteArray& command,
@@ -277,18 +278,11 @@ void Bridge::HandleSet(const QByteArray& topic, const QByteArray& key, const QBy
 
 // A flood is answered message by message on error, but logged once a second.
 void Bridge::RefuseBusy(const QByteArray& topic, const QByteArray& payload) {
-    Refuse(topic, payload,
-           QStringLiteral("not sent: MQTT has %1 commands waiting for the receiver already")
-               .arg(BridgeReceiver::kShare),
-           false);
-    ++m_busyRefusals;
-    if (m_busyLog.isValid() && m_busyLog.elapsed() < kBusyLogMs)
-        return;
-    BridgeLog(QStringLiteral("refused %1 MQTT commands: MQTT has %2 waiting for the receiver "
-                             "already")
-                  .arg(std::exchange(m_busyRefusals, 0))
-                  .arg(BridgeReceiver::kShare));
-    m_busyLog.start();
+    const QString reason =
+        QStringLiteral("not sent: MQTT has %1 commands waiting for the receiver already")
+            .arg(BridgeReceiver::kShare);
+    Refuse(topic, payload, reason, false);
+    m_busyLog.Write(QStringLiteral("refused %1: %2").arg(Quoted(topic), reason));
 }
 
 void Bridge::HandleStep(const QByteArray& topic, const QByteArray& key, const QByteArray& payload) {

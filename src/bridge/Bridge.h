@@ -1,9 +1,9 @@
 #pragma once
 
+#include "BridgeLog.h"
 #include "BridgeOptions.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -26,7 +26,9 @@ class MqttClient;
 // State topics show only what the receiver says: a set comes back through
 // the receiver's answer or status line, never from the request. A command
 // published with the retain flag is never carried out (the broker would hand
-// it over again at every reconnect); each is answered once on error.
+// it over again at every reconnect); each is answered once on error, and an
+// empty one (which clears it at the broker) not at all. Refusals are logged at
+// most once a second.
 class Bridge : public QObject {
     Q_OBJECT
 
@@ -79,8 +81,7 @@ private:
     bool m_discoveryReady = false;
     // The retained commands answered on error, by topic.
     QHash<QByteArray, QByteArray> m_retainedAnswered;
-    // MQTT commands refused for a full share since the last log line.
-    int m_busyRefusals = 0;
-    QElapsedTimer m_busyLog;
+    LimitedLog m_refusalLog;
+    LimitedLog m_busyLog;
     QTimer m_replyWindow;
 };

@@ -23,6 +23,8 @@ constexpr OptionRow kOptionTable[] = {
     {"mqtt-user", OptionKind::Value},
     {"mqtt-password-file", OptionKind::Value},
     {"mqtt-ca", OptionKind::Value},
+    {"mqtt-cert", OptionKind::Value},
+    {"mqtt-key", OptionKind::Value},
     {"listen", OptionKind::Value},
     {"allow-raw", OptionKind::Flag},
 };
@@ -182,6 +184,16 @@ QString Apply(const QHash<QString, QString>& values, const QProcessEnvironment& 
     options->mqttCaFile = values.value("mqtt-ca");
     if (!options->mqttCaFile.isEmpty() && !QFile::exists(options->mqttCaFile))
         return QStringLiteral("the CA file %1 does not exist").arg(options->mqttCaFile);
+    options->mqttCertFile = values.value("mqtt-cert");
+    options->mqttKeyFile = values.value("mqtt-key");
+    if (options->mqttCertFile.isEmpty() != options->mqttKeyFile.isEmpty())
+        return QStringLiteral("--mqtt-cert and --mqtt-key go together");
+    if (!options->mqttCertFile.isEmpty() && options->mqttCaFile.isEmpty())
+        return QStringLiteral("a client certificate needs --mqtt-ca");
+    for (const QString& file : {options->mqttCertFile, options->mqttKeyFile}) {
+        if (!file.isEmpty() && !QFile::exists(file))
+            return QStringLiteral("the TLS file %1 does not exist").arg(file);
+    }
     if (values.contains("listen") &&
         !ParseListen(values.value("listen"), &options->listenHost, &options->listenPort))
         return QStringLiteral("--listen takes [HOST:]PORT, not \"%1\"").arg(values.value("listen"));
@@ -266,7 +278,8 @@ QString BridgeUsage() {
         "Usage: ampdesk-bridge --port COM1|/dev/ttyUSB0|tcp://host:port|Auto-Detect\n"
         "                      [--mqtt HOST[:PORT]] [--name ID] [--topic-prefix P]\n"
         "                      [--discovery-prefix homeassistant | --no-discovery]\n"
-        "                      [--mqtt-user U --mqtt-password-file F] [--mqtt-ca FILE]\n"
+        "                      [--mqtt-user U --mqtt-password-file F]\n"
+        "                      [--mqtt-ca FILE [--mqtt-cert FILE --mqtt-key FILE]]\n"
         "                      [--listen [HOST:]PORT] [--allow-raw] [--config FILE]\n"
         "Keeps one Velmar receiver connected and mirrors its settings to an MQTT broker.\n"
         "  --port PORT             the receiver's port\n"
@@ -279,6 +292,8 @@ QString BridgeUsage() {
         "  --mqtt-password-file F  the broker password, first line of F (or the\n"
         "                          environment variable AMPDESK_MQTT_PASSWORD)\n"
         "  --mqtt-ca FILE          connect with TLS, trusting the CA certificates in FILE\n"
+        "  --mqtt-cert FILE        with --mqtt-key: the client certificate (PEM) shown to\n"
+        "  --mqtt-key FILE         the broker, and its private key (PEM, not encrypted)\n"
         "  --listen [HOST:]PORT    share the receiver's line with consoles on this TCP\n"
         "                          port (host default 127.0.0.1)\n"
         "  --allow-raw             take raw receiver lines on <prefix>/<ID>/command\n"

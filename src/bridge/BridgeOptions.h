@@ -25,6 +25,8 @@ struct BridgeOptions {
     QString mqttUser;
     QByteArray mqttPassword;
     QString mqttCaFile;
+    QString mqttCertFile;  // a TLS client certificate, with its key
+    QString mqttKeyFile;
     QString listenHost = QStringLiteral("127.0.0.1");
     int listenPort = 0;  // 0: no listener
     bool allowRaw = false;

@@ -18,22 +18,25 @@ struct ControlRow {
     Component component;
     const char* object;  // object id, "<zone>" replaced by main, zone2, ...
     const char* label;
-    const char* parameter;  // after the zone's section
-    bool perZone;           // main zone and zones 2 to 4; else a full key
-    const char* unit = nullptr;
+    const char* parameter;       // after the zone's section
+    bool perZone;                // main zone and zones 2 to 4; else a full key
+    const char* unit = nullptr;  // unit_of_measurement
 };
 
 constexpr std::array kControlTable = {
     ControlRow{Component::Switch, "power", "Power", "Power", true},
     ControlRow{Component::Switch, "mute", "Mute", "Mute", true},
-    ControlRow{Component::Number, "volume", "Volume", "Volume", true},
+    ControlRow{Component::Number, "volume", "Volume", "Volume", true, "dB"},
     ControlRow{Component::Select, "source", "Source", "Source", true},
     ControlRow{Component::Select, "listening_mode", "Listening mode", "Main.ListeningMode", false},
-    ControlRow{Component::Number, "bass", "Bass", "Main.Bass", false},
-    ControlRow{Component::Number, "treble", "Treble", "Main.Treble", false},
-    ControlRow{Component::Number, "trim_center", "Center trim", "Main.Trim.Center", false},
-    ControlRow{Component::Number, "trim_surround", "Surround trim", "Main.Trim.Surround", false},
-    ControlRow{Component::Number, "trim_sub", "Sub trim", "Main.Trim.Sub", false},
+    ControlRow{Component::Number, "bass", "Bass", "Main.Bass", false, "dB"},
+    ControlRow{Component::Number, "treble", "Treble", "Main.Treble", false, "dB"},
+    ControlRow{Component::Number, "center_dialog", "Center dialog", "Main.CenterDialog", false,
+               "dB"},
+    ControlRow{Component::Number, "trim_center", "Center trim", "Main.Trim.Center", false, "dB"},
+    ControlRow{Component::Number, "trim_surround", "Surround trim", "Main.Trim.Surround", false,
+               "dB"},
+    ControlRow{Component::Number, "trim_sub", "Sub trim", "Main.Trim.Sub", false, "dB"},
     ControlRow{Component::Select, "tuner_band", "Tuner band", "Tuner.Band", false},
     ControlRow{Component::Number, "tuner_preset", "Tuner preset", "Tuner.Preset", false},
     ControlRow{Component::Sensor, "tuner_fm_frequency", "FM frequency", "Tuner.FM.Frequency", false,
@@ -105,11 +108,11 @@ QJsonObject Config(const DiscoveryContext& context, const ControlRow& row, const
         {"availability_topic", base + QStringLiteral("/availability")},
         {"state_topic", base + QStringLiteral("/state/") + QString::fromUtf8(key)},
     };
+    if (row.unit != nullptr)
+        config.insert("unit_of_measurement", row.unit);
     if (row.component == Component::Sensor) {
-        if (row.unit != nullptr) {
+        if (row.unit != nullptr)
             config.insert("device_class", "frequency");
-            config.insert("unit_of_measurement", row.unit);
-        }
         return config;
     }
     config.insert("command_topic", base + QStringLiteral("/set/") + QString::fromUtf8(key));

@@ -9,9 +9,9 @@
 
 // Home Assistant MQTT discovery of the receiver's main controls: power and
 // mute (switch), volume (number), source (select) of the main zone and zones
-// 2 to 4; the main zone's listening mode (select), bass, treble and trims
-// (number); the tuner's band (select), preset (number), frequencies, channel
-// and RDS/XM texts (sensor).
+// 2 to 4; the main zone's listening mode (select), bass, treble, center
+// dialog and trims (number; these and the volumes in dB); the tuner's band (select), preset
+// (number), frequencies, channel and RDS/XM texts (sensor).
 struct DiscoveryContext {
     QByteArray discoveryPrefix;
     QByteArray baseTopic;  // "<prefix>/<name>"

@@ -72,8 +72,11 @@ MqttClient::MqttClient(Settings settings, QObject* parent)
                     "user name");
     }
     if (!m_settings.caFile.isEmpty()) {
+        const QByteArray cert = m_settings.certFile.toLocal8Bit();
+        const QByteArray key = m_settings.keyFile.toLocal8Bit();
         CheckResult(mosquitto_tls_set(m_mosq, m_settings.caFile.toLocal8Bit().constData(), nullptr,
-                                      nullptr, nullptr, nullptr),
+                                      cert.isEmpty() ? nullptr : cert.constData(),
+                                      key.isEmpty() ? nullptr : key.constData(), nullptr),
                     "TLS");
     }
     if (!m_settings.willTopic.isEmpty()) {
@@ -93,7 +96,6 @@ MqttClient::MqttClient(Settings settings, QObject* parent)
                  .arg(kConnectTimeoutMs / 1000));
         mosquitto_disconnect(m_mosq);
     });
-    m_clock.start();
 }
 
 MqttClient::~MqttClient() {
@@ -108,7 +110,7 @@ void MqttClient::CheckResult(int rc, const char* what) {
 }
 
 void MqttClient::Start() {
-    if (m_state == State::Idle)
+    if (m_state == State::Idle && !m_retry.isActive())
         TryConnect();
 }
 
@@ -236,7 +238,7 @@ void MqttClient::OnHousekeeping() {
     UpdateWriteInterest();
 }
 
-void MqttClient::Lost(const QString& reason) {
+void MqttClient::Lost(const QString& reason, bool takenOver) {
     DropProbe();
     DropSocket();
     m_connectTimeout.stop();
@@ -249,6 +251,8 @@ void MqttClient::Lost(const QString& reason) {
     if (wasConnected || !m_lostReported)
         BridgeLog(QStringLiteral("%1; retrying in %2 s").arg(reason).arg(m_retryMs / 1000.0));
     m_lostReported = true;
+    if (takenOver)
+        m_retryMs = kLongestRetryMs;
     m_retry.start(m_retryMs);
     m_retryMs = std::min(m_retryMs * 2, kLongestRetryMs);
     if (wasConnected)
@@ -268,7 +272,6 @@ void MqttClient::OnConnectCallback(mosquitto*, void* self, int rc) {
         return;
     }
     client->m_state = State::Connected;
-    client->m_connectedAt = client->m_clock.elapsed();
     client->m_retryMs = kFirstRetryMs;
     if (client->m_lostReported)
         BridgeLog(QStringLiteral("connected to the MQTT broker %1:%2")
@@ -282,35 +285,10 @@ void MqttClient::OnDisconnectCallback(mosquitto*, void* self, int rc, const mosq
     auto* client = static_cast<MqttClient*>(self);
     if (client->m_state != State::Connecting && client->m_state != State::Connected)
         return;
-    // A broker says so (MQTT 5 reason "session taken over"), or, as Mosquitto
-    // 2.0 does, simply closes the connection it accepted a moment ago.
-    const bool takenOver = rc == MQTT_RC_SESSION_TAKEN_OVER ||
-                           (rc == MOSQ_ERR_CONN_LOST && client->m_state == State::Connected &&
-                            client->m_clock.elapsed() - client->m_connectedAt < kShortConnectionMs);
-    if (takenOver && client->CountTakeOver())
-        return;
     // Called from inside the library's read or housekeeping; the socket is
     // already closed, so the notifiers go now and the retry is scheduled.
-    client->Lost(QStringLiteral("lost the MQTT broker: %1").arg(Reason(rc)));
-}
-
-bool MqttClient::CountTakeOver() {
-    const qint64 now = m_clock.elapsed();
-    std::erase_if(m_takeOvers, [now](qint64 at) { return now - at > kTakeOverWindowMs; });
-    m_takeOvers.push_back(now);
-    if (static_cast<int>(m_takeOvers.size()) < kTakeOversToStop)
-        return false;
-    const QString reason =
-        QStringLiteral(
-            "another client took the MQTT client id \"%1\" over %2 times within %3 s: "
-            "a second bridge for the same receiver? Give each one its own --name or "
-            "--topic-prefix")
-            .arg(QString::fromUtf8(m_settings.clientId))
-            .arg(kTakeOversToStop)
-            .arg(kTakeOverWindowMs / 1000);
-    Disconnect();
-    emit Stopped(reason);
-    return true;
+    client->Lost(QStringLiteral("lost the MQTT broker: %1").arg(Reason(rc)),
+                 rc == MQTT_RC_SESSION_TAKEN_OVER);
 }
 
 void MqttClient::OnMessageCallback(mosquitto*, void* self, const mosquitto_message* message) {
@@ -358,10 +336,14 @@ void MqttClient::Disconnect() {
     DropProbe();
     m_retry.stop();
     m_connectTimeout.stop();
-    const bool wasConnected = m_state == State::Connected;
-    m_state = State::Stopped;
+    // A connection still waiting for its CONNACK is closed properly too: the
+    // broker would otherwise publish its will when it times out.
+    const bool open = (m_state == State::Connected || m_state == State::Connecting) &&
+                      mosquitto_socket(m_mosq) >= 0;
+    if (m_state != State::Stopped)
+        m_state = State::Idle;
     DropSocket();
-    if (wasConnected) {
+    if (open) {
         mosquitto_disconnect(m_mosq);
         Flush(200);
     }

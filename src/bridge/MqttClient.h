@@ -1,12 +1,9 @@
 #pragma once
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
-
-#include <vector>
 
 struct mosquitto;
 struct mosquitto_message;
@@ -22,27 +19,24 @@ class QTcpSocket;
 // message waits for the write notifier, so the messages of one pass of the
 // event loop (a batch of status lines) leave in one TCP segment.
 //
-// A broker that cannot be reached, or that goes away, is tried again after 1 s,
-// then after twice the previous wait, up to 30 s; a successful connection
-// resets the wait. The broker is given a last will (retained), so that it tells
+// A broker that cannot be reached, or that goes away for any reason and after
+// any time, is tried again after 1 s, then after twice the previous wait, up to
+// 30 s; a successful connection resets the wait. Nothing here gives up: a
+// restarted broker, a reset connection or a refused login all heal once the
+// cause is gone. The broker is given a last will (retained), so that it tells
 // subscribers when this client vanishes without saying goodbye.
 //
 // It speaks MQTT 5: the broker is told the largest packet this client takes,
 // so an oversized message never reaches it, and subscriptions keep the retain
-// flag as published. A client id taken over by another client three times
-// within a minute (the broker says so, or closes a connection it had just
-// accepted) means a second program runs under the same id: the client stops
-// (Stopped) rather than knock the other one off again and again.
+// flag as published. A broker that says another client took this one's id
+// over (reason "session taken over") is tried again only after the longest
+// wait, so that the two do not knock each other off every second.
 class MqttClient : public QObject {
     Q_OBJECT
 
 public:
     static constexpr int kFirstRetryMs = 1000;
     static constexpr int kLongestRetryMs = 30'000;
-    static constexpr int kTakeOversToStop = 3;
-    static constexpr int kTakeOverWindowMs = 60'000;
-    // A connection the broker closes sooner than this counts as taken over.
-    static constexpr int kShortConnectionMs = 10'000;
 
     struct Settings {
         QString host = QStringLiteral("localhost");
@@ -50,7 +44,9 @@ public:
         QByteArray clientId;
         QByteArray user;
         QByteArray password;
-        QString caFile;  // TLS when set
+        QString caFile;    // TLS when set
+        QString certFile;  // a client certificate, with its key
+        QString keyFile;
         QByteArray willTopic;
         QByteArray willPayload;
         // The largest packet the broker may send this client; 0: no limit asked.
@@ -62,7 +58,8 @@ public:
     MqttClient(const MqttClient&) = delete;
     MqttClient& operator=(const MqttClient&) = delete;
 
-    // Starts connecting; retries on its own until Disconnect.
+    // Starts connecting; retries on its own until Disconnect. Again after a
+    // Disconnect, too.
     void Start();
     // Sends DISCONNECT (no will) after what is queued, and stops retrying.
     void Disconnect();
@@ -81,8 +78,6 @@ signals:
     // `retained`: the broker kept it (sent on subscribing), or its publisher
     // asked for it to be kept.
     void MessageReceived(const QByteArray& topic, const QByteArray& payload, bool retained);
-    // The client gave up for good (its id keeps being taken over).
-    void Stopped(const QString& reason);
 
 private:
     enum class State { Idle, Connecting, Connected, Stopped };
@@ -96,8 +91,6 @@ private:
     // The broker answered the probe: the library's own connect returns at once.
     void ConnectLibrary();
     void DropProbe();
-    // True, after stopping, when the id was taken over once too often.
-    bool CountTakeOver();
     void WatchSocket();
     void DropSocket();
     void UpdateWriteInterest();
@@ -105,7 +98,7 @@ private:
     void OnWritable();
     void OnHousekeeping();
     // The connection ended or never came: log once, retry after the back-off.
-    void Lost(const QString& reason);
+    void Lost(const QString& reason, bool takenOver = false);
     void CheckResult(int rc, const char* what);
 
     Settings m_settings;
@@ -117,9 +110,6 @@ private:
     QTimer m_retry;
     QTimer m_connectTimeout;
     QTcpSocket* m_probe = nullptr;
-    std::vector<qint64> m_takeOvers;  // when, in ms of m_clock
-    QElapsedTimer m_clock;
-    qint64 m_connectedAt = 0;
     int m_retryMs = kFirstRetryMs;
     bool m_lostReported = false;
 };

@@ -1,3 +1,4 @@
+#include "BaseClaim.h"
 #include "Bridge.h"
 #include "BridgeLog.h"
 #include "BridgeOptions.h"
@@ -51,8 +52,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (!parse.options) {
-        std::fprintf(stderr, "ampdesk-bridge: %s\n%s", parse.error.toLocal8Bit().constData(),
-                     BridgeUsage().toLocal8Bit().constData());
+        std::fprintf(stderr, "ampdesk-bridge: %s; see ampdesk-bridge --help\n",
+                     parse.error.toLocal8Bit().constData());
         return kExitConfiguration;
     }
     const BridgeOptions& options = *parse.options;
@@ -70,9 +71,16 @@ int main(int argc, char** argv) {
     mqttSettings.user = options.mqttUser.toUtf8();
     mqttSettings.password = options.mqttPassword;
     mqttSettings.caFile = options.mqttCaFile;
+    mqttSettings.certFile = options.mqttCertFile;
+    mqttSettings.keyFile = options.mqttKeyFile;
     mqttSettings.willTopic = options.BaseTopic() + "/availability";
     mqttSettings.willPayload = "offline";
+    // Only while this bridge holds the base does it publish: the claim starts
+    // and stops the connection that carries the states.
+    BaseClaim claim(mqttSettings, options.BaseTopic());
     MqttClient mqtt(mqttSettings);
+    QObject::connect(&claim, &BaseClaim::Held, &mqtt, &MqttClient::Start);
+    QObject::connect(&claim, &BaseClaim::HeldBack, &mqtt, &MqttClient::Disconnect);
     BridgeReceiver receiver(options.port);
     Bridge bridge(options, receiver, mqtt);
     ShareServer share(receiver);
@@ -85,6 +93,7 @@ int main(int argc, char** argv) {
         signalNotifier.setEnabled(false);
         bridge.PublishOffline();
         mqtt.Disconnect();
+        claim.Release();
         share.Close();
         receiver.Stop();
         app.exit(code);
@@ -95,14 +104,8 @@ int main(int argc, char** argv) {
         BridgeLog(QStringLiteral("stopping"));
         stop(0);
     });
-    // Another program under the same client id: fighting it would knock both
-    // off every second, and a restart would only fight again.
-    QObject::connect(&mqtt, &MqttClient::Stopped, &app, [&](const QString& reason) {
-        BridgeLog(QStringLiteral("stopping: %1").arg(reason));
-        stop(kExitConfiguration);
-    });
 
-    mqtt.Start();
+    claim.Start();
     receiver.Start();
     return app.exec();
 }

@@ -16,11 +16,12 @@ struct OptionCase {
 
 QString Describe(const BridgeOptions& o) {
     return QStringLiteral("%1:%2 %3 %4 %5:%6 %7 %8")
-        .arg(o.mqttHost)
-        .arg(o.mqttPort)
-        .arg(o.name, QString::fromUtf8(o.BaseTopic()), o.listenHost)
-        .arg(o.listenPort)
-        .arg(o.allowRaw ? "raw" : "noraw", o.discovery ? o.discoveryPrefix : "nodisc");
+               .arg(o.mqttHost)
+               .arg(o.mqttPort)
+               .arg(o.name, QString::fromUtf8(o.BaseTopic()), o.listenHost)
+               .arg(o.listenPort)
+               .arg(o.allowRaw ? "raw" : "noraw", o.discovery ? o.discoveryPrefix : "nodisc") +
+           (o.mqttCertFile.isEmpty() ? "" : " cert:" + o.mqttCertFile + " key:" + o.mqttKeyFile);
 }
 
 TEST(BridgeOptionsTest, CommandLineAndConfigFileTable) {
@@ -64,6 +65,23 @@ TEST(BridgeOptionsTest, CommandLineAndConfigFileTable) {
          {"--config", "/nonexistent/bridge.conf"},
          nullptr,
          "error:does not exist"},
+        {"client certificate from config",
+         {"--config", "@"},
+         "port=COM1\nmqtt-ca=/dev/null\nmqtt-cert=/dev/null\nmqtt-key=/dev/null\n",
+         "localhost:1883 receiver ampdesk/receiver 127.0.0.1:0 noraw homeassistant "
+         "cert:/dev/null key:/dev/null"},
+        {"certificate without key",
+         {"--port", "COM1", "--mqtt-ca", "@pw", "--mqtt-cert", "@pw"},
+         nullptr,
+         "error:go together"},
+        {"certificate without CA",
+         {"--port", "COM1", "--mqtt-cert", "@pw", "--mqtt-key", "@pw"},
+         nullptr,
+         "error:needs --mqtt-ca"},
+        {"missing key",
+         {"--port", "COM1", "--mqtt-ca", "@pw", "--mqtt-cert", "@pw", "--mqtt-key", "/nonexistent"},
+         nullptr,
+         "error:/nonexistent does not exist"},
         {"password without user",
          {"--port", "COM1", "--mqtt-password-file", "@pw"},
          nullptr,

@@ -101,6 +101,8 @@ TEST_F(BridgeTest, SetStepAndRefusalsOverPty) {
     // bridge asked for never reaches it.
     m_sub.Publish(kBase + "set/" + QByteArray(60'000, 'K'), "1");
     m_sub.Publish(kBase + "set/Main.Volume", QByteArray(100'000, '1'));
+    // Clearing the retained command is not itself a command.
+    m_sub.Publish(kBase + "set/Main.Volume", "", true);
     // A barrier: once this set is answered, anything sent before it has arrived.
     m_sub.Publish(kBase + "set/Main.Volume", "-40");
     ASSERT_TRUE(WaitState("Main.Volume", "-40"));
@@ -124,6 +126,32 @@ TEST_F(BridgeTest, SetStepAndRefusalsOverPty) {
         EXPECT_FALSE(command.startsWith("Tuner.FM.Frequency=")) << command.constData();
         EXPECT_NE(command, "Main.Power=Off");
     }
+
+    // A flood of refusals is answered each on error but logged once a second.
+    const qsizetype logged = m_bridge->Log().size();
+    for (int i = 0; i < 200; ++i)
+        m_sub.Publish(kBase + "set/Main.Volume", "flood");
+    const auto counted = [&] {
+        int lines = 0;
+        for (const QByteArray& line : m_bridge->Log().mid(logged).split('\n')) {
+            const qsizetype more = line.indexOf(" more like it");
+            lines += more < 0 ? line.contains("refused") : line.mid(16, more - 16).toInt();
+        }
+        return lines;
+    };
+    EXPECT_TRUE(WaitFor([&] { return counted() >= 200; }))
+        << m_bridge->Log().mid(logged).constData();
+    EXPECT_LT(m_bridge->Log().mid(logged).count('\n'), 6);
+}
+
+TEST(BridgeCommandLine, ConfigurationErrorIsOneLineWithTheHint) {
+    QProcess bridge;
+    bridge.start(AMPDESK_BRIDGE_PATH, {"--port", "COM1", "--mqtt", "host:99999"});
+    ASSERT_TRUE(bridge.waitForFinished(10'000));
+    EXPECT_EQ(bridge.exitCode(), 78);
+    EXPECT_EQ(bridge.readAllStandardError(),
+              "ampdesk-bridge: --mqtt takes HOST[:PORT], not \"host:99999\"; see ampdesk-bridge "
+              "--help\n");
 }
 
 TEST_F(BridgeTest, DiscoveryFollowsSourceNamesAndHomeAssistantRestarts) {
@@ -281,21 +309,46 @@ TEST_F(BridgeTest, ClientIdAndEntitiesComeFromTheWholeBaseTopic) {
     ASSERT_TRUE(WaitFor([&] { return m_sub.Last("loft/test/availability") == "online"; }, 30'000));
     m_sub.Publish(kBase + "set/Main.Volume", "-31");
     ASSERT_TRUE(WaitState("Main.Volume", "-31"));
-    EXPECT_FALSE(m_bridge->Log().contains("another client")) << m_bridge->Log().constData();
+    EXPECT_FALSE(m_bridge->Log().contains("another bridge")) << m_bridge->Log().constData();
+    EXPECT_FALSE(other.Log().contains("another bridge")) << other.Log().constData();
+}
 
-    // A client that keeps taking this bridge's id over: the bridge says why
-    // and stops with the exit code the service does not restart on.
-    MqttClient::Settings settings;
-    settings.host = QStringLiteral("127.0.0.1");
-    settings.port = m_broker.Port();
-    settings.clientId = "ampdesk-bridge/ampdesk/test";
-    MqttClient impostor(settings);
-    impostor.Start();
-    QProcess& process = m_bridge->Process();
-    ASSERT_TRUE(WaitFor([&] { return process.state() == QProcess::NotRunning; }, 60'000))
-        << m_bridge->Log().constData();
-    EXPECT_EQ(process.exitCode(), 78);
-    EXPECT_TRUE(m_bridge->Log().contains("took the MQTT client id")) << m_bridge->Log().constData();
+// A second bridge on the same base holds back while the first runs, and takes
+// over when the first one's will clears its claim.
+TEST_F(BridgeTest, SecondBridgeOnOneBaseHoldsBackUntilTheFirstGoes) {
+    StartBridge(SimProcess::Line::Pty);
+    SimProcess secondSim(QStringList{"--baud", "0"}, SimProcess::Line::Pty);
+    BridgeProcess second(secondSim.LinkPath(), m_broker.Port());
+    const auto fromSecond = [&] {
+        return Json(m_sub.Last(kBase + "info"))["port"].toString() == secondSim.LinkPath();
+    };
+    ASSERT_TRUE(WaitFor([&] { return second.Log().contains("another bridge publishes"); }))
+        << second.Log().constData();
+    // Its receiver is read meanwhile; a set reaches the first bridge alone.
+    m_sub.Publish(kBase + "set/Main.Volume", "-37");
+    ASSERT_TRUE(WaitState("Main.Volume", "-37"));
+    EXPECT_FALSE(secondSim.ReceivedCommands().contains("Main.Volume=-37"));
+    EXPECT_FALSE(fromSecond());
+    EXPECT_EQ(second.Log().count("another bridge"), 1);
+
+    m_bridge->Process().kill();
+    EXPECT_TRUE(WaitFor([&] { return fromSecond() && Online(); }, 20'000))
+        << second.Log().constData();
+    EXPECT_EQ(second.Process().state(), QProcess::Running);
+}
+
+// A broker restarted again and again, each time soon after the bridge came
+// back, is a broker hiccup, not a rival: the bridge keeps coming back.
+TEST_F(BridgeTest, BrokerRestartsSoonAfterReconnectingNeverStopTheBridge) {
+    StartBridge(SimProcess::Line::Pty);
+    for (int restart = 0; restart < 4; ++restart) {
+        m_broker.Stop();
+        ASSERT_TRUE(m_broker.Start());
+        Subscriber fresh(m_broker.Port());
+        ASSERT_TRUE(WaitFor([&] { return fresh.Last(kBase + "availability") == "online"; }))
+            << restart << m_bridge->Log().constData();
+    }
+    EXPECT_EQ(m_bridge->Process().state(), QProcess::Running) << m_bridge->Log().constData();
 }
 
 TEST_F(BridgeTest, ConsoleBackupThroughSharedPortMatchesDirectBackupUnderMqttLoad) {

@@ -51,8 +51,9 @@ TEST(ValueCheckTest, ModelMaskSpellingAndRulesTable) {
 }
 
 TEST(DiscoveryTest, AnnouncesWhatTheReceiverHasAndRemovesTheRest) {
-    const QSet<QByteArray> keys{"Main.Power", "Main.Volume", "Zone2.Source", "Tuner.FM.RDSText",
-                                "Tuner.FM.Frequency"};
+    const QSet<QByteArray> keys{"Main.Power",       "Main.Volume",        "Zone2.Source",
+                                "Tuner.FM.RDSText", "Tuner.FM.Frequency", "Main.CenterDialog",
+                                "Main.Trim.Sub"};
     DiscoveryContext context{"homeassistant",
                              "ampdesk/den",
                              "den",
@@ -87,9 +88,12 @@ TEST(DiscoveryTest, AnnouncesWhatTheReceiverHasAndRemovesTheRest) {
             EXPECT_EQ(config["min"].toInt(), -72);
             EXPECT_EQ(config["max"].toInt(), 16);
         }
-        if (m.key == "Tuner.FM.Frequency") {
-            EXPECT_EQ(config["unit_of_measurement"].toString(), "MHz");
-        }
+        const bool decibels =
+            m.key.endsWith("Volume") || m.key.contains("Trim") || m.key.endsWith("CenterDialog");
+        EXPECT_EQ(config["unit_of_measurement"].toString(), m.key == "Tuner.FM.Frequency" ? "MHz"
+                                                            : decibels                    ? "dB"
+                                                                                          : "")
+            << m.key.constData();
         if (m.key == "Zone2.Source") {
             const QJsonArray options = config["options"].toArray();
             EXPECT_EQ(options[0].toString(), "Source 1");
@@ -101,7 +105,9 @@ TEST(DiscoveryTest, AnnouncesWhatTheReceiverHasAndRemovesTheRest) {
                                 "homeassistant/number/ampdesk__den/main_volume/config",
                                 "homeassistant/select/ampdesk__den/zone2_source/config",
                                 "homeassistant/sensor/ampdesk__den/tuner_rds_text/config",
-                                "homeassistant/sensor/ampdesk__den/tuner_fm_frequency/config"}));
+                                "homeassistant/sensor/ampdesk__den/tuner_fm_frequency/config",
+                                "homeassistant/number/ampdesk__den/center_dialog/config",
+                                "homeassistant/number/ampdesk__den/trim_sub/config"}));
     EXPECT_NE(DiscoveryNode("a/b_c"), DiscoveryNode("a_b/c"));
     EXPECT_GT(removed, 20);
 }
