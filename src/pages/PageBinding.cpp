@@ -62,8 +62,8 @@ PageBinding::PageBinding(SettingsStore& store, SessionState& state, Hooks hooks)
     : m_store(store), m_state(state), m_model(store, state), m_hooks(std::move(hooks)) {}
 
 PageBinding::~PageBinding() {
-    for (SettingPage* page : m_pages) {
-        if (page != nullptr)
+    for (const QPointer<SettingPage>& page : m_pages) {
+        if (page)
             page->SetBinding(nullptr);
     }
 }

@@ -5,6 +5,7 @@
 #include "BindingTable.h"
 
 #include <QByteArray>
+#include <QPointer>
 #include <QString>
 
 #include <array>
@@ -79,7 +80,8 @@ private:
     SessionState& m_state;
     BindingModel m_model;
     Hooks m_hooks;
-    std::array<SettingPage*, kBindingPageCount> m_pages{};
+    // Pages may go before the binding (a test's, or a window's children).
+    std::array<QPointer<SettingPage>, kBindingPageCount> m_pages{};
     // What the source trigger lists were last filled for; -1 while they offer
     // every entry.
     int m_sourceTriggerMask = -1;
