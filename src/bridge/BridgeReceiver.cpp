@@ -160,14 +160,23 @@ CommandChannel::Kind KindOf(const QByteArray& body, const QByteArray& key) {
 
 }  // namespace
 
+int BridgeReceiver::Used(Party party) const {
+    const auto it = m_parties.find(party);
+    const int waiting = it == m_parties.end() ? 0 : static_cast<int>(it->second.waiting.size());
+    return waiting + (m_turnOf == party ? 1 : 0);
+}
+
 bool BridgeReceiver::HasRoom(Party party, const QByteArray& body) const {
-    const auto it = m_shares.constFind(party);
-    if (it == m_shares.cend())
-        return true;
+    const auto it = m_parties.find(party);
     const QByteArray key = CommandChannel::KeyOf(body);
-    if (!body.isEmpty() && KindOf(body, key) == CommandChannel::Kind::Set && it->sets.contains(key))
-        return true;
-    return it->Used() < kShare;
+    if (it != m_parties.end() && !body.isEmpty() &&
+        KindOf(body, key) == CommandChannel::Kind::Set) {
+        for (const Waiting& waiting : it->second.waiting) {
+            if (waiting.setKey == key)
+                return true;
+        }
+    }
+    return Used(party) < kShare;
 }
 
 bool BridgeReceiver::Submit(Party party, const QByteArray& body, Done done,
@@ -178,33 +187,75 @@ bool BridgeReceiver::Submit(Party party, const QByteArray& body, Done done,
 
 bool BridgeReceiver::Submit(Party party, CommandChannel::Kind kind, const QByteArray& body,
                             Done done, std::function<void()> sent) {
-    if (!HasRoom(party, kind == CommandChannel::Kind::Set ? body : QByteArray()))
+    const bool set = kind == CommandChannel::Kind::Set;
+    if (!HasRoom(party, set ? body : QByteArray()))
         return false;
     if (m_state == State::Stopped) {
         if (done)
             done({CommandChannel::Outcome::Closed, {}});
         return true;
     }
-    const QByteArray key = kind == CommandChannel::Kind::Set ? CommandChannel::KeyOf(body) : "";
-    Share& share = m_shares[party];
-    if (key.isEmpty())
-        ++share.commands;
-    else
-        ++share.sets[key];
-    auto release = [this, party, key, done = std::move(done)](const CommandChannel::Reply& reply) {
-        Share& share = m_shares[party];
-        if (key.isEmpty())
-            --share.commands;
-        else if (--share.sets[key] == 0)
-            share.sets.remove(key);
-        if (share.Used() == 0)
-            m_shares.remove(party);
+    PartyQueue& queue = m_parties[party];
+    const QByteArray key = set ? CommandChannel::KeyOf(body) : QByteArray();
+    for (Waiting& waiting : queue.waiting) {
+        if (key.isEmpty() || waiting.setKey != key)
+            continue;
+        waiting.body = body;
         if (done)
-            done(reply);
-    };
-    m_session.Submit({kind, body, {}, CommandChannel::Place::Back, 0, std::move(sent)},
-                     std::move(release));
+            waiting.dones.push_back(std::move(done));
+        if (sent && waiting.sent)
+            waiting.sent = [first = std::move(waiting.sent), sent = std::move(sent)] {
+                first();
+                sent();
+            };
+        else if (sent)
+            waiting.sent = std::move(sent);
+        return true;
+    }
+    queue.waiting.push_back({kind, body, key, {}, std::move(sent)});
+    if (done)
+        queue.waiting.back().dones.push_back(std::move(done));
+    NextTurn();
     return true;
+}
+
+void BridgeReceiver::Forget(Party party) {
+    // Destroying the context drops the completion of its command in the session's queue.
+    if (m_parties.erase(party) == 0)
+        return;
+    if (m_turnOf == party) {
+        m_turnOf.reset();
+        NextTurn();
+    }
+}
+
+void BridgeReceiver::NextTurn() {
+    if (m_turnOf)
+        return;
+    auto next = m_parties.end();
+    for (auto it = m_parties.begin(); it != m_parties.end(); ++it) {
+        if (!it->second.waiting.empty() &&
+            (next == m_parties.end() || it->second.lastTurn < next->second.lastTurn))
+            next = it;
+    }
+    if (next == m_parties.end())
+        return;
+    PartyQueue& queue = next->second;
+    Waiting command = std::move(queue.waiting.front());
+    queue.waiting.pop_front();
+    queue.lastTurn = ++m_turns;
+    m_turnOf = next->first;
+    m_session.Submit(
+        {command.kind, command.body, CommandChannel::Owner::Within(queue.context.get()),
+         CommandChannel::Place::Back, 0, std::move(command.sent)},
+        [this, dones = std::move(command.dones)](const CommandChannel::Reply& reply) {
+            // The next party's command is queued before this one's callers
+            // hear of it: they may forget any party, this one too.
+            m_turnOf.reset();
+            NextTurn();
+            for (const Done& done : dones)
+                done(reply);
+        });
 }
 
 bool BridgeReceiver::Set(const QByteArray& key, const QByteArray& value, Done done) {

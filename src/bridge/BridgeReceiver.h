@@ -11,7 +11,11 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <map>
+#include <memory>
+#include <optional>
 #include <vector>
 
 // The bridge's view of its ReceiverSession, which owns the port (opened by
@@ -23,11 +27,16 @@
 // Commands go out through the session's one command queue, each waiting for
 // its answer or the reply time-out before the next is written, so answers
 // never interleave however many parties (MQTT, shared consoles, the
-// keep-alive) talk. Each party has a fair share of that queue: at most
+// keep-alive) talk. The parties take turns: each keeps its own queue here, and
+// only one command of theirs at a time is in the session's queue; when it
+// completes, the party served least recently that has one waiting goes next.
+// So a console's command waits behind at most one command of each other
+// party, however many MQTT has queued. Each party has a fair share: at most
 // kShare commands of its own waiting, and a set for a key it already has a
 // set waiting for takes that set's place (the latest value wins) without
 // using more of the share. A party beyond its share is told so and waits or
-// refuses; nobody's commands are dropped for somebody else's.
+// refuses; nobody's commands are dropped for somebody else's. The session's
+// own commands (the read, the keep-alive) do not take turns.
 class BridgeReceiver : public QObject {
     Q_OBJECT
 
@@ -81,6 +90,10 @@ public:
     // `done` not run, when the party's share is used up.
     bool Submit(Party party, const QByteArray& body, Done done = {},
                 std::function<void()> sent = {});
+    // Drops what a party has waiting, without completing it; the completion
+    // of its command in the session's queue is not called either, and the
+    // turn passes on at once.
+    void Forget(Party party);
     bool Set(const QByteArray& key, const QByteArray& value, Done done = {});
     bool Step(const QByteArray& key, bool up, Done done = {});
     bool Query(const QByteArray& key, Done done = {});
@@ -99,12 +112,25 @@ private:
     bool Submit(Party party, CommandChannel::Kind kind, const QByteArray& body, Done done,
                 std::function<void()> sent);
 
-    // What each party has waiting: commands, and sets by key (in capitals).
-    struct Share {
-        int commands = 0;
-        QHash<QByteArray, int> sets;
-        int Used() const { return commands + static_cast<int>(sets.size()); }
+    struct Waiting {
+        CommandChannel::Kind kind;
+        QByteArray body;
+        QByteArray setKey;  // a set's key, in capitals
+        // A set that replaced waiting ones answers their callers too.
+        std::vector<Done> dones;
+        std::function<void()> sent;
     };
+    struct PartyQueue {
+        // The Owner context of the party's commands: gone with the party, so
+        // that nothing of a forgotten party completes.
+        std::unique_ptr<QObject> context = std::make_unique<QObject>();
+        std::deque<Waiting> waiting;
+        std::uint64_t lastTurn = 0;  // 0: never served
+    };
+    int Used(Party party) const;
+    // Hands the next party its turn unless a command of the parties is in the session's queue.
+    void NextTurn();
+
     void Attempt();
     void OnAttemptEnded(bool connected);
     void FailAttempt(const QString& reason);
@@ -123,5 +149,9 @@ private:
     int m_tunerKeys = 0;
 
     QTimer m_retry;
-    QHash<Party, Share> m_shares;
+    // After m_session: the parties' contexts go first, so that the session's
+    // teardown completes nothing into a half-destroyed bridge.
+    std::map<Party, PartyQueue> m_parties;
+    std::optional<Party> m_turnOf;  // whose command is in the session's queue
+    std::uint64_t m_turns = 0;
 };

@@ -153,6 +153,8 @@ void ShareServer::Drop(QTcpSocket* socket, const QString& why) {
                   ? QStringLiteral("console at %1 disconnected").arg(it->second.peer)
                   : QStringLiteral("dropped the console at %1: %2").arg(it->second.peer, why));
     m_clients.erase(it);
+    // Its waiting commands go with it; the others need not wait for them.
+    m_receiver.Forget(reinterpret_cast<BridgeReceiver::Party>(socket));
     socket->disconnect(this);
     socket->abort();
     socket->deleteLater();

@@ -14,12 +14,14 @@ class QTcpSocket;
 // The receiver's own line protocol on a TCP port, so that consoles and
 // ampdesk-cli reach the receiver ("tcp://host:port") while the bridge keeps it.
 // Each client's command goes to the receiver whole, through the session's one
-// queue, in the client's fair share of it; every line the receiver sends goes
-// to every client. A client that does not read is dropped once its unsent
-// output passes a bound, and one that sends faster than the receiver answers
-// is simply not read meanwhile: neither stalls the receiver, MQTT or the other
-// clients. A command that could not be carried out is reported
-// (CommandRefused), never dropped silently.
+// queue, in the client's fair share of it and in turns with MQTT and the other
+// clients (one command each), so a console never waits behind MQTT's whole
+// backlog; a client's commands still waiting when it goes are dropped. Every
+// line the receiver sends goes to every client. A client that does not read is
+// dropped once its unsent output passes a bound, and one that sends faster
+// than the receiver answers is simply not read meanwhile: neither stalls the
+// receiver, MQTT or the other clients. A command that could not be carried out
+// is reported (CommandRefused), never dropped silently.
 //
 // The port carries the receiver's raw protocol without any check: whoever
 // reaches it can send the receiver anything. A listener beyond the loopback

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -27,8 +28,9 @@ QJsonObject Json(const QByteArray& payload) {
 class BridgeTest : public ::testing::Test {
 protected:
     // The bridge on a fresh simulator, online and read.
-    void StartBridge(SimProcess::Line line, const QStringList& extra = {}) {
-        m_sim = std::make_unique<SimProcess>(QStringList{"--baud", "0"}, line);
+    void StartBridge(SimProcess::Line line, const QStringList& extra = {},
+                     const QStringList& simExtra = {}) {
+        m_sim = std::make_unique<SimProcess>(QStringList{"--baud", "0"} + simExtra, line);
         ASSERT_TRUE(m_sim->IsRunning());
         m_bridge = std::make_unique<BridgeProcess>(m_sim->LinkPath(), m_broker.Port(), extra);
         ASSERT_TRUE(WaitFor([&] { return Online(); }, 30'000)) << m_bridge->Log().constData();
@@ -397,6 +399,42 @@ TEST_F(BridgeTest, ConsoleBackupThroughSharedPortMatchesDirectBackupUnderMqttLoa
     const QList<QByteArray> got = b.readAll().split('\n');
     for (qsizetype i = 0; i < std::max(expected.size(), got.size()); ++i) {
         ASSERT_EQ(expected.value(i), got.value(i)) << "line " << i + 1;
+    }
+}
+
+// Sets take 150 ms, MQTT sends 50 a second: its excess is refused, and a console's
+// commands take turns with it, not behind all 8 it has waiting (past the reply time-out).
+TEST_F(BridgeTest, ConsoleWaitsBehindOneMqttCommandOfAFlood) {
+    const int port = FreePort();
+    StartBridge(SimProcess::Line::Pty, {"--listen", QString::number(port)},
+                {"--set-latency-ms", "150"});
+    int sets = 0;
+    QTimer flood;
+    QObject::connect(&flood, &QTimer::timeout, [&] {
+        const QByteArray key = "Source" + QByteArray::number(sets++ % 10 + 1) + ".Name";
+        m_sub.Publish(kBase + "set/" + key, State(key.constData()));
+    });
+    flood.start(20);
+    ASSERT_TRUE(WaitFor([&] { return m_sub.Last(kBase + "error").contains("not sent"); }));
+    QStringList keys;
+    for (int i = 1; i <= 8; ++i)
+        keys << QStringLiteral("Tuner.Preset%1").arg(i);
+    QProcess cli;
+    cli.start(AMPDESK_CLI_PATH,
+              QStringList{"--port", QStringLiteral("tcp://127.0.0.1:%1").arg(port), "get"} + keys);
+    ASSERT_TRUE(WaitFor([&] { return cli.state() == QProcess::NotRunning; }, 60'000));
+    flood.stop();
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().constData();
+    EXPECT_EQ(cli.readAllStandardOutput().count("Tuner.Preset"), keys.size());
+    // On the wire, at most one MQTT set between two of the console's queries.
+    int between = -1;
+    for (const QByteArray& command : m_sim->ReceivedCommands()) {
+        if (command.contains('=') && between >= 0)
+            ++between;
+        if (command.endsWith('?') && keys.contains(QString::fromLatin1(command.chopped(1)))) {
+            EXPECT_LE(between, 1) << "before " << command.constData();
+            between = 0;
+        }
     }
 }
 
