@@ -69,20 +69,14 @@ QString DefaultLabel(const BindingRow& row) {
     return QString::fromLatin1(row.parameter).replace(QLatin1Char('.'), QLatin1Char(' '));
 }
 
-// Whether a restore sends the file line, and its key and value, trimmed. It
-// sends a key and "=", never a blank line, a "#" comment or text without a
-// key; it refuses a key the channel would cut and a line that a CR, LF or NUL
-// would break on the wire.
+// Whether a restore sends the file line, and its key and value, trimmed.
 bool IsRestoredLine(const QByteArray& line, QByteArray* key, QByteArray* value) {
-    if (!SplitLine(line, key, value))
+    if (!IsSettingLine(line) || !CommandChannel::Unsendable(line).isEmpty())
         return false;
+    SplitLine(line, key, value);
     *key = TrimmedBytes(*key);
     *value = TrimmedBytes(*value);
-    const auto isOperator = [](char c) { return c == '?' || c == '+' || c == '-'; };
-    const auto breaksLine = [](char c) { return c == '\r' || c == '\n' || c == '\0'; };
-    return !key->isEmpty() && !key->startsWith('#') &&
-           std::none_of(key->cbegin(), key->cend(), isOperator) &&
-           std::none_of(line.cbegin(), line.cend(), breaksLine) && CommandChannel::KeyFits(line);
+    return true;
 }
 
 // What the receiver said of each key (its first line), trimmed, by the key

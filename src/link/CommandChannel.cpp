@@ -4,6 +4,7 @@
 #include "SerialPort.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -91,6 +92,19 @@ QByteArray CommandChannel::KeyOf(const QByteArray& command) {
     return {};
 }
 
+QByteArray CommandChannel::Unsendable(const QByteArray& line) {
+    static constexpr std::pair<char, const char*> kBreaking[] = {
+        {'\r', "it holds a carriage return"},
+        {'\n', "it holds a line feed"},
+        {'\0', "it holds a NUL byte"},
+    };
+    for (const auto& [byte, reason] : kBreaking) {
+        if (line.contains(byte))
+            return reason;
+    }
+    return KeyFits(line) ? QByteArray() : QByteArrayLiteral("its key is too long");
+}
+
 bool CommandChannel::Answers(const QByteArray& upperKey, const QByteArray& waitingKey) {
     return !waitingKey.isEmpty() && upperKey == waitingKey;
 }
@@ -168,8 +182,7 @@ void CommandChannel::Pump() {
             Complete(next, {Outcome::Written, {}});
             continue;
         }
-        const int timeoutMs =
-            next.request.timeoutMs > 0 ? next.request.timeoutMs : kReplyTimeoutMs;
+        const int timeoutMs = next.request.timeoutMs > 0 ? next.request.timeoutMs : kReplyTimeoutMs;
         m_onWire = std::move(next);
         m_deadline.start(timeoutMs);
     }

@@ -160,6 +160,10 @@ public:
     static bool KeyFits(const QByteArray& command) {
         return KeyOf(command).size() <= kMaxKeyLength;
     }
+    // Why a stored line cannot go on the wire as it stands (a CR or LF would
+    // split it into two commands, a NUL would cut it, a key over the limit
+    // would be cut); empty when it can.
+    static QByteArray Unsendable(const QByteArray& line);
     // The reply test: a line answers when its key, in capitals, is the waiting
     // key. A longer key that begins with it (Preset1.ListeningMode.DTS while
     // Preset1.ListeningMode waits) is a front-panel line, not the answer. An

@@ -3,6 +3,7 @@
 #include "ByteText.h"
 #include "DefaultSettings.h"
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
@@ -15,6 +16,16 @@ bool SplitLine(const QByteArray& line, QByteArray* key, QByteArray* value) {
     if (value != nullptr)
         *value = line.mid(equals + 1);
     return true;
+}
+
+bool IsSettingLine(const QByteArray& line) {
+    QByteArray key;
+    if (!SplitLine(line, &key, nullptr))
+        return false;
+    key = TrimmedBytes(key);
+    const auto isOperator = [](char c) { return c == '?' || c == '+' || c == '-'; };
+    return !key.isEmpty() && !key.startsWith('#') &&
+           std::none_of(key.cbegin(), key.cend(), isOperator);
 }
 
 void SettingsStore::ResetToDefaults() {

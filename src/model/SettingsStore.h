@@ -107,3 +107,7 @@ private:
 
 // The key of a line is the text before its first "="; a line without "=" has none.
 bool SplitLine(const QByteArray& line, QByteArray* key, QByteArray* value);
+// A line that sets something: a key, then "=". A blank line, a "#" comment or
+// any other text without a key is no setting, and a restore does not send it.
+// A key never holds an operator character, which would end it on the wire.
+bool IsSettingLine(const QByteArray& line);

@@ -21,20 +21,6 @@ const QByteArray kAliveQuery = QByteArrayLiteral("Main.Model?");
 constexpr std::size_t kListed = 10;
 const QString kRestoreLabel = QStringLiteral("Restoring Receiver Settings...");
 
-// Lines that must not go out as they stand, and why. A CR or LF inside a line
-// would split it into two commands on the wire; the serial writer ends a
-// command at a NUL, which would set a cut key or value.
-struct Refusal {
-    char byte;
-    const char* reason;
-};
-constexpr Refusal kRefusals[] = {
-    {'\r', "not sent: it holds a carriage return"},
-    {'\n', "not sent: it holds a line feed"},
-    {'\0', "not sent: it holds a NUL byte"},
-};
-const QByteArray kKeyTooLong = QByteArrayLiteral("not sent: its key is too long");
-
 enum class Stop { None, Silent, PortClosed, Cancelled };
 
 using Kind = CommandChannel::Kind;
@@ -66,31 +52,10 @@ QByteArray StoredKey(const char* section, const char* parameter) {
     return name.left(1) + name.mid(1).toLower() + '.' + parameter;
 }
 
-// Why a store line is not sent; empty when it may go out.
+// Why a line is not sent; empty when it may go out.
 QByteArray RefusalOf(const QByteArray& line) {
-    for (const Refusal& refusal : kRefusals) {
-        if (line.contains(refusal.byte))
-            return refusal.reason;
-    }
-    // The channel keeps only 128 bytes of a key; a cut key would set a
-    // different parameter.
-    if (!CommandChannel::KeyFits(line))
-        return kKeyTooLong;
-    return {};
-}
-
-// A line that sets something: a key, then "=". A blank line, a "#" comment or
-// any other text without a key is no command; nothing would answer it, and
-// waiting for that answer would look like a receiver that stopped answering.
-// A key never holds an operator character, which would end it on the wire.
-bool IsSettingLine(const QByteArray& line) {
-    const qsizetype equals = line.indexOf('=');
-    if (equals < 0)
-        return false;
-    const QByteArray key = TrimmedBytes(line.left(equals));
-    const auto isOperator = [](char c) { return c == '?' || c == '+' || c == '-'; };
-    return !key.isEmpty() && !key.startsWith('#') &&
-           std::none_of(key.cbegin(), key.cend(), isOperator);
+    const QByteArray why = CommandChannel::Unsendable(line);
+    return why.isEmpty() ? why : "not sent: " + why;
 }
 
 // Lists up to kListed entries, one a line, and says how many more there are.
@@ -169,8 +134,7 @@ QByteArray Counted(int count, const char* what) {
 
 // The counts in one sentence, then what needs a word.
 QByteArray Report(const RestoreResult& result, Stop stop, const std::vector<QByteArray>& problems,
-                  const std::vector<QByteArray>& unsent,
-                  const std::vector<QByteArray>& skipped) {
+                  const std::vector<QByteArray>& unsent, const std::vector<QByteArray>& skipped) {
     QByteArray text = Counted(result.sent, "setting(s) sent");
     QByteArrayList parts;
     if (result.sent > 0)
@@ -253,9 +217,8 @@ QCoro::Task<bool> ReadAllFromReceiver(SettingsStore& store, CommandChannel& chan
     co_return complete;
 }
 
-QCoro::Task<RestoreResult> RestoreToReceiver(std::vector<QByteArray> lines,
-                                             CommandChannel& channel, ProgressSink* progress,
-                                             std::stop_token stop) {
+QCoro::Task<RestoreResult> RestoreToReceiver(std::vector<QByteArray> lines, CommandChannel& channel,
+                                             ProgressSink* progress, std::stop_token stop) {
     RestoreResult result;
     // With no receiver nothing is sent, and nothing can fail to arrive.
     if (lines.empty() || !channel.IsOpen())
@@ -283,8 +246,7 @@ QCoro::Task<RestoreResult> RestoreToReceiver(std::vector<QByteArray> lines,
                 break;
             }
             ++result.sent;
-            CommandChannel::Reply reply =
-                co_await Asked(channel, Kind::Command, line, stop);
+            CommandChannel::Reply reply = co_await Asked(channel, Kind::Command, line, stop);
             watch.Checked(reply);
             // Only silence is worth a second try: a value the receiver
             // answered with is the one it keeps, however often it is sent.

@@ -52,9 +52,8 @@ struct RestoreResult {
 // the receiver is still there. A receiver gone silent, a port closed on the
 // way or a stop end the restore; the lines left are counted as not sent.
 // With the port closed nothing is sent and nothing is reported.
-QCoro::Task<RestoreResult> RestoreToReceiver(std::vector<QByteArray> lines,
-                                             CommandChannel& channel, ProgressSink* progress,
-                                             std::stop_token stop);
+QCoro::Task<RestoreResult> RestoreToReceiver(std::vector<QByteArray> lines, CommandChannel& channel,
+                                             ProgressSink* progress, std::stop_token stop);
 
 // How the report quotes a line: control bytes escaped ("\r", "\x00"), cut
 // to a length a message box can show.

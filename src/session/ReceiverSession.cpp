@@ -1,8 +1,8 @@
 #include "ReceiverSession.h"
 
+#include "Completion.h"
 #include "PortDiagnostics.h"
 #include "PortNames.h"
-#include "Completion.h"
 #include "Windows1252.h"
 
 #include <QPointer>
@@ -23,9 +23,7 @@ using Outcome = ReceiverIdentity::Outcome;
 
 }  // namespace
 
-ReceiverSession::ReceiverSession(QObject* parent)
-    : QObject(parent),
-      m_channel(m_port) {
+ReceiverSession::ReceiverSession(QObject* parent) : QObject(parent), m_channel(m_port) {
     m_channel.SetLineHook([this](const CommandChannel::ReceivedLine& line) { OnLine(line); });
     m_channel.SetKeepAliveHook([this] { RestartKeepAlive(); });
     connect(&m_channel, &CommandChannel::Unanswered, this, [this] {
@@ -141,8 +139,7 @@ QCoro::Task<Outcome> ReceiverSession::OpenPort(QString portName) {
     co_return outcome;
 }
 
-QCoro::Task<Outcome> ReceiverSession::Detect(QString portName, bool connect,
-                                             std::stop_token stop) {
+QCoro::Task<Outcome> ReceiverSession::Detect(QString portName, bool connect, std::stop_token stop) {
     const QStringList names = CandidatePorts(portName);
     Outcome outcome = Outcome::CannotOpen;
     bool anyOpened = false;
@@ -156,7 +153,7 @@ QCoro::Task<Outcome> ReceiverSession::Detect(QString portName, bool connect,
         }
         if (connect) {
             const bool connected = co_await Connect(name, stop);
-            outcome = connected ? Outcome::Known
+            outcome = connected                       ? Outcome::Known
                       : m_failure == Failure::Stopped ? Outcome::Stopped
                                                       : Outcome::NoAnswer;
         } else {
@@ -424,10 +421,14 @@ void ReceiverSession::StartCheck(CommandChannel::Place place) {
 
 void ReceiverSession::Poll(CommandChannel::Place place) {
     const qint64 quietMs = m_sinceLine.isValid() ? m_sinceLine.elapsed() : 0;
-    const int waitMs = static_cast<int>(std::clamp<qint64>(kLossShownMs - quietMs, kKeepAliveMs,
-                                                           CommandChannel::kReplyTimeoutMs));
-    CommandChannel::Request poll{CommandChannel::Kind::Query, kSourceKey + '?',
-                                 CommandChannel::Owner::Within(this), place, waitMs, {}};
+    const int waitMs = static_cast<int>(
+        std::clamp<qint64>(kLossShownMs - quietMs, kKeepAliveMs, CommandChannel::kReplyTimeoutMs));
+    CommandChannel::Request poll{CommandChannel::Kind::Query,
+                                 kSourceKey + '?',
+                                 CommandChannel::Owner::Within(this),
+                                 place,
+                                 waitMs,
+                                 {}};
     m_channel.Submit(std::move(poll), [this](const CommandChannel::Reply& reply) {
         switch (reply.outcome) {
             case CommandChannel::Outcome::Closed:

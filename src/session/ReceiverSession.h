@@ -224,8 +224,7 @@ private:
     void SetFailure(Failure failure);
     void SetStatus(const QString& text) { emit StatusChanged(text); }
     void OnLine(const CommandChannel::ReceivedLine& line);
-    void OnSetEnded(const QByteArray& key, quint64 generation,
-                    const CommandChannel::Reply& reply);
+    void OnSetEnded(const QByteArray& key, quint64 generation, const CommandChannel::Reply& reply);
     // Pending values shown no longer (a closed link): their controls show
     // what the receiver said.
     void DropPendingValues();

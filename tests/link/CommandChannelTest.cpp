@@ -205,8 +205,8 @@ TEST_F(CommandChannelTest, WritesCompleteWhenWrittenInTheirPlace) {
 TEST_F(CommandChannelTest, EveryLineRestartsKeepAliveThenReachesTheLineHook) {
     ASSERT_TRUE(m_peer.WriteAll("\rMain.Mute=1\r"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_events.size() >= 5; }, 3000));
-    EXPECT_EQ(m_events, (QList<QByteArray>{"keepalive", "line:", "keepalive",
-                                           "line:Main.Mute=1", "status:Main.Mute|1"}));
+    EXPECT_EQ(m_events, (QList<QByteArray>{"keepalive", "line:", "keepalive", "line:Main.Mute=1",
+                                           "status:Main.Mute|1"}));
 }
 
 // A query's answer is its asker's alone; a set's answer is what the receiver
@@ -248,7 +248,7 @@ TEST_F(CommandChannelTest, EndingCommandsReachesOnlyTheirOwners) {
     using Outcome = CommandChannel::Outcome;
     const struct {
         const char* name;
-        int ending;  // 0 stop the operation, 1 close the port, 2 abort all
+        int ending;                // 0 stop the operation, 1 close the port, 2 abort all
         QList<Outcome> operation;  // its query on the wire, its queued step
         QList<Outcome> others;     // a user's set queued between them, a gone context's query
     } cases[] = {
@@ -271,8 +271,7 @@ TEST_F(CommandChannelTest, EndingCommandsReachesOnlyTheirOwners) {
         m_channel.Query("Main.Volume", keep(ofOperation), owned);
         m_channel.Set("Main.Bass", "2", keep(ofOthers));
         m_channel.Step("Main.Volume", true, keep(ofOperation), owned);
-        m_channel.Query("Main.Mute", keep(ofOthers),
-                        CommandChannel::Owner::Within(context.get()));
+        m_channel.Query("Main.Mute", keep(ofOthers), CommandChannel::Owner::Within(context.get()));
         context.reset();
         ASSERT_EQ(m_peer.ReadUntil("Main.Volume?\r", 3s), "\rMain.Volume?\r") << c.name;
         if (c.ending == 0) {
@@ -291,8 +290,8 @@ TEST_F(CommandChannelTest, EndingCommandsReachesOnlyTheirOwners) {
             EXPECT_EQ(ReadWhileDelivering("Main.Mute?\r"), "\rMain.Mute?\r");
             ASSERT_TRUE(m_peer.WriteAll("\rMain.Mute=Off\r"));
         }
-        ASSERT_TRUE(QTest::qWaitFor([&] { return m_channel.IsIdle() && ofOthers.size() >= 1; },
-                                    3000))
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return m_channel.IsIdle() && ofOthers.size() >= 1; }, 3000))
             << c.name;
         // A barrier: a completion told twice would have arrived by now.
         (void)Reply(m_channel, CommandChannel::Kind::Write, "x");

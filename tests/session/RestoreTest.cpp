@@ -85,11 +85,12 @@ TEST_F(RestoreTest, AnswerWithAnotherValueIsKeptDifferentlyAndNotResent) {
     EXPECT_EQ(m_result.sent, 5);
     EXPECT_EQ(m_result.confirmed, 2);
     EXPECT_EQ(m_result.keptDifferently, 3);
-    EXPECT_EQ(m_report, "5 setting(s) sent: 2 confirmed, 3 kept differently by the receiver.\n"
-                        "Main.Bass=-100: the receiver kept -10\n"
-                        "Main.Dolby.CenterWidth=70: the receiver kept 7\n"
-                        "Source1.Name=" + longName + ": the receiver kept " + longName.left(20) +
-                        "\n");
+    EXPECT_EQ(m_report,
+              "5 setting(s) sent: 2 confirmed, 3 kept differently by the receiver.\n"
+              "Main.Bass=-100: the receiver kept -10\n"
+              "Main.Dolby.CenterWidth=70: the receiver kept 7\n"
+              "Source1.Name=" +
+                  longName + ": the receiver kept " + longName.left(20) + "\n");
     EXPECT_EQ(sim.ReceivedCommands().count("Main.Bass=-100"), 1);
 }
 
@@ -102,10 +103,11 @@ TEST_F(RestoreTest, SilentReceiverStopsTheRestoreAndListsWhatWasNotSent) {
     ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
     Fill(NumberedLines(14));
     EXPECT_EQ(Restore(), 14);
-    EXPECT_TRUE(m_report.startsWith("1 setting(s) sent: 0 confirmed, 1 unanswered. 13 not sent: "
-                                    "the receiver stopped answering.\n"
-                                    "Source1.Name=x: the receiver did not answer\n"
-                                    "Not sent:\nSource2.Name=x\n"))
+    EXPECT_TRUE(
+        m_report.startsWith("1 setting(s) sent: 0 confirmed, 1 unanswered. 13 not sent: "
+                            "the receiver stopped answering.\n"
+                            "Source1.Name=x: the receiver did not answer\n"
+                            "Not sent:\nSource2.Name=x\n"))
         << m_report.constData();
     EXPECT_TRUE(m_report.endsWith("Source11.Name=x\n... and 3 more\n")) << m_report.constData();
     EXPECT_EQ(sim.ReceivedCommands(),

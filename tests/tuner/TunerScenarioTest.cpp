@@ -98,13 +98,14 @@ protected:
     }
     void RecordPresetLines() {
         // After the page's own handler: what it shows once it took the line.
-        QObject::connect(&Window().Session(), &ReceiverSession::TunerLine, [this](const QByteArray& line) {
-            if (line.startsWith("Tuner.Preset") && !line.startsWith("Tuner.Preset=")) {
-                m_snapshots.push_back({ListedNumbers(), Editor().SelectedRow(),
-                                       Editor().PresetCombo()->currentText(),
-                                       Editor().SkipsNextRebuild()});
-            }
-        });
+        QObject::connect(
+            &Window().Session(), &ReceiverSession::TunerLine, [this](const QByteArray& line) {
+                if (line.startsWith("Tuner.Preset") && !line.startsWith("Tuner.Preset=")) {
+                    m_snapshots.push_back({ListedNumbers(), Editor().SelectedRow(),
+                                           Editor().PresetCombo()->currentText(),
+                                           Editor().SkipsNextRebuild()});
+                }
+            });
     }
     int MarkedRow() { return Grid().GetSelectedRange().minRow; }
     // Without the keep-alive's tuner polls, whose timing is the machine's.
