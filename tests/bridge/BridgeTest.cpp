@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -451,6 +452,65 @@ TEST_F(BridgeTest, SigtermPublishesOfflineAndExits) {
     // so no last will stands in for its own word.
     Subscriber later(m_broker.Port());
     EXPECT_TRUE(WaitFor([&] { return later.Last(kBase + "availability") == "offline"; }));
+}
+
+// A listener that never accepts: the bridge's first connection fills its queue
+// (and waits for a CONNACK in vain), every later SYN is dropped. Consoles are
+// answered throughout, until the attempt is given up.
+TEST_F(BridgeTest, ConsolesAreAnsweredWhileTheBrokerConnectionHangs) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t size = sizeof address;
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(::listen(fd, 0) + ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    m_sim = std::make_unique<SimProcess>(QStringList{"--baud", "0"}, SimProcess::Line::Pty);
+    const int port = FreePort();
+    m_bridge = std::make_unique<BridgeProcess>(m_sim->LinkPath(), ntohs(address.sin_port),
+                                               QStringList{"--listen", QString::number(port)});
+    QTcpSocket console;
+    ASSERT_TRUE(WaitFor([&] {
+        if (console.state() == QAbstractSocket::UnconnectedState)
+            console.connectToHost("127.0.0.1", static_cast<quint16>(port));
+        if (console.state() != QAbstractSocket::ConnectedState)
+            return false;
+        console.write("\rMain.Volume?\r");
+        return console.waitForReadyRead(200) && console.readAll().contains("Main.Volume=");
+    }));
+    while (!m_bridge->Log().contains("did not answer the connection within 10 s")) {
+        console.write("\rMain.Mute?\r");
+        ASSERT_TRUE(WaitFor([&] { return console.readAll().contains("Main.Mute="); }, 1000));
+    }
+    ::close(fd);
+}
+
+// A broker of MQTT 3.1.1 alone: a 5.0 CONNECT gets the 3.1.1 refusal such a
+// broker sends; a 3.1.1 one is passed on to the real broker.
+TEST_F(BridgeTest, BrokerOfMqtt311AloneIsSpokenToIn311AndSaidOnce) {
+    QTcpServer gate;
+    ASSERT_TRUE(gate.listen(QHostAddress::LocalHost));
+    std::vector<std::unique_ptr<QTcpSocket>> upstream;
+    QObject::connect(&gate, &QTcpServer::newConnection, [&] {
+        QTcpSocket* in = gate.nextPendingConnection();
+        QTcpSocket* out = upstream.emplace_back(std::make_unique<QTcpSocket>()).get();
+        QObject::connect(out, &QTcpSocket::readyRead, in, [in, out] { in->write(out->readAll()); });
+        QObject::connect(in, &QTcpSocket::readyRead, out, [this, in, out] {
+            if (out->state() == QAbstractSocket::UnconnectedState) {
+                const QByteArray head = in->peek(16);  // type, length, "\0\4MQTT", level
+                const qsizetype at = head.indexOf("MQTT");
+                if (at < 0 || head.size() <= at + 4)
+                    return;
+                if (head[at + 4] == 5)
+                    return (void)in->write(QByteArray("\x20\x02\x00\x01", 4)), in->close();
+                out->connectToHost("127.0.0.1", static_cast<quint16>(m_broker.Port()));
+            }
+            out->write(in->readAll());
+        });
+    });
+    m_sim = std::make_unique<SimProcess>(QStringList{"--baud", "0"}, SimProcess::Line::Pty);
+    m_bridge = std::make_unique<BridgeProcess>(m_sim->LinkPath(), gate.serverPort());
+    ASSERT_TRUE(WaitFor([&] { return Online() && !State("Main.Volume").isEmpty(); }, 30'000))
+        << m_bridge->Log().constData();
+    EXPECT_EQ(m_bridge->Log().count("refused MQTT 5; using MQTT 3.1.1"), 1);
 }
 
 }  // namespace
