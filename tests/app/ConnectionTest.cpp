@@ -32,6 +32,9 @@ TEST_F(ConnectionScenario, ClosingDuringAutoDetectOpensNoFurtherPort) {
     EXPECT_FALSE(w.Session().IsOpen());
     EXPECT_TRUE(w.ConnectButton()->isEnabled());
     EXPECT_EQ(w.StatusText(), "Not connected to a Unit");
+    // COM2 was never tried, let alone opened or asked.
+    for (const QString& status : StatusHistory())
+        EXPECT_FALSE(status.contains("COM2")) << qPrintable(status);
     Restart();
     EXPECT_TRUE(answering.ReceivedCommands().isEmpty());
     EXPECT_FALSE(answering.Log().contains("line opened"));
