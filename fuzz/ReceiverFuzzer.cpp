@@ -67,48 +67,43 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray pendingKey = CommandChannel::KeyOf(command);
 
     SettingsStore store = Defaults();
-    int refreshed = 0;
-    int tunerLines = 0;
-    StatusLineHandler status(store, [&](const QByteArray& key, const QByteArray&) {
-        // RefreshKey reads the bound control's value back.
-        store.GetValue(key);
-        ++refreshed;
-    });
-    status.SetTunerHook([&](const QByteArray& line) {
-        Check(line.startsWith("Tuner"), "a line not beginning with Tuner reached the tuner");
-        ++tunerLines;
-    });
 
     // OnReceiverLine is what a delivery runs.
     static Link link;
     CommandChannel& channel = link.channel;
     int terminalLines = 0;
-    int statusLines = 0;
-    channel.SetTerminalHook([&](const QByteArray&) { ++terminalLines; });
-    channel.SetStatusHook(
-        [&](const QByteArray& key, const QByteArray& value, const QByteArray& line) {
-            // Compared in place: a status flood makes thousands of these checks.
-            const QByteArrayView lineView(line);
-            Check(lineView.size() == key.size() + 1 + value.size() && lineView.startsWith(key) &&
-                      lineView[key.size()] == '=' && lineView.endsWith(value),
-                  "status line split wrongly");
-            const QByteArray upperKey = UpperAscii(key);
-            // Had the command been on the wire, this line would have answered it.
-            if (CommandChannel::Answers(upperKey, pendingKey))
-                Check(line.startsWith(key) && !pendingKey.isEmpty(), "an answer without a key");
-            ++statusLines;
-            status.HandleStatusLine(key, value, line);
-            const auto position = DefaultPositions().constFind(upperKey);
-            if (position != DefaultPositions().constEnd()) {
-                const auto at = static_cast<std::size_t>(*position);
-                const QByteArrayView stored(store.Lines()[at]);
-                const QByteArrayView byDefault(Defaults().Lines()[at]);
-                Check(stored.size() == key.size() + 1 + value.size() &&
-                          stored.first(key.size() + 1) == byDefault.first(key.size() + 1) &&
-                          stored.sliced(key.size() + 1) == value,
-                      "a status line for a stored key did not land");
-            }
-        });
+    channel.SetLineHook([&](const CommandChannel::ReceivedLine& received) {
+        ++terminalLines;
+        if (!received.status || received.key.isEmpty())
+            return;
+        const QByteArray& key = received.key;
+        const QByteArray& value = received.value;
+        const QByteArray& line = received.answer;
+        // Compared in place: a status flood makes thousands of these checks.
+        const QByteArrayView lineView(line);
+        Check(lineView.size() == key.size() + 1 + value.size() && lineView.startsWith(key) &&
+                  lineView[key.size()] == '=' && lineView.endsWith(value),
+              "status line split wrongly");
+        const QByteArray upperKey = UpperAscii(key);
+        // Had the command been on the wire, this line would have answered it.
+        if (CommandChannel::Answers(upperKey, pendingKey))
+            Check(line.startsWith(key) && !pendingKey.isEmpty(), "an answer without a key");
+        const StatusRoute route = RouteStatusLine(store, key, value, line);
+        if (route.stored)
+            store.GetValue(key);  // the bound control reads the value back
+        if (route.toTuner)
+            Check(line.startsWith("Tuner"), "a line not beginning with Tuner reached the tuner");
+        const auto position = DefaultPositions().constFind(upperKey);
+        if (position != DefaultPositions().constEnd()) {
+            const auto at = static_cast<std::size_t>(*position);
+            const QByteArrayView stored(store.Lines()[at]);
+            const QByteArrayView byDefault(Defaults().Lines()[at]);
+            Check(stored.size() == key.size() + 1 + value.size() &&
+                      stored.first(key.size() + 1) == byDefault.first(key.size() + 1) &&
+                      stored.sliced(key.size() + 1) == value,
+                  "a status line for a stored key did not land");
+        }
+    });
 
     LineAssembler assembler;
     int lines = 0;
@@ -123,7 +118,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(terminalLines == lines, "a line missed the terminal");
     }
     Check(store.LineCount() == Defaults().LineCount(), "a status line added a line");
-    channel.SetTerminalHook({});
-    channel.SetStatusHook({});
+    channel.SetLineHook({});
     return 0;
 }
