@@ -3,7 +3,6 @@
 #include "ByteText.h"
 #include "SerialPort.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace {
@@ -107,16 +106,6 @@ QByteArray CommandChannel::Unsendable(const QByteArray& line) {
 
 bool CommandChannel::Answers(const QByteArray& upperKey, const QByteArray& waitingKey) {
     return !waitingKey.isEmpty() && upperKey == waitingKey;
-}
-
-bool CommandChannel::HasSetOf(const QByteArray& key) const {
-    const QByteArray upper = UpperAscii(key);
-    const auto isSetOf = [&](const Pending& pending) {
-        return IsSet(pending.request.kind) && pending.key == upper;
-    };
-    if (m_onWire && isSetOf(*m_onWire))
-        return true;
-    return std::any_of(m_queue.cbegin(), m_queue.cend(), isSetOf);
 }
 
 bool CommandChannel::Submit(Request request, Done done) {

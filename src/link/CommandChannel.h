@@ -176,8 +176,6 @@ public:
     // Commands that expected an answer and timed out, in a row; an answer
     // from the receiver starts the count over.
     int UnansweredInARow() const { return m_unansweredInARow; }
-    // Whether a set of `key` (any case) is queued or on the wire.
-    bool HasSetOf(const QByteArray& key) const;
     bool IsOpen() const;
 
     void SetLineHook(LineHook hook) { m_lineHook = std::move(hook); }

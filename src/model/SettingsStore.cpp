@@ -125,10 +125,6 @@ std::vector<QByteArray> SettingsStore::DropAllPending() {
     return keys;
 }
 
-bool SettingsStore::HasPending(const QByteArray& key) const {
-    return !m_pending.isEmpty() && m_pending.contains(UpperAscii(key));
-}
-
 bool SettingsStore::SetValue(const QByteArray& key, const QByteArray& value) {
     const auto found = m_keyIndex.constFind(UpperAscii(key));
     if (found == m_keyIndex.constEnd())

@@ -46,7 +46,6 @@ public:
     bool DropPending(const QByteArray& key, quint64 generation = 0);
     // Ends every pending value; returns the stored spelling of their keys.
     std::vector<QByteArray> DropAllPending();
-    bool HasPending(const QByteArray& key) const;
     bool HasAnyPending() const { return !m_pending.isEmpty(); }
 
     // Whole-store refills only.

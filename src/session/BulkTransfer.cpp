@@ -74,11 +74,9 @@ public:
     explicit SilenceWatch(std::stop_token stop) : m_stop(std::move(stop)) {}
 
     // Takes the reply of a command just answered (or not).
-    QByteArray Checked(const CommandChannel::Reply& reply) {
-        if (Judge(reply)) {
+    void Checked(const CommandChannel::Reply& reply) {
+        if (Judge(reply))
             m_timeoutsInARow = reply.outcome == Outcome::Timeout ? m_timeoutsInARow + 1 : 0;
-        }
-        return reply.Text();
     }
     // Two silent commands in a row: the model query must say whether to go on.
     bool NeedsAliveCheck() const {
