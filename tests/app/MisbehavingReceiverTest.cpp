@@ -50,7 +50,7 @@ struct Scenario {
     Link link;
     bool storeAsBefore;       // the read ended early and put the old settings back
     bool storeComplete;       // an answer for every one of the 584 queries
-    int commandsFromTrouble;  // received from `at` on; -1: not counted
+    int commandsFromTrouble;  // at most received from `at` on; -1: not counted
     const char* message;      // part of a message the user is shown; nullptr: none
 };
 
@@ -59,7 +59,7 @@ void PrintTo(const Scenario& s, std::ostream* os) {
 }
 
 const Scenario kScenarios[] = {
-    {"SilentDuringReadEndsAfterTwoTimeoutsAndTheModelQuery", Phase::ConnectRead, Trouble::Silent,
+    {"SilentDuringReadEndsAfterTheLossCheck", Phase::ConnectRead, Trouble::Silent,
      101, 0, Link::Dropped, true, false, 3, nullptr},
     {"HangUpDuringReadEndsAtOnce", Phase::ConnectRead, Trouble::HangUp, 292, 0, Link::Dropped, true,
      false, 1, nullptr},
@@ -224,7 +224,9 @@ TEST_P(MisbehavingReceiver, NothingIsLostAndNothingHangs) {
         EXPECT_EQ(changes, 4);
     }
     if (s.commandsFromTrouble >= 0) {
-        EXPECT_EQ(m_count - troubleAt + 1, s.commandsFromTrouble);
+        // The command written as the give-up is decided may or may not reach
+        // the receiver before the port closes, so this is an upper bound.
+        EXPECT_LE(m_count - troubleAt + 1, s.commandsFromTrouble);
     }
     if (s.trouble == Trouble::BadFileLines) {
         QByteArrayList restored = receiver.ReceivedCommands().mid(phaseStart);
