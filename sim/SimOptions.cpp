@@ -2,6 +2,7 @@
 
 #include "TcpEndpoint.h"
 
+#include <QCommandLineParser>
 #include <QList>
 
 #include <functional>
@@ -10,6 +11,7 @@ namespace {
 
 struct NumberOption {
     const char* name;
+    const char* help;
     int minimum;
     int maximum;
     int SimOptions::*field;
@@ -17,102 +19,128 @@ struct NumberOption {
 
 // Upper bounds keep deadlines far from overflow: a day of latency, 10 Mbaud.
 constexpr NumberOption kNumberOptions[] = {
-    {"--latency-ms", 0, 86'400'000, &SimOptions::latencyMs},
-    {"--set-latency-ms", 0, 86'400'000, &SimOptions::setLatencyMs},
-    {"--baud", 0, 10'000'000, &SimOptions::baud},
-    {"--front-panel-ms", 0, 86'400'000, &SimOptions::frontPanelMs},
+    {"baud", "Pace both directions like an N baud line (default 115200, 0 = no pacing).", 0,
+     10'000'000, &SimOptions::baud},
+    {"latency-ms", "Wait N ms before each answer.", 0, 86'400'000, &SimOptions::latencyMs},
+    {"set-latency-ms",
+     "Wait N ms before answering a set instead, as a unit that stores each setting before it "
+     "answers.",
+     0, 86'400'000, &SimOptions::setLatencyMs},
+    {"front-panel-ms",
+     "Change a random setting every N ms, as fast as the line can report it (answers go first).", 0,
+     86'400'000, &SimOptions::frontPanelMs},
 };
 
 struct TextOption {
     const char* name;
-    std::function<void(SimOptions&, const QByteArray&)> apply;
+    const char* valueName;
+    const char* help;
+    std::function<void(SimOptions&, const QString&)> apply;
 };
 
 const QList<TextOption> kTextOptions = {
-    {"--model", [](SimOptions& o, const QByteArray& v) { o.model = v; }},
-    {"--link", [](SimOptions& o, const QByteArray& v) { o.linkPath = QString::fromLocal8Bit(v); }},
-    {"--log", [](SimOptions& o, const QByteArray& v) { o.logPath = QString::fromLocal8Bit(v); }},
-    {"--state",
-     [](SimOptions& o, const QByteArray& v) { o.statePath = QString::fromLocal8Bit(v); }},
-    {"--tcp", [](SimOptions& o, const QByteArray& v) { o.tcpAddress = QString::fromLocal8Bit(v); }},
+    {"model", "NAME", "Model name reported for Main.Model? (default ZA11).",
+     [](SimOptions& o, const QString& v) { o.model = v.toUtf8(); }},
+    {"link", "PATH", "Keep a symbolic link PATH to the terminal while running.",
+     [](SimOptions& o, const QString& v) { o.linkPath = v; }},
+    {"tcp", "[HOST:]PORT",
+     "Serve on TCP instead (host default 127.0.0.1, port 0 = any free one); one console at a "
+     "time.",
+     [](SimOptions& o, const QString& v) { o.tcpAddress = v; }},
+    {"log", "FILE", "Record every received command and sent line.",
+     [](SimOptions& o, const QString& v) { o.logPath = v; }},
+    {"state", "FILE", "Load the settings at start, save them on change.",
+     [](SimOptions& o, const QString& v) { o.statePath = v; }},
 };
+
+struct FlagOption {
+    const char* name;
+    const char* help;
+    void (*apply)(SimOptions&);
+};
+
+constexpr FlagOption kFlagOptions[] = {
+    {"silent", "Read but never answer (SIGUSR1 toggles).", [](SimOptions& o) { o.silent = true; }},
+    {"no-leading-cr", "Send answers as text CR instead of CR text CR.",
+     [](SimOptions& o) { o.leadingCr = false; }},
+};
+
+QString HelpText(const QCommandLineParser& parser) {
+    QString text = parser.helpText();
+    text.replace(0, text.indexOf(QLatin1Char('\n')),
+                 QStringLiteral("Usage: ampdesk-receiver-sim [options]"));
+    return text;
+}
+
+ParsedOptions Fail(const QString& message) {
+    return {ParsedOptions::Outcome::Error, std::nullopt, message};
+}
 
 }  // namespace
 
-QString UsageText() {
-    return QStringLiteral(
-        "Usage: ampdesk-receiver-sim [options]\n"
-        "Plays a Velmar receiver at the end of a pseudo-terminal and prints the\n"
-        "terminal's path; with --tcp, behind a serial device server and prints\n"
-        "tcp://host:port.\n"
-        "  --model NAME          model name reported for Main.Model? (default ZA11)\n"
-        "  --link PATH           keep a symbolic link PATH to the terminal while running\n"
-        "  --tcp [HOST:]PORT     serve on TCP instead (host default 127.0.0.1, port 0\n"
-        "                        = any free one); one console at a time\n"
-        "  --log FILE            record every received command and sent line\n"
-        "  --state FILE          load the settings at start, save them on change\n"
-        "  --baud N              pace both directions like an N baud line (default\n"
-        "                        115200, 0 = no pacing)\n"
-        "  --latency-ms N        wait N ms before each answer\n"
-        "  --set-latency-ms N    wait N ms before answering a set instead, as a unit\n"
-        "                        that stores each setting before it answers\n"
-        "  --front-panel-ms N    change a random setting every N ms, as fast as the\n"
-        "                        line can report it (answers go first)\n"
-        "  --silent              read but never answer (SIGUSR1 toggles)\n"
-        "  --no-leading-cr       send answers as text CR instead of CR text CR\n");
-}
+ParsedOptions ParseOptions(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Plays a Velmar receiver at the end of a pseudo-terminal and prints the terminal's "
+        "path;\nwith --tcp, behind a serial device server and prints tcp://host:port."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    for (const TextOption& text : kTextOptions) {
+        parser.addOption(QCommandLineOption(QLatin1String(text.name), QLatin1String(text.help),
+                                            QLatin1String(text.valueName)));
+    }
+    for (const NumberOption& number : kNumberOptions) {
+        parser.addOption(QCommandLineOption(QLatin1String(number.name), QLatin1String(number.help),
+                                            QStringLiteral("N")));
+    }
+    for (const FlagOption& flag : kFlagOptions)
+        parser.addOption(QCommandLineOption(QLatin1String(flag.name), QLatin1String(flag.help)));
 
-ParsedOptions ParseOptions(int argc, const char* const* argv) {
+    if (!parser.parse(arguments))
+        return Fail(parser.errorText() + QStringLiteral("\nsee ampdesk-receiver-sim --help"));
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
+        return {ParsedOptions::Outcome::Help, std::nullopt, HelpText(parser)};
+    if (parser.isSet(version)) {
+        return {ParsedOptions::Outcome::Version, std::nullopt,
+                QStringLiteral("ampdesk-receiver-sim %1").arg(QStringLiteral(AMPDESK_VERSION))};
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        return Fail(QStringLiteral("Unexpected argument \"%1\"\nsee ampdesk-receiver-sim --help")
+                        .arg(parser.positionalArguments().constFirst()));
+    }
+
     SimOptions options;
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray arg(argv[i]);
-        if (arg == "--help" || arg == "-h")
-            return {std::nullopt, UsageText()};
-        if (arg == "--silent") {
-            options.silent = true;
+    for (const TextOption& text : kTextOptions) {
+        const QString name = QLatin1String(text.name);
+        if (parser.isSet(name))
+            text.apply(options, parser.value(name));
+    }
+    for (const NumberOption& number : kNumberOptions) {
+        const QString name = QLatin1String(number.name);
+        if (!parser.isSet(name))
             continue;
+        bool ok = false;
+        const long long value = parser.value(name).toLongLong(&ok);
+        if (!ok || value < number.minimum || value > number.maximum) {
+            return Fail(QStringLiteral("--%1 takes a number from %2 to %3, not \"%4\"")
+                            .arg(name)
+                            .arg(number.minimum)
+                            .arg(number.maximum)
+                            .arg(parser.value(name)));
         }
-        if (arg == "--no-leading-cr") {
-            options.leadingCr = false;
-            continue;
-        }
-        bool known = false;
-        for (const NumberOption& number : kNumberOptions) {
-            if (arg != number.name)
-                continue;
-            known = true;
-            if (i + 1 >= argc)
-                return {std::nullopt, QStringLiteral("%1 needs a number").arg(arg)};
-            bool ok = false;
-            const long long value = QByteArray(argv[++i]).toLongLong(&ok);
-            if (!ok || value < number.minimum || value > number.maximum) {
-                return {std::nullopt, QStringLiteral("%1 takes a number from %2 to %3, not \"%4\"")
-                                          .arg(arg)
-                                          .arg(number.minimum)
-                                          .arg(number.maximum)
-                                          .arg(QString::fromLocal8Bit(argv[i]))};
-            }
-            options.*number.field = static_cast<int>(value);
-        }
-        for (const TextOption& text : kTextOptions) {
-            if (known || arg != text.name)
-                continue;
-            known = true;
-            if (i + 1 >= argc)
-                return {std::nullopt, QStringLiteral("%1 needs a value").arg(arg)};
-            text.apply(options, QByteArray(argv[++i]));
-        }
-        if (!known) {
-            return {std::nullopt, QStringLiteral("Unknown option \"%1\"\n").arg(arg) + UsageText()};
-        }
+        options.*number.field = static_cast<int>(value);
+    }
+    for (const FlagOption& flag : kFlagOptions) {
+        if (parser.isSet(QLatin1String(flag.name)))
+            flag.apply(options);
     }
     // A malformed address is a usage error like any other, told before anything starts.
     if (!options.tcpAddress.isEmpty() && !TcpEndpoint::IsListenAddress(options.tcpAddress))
-        return {std::nullopt, TcpEndpoint::AddressError(options.tcpAddress)};
+        return Fail(TcpEndpoint::AddressError(options.tcpAddress));
     if (!options.tcpAddress.isEmpty() && !options.linkPath.isEmpty())
-        return {std::nullopt, QStringLiteral("--link names a terminal; it does not go with --tcp")};
+        return Fail(QStringLiteral("--link names a terminal; it does not go with --tcp"));
     // The model name goes on the wire inside one line.
     if (options.model.contains('\r') || options.model.contains('\n') || options.model.size() > 64)
-        return {std::nullopt, QStringLiteral("--model takes a name of up to 64 characters")};
-    return {options, {}};
+        return Fail(QStringLiteral("--model takes a name of up to 64 characters"));
+    return {ParsedOptions::Outcome::Run, options, {}};
 }

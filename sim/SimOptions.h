@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -20,9 +21,11 @@ struct SimOptions {
 };
 
 struct ParsedOptions {
-    std::optional<SimOptions> options;  // empty on error or when help was asked
-    QString message;                    // the error, or the usage text for --help
+    enum class Outcome { Run, Help, Version, Error };
+    Outcome outcome = Outcome::Error;
+    std::optional<SimOptions> options;  // set when the outcome is Run
+    QString message;                    // the error, the help text or the version line
 };
 
-ParsedOptions ParseOptions(int argc, const char* const* argv);
-QString UsageText();
+// `arguments` with the program name first, as QCoreApplication::arguments().
+ParsedOptions ParseOptions(const QStringList& arguments);

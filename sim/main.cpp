@@ -19,11 +19,14 @@ int Fail(const QString& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const ParsedOptions parsed = ParseOptions(argc, argv);
-    if (!parsed.options) {
-        const bool help = parsed.message == UsageText();
-        std::fprintf(help ? stdout : stderr, "%s\n", parsed.message.toLocal8Bit().constData());
-        return help ? 0 : 2;
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const ParsedOptions parsed = ParseOptions(arguments);
+    if (parsed.outcome != ParsedOptions::Outcome::Run) {
+        const bool error = parsed.outcome == ParsedOptions::Outcome::Error;
+        std::fprintf(error ? stderr : stdout, "%s\n", parsed.message.toLocal8Bit().constData());
+        return error ? 2 : 0;
     }
     const SimOptions& options = *parsed.options;
     // A UART sends each byte on time. The kernel's default slack would let
