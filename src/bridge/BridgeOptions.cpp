@@ -1,33 +1,38 @@
 #include "BridgeOptions.h"
 
+#include <QCommandLineParser>
 #include <QFile>
 #include <QHash>
-#include <QSettings>
 
 namespace {
 
-enum class OptionKind { Value, Flag };
-
 struct OptionRow {
-    const char* name;  // long option without "--", and the key in the config file
-    OptionKind kind;
+    const char* name;       // long option without "--", and the key in the config file
+    const char* valueName;  // nullptr: a flag
+    const char* help;
 };
 
 constexpr OptionRow kOptionTable[] = {
-    {"port", OptionKind::Value},
-    {"mqtt", OptionKind::Value},
-    {"name", OptionKind::Value},
-    {"topic-prefix", OptionKind::Value},
-    {"discovery-prefix", OptionKind::Value},
-    {"no-discovery", OptionKind::Flag},
-    {"mqtt-user", OptionKind::Value},
-    {"mqtt-password-file", OptionKind::Value},
-    {"mqtt-ca", OptionKind::Value},
-    {"mqtt-cert", OptionKind::Value},
-    {"mqtt-key", OptionKind::Value},
-    {"listen", OptionKind::Value},
-    {"allow-raw", OptionKind::Flag},
+    {"port", "PORT", "The receiver's port: COM1, /dev/ttyUSB0, tcp://host:port or Auto-Detect."},
+    {"mqtt", "HOST[:PORT]", "The broker (default localhost:1883)."},
+    {"name", "ID", "The receiver's name in topics (default receiver)."},
+    {"topic-prefix", "P", "Topics start with P/ID (default ampdesk)."},
+    {"discovery-prefix", "P", "Home Assistant discovery prefix (default homeassistant)."},
+    {"no-discovery", nullptr, "Announce nothing to Home Assistant."},
+    {"mqtt-user", "U", "Broker user name."},
+    {"mqtt-password-file", "F",
+     "The broker password, first line of F (or the environment variable "
+     "AMPDESK_MQTT_PASSWORD)."},
+    {"mqtt-ca", "FILE", "Connect with TLS, trusting the CA certificates in FILE."},
+    {"mqtt-cert", "FILE", "With --mqtt-key: the client certificate (PEM) shown to the broker."},
+    {"mqtt-key", "FILE", "The client certificate's private key (PEM, not encrypted)."},
+    {"listen", "[HOST:]PORT",
+     "Share the receiver's line with consoles on this TCP port (host default 127.0.0.1)."},
+    {"allow-raw", nullptr, "Take raw receiver lines on <prefix>/<ID>/command."},
 };
+
+// A config file is a few dozen short lines.
+constexpr qint64 kMaxConfigBytes = 64 * 1024;
 
 // A password file holds one line; anything longer is not a password.
 constexpr qint64 kMaxPasswordBytes = 1024;
@@ -46,7 +51,7 @@ const OptionRow* FindOption(const QString& name) {
 }
 
 BridgeParse Fail(const QString& error) {
-    return {std::nullopt, false, error};
+    return {std::nullopt, false, false, error};
 }
 
 bool ParseFlag(const QString& text, bool* value) {
@@ -111,21 +116,55 @@ bool IsTopicText(const QString& text, bool oneLevel) {
     return !text.startsWith('/') && !text.endsWith('/');
 }
 
+// The INI file read by hand rather than by QSettings, which would take
+// "name=living,room" for a list: a value is the text after "=", trimmed, and
+// one pair of double quotes around it is dropped. "#" and ";" begin comments.
 QString ReadConfig(const QString& path, QHash<QString, QString>* values) {
-    if (!QFile::exists(path))
+    QFile file(path);
+    if (!file.exists())
         return QStringLiteral("cannot read the config file %1: it does not exist").arg(path);
-    QSettings settings(path, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError)
-        return QStringLiteral("the config file %1 is not a valid INI file").arg(path);
-    for (const QString& key : settings.allKeys()) {
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read the config file %1: %2").arg(path, file.errorString());
+    const QByteArray bytes = file.read(kMaxConfigBytes + 1);
+    if (bytes.size() > kMaxConfigBytes)
+        return QStringLiteral("the config file %1 is larger than %2 bytes")
+            .arg(path)
+            .arg(kMaxConfigBytes);
+    const QString text = QString::fromUtf8(bytes);
+    if (text.contains(QChar::ReplacementCharacter) || text.contains(QChar::Null))
+        return QStringLiteral("the config file %1 is not UTF-8 text").arg(path);
+    QString section;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype number = 1; number <= lines.size(); ++number) {
+        const QString line = lines[number - 1].trimmed();
+        const QString where = QStringLiteral("%1 line %2").arg(path).arg(number);
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) ||
+            line.startsWith(QLatin1Char(';')))
+            continue;
+        if (line.startsWith(QLatin1Char('['))) {
+            if (!line.endsWith(QLatin1Char(']')))
+                return QStringLiteral("%1: a section is written [name]").arg(where);
+            section = line.mid(1, line.size() - 2).trimmed();
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals < 1)
+            return QStringLiteral("%1: not a setting such as name=value").arg(where);
+        const QString name = line.left(equals).trimmed();
+        QString value = line.mid(equals + 1).trimmed();
+        if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) &&
+            value.endsWith(QLatin1Char('"')))
+            value = value.mid(1, value.size() - 2);
         // Keys may sit at the top or under a [bridge] section.
-        const QString name = key.startsWith(QLatin1String("bridge/")) ? key.mid(7) : key;
+        const QString key = section.isEmpty() ? name : section + QLatin1Char('/') + name;
+        if (!section.isEmpty() && section != QLatin1String("bridge"))
+            return QStringLiteral("%1: unknown setting \"%2\"").arg(where, key);
         if (name == QLatin1String("mqtt-password"))
             return QStringLiteral("%1: put the password in a file named by mqtt-password-file")
                 .arg(path);
         if (FindOption(name) == nullptr)
-            return QStringLiteral("%1: unknown setting \"%2\"").arg(path, key);
-        values->insert(name, settings.value(key).toString());
+            return QStringLiteral("%1: unknown setting \"%2\"").arg(where, key);
+        values->insert(name, value);
     }
     return {};
 }
@@ -215,49 +254,57 @@ QString Apply(const QHash<QString, QString>& values, const QProcessEnvironment& 
     return {};
 }
 
+void AddOptions(QCommandLineParser& parser) {
+    for (const OptionRow& row : kOptionTable) {
+        parser.addOption(row.valueName == nullptr
+                             ? QCommandLineOption(QLatin1String(row.name), QLatin1String(row.help))
+                             : QCommandLineOption(QLatin1String(row.name), QLatin1String(row.help),
+                                                  QLatin1String(row.valueName)));
+    }
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("config"),
+        QStringLiteral("Read these settings from an INI file; the command line wins."),
+        QStringLiteral("FILE")));
+    // Known, so that it is refused with the reason rather than as unknown.
+    QCommandLineOption password(QStringLiteral("mqtt-password"), QString(), QStringLiteral("P"));
+    password.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(password);
+    parser.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Show this text.")));
+    parser.addOption(
+        QCommandLineOption(QStringLiteral("version"), QStringLiteral("Show the version.")));
+}
+
 }  // namespace
 
 BridgeParse ParseBridgeArguments(const QStringList& arguments, const QProcessEnvironment& env) {
-    QHash<QString, QString> given;
-    QString configPath;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& arg = arguments[i];
-        if (arg == "--help" || arg == "-h")
-            return {std::nullopt, true, {}};
-        if (!arg.startsWith("--"))
-            return Fail(QStringLiteral("unexpected argument \"%1\"").arg(arg));
-        QString name = arg.mid(2);
-        QString value;
-        const qsizetype equals = name.indexOf('=');
-        const bool inlineValue = equals >= 0;
-        if (inlineValue) {
-            value = name.mid(equals + 1);
-            name = name.left(equals);
-        }
-        if (name == "mqtt-password")
-            return Fail(QStringLiteral("the password is not taken on the command line: use "
-                                       "--mqtt-password-file or %1")
-                            .arg(kPasswordVariable));
-        const bool isConfig = name == "config";
-        const OptionRow* row = isConfig ? nullptr : FindOption(name);
-        if (!isConfig && row == nullptr)
-            return Fail(QStringLiteral("unknown option --%1").arg(name));
-        if (row != nullptr && row->kind == OptionKind::Flag) {
-            if (inlineValue)
-                return Fail(QStringLiteral("--%1 takes no value").arg(name));
-            given.insert(name, QStringLiteral("true"));
-            continue;
-        }
-        if (!inlineValue) {
-            if (i + 1 >= arguments.size())
-                return Fail(QStringLiteral("--%1 needs a value").arg(name));
-            value = arguments[++i];
-        }
-        if (isConfig)
-            configPath = value;
-        else
-            given.insert(name, value);
+    QCommandLineParser parser;
+    AddOptions(parser);
+    const bool parsed = parser.parse(QStringList{QStringLiteral("ampdesk-bridge")} + arguments);
+    if (parser.isSet(QStringLiteral("help")))
+        return {std::nullopt, true, false, {}};
+    if (!parsed) {
+        const QStringList unknown = parser.unknownOptionNames();
+        return Fail(unknown.isEmpty() ? parser.errorText()
+                                      : QStringLiteral("unknown option --%1").arg(unknown.first()));
     }
+    if (parser.isSet(QStringLiteral("version")))
+        return {std::nullopt, false, true, {}};
+    if (!parser.positionalArguments().isEmpty())
+        return Fail(QStringLiteral("unexpected argument \"%1\"")
+                        .arg(parser.positionalArguments().constFirst()));
+    if (parser.isSet(QStringLiteral("mqtt-password")))
+        return Fail(QStringLiteral("the password is not taken on the command line: use "
+                                   "--mqtt-password-file or %1")
+                        .arg(kPasswordVariable));
+    QHash<QString, QString> given;
+    for (const OptionRow& row : kOptionTable) {
+        const QString name = QLatin1String(row.name);
+        if (parser.isSet(name))
+            given.insert(name,
+                         row.valueName == nullptr ? QStringLiteral("true") : parser.value(name));
+    }
+    const QString configPath = parser.value(QStringLiteral("config"));
 
     QHash<QString, QString> values;
     if (!configPath.isEmpty()) {
@@ -270,33 +317,21 @@ BridgeParse ParseBridgeArguments(const QStringList& arguments, const QProcessEnv
     BridgeOptions options;
     if (QString error = Apply(values, env, &options); !error.isEmpty())
         return Fail(error);
-    return {options, false, {}};
+    return {options, false, false, {}};
 }
 
 QString BridgeUsage() {
+    QCommandLineParser parser;
+    AddOptions(parser);
+    const QString options = parser.helpText();
     return QStringLiteral(
-        "Usage: ampdesk-bridge --port COM1|/dev/ttyUSB0|tcp://host:port|Auto-Detect\n"
-        "                      [--mqtt HOST[:PORT]] [--name ID] [--topic-prefix P]\n"
-        "                      [--discovery-prefix homeassistant | --no-discovery]\n"
-        "                      [--mqtt-user U --mqtt-password-file F]\n"
-        "                      [--mqtt-ca FILE [--mqtt-cert FILE --mqtt-key FILE]]\n"
-        "                      [--listen [HOST:]PORT] [--allow-raw] [--config FILE]\n"
-        "Keeps one Velmar receiver connected and mirrors its settings to an MQTT broker.\n"
-        "  --port PORT             the receiver's port\n"
-        "  --mqtt HOST[:PORT]      the broker (default localhost:1883)\n"
-        "  --name ID               the receiver's name in topics (default receiver)\n"
-        "  --topic-prefix P        topics start with P/ID (default ampdesk)\n"
-        "  --discovery-prefix P    Home Assistant discovery prefix (default homeassistant)\n"
-        "  --no-discovery          announce nothing to Home Assistant\n"
-        "  --mqtt-user U           broker user name\n"
-        "  --mqtt-password-file F  the broker password, first line of F (or the\n"
-        "                          environment variable AMPDESK_MQTT_PASSWORD)\n"
-        "  --mqtt-ca FILE          connect with TLS, trusting the CA certificates in FILE\n"
-        "  --mqtt-cert FILE        with --mqtt-key: the client certificate (PEM) shown to\n"
-        "  --mqtt-key FILE         the broker, and its private key (PEM, not encrypted)\n"
-        "  --listen [HOST:]PORT    share the receiver's line with consoles on this TCP\n"
-        "                          port (host default 127.0.0.1)\n"
-        "  --allow-raw             take raw receiver lines on <prefix>/<ID>/command\n"
-        "  --config FILE           read these settings from an INI file; the command\n"
-        "                          line wins\n");
+               "Usage: ampdesk-bridge --port COM1|/dev/ttyUSB0|tcp://host:port|Auto-Detect\n"
+               "                      [--mqtt HOST[:PORT]] [--name ID] [--topic-prefix P]\n"
+               "                      [--discovery-prefix homeassistant | --no-discovery]\n"
+               "                      [--mqtt-user U --mqtt-password-file F]\n"
+               "                      [--mqtt-ca FILE [--mqtt-cert FILE --mqtt-key FILE]]\n"
+               "                      [--listen [HOST:]PORT] [--allow-raw] [--config FILE]\n"
+               "Keeps one Velmar receiver connected and mirrors its settings to an MQTT broker.\n"
+               "\n") +
+           options.mid(options.indexOf(QLatin1String("Options:")));
 }

@@ -44,8 +44,9 @@ inline constexpr int kExitFailure = 1;
 inline constexpr int kExitConfiguration = 78;  // EX_CONFIG
 
 struct BridgeParse {
-    std::optional<BridgeOptions> options;  // empty on error or when help was asked
+    std::optional<BridgeOptions> options;  // empty on error or when help or the version was asked
     bool help = false;
+    bool version = false;
     QString error;
 };
 

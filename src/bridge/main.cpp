@@ -51,6 +51,10 @@ int main(int argc, char** argv) {
         std::fputs(BridgeUsage().toLocal8Bit().constData(), stdout);
         return 0;
     }
+    if (parse.version) {
+        std::puts("ampdesk-bridge " AMPDESK_BRIDGE_VERSION);
+        return 0;
+    }
     if (!parse.options) {
         std::fprintf(stderr, "ampdesk-bridge: %s; see ampdesk-bridge --help\n",
                      parse.error.toLocal8Bit().constData());

@@ -12,9 +12,16 @@
 #include "SettingsDiff.h"
 #include "SettingsFile.h"
 #include "SettingsStore.h"
+#include "Windows1252.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cerrno>
+#include <optional>
 
 namespace {
 
@@ -27,7 +34,7 @@ struct Context {
 
     void Error(const QString& text) const {
         std::fprintf(streams.errors, "ampdesk-cli: %s\n",
-                     PrintableMessage(text).toLocal8Bit().constData());
+                     PrintableMessage(text).toUtf8().constData());
         std::fflush(streams.errors);
     }
     // kExitNoReceiver, after saying so, when the receiver was lost; else kExitOk.
@@ -39,12 +46,38 @@ struct Context {
     }
 };
 
-// Receiver values keep the receiver's bytes; on a terminal an ESC or a bell
-// would act instead of showing, so control bytes are written visibly.
-void PrintLine(std::FILE* out, const QByteArray& text) {
-    const QByteArray line = EscapedControlBytes(text, true);
+// The receiver's text is Windows-1252; it is printed as UTF-8. On a terminal
+// an ESC or a bell would act instead of showing, so control bytes are written
+// visibly, the five bytes the code page leaves undefined too.
+QByteArray ShownText(const QByteArray& receiverText) {
+    QByteArray shown;
+    for (const QChar c : FromWindows1252(EscapedControlBytes(receiverText, true))) {
+        if (c.unicode() >= 0x80 && c.unicode() <= 0x9F)
+            shown += "\\x" + QByteArray::number(c.unicode(), 16).toUpper();
+        else
+            shown += QString(c).toUtf8();
+    }
+    return shown;
+}
+
+void PrintLine(std::FILE* out, const QByteArray& receiverText) {
+    const QByteArray line = ShownText(receiverText);
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), out);
     std::fputc('\n', out);
+}
+
+// A value for a JSON document: the receiver's text as a string, null for none.
+QJsonValue JsonText(const std::optional<QByteArray>& receiverText) {
+    return receiverText ? QJsonValue(FromWindows1252(*receiverText)) : QJsonValue();
+}
+
+void PrintJson(std::FILE* out, const QJsonObject& document) {
+    const QByteArray bytes = QJsonDocument(document).toJson(QJsonDocument::Indented);
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out);
+}
+
+bool IsStandardStream(const QByteArray& operand) {
+    return operand == kStandardStream;
 }
 
 QString Shown(const QString& path) {
@@ -55,10 +88,33 @@ QString FilePath(const Context& context) {
     return QFile::decodeName(context.options.operands.first());
 }
 
+// Standard input, read to its end but never beyond what a settings file may hold.
+LoadResult LoadFromStream(SettingsStore& store, std::FILE* in) {
+    QByteArray bytes;
+    char chunk[64 * 1024];
+    size_t count = 0;
+    while (bytes.size() <= kMaxSettingsFileBytes &&
+           (count = std::fread(chunk, 1, sizeof chunk, in)) > 0)
+        bytes.append(chunk, static_cast<qsizetype>(count));
+    LoadResult loaded;
+    if (std::ferror(in))
+        return loaded;
+    if (bytes.size() > kMaxSettingsFileBytes) {
+        loaded.opened = true;
+        loaded.tooLarge = true;
+        return loaded;
+    }
+    loaded = LoadFromBytes(store, bytes);
+    loaded.opened = true;
+    return loaded;
+}
+
 // The file is read before any port is opened, so a mistyped name costs nothing.
 bool LoadSettingsFile(const Context& context, SettingsStore& store) {
-    const QString path = FilePath(context);
-    const LoadResult loaded = LoadFromFile(store, path);
+    const bool standardInput = IsStandardStream(context.options.operands.first());
+    const QString path = standardInput ? QStringLiteral("standard input") : FilePath(context);
+    const LoadResult loaded =
+        standardInput ? LoadFromStream(store, context.streams.in) : LoadFromFile(store, path);
     const QString problem = LoadFailureText(loaded, Shown(path));
     if (problem.isEmpty()) {
         if (loaded.incomplete)
@@ -81,7 +137,7 @@ QCoro::Task<int> ReadReceiver(const Context& context, int* leftOut = nullptr) {
     ReceiverSession& session = context.session;
     const SettingsStore& store = session.Store();
     const QString label = QStringLiteral("Reading %1 on %2")
-                              .arg(QString::fromLocal8Bit(session.Model()), session.PortName());
+                              .arg(FromWindows1252(session.Model()), session.PortName());
     const bool complete = co_await session.ReadAll(label);
     if (session.IsLost())
         co_return context.CheckNotLost();
@@ -119,23 +175,36 @@ QCoro::Task<int> Restore(const Context& context, std::vector<QByteArray> lines,
     const int errors = result.Failed();
     const QByteArray& report = result.report;
     std::FILE* out = context.streams.out;
-    if (!report.isEmpty()) {
-        std::fwrite(report.constData(), 1, static_cast<size_t>(report.size()), out);
-        if (!report.endsWith('\n'))
-            std::fputc('\n', out);
+    // The report quotes the lines in the receiver's code page.
+    for (const QByteArray& line : report.split('\n')) {
+        if (!line.isEmpty())
+            PrintLine(out, line);
     }
     if (const int lost = context.CheckNotLost(); lost != kExitOk)
         co_return lost;
     co_return errors == 0 ? kExitOk : kExitDifferences;
 }
 
-// Tells a person at a terminal what was done; scripts go by the exit status.
+// Tells a person at a terminal what was done, beside the progress bar, so that
+// standard output holds only what was asked for (a backup to "-"); scripts go by
+// the exit status.
 void SayDone(const Context& context, const QString& done, int count, const QString& path) {
     if (context.streams.progress == nullptr)
         return;
-    const QString text = done.arg(count).arg(QString::fromLocal8Bit(context.session.Model()),
+    const QString text = done.arg(count).arg(FromWindows1252(context.session.Model()),
                                              context.session.PortName(), Shown(path));
-    PrintLine(context.streams.out, text.toLocal8Bit());
+    std::fprintf(context.streams.errors, "%s\n", PrintableMessage(text).toUtf8().constData());
+}
+
+// A backup to "-": the file's bytes on standard output.
+SaveResult SaveToStream(const SettingsStore& store, std::FILE* out) {
+    const QByteArray bytes = SettingsFileBytes(store, QByteArray());
+    if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out) !=
+            static_cast<size_t>(bytes.size()) ||
+        std::fflush(out) != 0)
+        return {false, QStringLiteral("Could not write the settings to standard output: %1")
+                           .arg(qt_error_string(errno))};
+    return {true, {}};
 }
 
 QCoro::Task<int> Backup(const Context& context) {
@@ -143,14 +212,16 @@ QCoro::Task<int> Backup(const Context& context) {
     int leftOut = 0;
     if (const int read = co_await ReadReceiver(context, &leftOut); read != kExitOk)
         co_return read;
-    const QString path = FilePath(context);
-    const SaveResult saved = SaveToFile(store, path, QByteArray());
+    const bool standardOutput = IsStandardStream(context.options.operands.first());
+    const QString path = standardOutput ? QStringLiteral("standard output") : FilePath(context);
+    const SaveResult saved = standardOutput ? SaveToStream(store, context.streams.out)
+                                            : SaveToFile(store, path, QByteArray());
     if (!saved.ok) {
         context.Error(saved.error);
         co_return kExitDifferences;
     }
     // The backup is also kept as a snapshot; a problem there is only said.
-    if (const QString warning = KeepBackupSnapshot(store, context.session.Model());
+    if (const QString warning = KeepBackupSnapshot(store, context.session.Model(), leftOut > 0);
         !warning.isEmpty())
         context.Error(warning);
     SayDone(context, QStringLiteral("Saved %1 settings of %2 on %3 to %4"), store.LineCount(),
@@ -193,6 +264,21 @@ QCoro::Task<int> Diff(const Context& context, const SettingsStore& file) {
     if (const int read = co_await ReadReceiver(context); read != kExitOk)
         co_return read;
     const std::vector<SettingDifference> differences = DiffSettings(file, receiver);
+    if (context.options.json) {
+        QJsonArray rows;
+        for (const SettingDifference& difference : differences) {
+            rows.append(QJsonObject{{"key", FromWindows1252(difference.key)},
+                                    {"file", JsonText(difference.fileValue)},
+                                    {"receiver", JsonText(difference.receiverValue)}});
+        }
+        PrintJson(context.streams.out, {{"model", FromWindows1252(context.session.Model())},
+                                        {"port", context.session.PortName()},
+                                        {"file", IsStandardStream(context.options.operands.first())
+                                                     ? QJsonValue(QJsonValue::Null)
+                                                     : QJsonValue(FilePath(context))},
+                                        {"differences", rows}});
+        co_return differences.empty() ? kExitOk : kExitDifferences;
+    }
     for (const SettingDifference& difference : differences) {
         PrintLine(context.streams.out, difference.key + ": " +
                                            difference.fileValue.value_or(kNone) + " -> " +
@@ -203,6 +289,8 @@ QCoro::Task<int> Diff(const Context& context, const SettingsStore& file) {
 
 QCoro::Task<int> Get(const Context& context) {
     int status = kExitOk;
+    QJsonObject values;
+    QJsonArray unanswered;
     for (const QByteArray& key : context.options.operands) {
         const CommandChannel::Reply answer =
             co_await context.session.Ask(CommandChannel::Kind::Query, key + '?');
@@ -210,11 +298,29 @@ QCoro::Task<int> Get(const Context& context) {
         if (context.session.IsLost())
             co_return context.CheckNotLost();
         if (reply.isEmpty() || reply == CommandChannel::kTimeout) {
-            context.Error(QStringLiteral("%1: no answer").arg(QString::fromLocal8Bit(key)));
+            context.Error(QStringLiteral("%1: no answer").arg(FromWindows1252(key)));
+            unanswered.append(FromWindows1252(key));
             status = kExitDifferences;
             continue;
         }
-        PrintLine(context.streams.out, reply);
+        if (!context.options.json) {
+            PrintLine(context.streams.out, reply);
+            continue;
+        }
+        // Under the key as the receiver spelt it in its answer.
+        QByteArray answeredKey = key;
+        QByteArray value = reply;
+        if (const qsizetype equals = reply.indexOf('='); equals > 0) {
+            answeredKey = reply.left(equals);
+            value = reply.mid(equals + 1);
+        }
+        values.insert(FromWindows1252(answeredKey), FromWindows1252(value));
+    }
+    if (context.options.json) {
+        PrintJson(context.streams.out, {{"model", FromWindows1252(context.session.Model())},
+                                        {"port", context.session.PortName()},
+                                        {"values", values},
+                                        {"unanswered", unanswered}});
     }
     co_return status;
 }
@@ -266,7 +372,7 @@ QCoro::Task<int> RunCliCommand(CliOptions options, CliStreams streams, ReceiverS
 
     // The snapshot list needs no receiver; a snapshot number stands for its file.
     if (options.command == CliCommand::Snapshots)
-        co_return ListSnapshots(streams.out);
+        co_return ListSnapshots(streams.out, options.json);
     if (const QString problem = ResolveSnapshotOperand(options); !problem.isEmpty()) {
         context.Error(problem);
         co_return kExitUsage;

@@ -11,6 +11,7 @@ class ProgressSink;
 struct CliStreams {
     std::FILE* out = stdout;
     std::FILE* errors = stderr;
+    std::FILE* in = stdin;             // a settings file named "-"
     ProgressSink* progress = nullptr;  // set when standard error is a terminal
 };
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -21,21 +22,28 @@ struct CliOptions {
     CliCommand command = CliCommand::Model;
     // As typed after --port; empty: the port the window remembers.
     QString port;
-    // Kept as the bytes typed: keys and values travel to the receiver as 8-bit
-    // text, so a name in a Windows code page is sent unchanged.
+    // The command line is UTF-8. Keys and KEY=VALUE lines are kept in the
+    // receiver's code page (Windows-1252), as they go on the wire; a file name
+    // is kept in the file system's encoding, "-" standing for standard input
+    // or output.
     QList<QByteArray> operands;
     bool onlyChanged = false;
+    bool json = false;  // one JSON document on standard output
 };
 
 struct CliParse {
-    std::optional<CliOptions> options;  // empty on error or when help was asked
+    std::optional<CliOptions> options;  // empty on error or when help or the version was asked
     bool help = false;
+    bool version = false;
     QString error;
 };
 
-// `arguments` without the program name.
-CliParse ParseCliArguments(const QList<QByteArray>& arguments);
+// `arguments` without the program name, as decoded from the command line.
+CliParse ParseCliArguments(const QStringList& arguments);
 QString CliUsage();
+
+// The name of standard input or output where a file is named.
+inline constexpr char kStandardStream[] = "-";
 
 // The text a get or set may carry as a key: 1 to 128 printable bytes without
 // blanks or the operator characters "=", "?", "+" and "-".

@@ -14,17 +14,18 @@ int main(int argc, char* argv[]) {
     // Commands complete in the event loop, run by the one wait below.
     QCoreApplication app(argc, argv);
 
-    QList<QByteArray> arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << QByteArray(argv[i]);
-    const CliParse parsed = ParseCliArguments(arguments);
+    const CliParse parsed = ParseCliArguments(app.arguments().mid(1));
     if (parsed.help) {
-        std::fputs(CliUsage().toLocal8Bit().constData(), stdout);
+        std::fputs(CliUsage().toUtf8().constData(), stdout);
+        return kExitOk;
+    }
+    if (parsed.version) {
+        std::puts("ampdesk-cli " AMPDESK_VERSION);
         return kExitOk;
     }
     if (!parsed.options) {
         std::fprintf(stderr, "ampdesk-cli: %s\nTry \"ampdesk-cli --help\".\n",
-                     PrintableMessage(parsed.error).toLocal8Bit().constData());
+                     PrintableMessage(parsed.error).toUtf8().constData());
         return kExitUsage;
     }
 
@@ -32,7 +33,7 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<TerminalProgress> progress;
     if (::isatty(STDERR_FILENO))
         progress = std::make_unique<TerminalProgress>(stderr);
-    const CliStreams streams{stdout, stderr, progress.get()};
+    const CliStreams streams{stdout, stderr, stdin, progress.get()};
     ReceiverSession session;
     const int status = QCoro::waitFor(RunCliCommand(*parsed.options, streams, session));
     std::fflush(stdout);

@@ -18,9 +18,11 @@ namespace {
 const QString kTimeFormat = QStringLiteral("yyyy-MM-ddTHH-mm-ss");
 const QString kSuffix = QStringLiteral(".kvx");
 
-// "2026-12-07T22-23-22Z.kvx", a second one in the same second "...Z-2.kvx".
-const QRegularExpression kSnapshotName(
-    QStringLiteral("^(\\d{4}-\\d\\d-\\d\\dT\\d\\d-\\d\\d-\\d\\d)Z(?:-(\\d{1,4}))?\\.kvx$"));
+// "2026-12-07T22-23-22Z.kvx", a second one in the same second "...Z-2.kvx",
+// a partial one "...Z-partial.kvx".
+const QString kPartial = QStringLiteral("-partial");
+const QRegularExpression kSnapshotName(QStringLiteral(
+    "^(\\d{4}-\\d\\d-\\d\\dT\\d\\d-\\d\\d-\\d\\d)Z(?:-(\\d{1,4}))?(-partial)?\\.kvx$"));
 
 QString DefaultRoot() {
     // GenericDataLocation is $XDG_DATA_HOME, else ~/.local/share.
@@ -28,10 +30,12 @@ QString DefaultRoot() {
            QStringLiteral("/Velmar/Ampdesk/snapshots");
 }
 
-QString FileName(const QDateTime& taken, int sequence) {
+QString FileName(const QDateTime& taken, int sequence, bool partial) {
     QString name = taken.toUTC().toString(kTimeFormat) + QLatin1Char('Z');
     if (sequence > 1)
         name += QStringLiteral("-%1").arg(sequence);
+    if (partial)
+        name += kPartial;
     return name + kSuffix;
 }
 
@@ -86,7 +90,7 @@ std::vector<SnapshotStore::Snapshot> SnapshotStore::InFolder(const QString& fold
             continue;
         }
         const int sequence = match.captured(2).isEmpty() ? 1 : match.captured(2).toInt();
-        snapshots.push_back({entry.filePath(), model, taken, sequence});
+        snapshots.push_back({entry.filePath(), model, taken, sequence, match.hasCaptured(3)});
     }
     std::sort(snapshots.begin(), snapshots.end(), NewerFirst);
     return snapshots;
@@ -122,7 +126,7 @@ QStringList SnapshotStore::ForeignFiles() const {
 }
 
 SnapshotStore::KeepResult SnapshotStore::Keep(const SettingsStore& store, const QByteArray& model,
-                                              const QDateTime& now) const {
+                                              const QDateTime& now, bool partial) const {
     KeepResult result;
     const QString folder = ModelFolder(model);
     const QFileInfo folderInfo(folder);
@@ -144,9 +148,13 @@ SnapshotStore::KeepResult SnapshotStore::Keep(const SettingsStore& store, const 
         // The same second twice (two quick reads) gets the next sequence number.
         int sequence = 1;
         const QDateTime taken = now.toUTC();
-        while (QFileInfo::exists(folder + QLatin1Char('/') + FileName(taken, sequence)))
+        const auto inUse = [&](int n) {
+            return QFileInfo::exists(folder + QLatin1Char('/') + FileName(taken, n, false)) ||
+                   QFileInfo::exists(folder + QLatin1Char('/') + FileName(taken, n, true));
+        };
+        while (inUse(sequence))
             ++sequence;
-        result.path = folder + QLatin1Char('/') + FileName(taken, sequence);
+        result.path = folder + QLatin1Char('/') + FileName(taken, sequence, partial);
         // A new file: SaveToFile writes it beside and renames it, so a full disk
         // leaves no half snapshot and touches none already kept.
         const SaveResult saved = SaveToFile(store, result.path, {});

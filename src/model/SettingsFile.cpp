@@ -142,13 +142,24 @@ int ReserveSpace(int fd, qint64 size) {
     return error;
 }
 
-SaveResult SaveInPlace(const QString& path, const QString& target, const QByteArray& bytes) {
+// A pipe or a character device (a terminal, /dev/null) reached through `path`.
+// Its links are left to the kernel: /dev/stdout leads to /proc/self/fd/1, whose
+// target "pipe:[N]" is no name that could be followed by hand.
+bool IsStream(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 &&
+           (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode));
+}
+
+SaveResult SaveInPlace(const QString& path, const QString& target, const QByteArray& bytes,
+                       bool followLinks = false) {
     // Opened without waiting, so a pipe nobody reads is an error rather than a
     // frozen window; the writes themselves may wait. Links were resolved
     // before: one put in their place since is not followed. Nothing is cut
     // until the new content is written.
-    const int fd = ::open(QFile::encodeName(target).constData(),
-                          O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    const int fd =
+        ::open(QFile::encodeName(target).constData(),
+               O_WRONLY | O_NONBLOCK | O_CLOEXEC | (followLinks ? 0 : O_CREAT | O_NOFOLLOW), 0666);
     if (fd < 0)
         return {false, SaveError(path, qt_error_string(errno))};
     const int flags = ::fcntl(fd, F_GETFL);
@@ -231,6 +242,8 @@ SaveResult SaveToFile(const SettingsStore& store, const QString& path,
     const QString target = SaveTarget(path, &refused);
     if (!refused.isEmpty())
         return {false, SaveError(path, refused)};
+    if (IsStream(path))
+        return SaveInPlace(path, path, bytes, true);
     if (MayReplaceByRename(target))
         return SaveByRename(path, target, bytes);
     return SaveInPlace(path, target, bytes);

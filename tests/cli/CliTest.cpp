@@ -1,4 +1,5 @@
 #include "LocalPort.h"
+#include "PtyPeer.h"
 #include "ScriptedReceiver.h"
 #include "SettingsFile.h"
 #include "SettingsStore.h"
@@ -7,11 +8,18 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -35,9 +43,11 @@ protected:
         process.start(AMPDESK_CLI_PATH, arguments);
     }
 
-    CliRun Run(const QStringList& arguments) const {
+    CliRun Run(const QStringList& arguments, const QByteArray& input = {}) const {
         QProcess process;
         Start(process, arguments);
+        process.write(input);
+        process.closeWriteChannel();
         EXPECT_TRUE(process.waitForFinished(60000)) << "ampdesk-cli did not end";
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 process.readAllStandardOutput(), process.readAllStandardError()};
@@ -116,6 +126,65 @@ TEST_F(CliTest, BackupDiffRestoreRoundTripOverTcp) {
     EXPECT_EQ(same.out, "");
 }
 
+TEST_F(CliTest, TextIsUtf8AndDashIsStandardInputOrOutput) {
+    SimProcess sim({"--baud", "0"});
+    const QString port = sim.LinkPath();
+    const qsizetype mark = sim.ReceivedCommands().size();
+    ASSERT_EQ(Run({"--port", port, "set", "Source1.Name=Café"}).exitCode, 0);
+    // On the wire in the receiver's code page, shown as UTF-8.
+    EXPECT_EQ(SetCommands(sim, mark), QList<QByteArray>{"Source1.Name=Caf\xE9"});
+    EXPECT_EQ(Run({"--port", port, "get", "Source1.Name"}).out, "Source1.Name=Café\n");
+    const QJsonObject got =
+        QJsonDocument::fromJson(Run({"--port", port, "get", "--json", "Source1.Name"}).out)
+            .object();
+    EXPECT_EQ(got["values"].toObject()["Source1.Name"].toString(), "Café");
+
+    const CliRun backup = Run({"--port", port, "backup", "-"});
+    ASSERT_EQ(backup.exitCode, 0) << backup.errors.constData();
+    EXPECT_TRUE(backup.out.startsWith("<ORVA Settings File>\r\n"));
+    EXPECT_TRUE(backup.out.contains("\r\nSource1.Name=Caf\xE9\r\n"));
+    EXPECT_TRUE(Run({"--port", port, "backup", "/dev/stdout"}).out.startsWith("<ORVA"));
+    ASSERT_EQ(Run({"--port", port, "set", "Source1.Name=Crème"}).exitCode, 0);
+    const CliRun diff = Run({"--port", port, "diff", "-"}, backup.out);
+    EXPECT_EQ(diff.exitCode, 1) << diff.errors.constData();
+    EXPECT_EQ(diff.out, "Source1.Name: Café -> Crème\n");
+    const QJsonObject difference =
+        QJsonDocument::fromJson(
+            Run({"--port", port, "--json", "diff", "-"}, backup.out).out)["differences"][0]
+            .toObject();
+    EXPECT_EQ(difference,
+              (QJsonObject{{"key", "Source1.Name"}, {"file", "Café"}, {"receiver", "Crème"}}));
+    const CliRun restored = Run({"--port", port, "restore", "-", "--only-changed"}, backup.out);
+    EXPECT_EQ(restored.out, "Source1.Name=Café (was Crème)\n") << restored.errors.constData();
+}
+
+// An 80-column terminal and a port name longer than that: every redraw of the
+// progress line fits, so nothing scrolls.
+TEST_F(CliTest, ProgressLineFitsTheTerminal) {
+    SimProcess sim({"--baud", "0"});
+    const QString port = PathOf("usb-FTDI_FT232R_USB_UART_A1234567-if00-port0-" + QString(40, 'x'));
+    ASSERT_TRUE(QFile::link(sim.LinkPath(), port));
+    PtyPeer terminal;
+    const winsize size{24, 80, 0, 0};
+    ASSERT_EQ(::ioctl(terminal.MasterFd(), TIOCSWINSZ, &size), 0);
+    QProcess process;
+    const QByteArray device = QFile::encodeName(terminal.DevicePath());
+    process.setChildProcessModifier([device] {
+        const int fd = ::open(device.constData(), O_RDWR | O_NOCTTY);
+        ::dup2(fd, STDERR_FILENO);
+    });
+    Start(process, {"--port", port, "backup", PathOf("b.kvx")});
+    QByteArray shown;
+    while (!process.waitForFinished(20))
+        shown += terminal.ReadFor(std::chrono::milliseconds(0));
+    shown += terminal.ReadFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(process.exitCode(), 0);
+    ASSERT_TRUE(shown.contains("...x")) << shown.constData();
+    for (const QByteArray& line : shown.replace('\n', '\r').split('\r')) {
+        EXPECT_TRUE(!line.endsWith('%') || line.size() < 80) << line.constData();
+    }
+}
+
 TEST_F(CliTest, FullRestoreSendsEveryLine) {
     SimProcess sim({"--baud", "0"});
     SettingsStore defaults;
@@ -189,6 +258,16 @@ ScriptedReceiver::Answer LackingReceiver(const QByteArray& command, int) {
     return command.chopped(1) + "=1";
 }
 
+TEST_F(CliTest, PartialBackupIsAPartialSnapshot) {
+    ScriptedReceiver receiver(LackingReceiver);
+    EXPECT_EQ(Run({"--port", receiver.DevicePath(), "backup", PathOf("p.kvx")}).exitCode, 1);
+    const QJsonValue listed =
+        QJsonDocument::fromJson(Run({"snapshots", "--json"}).out)["snapshots"][0];
+    EXPECT_TRUE(listed["partial"].toBool());
+    EXPECT_TRUE(listed["path"].toString().endsWith("Z-partial.kvx"));
+    EXPECT_TRUE(Run({"snapshots"}).out.contains(" partial "));
+}
+
 struct ExitCase {
     const char* name;
     Receiver receiver;
@@ -200,6 +279,7 @@ struct ExitCase {
 
 const ExitCase kExitCases[] = {
     {"HelpIsOk", Receiver::None, {"--help"}, 0, "", nullptr},
+    {"VersionIsOk", Receiver::None, {"--version"}, 0, "", "ampdesk-cli 1.2\n"},
     {"ModelIsOk", Receiver::Answering, {"--port", "PORT", "model"}, 0, "", "ZA11\n"},
     {"NoCommandIsUsage", Receiver::None, {}, 2, "no command given", ""},
     {"BadKeyIsUsage", Receiver::None, {"get", "Main.Volume?"}, 2, "not a setting key", ""},
