@@ -185,6 +185,34 @@ TEST_F(CliTest, ProgressLineFitsTheTerminal) {
     }
 }
 
+// All four programs share one way of reading their command line; --version and
+// --help need neither a receiver nor a display.
+TEST(ProgramCommandLine, EveryProgramAnswersVersionAndHelp) {
+    const std::pair<const char*, const char*> programs[] = {
+        {"ampdesk-cli", AMPDESK_CLI_PATH},
+        {"ampdesk-bridge", AMPDESK_BRIDGE_PATH},
+        {"ampdesk-receiver-sim", AMPDESK_SIM_PATH},
+        {"ampdesk", AMPDESK_WINDOW_PATH},
+    };
+    for (const auto& [name, path] : programs) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        process.setProcessEnvironment(environment);
+        for (const char* option : {"--version", "--help"}) {
+            process.start(path, {option});
+            ASSERT_TRUE(process.waitForFinished(10000)) << name;
+            EXPECT_EQ(process.exitCode(), 0) << name << " " << option;
+            const QByteArray out = process.readAllStandardOutput();
+            EXPECT_TRUE(QByteArray(option) == "--help"
+                            ? out.startsWith(QByteArray("Usage: ") + name + " ")
+                            : out == QByteArray(name) + " " AMPDESK_VERSION "\n")
+                << name << ": " << out.constData();
+        }
+    }
+}
+
 TEST_F(CliTest, FullRestoreSendsEveryLine) {
     SimProcess sim({"--baud", "0"});
     SettingsStore defaults;
