@@ -213,6 +213,34 @@ TEST(ProgramCommandLine, EveryProgramAnswersVersionAndHelp) {
     }
 }
 
+// The bash completions, sourced into a real bash and asked as bash asks them.
+TEST(ProgramCommandLine, BashCompletesCommandsAndOptions) {
+    struct Row {
+        const char* program;
+        const char* words;  // the last word is the one being completed
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"ampdesk-cli", "ampdesk-cli --port COM3 ba", "backup"},
+        {"ampdesk-cli", "ampdesk-cli get --j", "--json"},
+        {"ampdesk-cli", "ampdesk-cli --port COM", "COM1 COM2 COM3 COM4 COM5 COM6 COM7 COM8 COM9"},
+        {"ampdesk-cli", "ampdesk-cli snapshots s", ""},
+        {"ampdesk-bridge", "ampdesk-bridge --port COM1 --mqtt-p", "--mqtt-password-file"},
+    };
+    for (const Row& row : rows) {
+        QProcess bash;
+        bash.start("bash",
+                   {"-c", QStringLiteral("source %1/%2 && COMP_WORDS=(%3) && "
+                                         "COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) && "
+                                         "$(complete -p %2 | sed 's/.*-F \\([^ ]*\\).*/\\1/') && "
+                                         "echo \"${COMPREPLY[*]}\"")
+                              .arg(AMPDESK_COMPLETIONS, row.program, row.words)});
+        ASSERT_TRUE(bash.waitForFinished(10000));
+        EXPECT_EQ(bash.readAllStandardOutput(), QByteArray(row.expected) + "\n")
+            << row.words << bash.readAllStandardError().constData();
+    }
+}
+
 TEST_F(CliTest, FullRestoreSendsEveryLine) {
     SimProcess sim({"--baud", "0"});
     SettingsStore defaults;
