@@ -59,7 +59,9 @@ ConnectionRow::ConnectionRow(QWidget* window) : QObject(window) {
     m_portCombo->setInsertPolicy(QComboBox::NoInsert);
     m_portCombo->addItem(ReceiverSession::kAutoDetect);
     m_portCombo->addItems(ComPortNames());
+    m_adapters.Watch(DeviceFolders());
     FillAdapterChoices();
+    connect(&m_adapters, &AdapterWatch::AdaptersChanged, this, &ConnectionRow::FillAdapterChoices);
     m_portCombo->setMinimumContentsLength(12);
     // A by-id adapter name is long: the list shows it whole, the field scrolls.
     m_portCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -120,24 +122,25 @@ void ConnectionRow::PreselectPort() {
     m_portCombo->setCurrentIndex(found);
 }
 
-// Adapters follow "Auto-Detect" and COM1..COM9, under their stable names.
+// Adapters follow "Auto-Detect" and COM1..COM9, under their stable names. The
+// user's choice or typed text stays, also when its adapter was pulled out.
 void ConnectionRow::FillAdapterChoices() {
+    const QSignalBlocker quiet(m_portCombo);
+    const QString chosen = m_portCombo->currentText();
     const int fixed = 1 + kComPortCount;
     while (m_portCombo->count() > fixed)
         m_portCombo->removeItem(fixed);
-    m_portCombo->addItems(SerialAdapterPaths(m_deviceFolders));
-}
-
-void ConnectionRow::SetDeviceFolders(const DeviceFolders& folders) {
-    const QSignalBlocker quiet(m_portCombo);
-    const QString chosen = m_portCombo->currentText();
-    m_deviceFolders = folders;
-    FillAdapterChoices();
+    m_portCombo->addItems(m_adapters.Adapters());
     const int index = m_portCombo->findText(chosen, Qt::MatchFixedString);
     if (index >= 0)
         m_portCombo->setCurrentIndex(index);
     else
         m_portCombo->setEditText(chosen);
+}
+
+void ConnectionRow::SetDeviceFolders(const DeviceFolders& folders) {
+    m_adapters.Watch(folders);
+    FillAdapterChoices();
 }
 
 void ConnectionRow::SetStatus(const QString& text) {

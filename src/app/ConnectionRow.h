@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AdapterWatch.h"
 #include "SerialAdapters.h"
 
 #include <QObject>
@@ -14,7 +15,8 @@ class QWidget;
 
 // The two lines above the pages: Status (with the reason below it) and
 // Connect; View, Com Port and Close. The port list is COM1..COM9, then the
-// serial adapters on the machine, and remembers a chosen port in the profile.
+// serial adapters on the machine, kept up to date as adapters are plugged in
+// and out, and remembers a chosen port in the profile.
 class ConnectionRow : public QObject {
     Q_OBJECT
 
@@ -43,6 +45,7 @@ public:
     void RememberChosenPorts();
 
 private:
+    // Refills the adapters after the fixed names; the port shown stays.
     void FillAdapterChoices();
     void OnPortChosen(int index);
 
@@ -53,6 +56,6 @@ private:
     QComboBox* m_portCombo = nullptr;
     QPushButton* m_connectButton = nullptr;
     QPushButton* m_closeButton = nullptr;
-    DeviceFolders m_deviceFolders;
+    AdapterWatch m_adapters;
     bool m_portTextCommitting = false;
 };

@@ -3,6 +3,7 @@
 #include "SerialPort.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,6 +36,26 @@ TEST_F(PortScenario, UsbAdapterWithoutComLinkIsListedAndFoundByAutoDetect) {
     EXPECT_EQ(w.StatusText(), "Connected to ZA11 on " + adapter);
     EXPECT_TRUE(StatusHistory().contains("Connecting on COM9 ..."));
     EXPECT_EQ(w.StatusReason(), QString());
+}
+
+// An adapter plugged in while the window is open joins the list, and goes when
+// pulled out; the port the user chose stays chosen throughout.
+TEST_F(PortScenario, AdapterListFollowsHotPlugAndKeepsTheChoice) {
+    QDir(m_devices.byId).removeRecursively();  // udev makes it for the first adapter
+    m_sim = std::make_unique<SimProcess>(QStringList{"--baud", "0"});
+    MainDialog& w = Window();
+    Choose(w.PortCombo(), "COM3");
+    const QString adapter = m_devices.byId + "/" + kAdapter;
+    ASSERT_TRUE(QFile::link(m_sim->LinkPath(), m_devices.dev + "/ttyUSB0"));
+    ASSERT_TRUE(
+        WaitFor([&] { return w.PortCombo()->findText(m_devices.dev + "/ttyUSB0") >= 0; }, 2000));
+    ASSERT_TRUE(QDir().mkpath(m_devices.byId));
+    ASSERT_TRUE(QFile::link(m_devices.dev + "/ttyUSB0", adapter));
+    EXPECT_TRUE(WaitFor([&] { return w.PortCombo()->findText(adapter) >= 0; }, 2000));
+    EXPECT_EQ(w.PortCombo()->currentText(), "COM3");
+    ASSERT_TRUE(QFile::remove(adapter) && QFile::remove(m_devices.dev + "/ttyUSB0"));
+    EXPECT_TRUE(WaitFor([&] { return w.PortCombo()->count() == 10; }, 2000));
+    EXPECT_EQ(w.PortCombo()->currentText(), "COM3");
 }
 
 TEST_F(PortScenario, MissingComLinkTargetIsExplainedBelowTheStatus) {
