@@ -19,7 +19,10 @@ namespace {
 constexpr int kIndexRole = Qt::UserRole;
 
 QString TakenText(const SnapshotStore::Snapshot& snapshot) {
-    return snapshot.taken.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QString taken =
+        snapshot.taken.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    // Some settings did not answer the read it was taken from.
+    return snapshot.partial ? taken + QStringLiteral(" (partial)") : taken;
 }
 
 }  // namespace
