@@ -5,10 +5,13 @@
 
 namespace {
 
-// Relative to the program's folder.
+// Relative to the program's folder. share/ampdesk is where the build tree and
+// an installation keep it (Debian Policy 12.3: a program must not need what
+// lies under share/doc); share/doc/ampdesk is where an installation made
+// before kept it.
 const char* const kManualFolders[] = {
-    "../share/doc/ampdesk/manual",
     "../share/ampdesk/manual",
+    "../share/doc/ampdesk/manual",
 };
 
 }  // namespace

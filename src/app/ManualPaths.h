@@ -4,10 +4,9 @@
 #include <QStringList>
 
 // Where the HTML manual is looked for, relative to the folder of the running
-// program: <dir>/../share/doc/ampdesk/manual/index.html (the build tree,
-// build/bin beside build/share, and an installed program in <prefix>/bin),
-// then <dir>/../share/ampdesk/manual/index.html (an installation that keeps
-// documentation the program needs outside share/doc).
+// program: <dir>/../share/ampdesk/manual/index.html (the build tree, build/bin
+// beside build/share, and an installed program in <prefix>/bin), then
+// <dir>/../share/doc/ampdesk/manual/index.html (an earlier installation).
 namespace ManualPaths {
 
 inline const QString kIndex = QStringLiteral("index.html");

@@ -188,8 +188,8 @@ void PrintTo(const ManualCase& c, std::ostream* os) {
 }
 
 const ManualCase kManualCases[] = {
-    {"BesideBuildOrInstalledProgram", "share/doc/ampdesk/manual"},
-    {"InShareAmpdesk", "share/ampdesk/manual"},
+    {"BesideBuildOrInstalledProgram", "share/ampdesk/manual"},
+    {"InShareDocOfAnEarlierInstallation", "share/doc/ampdesk/manual"},
 };
 
 class ManualScenario : public HelpScenario, public ::testing::WithParamInterface<ManualCase> {};
@@ -212,8 +212,8 @@ TEST_F(HelpScenario, MissingManualSaysWhereItLooked) {
     ASSERT_TRUE(WaitUntilSaid());
     const QString root = QDir::cleanPath(bin + "/..");
     EXPECT_EQ(Said(), QStringList{"Help not available: the manual was not found. Looked for:\n" +
-                                  root + "/share/doc/ampdesk/manual/index.html\n" + root +
-                                  "/share/ampdesk/manual/index.html"});
+                                  root + "/share/ampdesk/manual/index.html\n" + root +
+                                  "/share/doc/ampdesk/manual/index.html"});
     EXPECT_TRUE(m_browser.opened.isEmpty());
 }
 
@@ -229,7 +229,7 @@ TEST_F(HelpScenario, F1OpensTheBuiltManual) {
     QTest::keyClick(&Window(), Qt::Key_F1);
     ASSERT_EQ(m_browser.opened.size(), 1);
     const QString opened = m_browser.opened.front().toLocalFile();
-    EXPECT_TRUE(opened.endsWith("/share/doc/ampdesk/manual/index.html")) << opened.toStdString();
+    EXPECT_TRUE(opened.endsWith("/share/ampdesk/manual/index.html")) << opened.toStdString();
     EXPECT_TRUE(QFile::exists(opened));
 }
 
