@@ -115,7 +115,8 @@ for program in ampdesk ampdesk-receiver-sim ampdesk-cli ampdesk-bridge; do
   # no program can carry its marker: glibc's start files (Scrt1.o, crti.o) lack
   # it, and the linker marks a program only when every part has it.
   hardening-check --nocfprotection "$root/usr/bin/$program" >"$work/hardening.txt" ||
-    { cat "$work/hardening.txt" >&2; fail "/usr/bin/$program is not hardened"; }
+    { cat "$work/hardening.txt" >&2
+      fail "/usr/bin/$program is not hardened: configure $build with scripts/configure"; }
 done
 gzip -t "$root"/usr/share/man/man1/*.gz || fail "a compressed file is damaged"
 desktop-file-validate "$root/usr/share/applications/com.velmar.ampdesk.desktop" ||
