@@ -46,6 +46,13 @@ for wanted in libqt6widgets6 qt6-qpa-plugins xdg-utils ampdesk-tools; do
 done
 dpkg-deb --info "$tools" conffiles | grep -qx /etc/ampdesk/bridge.conf ||
   fail "bridge.conf is not a conffile"
+# What needs a running systemd: an upgrade reloads it and restarts a running
+# bridge, a removal stops the plain unit and every instance.
+dpkg-deb --info "$tools" postinst | grep -q "daemon-reload" || fail "an upgrade does not reload systemd"
+dpkg-deb --info "$tools" postinst | grep -q "try-restart 'ampdesk-bridge.service'" ||
+  fail "an upgrade does not restart a running bridge"
+dpkg-deb --info "$tools" prerm | grep -q "stop 'ampdesk-bridge.service' 'ampdesk-bridge@\*.service'" ||
+  fail "a removal does not stop the bridge"
 
 contents() { dpkg-deb --fsys-tarfile "$1" | tar -t | sed 's|^\./||'; }
 expected_app=(
