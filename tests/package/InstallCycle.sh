@@ -6,8 +6,7 @@
 # the folder layout of earlier versions.
 #   InstallCycle.sh <ampdesk.deb> <ampdesk-tools.deb>
 set -euo pipefail
-app=$1
-tools=$2
+app=$1 tools=$2
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # Everything named after the program where a package, systemd or the units
@@ -18,8 +17,7 @@ traces() {
   find /etc/systemd -xtype l | sort
 }
 before=$(traces)
-made_private=
-[[ -d /var/lib/private ]] || made_private=yes
+made_private=$([[ -d /var/lib/private ]] || echo yes)
 cleanup() {
   if dpkg-query -W ampdesk ampdesk-tools >/dev/null 2>&1; then
     dpkg --purge ampdesk ampdesk-tools >/dev/null 2>&1 || true
@@ -31,8 +29,7 @@ trap cleanup EXIT
 
 # An instance's state as the template unit of earlier versions left it under
 # DynamicUser=: /var/lib/ampdesk-bridge a folder of links into /var/lib/private.
-mkdir -p -m 0700 /var/lib/private
-mkdir -p /var/lib/private/ampdesk-bridge/den/Velmar/ports /var/lib/ampdesk-bridge
+mkdir -p -m 0700 /var/lib/private && mkdir -p /var/lib/private/ampdesk-bridge/den/Velmar/ports /var/lib/ampdesk-bridge
 ln -s /dev/ttyUSB0 /var/lib/private/ampdesk-bridge/den/Velmar/ports/COM3
 ln -s ../private/ampdesk-bridge/den /var/lib/ampdesk-bridge/den
 
@@ -51,8 +48,7 @@ systemctl enable ampdesk-bridge.service ampdesk-bridge@den.service 2>/dev/null
 [[ -L /etc/systemd/system/multi-user.target.wants/ampdesk-bridge@den.service ]] ||
   fail "systemctl enable made no link for the instance"
 # The state systemd makes for the plain unit on its first start.
-mkdir -p /var/lib/private/ampdesk-bridge
-ln -s private/ampdesk-bridge /var/lib/ampdesk-bridge
+mkdir -p /var/lib/private/ampdesk-bridge && ln -s private/ampdesk-bridge /var/lib/ampdesk-bridge
 echo "name=den-receiver" >>/etc/ampdesk/bridge.conf
 
 dpkg -i "$tools" "$app" >/dev/null || fail "installing the same version again failed"

@@ -28,8 +28,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 # The debug symbol packages take long to compress and are not looked at here.
 DEB_BUILD_OPTIONS=noddebs "$source/scripts/build-debs" "$work/out" "$build" ||
   fail "dpkg-buildpackage did not make the packages"
-app=$(echo "$work"/out/ampdesk_*.deb)
-tools=$(echo "$work"/out/ampdesk-tools_*.deb)
+app=$(echo "$work"/out/ampdesk_*.deb) tools=$(echo "$work"/out/ampdesk-tools_*.deb)
 [[ -f $app && -f $tools ]] || fail "expected ampdesk_*.deb and ampdesk-tools_*.deb in $work/out"
 
 # The tools need no display: Qt Core and Network and libmosquitto only.
@@ -84,14 +83,11 @@ expected_tools=(
   lib/systemd/system/ampdesk-bridge@.service
   usr/share/doc/ampdesk-tools/copyright
 )
-for completion in "$source"/packaging/completions/*; do
-  [[ -e $completion ]] || continue
-  name=$(basename "$completion")
-  if [[ $name == _* ]]; then
-    expected_tools+=("usr/share/zsh/vendor-completions/$name")
-  else
-    expected_tools+=("usr/share/bash-completion/completions/$name")
-  fi
+for completion in "$source"/packaging/completions/[!_]*; do
+  expected_tools+=("usr/share/bash-completion/completions/${completion##*/}")
+done
+for completion in "$source"/packaging/completions/_*; do
+  expected_tools+=("usr/share/zsh/vendor-completions/${completion##*/}")
 done
 app_list=$(contents "$app")
 tools_list=$(contents "$tools")
@@ -118,9 +114,7 @@ for program in ampdesk ampdesk-receiver-sim ampdesk-cli ampdesk-bridge; do
   if readelf -d "$root/usr/bin/$program" 2>/dev/null | grep -q -E "RPATH|RUNPATH"; then
     fail "/usr/bin/$program carries a run path"
   fi
-  # Control-flow protection is compiled in (-fcf-protection), but on Debian 12
-  # no program can carry its marker: glibc's start files (Scrt1.o, crti.o) lack
-  # it, and the linker marks a program only when every part has it.
+  # -fcf-protection is on, but no Debian 12 program carries its marker (glibc's start files lack it).
   hardening-check --nocfprotection "$root/usr/bin/$program" >"$work/hardening.txt" ||
     { cat "$work/hardening.txt" >&2
       fail "/usr/bin/$program is not hardened: configure $build with scripts/configure"; }
@@ -130,10 +124,8 @@ desktop-file-validate "$root/usr/share/applications/com.velmar.ampdesk.desktop" 
   fail "desktop-file-validate refused the desktop entry"
 appstreamcli validate --no-net "$root/usr/share/metainfo/com.velmar.ampdesk.metainfo.xml" ||
   fail "appstreamcli refused the metainfo"
-for program in ampdesk ampdesk-cli ampdesk-bridge ampdesk-receiver-sim; do
-  grep -q "<binary>$program</binary>" "$root/usr/share/metainfo/com.velmar.ampdesk.metainfo.xml" ||
-    fail "the metainfo does not provide $program"
-done
+[[ $(grep -c -E "<binary>ampdesk(|-cli|-bridge|-receiver-sim)</binary>" \
+      "$root/usr/share/metainfo/com.velmar.ampdesk.metainfo.xml") -eq 4 ]] || fail "the metainfo lacks a program"
 
 # The developer program, with its aids that connect without asking, stays in the
 # build tree, and the installed console reads none of their variables.
@@ -167,17 +159,10 @@ wait "$console_pid" || status=$?
 ((status == 143)) || fail "the installed console ended with status $status, not by the signal"
 echo "packages $(basename "$app") and $(basename "$tools") hold what they should and start"
 
-if [[ $(id -u) -ne 0 ]]; then
-  echo "install and purge: not tried (needs root)"
-  exit 0
-fi
-if dpkg-query -W -f='${Status}\n' ampdesk ampdesk-tools 2>/dev/null | grep -q " installed"; then
-  echo "install and purge: not tried (the packages are installed on this machine)"
-  exit 0
-fi
-
-if compgen -G "/var/lib/ampdesk-bridge*" >/dev/null || compgen -G "/var/lib/private/ampdesk-bridge*" >/dev/null; then
-  echo "install and purge: not tried (a bridge's state is on this machine, and a purge removes it)"
+# Not as a user, nor where the packages or a bridge's state (which a purge removes) are here.
+if [[ $(id -u) -ne 0 ]] || dpkg-query -W -f='${Status}\n' ampdesk ampdesk-tools 2>/dev/null | grep -q " installed" ||
+   compgen -G "/var/lib/ampdesk-bridge*" >/dev/null || compgen -G "/var/lib/private/ampdesk-bridge*" >/dev/null; then
+  echo "install and purge: not tried (not root, or the packages or a bridge's state are on this machine)"
   exit 0
 fi
 "$source/tests/package/InstallCycle.sh" "$app" "$tools"
