@@ -28,6 +28,7 @@ void SerialPort::BeginOpen(const QString& devicePath) {
 
 bool SerialPort::Open(const QString& devicePath, unsigned baud) {
     BeginOpen(devicePath);
+    m_baud = baud;
     return Attach(IsTcpTarget(devicePath) ? TcpLink::Connect(devicePath)
                                           : OpenSerialDevice(devicePath, baud));
 }
@@ -35,6 +36,7 @@ bool SerialPort::Open(const QString& devicePath, unsigned baud) {
 void SerialPort::OpenAsync(const QString& devicePath, unsigned baud,
                            std::function<void(bool)> opened) {
     BeginOpen(devicePath);
+    m_baud = baud;
     if (!IsTcpTarget(devicePath)) {
         opened(Attach(OpenSerialDevice(devicePath, baud)));
         return;
@@ -83,8 +85,8 @@ bool SerialPort::Attach(LinkDeviceResult device) {
         Post(std::move(deliveries));
     };
 
-    auto worker =
-        std::make_unique<Worker>(std::move(device.device), m_devicePath, std::move(callbacks));
+    auto worker = std::make_unique<Worker>(std::move(device.device), m_devicePath, m_baud,
+                                           std::move(callbacks));
     worker->SetReplyAwaited(m_replyAwaited);
     if (!worker->Start(&m_lastError))
         return false;  // the worker closes the device

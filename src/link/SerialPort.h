@@ -62,10 +62,12 @@ public:
     bool Write(const QByteArray& text);
 
     bool IsLost() const;
-    // While a reply is awaited every line is handed over the moment it is
-    // read; otherwise lines arriving back to back are handed over together,
-    // every 20 to 100 ms (SerialWorker), so a stream of status lines costs
-    // few wake-ups.
+    // A line is handed over the moment it is read while this thread has
+    // taken every line before it; lines read while it is still busy with
+    // earlier ones come together once it has taken those, and a receiver that
+    // floods the line is read every 50 ms (SerialWorker), so a flood costs a
+    // wake-up per batch, not per line. While a reply is awaited every line is
+    // handed over the moment it is read.
     void SetReplyAwaited(bool awaited);
     QString LastError() const;
     // The errno behind LastError(), for advice (SystemError.h); 0 when none.
@@ -101,6 +103,7 @@ private:
     QString m_lastError;
     int m_lastErrorNumber = 0;
     QString m_devicePath;
+    unsigned m_baud = kDefaultBaud;
     quint64 m_session = 0;
     std::deque<Delivery> m_inbox;
     bool m_replyAwaited = false;

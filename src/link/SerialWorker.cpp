@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -19,17 +20,19 @@ constexpr size_t kReadChunk = 512;
 // Bounds one hand-off, so a device that never runs dry still gets its lines
 // delivered and the stop signal looked at.
 constexpr int kReadsPerHandOff = 64;
+// How often the line's use is judged.
+constexpr std::chrono::milliseconds kRateWindow{100};
 
 }  // namespace
 
-SerialWorker::SerialWorker(std::unique_ptr<LinkDevice> device, QString devicePath,
-                           Callbacks callbacks, std::chrono::milliseconds restTime)
+SerialWorker::SerialWorker(std::unique_ptr<LinkDevice> device, QString devicePath, unsigned baud,
+                           Callbacks callbacks)
     : m_device(std::move(device)),
       m_fd(m_device->Fd()),
       m_devicePath(std::move(devicePath)),
       m_callbacks(std::move(callbacks)),
-      m_restTime(restTime),
-      m_rest(restTime) {}
+      m_byteTime(std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(10)) /
+                 std::max(baud, 1u)) {}
 
 SerialWorker::~SerialWorker() {
     Stop();
@@ -111,15 +114,14 @@ qsizetype SerialWorker::WriteNow(const char* data, qsizetype size, bool* full) {
 }
 
 void SerialWorker::SetReplyAwaited(bool awaited) {
-    // A resting worker is not reading; wake it so the reply is not held back.
+    // A resting worker is not reading, and lines held back for a busy owner
+    // wait: wake it, so that neither holds the reply back.
     if (!m_replyAwaited.exchange(awaited) && awaited)
         Wake();
 }
 
 void SerialWorker::LinesTaken(int count) {
-    constexpr int kResumeBelow = kMaxLinesInFlight / 2;
-    const int before = m_linesInFlight.fetch_sub(count);
-    if (before >= kResumeBelow && before - count < kResumeBelow)
+    if (m_linesInFlight.fetch_sub(count) <= count && m_wakeWhenTaken.exchange(false))
         Wake();
 }
 
@@ -139,23 +141,32 @@ void SerialWorker::Run() {
     for (;;) {
         while (!m_current.active && TakeNextWrite())
             ContinueWrite();
+        // The owner has taken what it had (it woke this thread to say so).
+        if (!m_held.isEmpty())
+            HandOver(m_replyAwaited.load());
 
-        const Clock::time_point now = Clock::now();
         pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {-1, 0, 0}};
         nfds_t count = 1;
         // While the owner is behind, the device is not read; a hang-up it
         // reported could not be read out either and would end every poll() at
         // once, so it is watched only while a write goes on.
-        const bool paused = OwnerIsBehind();
+        const Clock::time_point now = Clock::now();
+        bool paused = AtLineLimit();
+        if (paused) {
+            // The owner wakes this thread when it has taken its lines; asked
+            // before looking again, so lines taken in between are not missed.
+            m_wakeWhenTaken.store(true);
+            paused = AtLineLimit();
+        }
         if (m_watchDevice && (!paused || m_current.active)) {
             // A hang-up is reported while resting all the same.
-            const short events = static_cast<short>((Resting(now) || paused ? 0 : POLLIN) |
+            const short events = static_cast<short>((paused || Resting(now) ? 0 : POLLIN) |
                                                     (m_current.active ? POLLOUT : 0));
             fds[1] = {m_fd, events, 0};
             count = 2;
         }
-        // The rest is over (or a reply is awaited): look once without waiting.
-        const bool look = m_restToJudge && count == 2 && (fds[1].events & POLLIN) != 0;
+        // A rest is over: one look without waiting tells whether the flood goes on.
+        const bool look = m_restToJudge && !Resting(now) && count == 2 && (fds[1].events & POLLIN);
         const int ready = ::poll(fds, count, look ? 0 : PollTimeoutMs(now));
         if (ready < 0) {
             if (errno == EINTR)
@@ -175,14 +186,14 @@ void SerialWorker::Run() {
             if (m_stop)
                 return;
         }
-        if (look && ready >= 0) {
+        if (look) {
             m_restToJudge = false;
+            // Nothing came during the rest: the receiver paused, the flood is over.
             if ((fds[1].revents & POLLIN) == 0)
-                m_rest = m_restTime;  // nothing came meanwhile: the stream is over
+                EndFlood(Clock::now());
         }
-        if (m_watchDevice && !paused && fds[1].revents != 0) {
-            ReadDevice(fds[1].revents, look);
-        }
+        if (m_watchDevice && !paused && fds[1].revents != 0)
+            ReadDevice(fds[1].revents);
         if (m_current.active)
             ContinueWrite();
     }
@@ -224,18 +235,15 @@ void SerialWorker::ContinueWrite() {
 }
 
 bool SerialWorker::Resting(Clock::time_point now) const {
-    return !m_replyAwaited.load() && now < m_lastHandOff + m_rest;
+    return m_flooding && !m_replyAwaited.load() && now < m_restEnds;
 }
 
 int SerialWorker::PollTimeoutMs(Clock::time_point now) const {
     std::optional<Clock::time_point> wakeAt;
     if (m_current.active)
         wakeAt = m_current.deadline;
-    if (m_watchDevice && Resting(now)) {
-        const Clock::time_point restEnds = m_lastHandOff + m_rest;
-        if (!wakeAt || restEnds < *wakeAt)
-            wakeAt = restEnds;
-    }
+    if (m_watchDevice && Resting(now) && (!wakeAt || m_restEnds < *wakeAt))
+        wakeAt = m_restEnds;
     if (!wakeAt)
         return -1;
     const auto left = *wakeAt - now;
@@ -245,45 +253,46 @@ int SerialWorker::PollTimeoutMs(Clock::time_point now) const {
     return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
 }
 
-void SerialWorker::ReadDevice(short revents, bool afterRest) {
+void SerialWorker::ReadDevice(short revents) {
     if (revents & POLLNVAL) {
         LoseDevice(DescribeSystemError(QStringLiteral("Lost"), m_devicePath, EBADF));
         return;
     }
     char chunk[kReadChunk];
-    QList<QByteArray> lines;
+    const qsizetype heldBefore = m_held.size();
     ssize_t n = 0;
+    qint64 bytes = 0;
     int readError = 0;
-    // After a rest more may be waiting than one chunk holds: read on until
-    // the device has no more (a fast device server must not be slowed to one
-    // chunk per rest), then hand everything over at once.
-    for (int reads = 0;
-         reads < kReadsPerHandOff && m_linesInFlight.load() + lines.size() < kMaxLinesInFlight;
-         ++reads) {
+    // More may be waiting than one chunk holds: read on until the device has
+    // no more (a fast device server must not be slowed to one chunk per
+    // wake-up), then hand everything over at once.
+    for (int reads = 0; reads < kReadsPerHandOff && !AtLineLimit(); ++reads) {
         n = ::read(m_fd, chunk, sizeof chunk);
         readError = n < 0 ? errno : 0;
+        bytes += std::max<ssize_t>(n, 0);
         for (ssize_t i = 0; i < n; ++i) {
-            if (std::optional<QByteArray> line = m_assembler.Feed(chunk[i])) {
-                lines.append(std::move(*line));
-            }
+            if (std::optional<QByteArray> line = m_assembler.Feed(chunk[i]))
+                m_held.append(std::move(*line));
         }
         if (n < static_cast<ssize_t>(sizeof chunk))
             break;
     }
-    if (!lines.isEmpty()) {
+    const bool gotLines = m_held.size() > heldBefore;
+    if (gotLines) {
         // The carriage return that opens a framed line arrives on its own on a
         // paced line; resting after it would hold back the line it announces.
-        if (std::any_of(lines.cbegin(), lines.cend(),
-                        [](const QByteArray& line) { return !line.isEmpty(); })) {
-            if (afterRest)
-                m_rest = std::min(m_rest * 2, m_restTime * kLongestRestFactor);
-            m_lastHandOff = Clock::now();
+        const qsizetype text =
+            std::count_if(m_held.cbegin() + heldBefore, m_held.cend(),
+                          [](const QByteArray& line) { return !line.isEmpty(); });
+        const Clock::time_point now = Clock::now();
+        CountBytes(bytes, now);
+        if (text > 0 && m_flooding && !m_replyAwaited.load()) {
+            m_restEnds = now + kFloodRest;
             m_restToJudge = true;
         }
-        m_linesInFlight += static_cast<int>(lines.size());
-        m_callbacks.linesReceived(std::move(lines));
+        HandOver(m_replyAwaited.load());
     }
-    if (n > 0 || !lines.isEmpty())
+    if (n > 0 || gotLines)
         return;
     if (n < 0 && (readError == EINTR || readError == EAGAIN)) {
         // A hang-up or error with nothing to read will be reported by every
@@ -299,10 +308,50 @@ void SerialWorker::ReadDevice(short revents, bool afterRest) {
     }
 }
 
+void SerialWorker::CountBytes(qint64 bytes, Clock::time_point now) {
+    m_windowBytes += bytes;
+    const auto elapsed = now - m_windowStart;
+    if (elapsed < kRateWindow)
+        return;
+    // Lines after a quiet spell count over the whole spell: never a flood. A
+    // stall of either end (a loaded machine) moves lines from one window into
+    // the next, so only two busy windows in a row make a flood.
+    const bool busy = static_cast<double>((m_byteTime * m_windowBytes).count()) >=
+                      kFloodShare * static_cast<double>(elapsed.count());
+    m_flooding = busy && m_busyWindow;
+    m_busyWindow = busy;
+    m_windowBytes = 0;
+    m_windowStart = now;
+}
+
+void SerialWorker::EndFlood(Clock::time_point now) {
+    m_flooding = false;
+    m_busyWindow = false;
+    m_windowBytes = 0;
+    m_windowStart = now;
+}
+
+void SerialWorker::HandOver(bool now) {
+    if (!now && m_linesInFlight.load() > 0) {
+        // The owner wakes this thread when it takes its last line. Asked
+        // before looking again, so a last line taken in between is not missed:
+        // then the flag is cleared here instead, and nobody wakes anyone.
+        m_wakeWhenTaken.store(true);
+        if (m_linesInFlight.load() > 0 || !m_wakeWhenTaken.exchange(false))
+            return;
+    }
+    m_wakeWhenTaken.store(false);
+    m_linesInFlight += static_cast<int>(m_held.size());
+    m_callbacks.linesReceived(std::exchange(m_held, {}));
+}
+
 void SerialWorker::LoseDevice(const QString& reason) {
     if (m_lost.exchange(true))
         return;
     m_watchDevice = false;
+    // What was read before the loss reaches the owner before the loss.
+    if (!m_held.isEmpty())
+        HandOver(true);
     EndWrite();
     {
         std::lock_guard lock(m_mutex);
