@@ -6,6 +6,8 @@
 #include "Profile.h"
 #include "Windows1252.h"
 
+#include <algorithm>
+
 namespace {
 
 // A section query ("Tuner?") is answered by status lines only, none of which
@@ -37,6 +39,9 @@ BridgeReceiver::BridgeReceiver(const QString& portName, QObject* parent)
 
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &BridgeReceiver::Attempt);
+    m_hold.setSingleShot(true);
+    m_hold.setTimerType(Qt::PreciseTimer);
+    connect(&m_hold, &QTimer::timeout, this, &BridgeReceiver::NextTurn);
 }
 
 BridgeReceiver::~BridgeReceiver() {
@@ -223,35 +228,62 @@ void BridgeReceiver::Forget(Party party) {
     // Destroying the context drops the completion of its command in the session's queue.
     if (m_parties.erase(party) == 0)
         return;
-    if (m_turnOf == party) {
-        m_turnOf.reset();
-        NextTurn();
+    if (m_lastServed == party) {
+        m_lastServed.reset();
+        m_hold.stop();
     }
+    if (m_turnOf == party)
+        m_turnOf.reset();
+    NextTurn();
+}
+
+bool BridgeReceiver::OthersWait(Party party) const {
+    return std::any_of(m_parties.cbegin(), m_parties.cend(), [party](const auto& entry) {
+        return entry.first != party && !entry.second.waiting.empty();
+    });
 }
 
 void BridgeReceiver::NextTurn() {
     if (m_turnOf)
         return;
     auto next = m_parties.end();
-    for (auto it = m_parties.begin(); it != m_parties.end(); ++it) {
-        if (!it->second.waiting.empty() &&
-            (next == m_parties.end() || it->second.lastTurn < next->second.lastTurn))
-            next = it;
+    // The console served last goes on within its run, or its turn is held.
+    if (m_lastServed && *m_lastServed != kMqtt && m_run < kConsoleRun) {
+        const auto last = m_parties.find(*m_lastServed);
+        if (last != m_parties.end() && !last->second.waiting.empty())
+            next = last;
+        else if (m_hold.isActive())
+            return;
+    }
+    if (next == m_parties.end()) {
+        for (auto it = m_parties.begin(); it != m_parties.end(); ++it) {
+            if (!it->second.waiting.empty() &&
+                (next == m_parties.end() || it->second.lastTurn < next->second.lastTurn))
+                next = it;
+        }
     }
     if (next == m_parties.end())
         return;
+    m_hold.stop();
+    const Party party = next->first;
+    m_run = m_lastServed == party ? m_run + 1 : 1;
+    m_lastServed = party;
     PartyQueue& queue = next->second;
     Waiting command = std::move(queue.waiting.front());
     queue.waiting.pop_front();
     queue.lastTurn = ++m_turns;
-    m_turnOf = next->first;
+    m_turnOf = party;
     m_session.Submit(
         {command.kind, command.body, CommandChannel::Owner::Within(queue.context.get()),
          CommandChannel::Place::Back, 0, std::move(command.sent)},
-        [this, dones = std::move(command.dones)](const CommandChannel::Reply& reply) {
+        [this, party, dones = std::move(command.dones)](const CommandChannel::Reply& reply) {
             // The next party's command is queued before this one's callers
             // hear of it: they may forget any party, this one too.
             m_turnOf.reset();
+            const auto it = m_parties.find(party);
+            if (party != kMqtt && m_run < kConsoleRun && it != m_parties.end() &&
+                it->second.waiting.empty() && OthersWait(party))
+                m_hold.start(kConsoleHoldMs);
             NextTurn();
             for (const Done& done : dones)
                 done(reply);

@@ -37,6 +37,15 @@
 // using more of the share. A party beyond its share is told so and waits or
 // refuses; nobody's commands are dropped for somebody else's. The session's
 // own commands (the read, the keep-alive) do not take turns.
+//
+// A console asks, waits for the answer, then asks again, so when its command
+// completes its next one is not here yet; with plain turns MQTT would slip in
+// between every two of its commands and double a backup's time. So a console
+// keeps the turn for up to kConsoleRun commands in a row while MQTT waits:
+// its next command goes at once when it is already waiting, and when it is
+// not, the turn is held kConsoleHoldMs for it to come (ended at once by its
+// arrival). Then MQTT has its one command, and a console still waits behind at
+// most one command of each other party.
 class BridgeReceiver : public QObject {
     Q_OBJECT
 
@@ -45,6 +54,10 @@ public:
     // Commands of one party waiting in the queue (sets for distinct keys
     // count once each).
     static constexpr int kShare = 8;
+    // Commands of one console in a row while others wait, and how long its
+    // turn waits for the next one.
+    static constexpr int kConsoleRun = 3;
+    static constexpr int kConsoleHoldMs = 10;
     // Who submits: MQTT is 0, a console its own number.
     using Party = quintptr;
     static constexpr Party kMqtt = 0;
@@ -61,6 +74,8 @@ public:
     explicit BridgeReceiver(const QString& portName, QObject* parent = nullptr);
     ~BridgeReceiver() override;
 
+    // Commands the receiver's read keeps on the wire (1: one at a time).
+    void SetPipelineDepth(int depth) { m_session.SetPipelineDepth(depth); }
     // The first attempt now, then one every 5 s until the receiver answers.
     void Start();
     // Stops an attempt, closes the port; nothing is retried.
@@ -128,8 +143,10 @@ private:
         std::uint64_t lastTurn = 0;  // 0: never served
     };
     int Used(Party party) const;
-    // Hands the next party its turn unless a command of the parties is in the session's queue.
+    // Hands the next party its turn unless a command of the parties is in the
+    // session's queue or the turn is held for a console.
     void NextTurn();
+    bool OthersWait(Party party) const;
 
     void Attempt();
     void OnAttemptEnded(bool connected);
@@ -154,4 +171,9 @@ private:
     std::map<Party, PartyQueue> m_parties;
     std::optional<Party> m_turnOf;  // whose command is in the session's queue
     std::uint64_t m_turns = 0;
+    // The party served last and how many of its commands in a row.
+    std::optional<Party> m_lastServed;
+    int m_run = 0;
+    // Running while the turn waits for the last served console's next command.
+    QTimer m_hold;
 };
