@@ -5,10 +5,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkDatagram>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
@@ -486,6 +488,64 @@ TEST_F(BridgeTest, ConsolesAreAnsweredWhileTheBrokerConnectionHangs) {
         ASSERT_TRUE(WaitFor([&] { return console.readAll().contains("Main.Mute="); }, 1000));
     }
     ::close(fd);
+}
+
+// The broker's name is looked up through a resolver that never answers: a
+// UDP socket on port 53 that takes the query and keeps it, named by the
+// bridge's own /etc/resolv.conf in a mount namespace of its own (root and
+// unshare(1) needed, as in CI). Consoles are answered while the real lookup
+// hangs, until the attempt is given up.
+TEST_F(BridgeTest, ConsolesAreAnsweredWhileTheBrokerNameLookupHangs) {
+    const QHostAddress resolver(QStringLiteral("127.0.0.153"));
+    QUdpSocket silent;
+    if (!silent.bind(resolver, 53))
+        GTEST_SKIP() << "cannot listen on port 53: " << silent.errorString().toStdString();
+    QProcess probe;
+    probe.start("unshare", {"--mount", "true"});
+    if (!probe.waitForFinished(5000) || probe.exitStatus() != QProcess::NormalExit ||
+        probe.exitCode() != 0)
+        GTEST_SKIP() << "unshare --mount is not available here";
+    QTemporaryDir folder;
+    QFile conf(folder.filePath("resolv.conf"));
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+    conf.write("nameserver " + resolver.toString().toLatin1() +
+               "\noptions timeout:30 attempts:1\n");
+    conf.close();
+
+    m_sim = std::make_unique<SimProcess>(QStringList{"--baud", "0"}, SimProcess::Line::Pty);
+    const int port = FreePort();
+    QProcess bridge;
+    bridge.start(
+        "unshare",
+        {"--mount", "--", "sh", "-c", "mount --bind \"$0\" /etc/resolv.conf && exec \"$@\"",
+         conf.fileName(), AMPDESK_BRIDGE_PATH, "--port", m_sim->LinkPath(), "--mqtt",
+         "mqtt-broker.ampdesk.test:1883", "--name", "test", "--listen", QString::number(port)});
+    QByteArray log;
+    // The lookup has begun: the resolver holds its query.
+    ASSERT_TRUE(WaitFor([&] {
+        while (silent.hasPendingDatagrams()) {
+            if (silent.receiveDatagram().data().contains("ampdesk"))
+                return true;
+        }
+        return false;
+    })) << (log += bridge.readAllStandardError()).constData();
+    QTcpSocket console;
+    ASSERT_TRUE(WaitFor([&] {
+        if (console.state() == QAbstractSocket::UnconnectedState)
+            console.connectToHost("127.0.0.1", static_cast<quint16>(port));
+        if (console.state() != QAbstractSocket::ConnectedState)
+            return false;
+        console.write("\rMain.Volume?\r");
+        return console.waitForReadyRead(200) && console.readAll().contains("Main.Volume=");
+    }));
+    while (!(log += bridge.readAllStandardError()).contains("within 10 s")) {
+        ASSERT_NE(bridge.state(), QProcess::NotRunning) << log.constData();
+        console.write("\rMain.Mute?\r");
+        ASSERT_TRUE(WaitFor([&] { return console.readAll().contains("Main.Mute="); }, 1000));
+    }
+    EXPECT_FALSE(log.contains("connected to the MQTT broker"));
+    bridge.kill();
+    bridge.waitForFinished(5000);
 }
 
 // A broker of MQTT 3.1.1 alone: a 5.0 CONNECT gets the 3.1.1 refusal such a
