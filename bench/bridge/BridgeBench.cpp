@@ -1,9 +1,12 @@
 // ampdesk-bridge as a service runs it, against a local mosquitto broker:
-//   bridge_status_latency_ms   a status line's last byte written by a receiver
+//   bridge_status_latency_<n>_per_s_ms
+//                              a status line's last byte written by a receiver
 //                              stand-in paced like a 115200-baud line to its
 //                              publish arriving at a subscriber, 99th
-//                              percentile of 500
-//   broker_only_latency_ms     the same spacing and percentile between two
+//                              percentile, with n lines a second sent on a
+//                              fixed schedule (not waiting for the last one)
+//   broker_only_latency_<n>_per_s_ms
+//                              the same spacing and percentile between two
 //                              plain clients through the same broker: what
 //                              the broker and the MQTT client take by themselves
 //   bridge_flood_cpu_percent   the bridge's processor share while the simulator
@@ -12,6 +15,11 @@
 //   bridge_shared_bulk_ratio   ampdesk-cli's backup (a full read) through the
 //                              bridge's --listen port, over the same backup
 //                              straight on the simulator; medians of five
+//   console_backup_under_flood_ratio
+//                              the backup through --listen while MQTT floods
+//                              the bridge with sets (one a millisecond, ten
+//                              keys in turn), over the same backup with MQTT
+//                              quiet; medians of three
 
 #include "BridgeHarness.h"
 #include "ProcessMeter.h"
@@ -24,6 +32,7 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -35,14 +44,15 @@
 #include <cstdio>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void Print(const char* name, double value) {
-    std::printf("%s: %.3f\n", name, value);
+void Print(const QByteArray& name, double value) {
+    std::printf("%s: %.3f\n", name.constData(), value);
     std::fflush(stdout);
 }
 
@@ -68,7 +78,7 @@ public:
     }
     QString DevicePath() const { return m_peer.DevicePath(); }
 
-    // Returns the moment the line's last byte is written.
+    // Returns once the line's last byte is written.
     void Say(const QByteArray& line) {
         std::lock_guard lock(m_mutex);
         Clock::time_point next = Clock::now();
@@ -125,31 +135,72 @@ private:
     std::thread m_thread;
 };
 
-double StatusLatencyMs(const Broker& broker) {
-    PacedReceiver receiver;
-    Subscriber sub(broker.Port());
-    BridgeProcess bridge(receiver.DevicePath(), broker.Port(), {"--no-discovery"});
-    if (!WaitFor([&] { return Online(sub); }, 60'000))
-        return -1;
-    std::vector<double> samples;
-    for (int i = 0; i < 500; ++i) {
-        const QByteArray value = QByteArray::number(-(i % 70) - 1);
-        // Lines after a quiet spell, as a front panel sends them one by one.
-        QThread::msleep(25);
-        receiver.Say("Main.Volume=" + value);
-        const Clock::time_point sent = Clock::now();
-        if (!WaitFor([&] { return sub.Last("ampdesk/test/state/Main.Volume") == value; }))
-            return -1;
-        samples.push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
-        if (i % 70 == 69)
-            sub.Forget();  // the values come round again
-    }
+double Percentile99(std::vector<double> samples) {
     std::sort(samples.begin(), samples.end());
-    Print("bridge_status_latency_median_ms", samples[samples.size() / 2]);
     return samples[samples.size() * 99 / 100];
 }
 
-double BrokerOnlyLatencyMs(const Broker& broker) {
+// Arrival times of the messages on one topic, in order.
+class Arrivals {
+public:
+    Arrivals(Subscriber& sub, const QByteArray& topic) {
+        QObject::connect(&sub.Client(), &MqttClient::MessageReceived, &m_context,
+                         [this, topic](const QByteArray& on, const QByteArray&, bool) {
+                             if (on == topic)
+                                 m_times.push_back(Clock::now());
+                         });
+    }
+    std::size_t Count() const { return m_times.size(); }
+    Clock::time_point At(std::size_t i) const { return m_times[i]; }
+
+private:
+    QObject m_context;
+    std::vector<Clock::time_point> m_times;
+};
+
+// Each value differs from the one before (and from the read's 0), so the
+// bridge publishes every line.
+QByteArray Value(int i) {
+    return QByteArray::number(-(i % 70) - 1);
+}
+
+double StatusLatencyMs(const Broker& broker, int perSecond, int count) {
+    PacedReceiver receiver;
+    Subscriber sub(broker.Port());
+    BridgeProcess bridge(receiver.DevicePath(), broker.Port(), {"--no-discovery"});
+    const QByteArray topic = "ampdesk/test/state/Main.Volume";
+    if (!WaitFor([&] { return Online(sub) && !sub.Last(topic).isEmpty(); }, 60'000))
+        return -1;
+    // The read's value is in; the stream begins after a quiet spell.
+    QThread::msleep(200);
+    Arrivals arrivals(sub, topic);
+    std::vector<Clock::time_point> sent(static_cast<std::size_t>(count));
+    const auto spacing = std::chrono::microseconds(1'000'000 / perSecond);
+    std::thread sender([&] {
+        Clock::time_point next = Clock::now();
+        for (int i = 0; i < count; ++i) {
+            std::this_thread::sleep_until(next);
+            receiver.Say("Main.Volume=" + Value(i));
+            const Clock::time_point end = Clock::now();
+            sent[static_cast<std::size_t>(i)] = end;
+            // A sender held up by a loaded machine does not catch up with
+            // lines back to back: that would be a flood, not this rate.
+            next = std::max(next + spacing, end + spacing / 2);
+        }
+    });
+    const bool all = WaitFor([&] { return arrivals.Count() >= static_cast<std::size_t>(count); },
+                             count * 1000 / perSecond + 10'000);
+    sender.join();
+    if (!all)
+        return -1;
+    std::vector<double> samples;
+    for (std::size_t i = 0; i < sent.size(); ++i)
+        samples.push_back(
+            std::chrono::duration<double, std::milli>(arrivals.At(i) - sent[i]).count());
+    return Percentile99(samples);
+}
+
+double BrokerOnlyLatencyMs(const Broker& broker, int perSecond, int count) {
     Subscriber from(broker.Port());
     Subscriber to(broker.Port());
     const QByteArray topic = "ampdesk/probe/value";
@@ -161,18 +212,28 @@ double BrokerOnlyLatencyMs(const Broker& broker) {
             },
             10'000))
         return -1;
+    Arrivals arrivals(to, topic);
+    std::vector<Clock::time_point> sent;
+    const auto spacing = std::chrono::microseconds(1'000'000 / perSecond);
+    const Clock::time_point start = Clock::now();
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        while (sent.size() < static_cast<std::size_t>(count) &&
+               Clock::now() >= start + spacing * static_cast<int>(sent.size())) {
+            from.Publish(topic, Value(static_cast<int>(sent.size())));
+            sent.push_back(Clock::now());
+        }
+    });
+    tick.start(std::max(1, perSecond >= 1000 ? 1 : 1000 / perSecond / 2));
+    if (!WaitFor([&] { return arrivals.Count() >= static_cast<std::size_t>(count); },
+                 count * 1000 / perSecond + 10'000))
+        return -1;
     std::vector<double> samples;
-    for (int i = 0; i < 500; ++i) {
-        const QByteArray value = QByteArray::number(i);
-        QThread::msleep(25);
-        const Clock::time_point sent = Clock::now();
-        from.Publish(topic, value);
-        if (!WaitFor([&] { return to.Last(topic) == value; }))
-            return -1;
-        samples.push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
-    }
-    std::sort(samples.begin(), samples.end());
-    return samples[samples.size() * 99 / 100];
+    for (std::size_t i = 0; i < sent.size(); ++i)
+        samples.push_back(
+            std::chrono::duration<double, std::milli>(arrivals.At(i) - sent[i]).count());
+    return Percentile99(samples);
 }
 
 void FloodAndMemory(const Broker& broker) {
@@ -201,7 +262,9 @@ double BackupSeconds(const QString& port) {
     QElapsedTimer timer;
     timer.start();
     cli.start(AMPDESK_CLI_PATH, {"--port", port, "backup", folder.filePath("b.kvx")});
-    if (!cli.waitForFinished(120'000) || cli.exitCode() != 0)
+    // The event loop runs meanwhile: subscribers and a flood go on.
+    if (!WaitFor([&] { return cli.state() == QProcess::NotRunning; }, 120'000) ||
+        cli.exitCode() != 0)
         return -1;
     return timer.elapsed() / 1000.0;
 }
@@ -227,14 +290,49 @@ double SharedBulkRatio(const Broker& broker) {
     return Median(shared) / Median(straight);
 }
 
+double BackupUnderFloodRatio(const Broker& broker) {
+    SimProcess sim({}, SimProcess::Line::Tcp);
+    const int port = FreePort();
+    Subscriber sub(broker.Port());
+    BridgeProcess bridge(sim.LinkPath(), broker.Port(),
+                         {"--listen", QString::number(port), "--no-discovery"});
+    const QByteArray state = "ampdesk/test/state/";
+    if (!WaitFor([&] { return Online(sub) && !sub.Last(state + "Source10.Name").isEmpty(); },
+                 60'000))
+        return -1;
+    const QString target = QStringLiteral("tcp://127.0.0.1:%1").arg(port);
+    std::vector<double> quiet;
+    for (int i = 0; i < 3; ++i)
+        quiet.push_back(BackupSeconds(target));
+    int sets = 0;
+    QTimer flood;
+    flood.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&flood, &QTimer::timeout, [&] {
+        const QByteArray key = "Source" + QByteArray::number(sets++ % 10 + 1) + ".Name";
+        sub.Publish("ampdesk/test/set/" + key, sub.Last(state + key));
+    });
+    flood.start(1);
+    std::vector<double> flooded;
+    for (int i = 0; i < 3; ++i)
+        flooded.push_back(BackupSeconds(target));
+    flood.stop();
+    return Median(flooded) / Median(quiet);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     Broker broker;
-    Print("bridge_status_latency_ms", StatusLatencyMs(broker));
-    Print("broker_only_latency_ms", BrokerOnlyLatencyMs(broker));
+    for (const auto& [perSecond, count] : {std::pair{20, 400}, std::pair{400, 2000}}) {
+        const QByteArray rate = QByteArray::number(perSecond);
+        Print("bridge_status_latency_" + rate + "_per_s_ms",
+              StatusLatencyMs(broker, perSecond, count));
+        Print("broker_only_latency_" + rate + "_per_s_ms",
+              BrokerOnlyLatencyMs(broker, perSecond, count));
+    }
     FloodAndMemory(broker);
     Print("bridge_shared_bulk_ratio", SharedBulkRatio(broker));
+    Print("console_backup_under_flood_ratio", BackupUnderFloodRatio(broker));
     return 0;
 }
