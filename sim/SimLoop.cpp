@@ -39,6 +39,9 @@ constexpr size_t kReadBytesPerPass = 64 * 1024;
 // a client writing faster than the unit answers meets a full line.
 constexpr size_t kMaxQueuedCommands = 4096;
 
+// A line that is no setting, as a device server's own chatter or line noise.
+const QByteArray kJunkPrefix = QByteArrayLiteral("~~ junk from the line, no setting ~~ ");
+
 void PrintError(const QString& text) {
     std::fprintf(stderr, "ampdesk-receiver-sim: %s\n", text.toLocal8Bit().constData());
 }
@@ -52,6 +55,7 @@ SimLoop::SimLoop(const SimOptions& options, Receiver& receiver, LineEndpoint& li
       m_log(log),
       m_inbound(LinePacer::ByteTime(options.baud)),
       m_outbound(LinePacer::ByteTime(options.baud), options.leadingCr),
+      m_limits(options, LinePacer::ByteTime(options.baud)),
       m_random(std::random_device{}()),
       m_lineOpen(line.OpenAtStart()),
       m_silent(options.silent) {}
@@ -101,7 +105,7 @@ int SimLoop::Run() {
             fds[1] = {m_line.LineFd(), events, 0};
         }
         fds[2] = {m_line.WatchFd(m_lineOpen), POLLIN, 0};
-        std::optional<Clock::time_point> deadline = NextDeadline();
+        std::optional<Clock::time_point> deadline = NextDeadline(now);
         const bool recheck = !m_lineOpen && m_line.NeedsRecheck();
         if (recheck) {
             const Clock::time_point at = now + kClosedLineRecheck;
@@ -149,11 +153,18 @@ void SimLoop::RunDue(Clock::time_point now) {
         m_log.Received(command->due, command->wireBytes, command->body);
         if (m_silent)
             continue;
-        const bool set = command->body.indexOf('=') > 0;
+        const UnitLimits::Taken taken = m_limits.Take(*command);
+        if (taken.note != nullptr)
+            m_log.Note(command->due, taken.note);
+        if (!taken.executed)
+            continue;
+        const bool set = taken.body.indexOf('=') > 0;
         const int latencyMs =
             set && m_options.setLatencyMs >= 0 ? m_options.setLatencyMs : m_options.latencyMs;
-        Answer(m_receiver.Handle(command->body),
-               command->due + std::chrono::milliseconds(latencyMs));
+        const Clock::time_point ready = taken.handled + std::chrono::milliseconds(latencyMs);
+        const QList<QByteArray> lines = m_receiver.Handle(taken.body);
+        Answer(lines, ready);
+        m_limits.Answered(taken.handled, ready, lines);
     }
     if (m_nextFrontPanel && now >= *m_nextFrontPanel) {
         const auto period = std::chrono::milliseconds(m_options.frontPanelMs);
@@ -211,11 +222,18 @@ void SimLoop::PumpOutput(Clock::time_point now) {
     m_outputWake.reset();
     if (!m_lineOpen || m_blocked)
         return;
+    // Junk goes whenever the line takes more, behind any answer.
+    while (m_options.junkFlood && m_outbound.HasUnsolicitedRoom()) {
+        m_outbound.Queue(kJunkPrefix + QByteArray::number(++m_junkLines), now,
+                         LinePacer::Outbound::Kind::Unsolicited);
+    }
     const int fd = m_line.LineFd();
     const LinePacer::Outbound::Result result = m_outbound.Pump(
         now, [fd](const char* data, qsizetype size) { return qint64(::write(fd, data, size)); },
         [this](Clock::time_point sent, qint64 wireBytes, const QByteArray& line) {
-            m_log.Sent(sent, wireBytes, line);
+            // Logged, a flood of junk would fill the disk.
+            if (!line.startsWith(kJunkPrefix))
+                m_log.Sent(sent, wireBytes, line);
         });
     switch (result) {
         case LinePacer::Outbound::Result::Done:
@@ -302,11 +320,13 @@ void SimLoop::SaveState() {
     m_stateDirty = false;
 }
 
-std::optional<SimLoop::Clock::time_point> SimLoop::NextDeadline() const {
+std::optional<SimLoop::Clock::time_point> SimLoop::NextDeadline(Clock::time_point now) const {
     std::optional<Clock::time_point> deadline;
     // While the last bytes read cross the wire, come back when it is free.
+    // Judged at the `now` MayRead was asked at: had the wire come free since,
+    // the loop would wait without reading and without a deadline.
     std::optional<Clock::time_point> readAgain;
-    if (m_lineOpen && m_options.baud > 0 && m_inbound.WireFree() > Clock::now())
+    if (m_lineOpen && m_options.baud > 0 && m_inbound.WireFree() > now)
         readAgain = m_inbound.WireFree();
     for (const std::optional<Clock::time_point>& candidate :
          {m_inbound.NextDue(), m_outputWake, m_nextFrontPanel, m_saveDue, readAgain}) {

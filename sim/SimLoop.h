@@ -2,6 +2,7 @@
 
 #include "LinePacer.h"
 #include "SimOptions.h"
+#include "UnitLimits.h"
 
 #include <QList>
 
@@ -43,7 +44,7 @@ private:
     void LineOpened(Clock::time_point now);
     void HandleSignals(Clock::time_point now);
     void SaveState();
-    std::optional<Clock::time_point> NextDeadline() const;
+    std::optional<Clock::time_point> NextDeadline(Clock::time_point now) const;
 
     const SimOptions& m_options;
     Receiver& m_receiver;
@@ -51,6 +52,7 @@ private:
     WireLog& m_log;
     LinePacer::Inbound m_inbound;
     LinePacer::Outbound m_outbound;
+    UnitLimits m_limits;
     std::mt19937 m_random;
     int m_signalFd = -1;
     // A console holds the line (as far as we know). Closed until a console
@@ -62,6 +64,7 @@ private:
     bool m_silent;
     bool m_stop = false;
     bool m_stateDirty = false;
+    qint64 m_junkLines = 0;
     std::optional<Clock::time_point> m_nextFrontPanel;
     std::optional<Clock::time_point> m_saveDue;
     std::optional<Clock::time_point> m_outputWake;

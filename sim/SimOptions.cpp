@@ -29,6 +29,12 @@ constexpr NumberOption kNumberOptions[] = {
     {"front-panel-ms",
      "Change a random setting every N ms, as fast as the line can report it (answers go first).", 0,
      86'400'000, &SimOptions::frontPanelMs},
+    {"think-ms", "Take N ms to handle each command, one after the other.", 0, 86'400'000,
+     &SimOptions::thinkMs},
+    {"input-buffer",
+     "Keep at most N received bytes while a command is handled and answered; drop the rest, as "
+     "a unit with a small input buffer (0 = no limit).",
+     0, 1'000'000, &SimOptions::inputBuffer},
 };
 
 struct TextOption {
@@ -63,6 +69,11 @@ constexpr FlagOption kFlagOptions[] = {
     {"silent", "Read but never answer (SIGUSR1 toggles).", [](SimOptions& o) { o.silent = true; }},
     {"no-leading-cr", "Send answers as text CR instead of CR text CR.",
      [](SimOptions& o) { o.leadingCr = false; }},
+    {"lockstep-only", "Drop every command that arrives before the one before it is answered.",
+     [](SimOptions& o) { o.lockstepOnly = true; }},
+    {"junk-flood",
+     "Send lines that are no setting as fast as the line takes them; answers go first.",
+     [](SimOptions& o) { o.junkFlood = true; }},
 };
 
 QString HelpText(const QCommandLineParser& parser) {

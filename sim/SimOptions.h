@@ -16,6 +16,13 @@ struct SimOptions {
     int setLatencyMs = -1;  // -1: as latencyMs
     int baud = 115200;      // 0: no pacing, bytes move as fast as the pseudo-terminal allows
     int frontPanelMs = 0;
+    // A real unit's limits: time to handle a command, the bytes it keeps
+    // while busy (0: no limit), and whether it drops a command that arrives
+    // before the one before is answered.
+    int thinkMs = 0;
+    int inputBuffer = 0;
+    bool lockstepOnly = false;
+    bool junkFlood = false;
     bool silent = false;
     bool leadingCr = true;
 };

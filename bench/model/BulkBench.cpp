@@ -4,6 +4,7 @@
 #include "BulkTransfer.h"
 #include "CommandChannel.h"
 #include "KnownModels.h"
+#include "Pipeline.h"
 #include "SerialPort.h"
 #include "SettingsStore.h"
 #include "SimProcess.h"
@@ -50,48 +51,82 @@ void Print(const char* name, double value) {
     std::printf("%s: %.4f\n", name, value);
 }
 
-}  // namespace
+struct Figures {
+    double readSeconds = 0;
+    double readWire = 0;  // the lockstep floor: both directions one after the other
+    double restoreSeconds = 0;
+    double restoreWire = 0;
+    bool complete = false;
+};
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    SimProcess sim({"--model", "ZA11", "--baud", "115200", "--latency-ms", "0"});
-    if (!sim.IsRunning()) {
-        std::fprintf(stderr, "bench_bulk: the receiver simulator did not start\n");
-        return 1;
-    }
+// One read of a ZA11 and one restore of the default lines, through a new port.
+Figures Measure(const SimProcess& sim, Pipeline* pipeline) {
+    Figures figures;
     SerialPort port;
     CommandChannel channel(port);
     if (!port.Open(sim.LinkPath())) {
         std::fprintf(stderr, "bench_bulk: %s\n", qPrintable(port.LastError()));
-        return 1;
+        return figures;
     }
     SettingsStore store;
-
     qsizetype logStart = LogLines(sim).size();
     auto start = std::chrono::steady_clock::now();
     QCoro::waitFor(ReadAllFromReceiver(store, channel, nullptr, QStringLiteral("Connecting"),
-                                       ModelBitOf("ZA11"), {}));
-    const double readSeconds = Seconds(std::chrono::steady_clock::now() - start);
+                                       ModelBitOf("ZA11"), {}, pipeline));
+    figures.readSeconds = Seconds(std::chrono::steady_clock::now() - start);
     QList<QByteArray> log = LogLines(sim);
-    const double readWire = WireBytes(log, logStart) * kBitsPerByte / kBaud;
-    if (store.LineCount() != 584) {
+    figures.readWire = WireBytes(log, logStart) * kBitsPerByte / kBaud;
+    figures.complete = store.LineCount() == 584;
+    if (!figures.complete)
         std::fprintf(stderr, "bench_bulk: %d answers stored, 584 expected\n", store.LineCount());
-    }
 
     store.ResetToDefaults();
     logStart = log.size();
     start = std::chrono::steady_clock::now();
-    const int errors =
-        QCoro::waitFor(RestoreToReceiver(store.Lines(), channel, nullptr, {})).Failed();
-    const double restoreSeconds = Seconds(std::chrono::steady_clock::now() - start);
+    const RestoreResult restored =
+        QCoro::waitFor(RestoreToReceiver(store.Lines(), channel, nullptr, {}, pipeline));
+    const int errors = restored.Failed();
+    if (errors != 0)
+        std::fprintf(stderr, "%s\n", restored.report.constData());
+    figures.restoreSeconds = Seconds(std::chrono::steady_clock::now() - start);
     log = LogLines(sim);
-    const double restoreWire = WireBytes(log, logStart) * kBitsPerByte / kBaud;
+    figures.restoreWire = WireBytes(log, logStart) * kBitsPerByte / kBaud;
     if (errors != 0)
         std::fprintf(stderr, "bench_bulk: %d restore errors\n", errors);
+    return figures;
+}
 
-    Print("bulk_read_seconds", readSeconds);
-    Print("bulk_read_wire_ratio", readSeconds / readWire);
-    Print("restore_seconds", restoreSeconds);
-    Print("restore_wire_ratio", restoreSeconds / restoreWire);
-    return 0;
+QStringList SimArguments(const QStringList& extra) {
+    return QStringList{"--model", "ZA11", "--baud", "115200", "--latency-ms", "0"} + extra;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const SimProcess sim(SimArguments({}));
+    const SimProcess strict(SimArguments({"--lockstep-only"}));
+    if (!sim.IsRunning() || !strict.IsRunning()) {
+        std::fprintf(stderr, "bench_bulk: the receiver simulator did not start\n");
+        return 1;
+    }
+    // One command at a time: the time against what the bytes need on the wire.
+    const Figures lockstep = Measure(sim, nullptr);
+    Print("bulk_read_seconds", lockstep.readSeconds);
+    Print("bulk_read_wire_ratio", lockstep.readSeconds / lockstep.readWire);
+    Print("restore_seconds", lockstep.restoreSeconds);
+    Print("restore_wire_ratio", lockstep.restoreSeconds / lockstep.restoreWire);
+
+    // Two on the wire, against the lockstep floor of the same bytes.
+    Pipeline pipeline;
+    const Figures pipelined = Measure(sim, &pipeline);
+    Print("bulk_read_pipelined_seconds", pipelined.readSeconds);
+    Print("bulk_read_lockstep_floor_ratio", pipelined.readSeconds / lockstep.readWire);
+    Print("restore_lockstep_floor_ratio", pipelined.restoreSeconds / lockstep.restoreWire);
+
+    // A unit that drops what comes before its answer: the trial fails once.
+    Pipeline tried;
+    const Figures fallback = Measure(strict, &tried);
+    Print("bulk_read_lockstep_only_floor_ratio", fallback.readSeconds / lockstep.readWire);
+    return lockstep.complete && pipelined.complete && fallback.complete ? 0 : 1;
 }

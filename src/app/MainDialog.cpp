@@ -58,6 +58,8 @@ MainDialog::MainDialog(Prompts& prompts, QWidget* parent)
     new WheelGuard(m_tabs);
 
     m_session.SetPortsFolder(Profile::PortsFolder());
+    if (const std::optional<int> depth = Profile::ReadPipelineDepth())
+        m_session.SetPipelineDepth(*depth);
     m_session.SetProgressSink(m_progress);
     m_session.SetViewer(this);
     ConnectSession();

@@ -29,6 +29,8 @@ constexpr OptionRow kOptionTable[] = {
     {"listen", "[HOST:]PORT",
      "Share the receiver's line with consoles on this TCP port (host default 127.0.0.1)."},
     {"allow-raw", nullptr, "Take raw receiver lines on <prefix>/<ID>/command."},
+    {"lockstep", nullptr,
+     "Send one command at a time, for a receiver that cannot take the next while it answers."},
 };
 
 // A config file is a few dozen short lines.
@@ -219,6 +221,8 @@ QString Apply(const QHash<QString, QString>& values, const QProcessEnvironment& 
     options->discovery = !noDiscovery;
     if (QString error = flag("allow-raw", &options->allowRaw); !error.isEmpty())
         return error;
+    if (QString error = flag("lockstep", &options->lockstep); !error.isEmpty())
+        return error;
     options->mqttUser = values.value("mqtt-user");
     options->mqttCaFile = values.value("mqtt-ca");
     if (!options->mqttCaFile.isEmpty() && !QFile::exists(options->mqttCaFile))
@@ -330,7 +334,8 @@ QString BridgeUsage() {
                "                      [--discovery-prefix homeassistant | --no-discovery]\n"
                "                      [--mqtt-user U --mqtt-password-file F]\n"
                "                      [--mqtt-ca FILE [--mqtt-cert FILE --mqtt-key FILE]]\n"
-               "                      [--listen [HOST:]PORT] [--allow-raw] [--config FILE]\n"
+               "                      [--listen [HOST:]PORT] [--allow-raw] [--lockstep]\n"
+               "                      [--config FILE]\n"
                "Keeps one Velmar receiver connected and mirrors its settings to an MQTT broker.\n"
                "\n") +
            options.mid(options.indexOf(QLatin1String("Options:")));

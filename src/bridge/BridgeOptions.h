@@ -30,6 +30,7 @@ struct BridgeOptions {
     QString listenHost = QStringLiteral("127.0.0.1");
     int listenPort = 0;  // 0: no listener
     bool allowRaw = false;
+    bool lockstep = false;  // one command on the wire at a time
 
     // "<prefix>/<name>", the root of every topic of this receiver.
     QByteArray BaseTopic() const { return (topicPrefix + QLatin1Char('/') + name).toUtf8(); }

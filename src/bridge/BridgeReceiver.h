@@ -74,6 +74,8 @@ public:
     explicit BridgeReceiver(const QString& portName, QObject* parent = nullptr);
     ~BridgeReceiver() override;
 
+    // Commands the receiver's read keeps on the wire (1: one at a time).
+    void SetPipelineDepth(int depth) { m_session.SetPipelineDepth(depth); }
     // The first attempt now, then one every 5 s until the receiver answers.
     void Start();
     // Stops an attempt, closes the port; nothing is retried.

@@ -4,6 +4,7 @@
 #include "BridgeOptions.h"
 #include "BridgeReceiver.h"
 #include "MqttClient.h"
+#include "Profile.h"
 #include "ShareServer.h"
 
 #include <QCoreApplication>
@@ -86,6 +87,10 @@ int main(int argc, char** argv) {
     QObject::connect(&claim, &BaseClaim::Held, &mqtt, &MqttClient::Start);
     QObject::connect(&claim, &BaseClaim::HeldBack, &mqtt, &MqttClient::Disconnect);
     BridgeReceiver receiver(options.port);
+    if (const std::optional<int> depth = Profile::ReadPipelineDepth())
+        receiver.SetPipelineDepth(*depth);
+    if (options.lockstep)
+        receiver.SetPipelineDepth(1);
     Bridge bridge(options, receiver, mqtt);
     ShareServer share(receiver);
     if (options.listenPort != 0 && !share.Listen(options.listenHost, options.listenPort))

@@ -366,6 +366,10 @@ QCoro::Task<int> RunCliCommand(CliOptions options, CliStreams streams, ReceiverS
     // closes the port at once, so the rest of a bulk read or restore ends
     // quickly instead of timing out key by key.
     session.SetPortsFolder(Profile::PortsFolder());
+    if (const std::optional<int> depth = Profile::ReadPipelineDepth())
+        session.SetPipelineDepth(*depth);
+    if (options.lockstep)
+        session.SetPipelineDepth(1);
     session.SetKeepAliveEnabled(false);
     session.SetProgressSink(streams.progress);
     const Context context{options, streams, session};

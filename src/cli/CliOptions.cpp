@@ -42,6 +42,8 @@ constexpr OptionRow kOptionTable[] = {
      "With restore: read the receiver first and send only the lines that differ."},
     {"json", nullptr,
      "With get, diff and snapshots: print one JSON document (see ampdesk-cli(1))."},
+    {"lockstep", nullptr,
+     "Send one command at a time, for a receiver that cannot take the next while it answers."},
     {"version", nullptr, "Show the version."},
     {"help", nullptr, "Show this text."},
 };
@@ -189,6 +191,7 @@ CliParse ParseCliArguments(const QStringList& arguments) {
     CliOptions options;
     options.onlyChanged = parser.isSet(QStringLiteral("only-changed"));
     options.json = parser.isSet(QStringLiteral("json"));
+    options.lockstep = parser.isSet(QStringLiteral("lockstep"));
     if (parser.isSet(QStringLiteral("port"))) {
         options.port = parser.value(QStringLiteral("port"));
         if (options.port.isEmpty())

@@ -28,7 +28,8 @@ struct CliOptions {
     // or output.
     QList<QByteArray> operands;
     bool onlyChanged = false;
-    bool json = false;  // one JSON document on standard output
+    bool json = false;      // one JSON document on standard output
+    bool lockstep = false;  // one command on the wire at a time
 };
 
 struct CliParse {

@@ -3,6 +3,7 @@
 #include "ByteText.h"
 #include "SerialPort.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -57,11 +58,7 @@ CommandChannel::CommandChannel(SerialPort& port, QObject* parent) : QObject(pare
     connect(&m_port, &SerialPort::Closed, this, [this] { AbortAll(Outcome::Closed); });
     m_deadline.setSingleShot(true);
     m_deadline.setTimerType(Qt::PreciseTimer);
-    connect(&m_deadline, &QTimer::timeout, this, [this] {
-        ++m_unansweredInARow;
-        Finish({Outcome::Timeout, {}});
-        emit Unanswered();
-    });
+    connect(&m_deadline, &QTimer::timeout, this, &CommandChannel::OnDeadline);
 }
 
 CommandChannel::~CommandChannel() {
@@ -143,8 +140,19 @@ bool CommandChannel::Submit(Request request, Done done) {
     return true;
 }
 
+bool CommandChannel::MayGoNow(const Pending& next) const {
+    if (m_onWire.empty())
+        return true;
+    if (!next.request.pipelined || next.key.isEmpty())
+        return false;
+    // Two commands of one key on the wire could not tell their answers apart.
+    return std::all_of(m_onWire.cbegin(), m_onWire.cend(), [&next](const Pending& out) {
+        return out.request.pipelined && out.key != next.key;
+    });
+}
+
 void CommandChannel::Pump() {
-    while (!m_onWire && !m_queue.empty()) {
+    while (!m_queue.empty() && MayGoNow(m_queue.front())) {
         Pending next = std::move(m_queue.front());
         m_queue.pop_front();
         // Only a line restored from a file can carry a key this long; the
@@ -172,19 +180,55 @@ void CommandChannel::Pump() {
             continue;
         }
         const int timeoutMs = next.request.timeoutMs > 0 ? next.request.timeoutMs : kReplyTimeoutMs;
-        m_onWire = std::move(next);
-        m_deadline.start(timeoutMs);
+        next.deadline.setRemainingTime(timeoutMs, Qt::PreciseTimer);
+        m_onWire.push_back(std::move(next));
     }
-    if (!m_onWire)
+    if (m_onWire.empty())
         m_port.SetReplyAwaited(false);
+    StartDeadlineTimer();
 }
 
-void CommandChannel::Finish(Reply reply) {
-    if (!m_onWire)
+// Each command on the wire has its own deadline; the timer waits for the
+// earliest.
+void CommandChannel::StartDeadlineTimer() {
+    if (m_onWire.empty()) {
+        m_deadline.stop();
         return;
-    m_deadline.stop();
-    Complete(*m_onWire, reply);
-    m_onWire.reset();
+    }
+    qint64 earliestNs = m_onWire.front().deadline.remainingTimeNSecs();
+    for (const Pending& out : m_onWire)
+        earliestNs = std::min(earliestNs, out.deadline.remainingTimeNSecs());
+    // Rounded up, so that the deadline has passed when the timer fires.
+    constexpr qint64 kNsPerMs = 1'000'000;
+    m_deadline.start(static_cast<int>((std::max<qint64>(earliestNs, 0) + kNsPerMs - 1) / kNsPerMs));
+}
+
+void CommandChannel::OnDeadline() {
+    // Those whose time is up, in the order they went out.
+    int unanswered = 0;
+    for (std::size_t i = 0; i < m_onWire.size();) {
+        if (!m_onWire[i].deadline.hasExpired()) {
+            ++i;
+            continue;
+        }
+        Pending ended = std::move(m_onWire[i]);
+        m_onWire.erase(m_onWire.begin() + static_cast<std::ptrdiff_t>(i));
+        Complete(ended, {Outcome::Timeout, {}, ended.troubled});
+        ++unanswered;
+    }
+    m_unansweredInARow += unanswered;
+    Pump();
+    for (int i = 0; i < unanswered; ++i)
+        emit Unanswered();
+}
+
+void CommandChannel::Finish(std::size_t index, Reply reply) {
+    if (index >= m_onWire.size())
+        return;
+    Pending ended = std::move(m_onWire[index]);
+    m_onWire.erase(m_onWire.begin() + static_cast<std::ptrdiff_t>(index));
+    reply.troubled = reply.troubled || ended.troubled;
+    Complete(ended, reply);
     Pump();
 }
 
@@ -224,12 +268,12 @@ void CommandChannel::Abort(const std::stop_token& owner) {
     for (Pending& pending : m_queue)
         (pending.request.owner.stop == owner ? ended : kept).push_back(std::move(pending));
     m_queue.swap(kept);
-    // The command on the wire is given up: a late answer to it is then a
+    // A command on the wire is given up: a late answer to it is then a
     // status line, as any line nobody waits for.
-    if (m_onWire && m_onWire->request.owner.stop == owner) {
-        m_deadline.stop();
-        ended.push_front(std::move(*std::exchange(m_onWire, std::nullopt)));
-    }
+    std::deque<Pending> stillOut;
+    for (Pending& out : m_onWire)
+        (out.request.owner.stop == owner ? ended : stillOut).push_back(std::move(out));
+    m_onWire.swap(stillOut);
     EndEvery(ended, Outcome::Aborted);
     Pump();
 }
@@ -238,9 +282,10 @@ void CommandChannel::AbortAll(Outcome outcome) {
     m_deadline.stop();
     m_port.SetReplyAwaited(false);
     std::deque<Pending> ended;
-    ended.swap(m_queue);
-    if (m_onWire)
-        ended.push_front(std::move(*std::exchange(m_onWire, std::nullopt)));
+    ended.swap(m_onWire);
+    for (Pending& queued : m_queue)
+        ended.push_back(std::move(queued));
+    m_queue.clear();
     EndEvery(ended, outcome);
 }
 
@@ -259,11 +304,23 @@ void CommandChannel::OnReceiverLine(const QByteArray& line) {
         const bool kept = received.key.size() == rawKey.size() && received.value == value;
         received.answer = kept ? line : received.key + '=' + received.value;
         // Most lines arrive with nothing on the wire: no key in capitals needed then.
-        if (m_onWire && Answers(UpperAscii(received.key), m_onWire->key)) {
-            received.status = m_onWire->request.kind != Kind::Query;
-            m_unansweredInARow = 0;
-            Finish({Outcome::Answered, received.answer});
+        if (!m_onWire.empty()) {
+            const QByteArray upperKey = UpperAscii(received.key);
+            for (std::size_t i = 0; i < m_onWire.size(); ++i) {
+                if (!Answers(upperKey, m_onWire[i].key))
+                    continue;
+                received.status = m_onWire[i].request.kind != Kind::Query;
+                m_unansweredInARow = 0;
+                // An answer that overtook an earlier command's.
+                Finish(i, {Outcome::Answered, received.answer, i > 0});
+                break;
+            }
         }
+    } else if (!TrimmedBytes(line).isEmpty()) {
+        // A line that is no key=value while commands share the wire may be two
+        // answers run together or a command the receiver took garbled.
+        for (Pending& out : m_onWire)
+            out.troubled = out.troubled || out.request.pipelined;
     }
     // Last: the owner may be destroyed from here.
     if (m_lineHook)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -36,10 +37,19 @@ class SerialPort;
 // out as at most two sets, the second with the final text. Both callers then
 // hear the outcome of the one that went.
 //
+// A bulk transfer may keep several commands on the wire at once (`pipelined`):
+// the next query travels while the answer to the one before comes back. Such
+// a command goes out only behind other pipelined commands with other keys;
+// everything else (a user's set, a keep-alive poll, a step) waits until the
+// wire is empty, so its answer can never be mistaken. Answers are matched by
+// key, whatever their order; an answer out of order, or a line that is no
+// key=value while pipelined commands are out, marks the replies `troubled`, so
+// that the transfer can fall back to one command at a time.
+//
 // Every received line first restarts the keep-alive hook, then answers the
-// command on the wire (if its key is that command's), and last goes to the
-// line hook with whether it is a status line: anything but the answer of a
-// query. The hook is called last, so that it may destroy the channel.
+// command on the wire with its key, and last goes to the line hook with
+// whether it is a status line: anything but the answer of a query. The hook is
+// called last, so that it may destroy the channel.
 class CommandChannel : public QObject {
     Q_OBJECT
 
@@ -61,6 +71,9 @@ public:
         // The answering line, "Timeout", or "" when nothing could answer.
         QByteArray Text() const;
         bool Answered() const { return outcome == Outcome::Answered; }
+        // The receiver answered out of order or sent a garbled line while this
+        // pipelined command was out.
+        bool troubled = false;
     };
     using Done = std::function<void(const Reply& reply)>;
 
@@ -96,6 +109,8 @@ public:
         int timeoutMs = 0;
         // Runs as the command goes on the wire (from the event loop, as `done`).
         std::function<void()> written;
+        // May share the wire with other pipelined commands (an answered kind only).
+        bool pipelined = false;
     };
 
     struct ReceivedLine {
@@ -116,7 +131,8 @@ public:
     // always from the event loop.
     bool Submit(Request request, Done done = {});
     bool Submit(Kind kind, const QByteArray& body, Done done = {}, Owner owner = {}) {
-        return Submit(Request{kind, body, std::move(owner), Place::Back, 0, {}}, std::move(done));
+        return Submit(Request{kind, body, std::move(owner), Place::Back, 0, {}, false},
+                      std::move(done));
     }
 
     // The verbs the rest of the program speaks in; only the channel frames a
@@ -171,7 +187,7 @@ public:
     static bool Answers(const QByteArray& upperKey, const QByteArray& waitingKey);
 
     // Nothing queued and nothing on the wire.
-    bool IsIdle() const { return m_queue.empty() && !m_onWire; }
+    bool IsIdle() const { return m_queue.empty() && m_onWire.empty(); }
     std::size_t QueuedCount() const { return m_queue.size(); }
     // Commands that expected an answer and timed out, in a row; an answer
     // from the receiver starts the count over.
@@ -193,6 +209,8 @@ private:
         Request request;
         QByteArray key;  // in capitals, as the reply test compares it
         Done done;
+        QDeadlineTimer deadline = {};  // set once on the wire
+        bool troubled = false;
     };
     // A completion waiting for its hop through the event loop.
     struct Delivery {
@@ -203,8 +221,11 @@ private:
 
     // Writes what may go now.
     void Pump();
-    // Ends the command on the wire with this reply and moves on.
-    void Finish(Reply reply);
+    bool MayGoNow(const Pending& next) const;
+    // Ends the command on the wire at `index` with this reply and moves on.
+    void Finish(std::size_t index, Reply reply);
+    void OnDeadline();
+    void StartDeadlineTimer();
     // Queues `done` with its reply for the next pass of the event loop.
     void Complete(Pending& pending, const Reply& reply);
     void Post(std::function<void()> call, const Owner& owner);
@@ -213,7 +234,8 @@ private:
 
     SerialPort& m_port;
     std::deque<Pending> m_queue;
-    std::optional<Pending> m_onWire;
+    // In the order written; more than one only while pipelined.
+    std::deque<Pending> m_onWire;
     std::deque<Delivery> m_deliveries;
     QTimer m_deadline;
     int m_unansweredInARow = 0;

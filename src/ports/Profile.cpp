@@ -8,6 +8,9 @@ namespace {
 const QString kSection = QStringLiteral("Settings");
 const QString kPortKey = QStringLiteral("Port");
 const QString kUpgradeHostKey = QStringLiteral("UpgradeHost");
+const QString kPipelineKey = QStringLiteral("Link/Pipeline");
+// More would only fill the receiver's input buffer.
+constexpr int kMostInFlight = 16;
 
 QSettings OpenProfile() {
     return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmar"),
@@ -38,6 +41,17 @@ QString ReadUpgradeHost() {
     const QString host =
         settings.value(kSection + QLatin1Char('/') + kUpgradeHostKey).toString().trimmed();
     return host.isEmpty() ? kUpgradeHostDefault : host;
+}
+
+std::optional<int> ReadPipelineDepth() {
+    const QString value = OpenProfile().value(kPipelineKey).toString().trimmed().toLower();
+    if (value == QStringLiteral("off"))
+        return 1;
+    bool number = false;
+    const int depth = value.toInt(&number);
+    if (number && depth >= 1 && depth <= kMostInFlight)
+        return depth;
+    return std::nullopt;
 }
 
 QString FilePath() {

@@ -4,6 +4,7 @@
 #include "CommandChannel.h"
 #include "Completion.h"
 #include "FailureText.h"
+#include "Pipeline.h"
 #include "QueryTables.h"
 #include "SettingsStore.h"
 
@@ -174,7 +175,7 @@ QByteArray QuotedForReport(const QByteArray& text) {
 
 QCoro::Task<bool> ReadAllFromReceiver(SettingsStore& store, CommandChannel& channel,
                                       ProgressSink* progress, QString label, std::uint32_t modelBit,
-                                      std::stop_token stop) {
+                                      std::stop_token stop, Pipeline* pipeline) {
     SettingsStore::BusyScope busy(store);
     // A read that ends early leaves the store as it was: half a receiver's
     // settings would show "error" on every page.
@@ -183,32 +184,70 @@ QCoro::Task<bool> ReadAllFromReceiver(SettingsStore& store, CommandChannel& chan
     if (progress != nullptr)
         progress->Begin(label);
 
-    SilenceWatch watch(stop);
+    // Every key the model has, as asked and as stored, with how far through
+    // the table it is.
+    struct Key {
+        QByteArray asked;
+        QByteArray stored;
+        int pair;
+    };
+    std::vector<Key> keys;
+    std::vector<PipelineStep> steps;
     constexpr int kParameterCount = static_cast<int>(kQueryParameters.size());
-    for (int pair = 0; pair < kQueryPairCount && watch.Stopped() == Stop::None; ++pair) {
+    for (int pair = 0; pair < kQueryPairCount; ++pair) {
         const QuerySection& section =
             kQuerySections[static_cast<std::size_t>(pair / kParameterCount)];
         const QueryParameter& parameter =
             kQueryParameters[static_cast<std::size_t>(pair % kParameterCount)];
-        if (progress != nullptr)
-            progress->SetPercent(Percent(pair, kQueryPairCount));
         if (!IsQueried(section, parameter, modelBit))
             continue;
-
         const QByteArray key = QByteArray(section.name) + '.' + QByteArray(parameter.name);
-        const CommandChannel::Reply reply = co_await Asked(channel, Kind::Query, key + '?', stop);
-        watch.Checked(reply);
-        // The answer's key equals the query's but for letter case: the pages
-        // read keys as the program spells them.
+        keys.push_back({key, StoredKey(section.name, parameter.name), pair});
+        steps.push_back({Kind::Query, key + '?'});
+    }
+    // Progress moves on for every pair of the table, asked or not.
+    int pairsShown = 0;
+    const auto showUpTo = [&](int pair) {
+        for (; progress != nullptr && pairsShown <= pair; ++pairsShown)
+            progress->SetPercent(Percent(pairsShown, kQueryPairCount));
+    };
+    // The answer's key equals the query's but for letter case: the pages
+    // read keys as the program spells them.
+    const auto take = [&](std::size_t i, const CommandChannel::Reply& reply) {
+        showUpTo(keys[i].pair);
         QByteArray value;
         if (reply.Answered() && SplitLine(TrimmedBytes(reply.line), nullptr, &value))
-            store.Append(StoredKey(section.name, parameter.name) + '=' + value);
+            store.Append(keys[i].stored + '=' + value);
+    };
+
+    Pipelined pipelined;
+    if (pipeline != nullptr) {
+        pipelined =
+            co_await SendPipelined(channel, steps, *pipeline, stop,
+                                   [&](std::size_t step, const CommandChannel::Reply& reply) {
+                                       take(step, reply);
+                                       return true;
+                                   });
+    }
+    SilenceWatch watch(stop);
+    if (pipelined.ended)
+        watch.Checked({*pipelined.ended, {}});
+    std::size_t i = pipelined.settled;
+    for (; i < keys.size() && watch.Stopped() == Stop::None; ++i) {
+        const CommandChannel::Reply reply =
+            co_await Asked(channel, Kind::Query, steps[i].body, stop);
+        watch.Checked(reply);
+        take(i, reply);
         if (watch.NeedsAliveCheck())
             watch.AliveChecked(co_await Asked(channel, Kind::Query, kAliveQuery, stop));
     }
+    if (stop.stop_requested())
+        watch.Checked({Outcome::Aborted, {}});
 
     const bool complete = watch.Stopped() == Stop::None;
-    if (!complete)
+    if (complete)
+        showUpTo(kQueryPairCount - 1);
+    else
         ReplaceLines(store, before);
     if (progress != nullptr)
         progress->End();
@@ -216,22 +255,60 @@ QCoro::Task<bool> ReadAllFromReceiver(SettingsStore& store, CommandChannel& chan
 }
 
 QCoro::Task<RestoreResult> RestoreToReceiver(std::vector<QByteArray> lines, CommandChannel& channel,
-                                             ProgressSink* progress, std::stop_token stop) {
+                                             ProgressSink* progress, std::stop_token stop,
+                                             Pipeline* pipeline) {
     RestoreResult result;
     // With no receiver nothing is sent, and nothing can fail to arrive.
     if (lines.empty() || !channel.IsOpen())
         co_return result;
     if (progress != nullptr)
         progress->Begin(kRestoreLabel);
+    const auto total = static_cast<qint64>(lines.size());
+
+    // The lines that go out, pipelined while the receiver keeps up; a line
+    // confirmed there is done. One answered with another value may have been
+    // taken garbled, so it goes again one at a time, as does every line after it.
+    std::vector<bool> confirmedEarly(lines.size(), false);
+    Pipelined pipelined;
+    if (pipeline != nullptr) {
+        std::vector<std::size_t> lineOf;
+        std::vector<PipelineStep> steps;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (RefusalOf(lines[i]).isEmpty() && IsSettingLine(lines[i])) {
+                lineOf.push_back(i);
+                steps.push_back({Kind::Command, lines[i]});
+            }
+        }
+        pipelined =
+            co_await SendPipelined(channel, steps, *pipeline, stop,
+                                   [&](std::size_t step, const CommandChannel::Reply& reply) {
+                                       const std::size_t i = lineOf[step];
+                                       if (Compared(reply.line) != Compared(lines[i]))
+                                           return false;
+                                       confirmedEarly[i] = true;
+                                       ++result.sent;
+                                       ++result.confirmed;
+                                       if (progress != nullptr)
+                                           progress->SetPercent(Percent(qint64(i) + 1, total));
+                                       return true;
+                                   });
+    }
 
     SilenceWatch watch(stop);
+    if (pipelined.ended)
+        watch.Checked({*pipelined.ended, {}});
     std::vector<QByteArray> problems;
     std::vector<QByteArray> skipped;
-    const auto total = static_cast<qint64>(lines.size());
     std::size_t i = 0;
-    for (; i < lines.size() && watch.Stopped() == Stop::None; ++i) {
+    for (; i < lines.size(); ++i) {
         const QByteArray& line = lines[i];
         const QByteArray refusal = RefusalOf(line);
+        if (confirmedEarly[i])
+            continue;
+        // Lines that would not go out are told apart up to the first that would.
+        const bool sendable = refusal.isEmpty() && IsSettingLine(line);
+        if (sendable && watch.Stopped() != Stop::None)
+            break;
         if (!refusal.isEmpty()) {
             ++result.refused;
             problems.push_back(QuotedForReport(line) + ": " + refusal);
@@ -278,7 +355,7 @@ QCoro::Task<RestoreResult> RestoreToReceiver(std::vector<QByteArray> lines, Comm
 
     std::vector<QByteArray> unsent;
     for (; i < lines.size(); ++i) {
-        if (IsSettingLine(lines[i]) && RefusalOf(lines[i]).isEmpty()) {
+        if (!confirmedEarly[i] && IsSettingLine(lines[i]) && RefusalOf(lines[i]).isEmpty()) {
             ++result.notSent;
             unsent.push_back(QuotedForReport(lines[i]));
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Pipeline.h"
 #include "ProgressSink.h"
 
 #include <QByteArray>
@@ -22,9 +23,12 @@ class SettingsStore;
 // still there. A receiver gone silent, a closed port or a stop end the read:
 // the store is then put back as it was and the result is false. The store is
 // busy meanwhile.
+//
+// With a pipeline, the queries go out as it allows (see Pipeline), and what it
+// learns of the receiver stays in it; the store ends the same either way.
 QCoro::Task<bool> ReadAllFromReceiver(SettingsStore& store, CommandChannel& channel,
                                       ProgressSink* progress, QString label, std::uint32_t modelBit,
-                                      std::stop_token stop);
+                                      std::stop_token stop, Pipeline* pipeline = nullptr);
 
 // How a restore went, line by line.
 struct RestoreResult {
@@ -52,8 +56,10 @@ struct RestoreResult {
 // the receiver is still there. A receiver gone silent, a port closed on the
 // way or a stop end the restore; the lines left are counted as not sent.
 // With the port closed nothing is sent and nothing is reported.
+// With a pipeline, lines go out as it allows.
 QCoro::Task<RestoreResult> RestoreToReceiver(std::vector<QByteArray> lines, CommandChannel& channel,
-                                             ProgressSink* progress, std::stop_token stop);
+                                             ProgressSink* progress, std::stop_token stop,
+                                             Pipeline* pipeline = nullptr);
 
 // How the report quotes a line: control bytes escaped ("\r", "\x00"), cut
 // to a length a message box can show.

@@ -14,6 +14,9 @@ namespace {
 const QString kConnectingOn = QStringLiteral("Connecting on %1 ...");
 const QString kConnectingTo = QStringLiteral("Connecting to %1 on %2");
 const QString kConnectedTo = QStringLiteral("Connected to %1 on %2");
+const QString kLockstepFromNowOn = QStringLiteral(
+    "The receiver did not keep up with two commands at a time; from now on it is sent one "
+    "command at a time");
 
 const QByteArray kSourceKey = QByteArrayLiteral("Main.Source");
 // "Tuner?" asks for every tuner line at once.
@@ -236,7 +239,10 @@ QCoro::Task<bool> ReceiverSession::Connect(QString portName, std::stop_token sto
     const QString modelText = FromWindows1252(m_model);
     const QString label = kConnectingTo.arg(modelText, portName);
     SetStatus(label);
-    if (!co_await ReadAllFromReceiver(m_store, m_channel, m_progress, label, m_modelBit, stop)) {
+    const Pipeline::State pipelineBefore = m_pipeline.state;
+    const bool read = co_await ReadAllFromReceiver(m_store, m_channel, m_progress, label,
+                                                   m_modelBit, stop, &m_pipeline);
+    if (!read) {
         // The receiver went silent or away during the read, or the read was
         // stopped, which put the store back as it was; the pages show that
         // again, not half a read.
@@ -245,9 +251,12 @@ QCoro::Task<bool> ReceiverSession::Connect(QString portName, std::stop_token sto
         emit StoreReloaded();
         const bool stopped = stop.stop_requested() && !IsLost();
         SetFailure(stopped ? Failure::Stopped : Failure::ReadFailed);
-        co_return Fail(m_failure, kNotConnected);
+        Fail(m_failure, kNotConnected);
+        NoteLockstep(pipelineBefore);
+        co_return false;
     }
     SetStatus(kConnectedTo.arg(modelText, portName));
+    NoteLockstep(pipelineBefore);
     emit StoreReloaded();
     RestartKeepAlive();
     m_channel.SendLine(kTunerLines);
@@ -257,9 +266,11 @@ QCoro::Task<bool> ReceiverSession::Connect(QString portName, std::stop_token sto
 
 QCoro::Task<bool> ReceiverSession::ReadAll(QString label) {
     const std::stop_token stop = co_await BeginOperation();
-    const bool complete =
-        co_await ReadAllFromReceiver(m_store, m_channel, m_progress, label, m_modelBit, stop);
+    const Pipeline::State pipelineBefore = m_pipeline.state;
+    const bool complete = co_await ReadAllFromReceiver(m_store, m_channel, m_progress, label,
+                                                       m_modelBit, stop, &m_pipeline);
     EndOperation(stop);
+    NoteLockstep(pipelineBefore);
     co_return complete;
 }
 
@@ -306,9 +317,11 @@ void ReceiverSession::DropPendingValues() {
 
 QCoro::Task<RestoreResult> ReceiverSession::Restore(std::vector<QByteArray> lines) {
     const std::stop_token stop = co_await BeginOperation();
+    const Pipeline::State pipelineBefore = m_pipeline.state;
     const RestoreResult result =
-        co_await RestoreToReceiver(std::move(lines), m_channel, m_progress, stop);
+        co_await RestoreToReceiver(std::move(lines), m_channel, m_progress, stop, &m_pipeline);
     EndOperation(stop);
+    NoteLockstep(pipelineBefore);
     const QPointer<ReceiverSession> alive(this);
     emit StoreReloaded();
     if (alive)
@@ -473,6 +486,11 @@ void ReceiverSession::GiveUp() {
     m_port.Close();
     DropPendingValues();
     emit Lost();
+}
+
+void ReceiverSession::NoteLockstep(Pipeline::State before) {
+    if (before != Pipeline::State::Refused && m_pipeline.state == Pipeline::State::Refused)
+        emit StatusReasonChanged(kLockstepFromNowOn);
 }
 
 void ReceiverSession::TunerPoll() {

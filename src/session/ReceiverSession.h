@@ -19,6 +19,7 @@
 
 #include <qcoro/qcorotask.h>
 
+#include <algorithm>
 #include <functional>
 #include <stop_token>
 #include <vector>
@@ -91,6 +92,14 @@ public:
     // Unanswered commands in a row, the keep-alive check last, that give the
     // connection up; 2 by default, 1 for a check that decides alone.
     void SetKeepAlivePolls(int polls) { m_keepAlivePolls = polls; }
+    // Commands a bulk read or restore keeps on the wire at once (1: one at a
+    // time, as for a receiver known to need it). A receiver that shows it
+    // cannot keep up is spoken to one command at a time for the rest of the
+    // session, which the status reason line says once.
+    void SetPipelineDepth(int depth) {
+        m_pipeline.depth = std::clamp(depth, 1, Pipeline::kMaxDepth);
+    }
+    const Pipeline& GetPipeline() const { return m_pipeline; }
 
     // "Auto-Detect" (any letter case) tries COM1..COM9 and the adapters on the
     // machine, anything else that port: model check, bulk read, keep-alive.
@@ -235,6 +244,8 @@ private:
     void StartCheck(CommandChannel::Place place);
     void Poll(CommandChannel::Place place);
     void TunerPoll();
+    // After a read or restore: says once that the receiver needs lockstep.
+    void NoteLockstep(Pipeline::State before);
 
     SessionState m_state;
     SettingsStore m_store;
@@ -266,4 +277,5 @@ private:
     bool m_attempting = false;
     Failure m_failure = Failure::None;
     QString m_failureReason;
+    Pipeline m_pipeline;
 };

@@ -203,7 +203,9 @@ TEST_F(Soak, GarbageBetweenRepliesOfABulkReadLosesNoReply) {
     TimerWatch watch;
     EXPECT_TRUE(WaitFor([&] { return watch.Ticks() >= 3; }, 2000));
 
-    // Every query was asked once (no time-out, no retry) and every answer stored.
+    // Every answer stored, with no time-out: the garbage ends two commands on
+    // the wire at the first line, and the one or two not yet settled are asked
+    // again one at a time.
     const QList<QByteArray> commands = receiver.ReceivedCommands();
     int queries = 0;
     for (const QByteArray& command : commands) {
@@ -218,7 +220,8 @@ TEST_F(Soak, GarbageBetweenRepliesOfABulkReadLosesNoReply) {
         EXPECT_EQ(w.Store().GetValue(stored), QByteArray::number(qHash(key) % 1000))
             << key.constData();
     }
-    EXPECT_EQ(queries, 584);
+    EXPECT_GE(queries, 584);
+    EXPECT_LE(queries, 586);
     EXPECT_EQ(w.Store().LineCount(), 584);
     EXPECT_GE(garbageCount, 584);
 }
@@ -309,8 +312,9 @@ TEST_P(HostileSettings, GiveAClearMessageOrACleanLoad) {
     // Still alive and still talking to the receiver.
     EXPECT_TRUE(WaitFor([&] { return watch.Ticks() >= 3; }, 2000));
     EXPECT_TRUE(w.State().connected);
-    EXPECT_TRUE(
-        QCoro::waitFor(w.Session().Ask(CommandChannel::Kind::Query, "Main.Model?")).Text().startsWith("Main.Model="));
+    EXPECT_TRUE(QCoro::waitFor(w.Session().Ask(CommandChannel::Kind::Query, "Main.Model?"))
+                    .Text()
+                    .startsWith("Main.Model="));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, HostileSettings, ::testing::ValuesIn(kHostileFiles),

@@ -21,7 +21,8 @@ QString Describe(const BridgeOptions& o) {
                .arg(o.name, QString::fromUtf8(o.BaseTopic()), o.listenHost)
                .arg(o.listenPort)
                .arg(o.allowRaw ? "raw" : "noraw", o.discovery ? o.discoveryPrefix : "nodisc") +
-           (o.mqttCertFile.isEmpty() ? "" : " cert:" + o.mqttCertFile + " key:" + o.mqttKeyFile);
+           (o.mqttCertFile.isEmpty() ? "" : " cert:" + o.mqttCertFile + " key:" + o.mqttKeyFile) +
+           (o.lockstep ? " lockstep" : "");
 }
 
 TEST(BridgeOptionsTest, CommandLineAndConfigFileTable) {
@@ -32,13 +33,13 @@ TEST(BridgeOptionsTest, CommandLineAndConfigFileTable) {
          "localhost:1883 receiver ampdesk/receiver 127.0.0.1:0 noraw homeassistant"},
         {"all given",
          {"--port=tcp://h:1", "--mqtt", "broker:1884", "--name", "den", "--topic-prefix", "home/av",
-          "--no-discovery", "--listen", "0.0.0.0:4000", "--allow-raw"},
+          "--no-discovery", "--listen", "0.0.0.0:4000", "--allow-raw", "--lockstep"},
          nullptr,
-         "broker:1884 den home/av/den 0.0.0.0:4000 raw nodisc"},
+         "broker:1884 den home/av/den 0.0.0.0:4000 raw nodisc lockstep"},
         {"config read",
          {"--config", "@"},
-         "port=COM2\nmqtt=10.0.0.2\nlisten=4001\nallow-raw=true\n",
-         "10.0.0.2:1883 receiver ampdesk/receiver 127.0.0.1:4001 raw homeassistant"},
+         "port=COM2\nmqtt=10.0.0.2\nlisten=4001\nallow-raw=true\nlockstep=yes\n",
+         "10.0.0.2:1883 receiver ampdesk/receiver 127.0.0.1:4001 raw homeassistant lockstep"},
         {"command line wins",
          {"--config", "@", "--name", "loft"},
          "[bridge]\nport=COM2\nname=den\n",

@@ -251,6 +251,40 @@ TEST_F(CliTest, FullRestoreSendsEveryLine) {
     EXPECT_EQ(SetCommands(sim, 0).size(), defaults.LineCount());
 }
 
+// Two commands share the wire unless --lockstep or the profile says otherwise;
+// the simulator's log shows a query received before the last one's answer left.
+TEST_F(CliTest, LockstepOptionAndProfileKeepOneCommandOnTheWire) {
+    const struct {
+        const char* name;
+        QStringList options;
+        QByteArray profile;
+        bool overlaps;
+    } cases[] = {
+        {"Default", {}, {}, true},
+        {"Option", {"--lockstep"}, {}, false},
+        {"Profile", {}, "[Link]\nPipeline=off\n", false},
+    };
+    for (const auto& c : cases) {
+        QDir().mkpath(m_home.filePath("Velmar"));
+        QFile profile(m_home.filePath("Velmar/Ampdesk.ini"));
+        ASSERT_TRUE(profile.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        profile.write(c.profile);
+        profile.close();
+        SimProcess sim({"--baud", "0", "--latency-ms", "1"});
+        const CliRun run =
+            Run(c.options + QStringList{"--port", sim.LinkPath(), "backup", PathOf("b.kvx")});
+        EXPECT_EQ(run.exitCode, 0) << c.name << run.errors.constData();
+        bool overlaps = false;
+        QByteArray last;
+        for (const QByteArray& line : sim.Log().split('\n')) {
+            const QByteArray tag = line.split(' ').value(1);
+            overlaps = overlaps || (tag == "R" && last == "R");
+            last = tag == "R" || tag == "S" ? tag : last;
+        }
+        EXPECT_EQ(overlaps, c.overlaps) << c.name;
+    }
+}
+
 TEST_F(CliTest, ComPortAndDefaultAutoDetectGoThroughTheProfile) {
     SimProcess sim({"--baud", "0", "--model", "ZA08"});
     LinkPort(1, PathOf("missing-1"));

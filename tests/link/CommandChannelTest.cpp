@@ -301,6 +301,40 @@ TEST_F(CommandChannelTest, EndingCommandsReachesOnlyTheirOwners) {
     }
 }
 
+// Pipelined queries share the wire, each matched by its key; anything else
+// waits for an empty wire. An answer that overtakes another, or a line that is
+// no key=value, marks the replies as troubled.
+TEST_F(CommandChannelTest, PipelinedCommandsShareTheWireAndReportTrouble) {
+    const struct {
+        const char* name;
+        QByteArray answers;
+        QList<QByteArray> replies;  // in the order they end; "!" marks trouble
+    } cases[] = {
+        {"InOrder", "\rA=1\r\rB=2\r", {"A=1", "B=2"}},
+        {"Overtaken", "\rB=2\r\rA=1\r", {"B=2!", "A=1"}},
+        {"Garbled", "\rA=1\r\rjunk\r\rB=2\r", {"A=1", "B=2!"}},
+    };
+    for (const auto& c : cases) {
+        QList<QByteArray> replies;
+        const auto keep = [&](const CommandChannel::Reply& reply) {
+            replies << reply.Text() + (reply.troubled ? "!" : "");
+        };
+        for (const char* key : {"A?", "B?"})
+            m_channel.Submit({CommandChannel::Kind::Query, key, {}, {}, 0, {}, true}, keep);
+        m_channel.Query("C", keep);
+        m_channel.Submit({CommandChannel::Kind::Query, "A?", {}, {}, 0, {}, true}, keep);
+        EXPECT_EQ(m_peer.ReadUntil("B?\r", 3s), "\rA?\r\rB?\r") << c.name;
+        EXPECT_EQ(m_peer.ReadFor(50ms), "") << c.name;
+        ASSERT_TRUE(m_peer.WriteAll(c.answers));
+        EXPECT_EQ(ReadWhileDelivering("C?\r"), "\rC?\r") << c.name;
+        ASSERT_TRUE(m_peer.WriteAll("\rC=3\r"));
+        EXPECT_EQ(ReadWhileDelivering("A?\r"), "\rA?\r") << c.name;
+        ASSERT_TRUE(m_peer.WriteAll("\rA=4\r"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return replies.size() == 4; }, 3000)) << c.name;
+        EXPECT_EQ(replies, c.replies + QList<QByteArray>({"C=3", "A=4"})) << c.name;
+    }
+}
+
 // A `done` may destroy the channel's owner; every other command still ends once.
 TEST(CommandChannelLifetime, DoneThatDestroysTheChannelStillEndsTheRest) {
     PtyPeer peer;

@@ -73,6 +73,27 @@ INSTANTIATE_TEST_SUITE_P(Lines, SessionOnLine,
                              return info.param == SimProcess::Line::Pty ? "Pty" : "Tcp";
                          });
 
+// A receiver that takes one command at a time is found out on the first
+// read, said once, and spoken to that way from then on; a depth of 1 (the
+// profile's "off") never tries.
+TEST(SessionPipeline, LockstepReceiverIsSaidOnceAndRemembered) {
+    for (const int depth : {2, 1}) {
+        SimProcess sim({"--baud", "0", "--lockstep-only", "--latency-ms", "1"});
+        ASSERT_TRUE(sim.IsRunning());
+        ReceiverSession session;
+        session.SetPipelineDepth(depth);
+        QStringList reasons;
+        QObject::connect(&session, &ReceiverSession::StatusReasonChanged,
+                         [&](const QString& reason) { reasons << reason; });
+        ASSERT_TRUE(Await(session.ConnectTo(sim.LinkPath())));
+        EXPECT_EQ(session.Store().LineCount(), 584);
+        ASSERT_TRUE(Await(session.ReadAll("again")));
+        EXPECT_EQ(reasons.filter("one command at a time").size(), depth > 1 ? 1 : 0) << depth;
+        EXPECT_EQ(session.GetPipeline().state,
+                  depth > 1 ? Pipeline::State::Refused : Pipeline::State::Untried);
+    }
+}
+
 // A change is pending, and shown, until the receiver answers; then the store
 // holds what the receiver kept (a clamped value), or, with no answer, what it
 // said before, and the reason line says why.
