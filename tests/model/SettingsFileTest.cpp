@@ -332,8 +332,9 @@ const SaveTargetCase kSaveTargets[] = {
     {"HardLinkedFileKeepsItsOtherName", false, false,
      [](const QString& dir) {
          WriteAll(dir + "/one.kvx", "old");
-         ::link(QFile::encodeName(dir + "/one.kvx").constData(),
-                QFile::encodeName(dir + "/two.kvx").constData());
+         EXPECT_EQ(::link(QFile::encodeName(dir + "/one.kvx").constData(),
+                          QFile::encodeName(dir + "/two.kvx").constData()),
+                   0);
          return dir + "/one.kvx";
      },
      [](const QString& dir, const QByteArray& saved) {
@@ -343,7 +344,7 @@ const SaveTargetCase kSaveTargets[] = {
     {"AnotherUsersFileKeepsItsOwner", true, false,
      [](const QString& dir) {
          WriteAll(dir + "/theirs.kvx", "old");
-         ::chown(QFile::encodeName(dir + "/theirs.kvx").constData(), 65534, 65534);
+         EXPECT_EQ(::chown(QFile::encodeName(dir + "/theirs.kvx").constData(), 65534, 65534), 0);
          return dir + "/theirs.kvx";
      },
      [](const QString& dir, const QByteArray& saved) {
