@@ -39,8 +39,9 @@ constexpr size_t kReadBytesPerPass = 64 * 1024;
 // a client writing faster than the unit answers meets a full line.
 constexpr size_t kMaxQueuedCommands = 4096;
 
-// A line that is no setting, as a device server's own chatter or line noise.
-const QByteArray kJunkPrefix = QByteArrayLiteral("~~ junk from the line, no setting ~~ ");
+// Status lines of no setting the receiver has, as a device server's own
+// chatter; each key differs, so that none takes another's place in the queue.
+const QByteArray kJunkPrefix = QByteArrayLiteral("Junk.Noise");
 
 void PrintError(const QString& text) {
     std::fprintf(stderr, "ampdesk-receiver-sim: %s\n", text.toLocal8Bit().constData());
@@ -100,8 +101,8 @@ int SimLoop::Run() {
         pollfd fds[3] = {{m_signalFd, POLLIN, 0}, {-1, 0, 0}, {-1, 0, 0}};
         if (m_lineOpen) {
             // Without POLLIN a hang-up is still reported.
-            const short events =
-                static_cast<short>((MayRead(now) ? POLLIN : 0) | (m_blocked ? POLLOUT : 0));
+            const short events = static_cast<short>(
+                (MayRead(now) ? POLLIN : 0) | (m_blocked || m_options.junkFlood ? POLLOUT : 0));
             fds[1] = {m_line.LineFd(), events, 0};
         }
         fds[2] = {m_line.WatchFd(m_lineOpen), POLLIN, 0};
@@ -224,8 +225,8 @@ void SimLoop::PumpOutput(Clock::time_point now) {
         return;
     // Junk goes whenever the line takes more, behind any answer.
     while (m_options.junkFlood && m_outbound.HasUnsolicitedRoom()) {
-        m_outbound.Queue(kJunkPrefix + QByteArray::number(++m_junkLines), now,
-                         LinePacer::Outbound::Kind::Unsolicited);
+        m_outbound.Queue(kJunkPrefix + QByteArray::number(++m_junkLines) + "=chatter of no setting",
+                         now, LinePacer::Outbound::Kind::Unsolicited);
     }
     const int fd = m_line.LineFd();
     const LinePacer::Outbound::Result result = m_outbound.Pump(
