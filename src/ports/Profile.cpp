@@ -9,8 +9,6 @@ const QString kSection = QStringLiteral("Settings");
 const QString kPortKey = QStringLiteral("Port");
 const QString kUpgradeHostKey = QStringLiteral("UpgradeHost");
 const QString kPipelineKey = QStringLiteral("Link/Pipeline");
-// More would only fill the receiver's input buffer.
-constexpr int kMostInFlight = 16;
 
 QSettings OpenProfile() {
     return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmar"),
@@ -49,7 +47,7 @@ std::optional<int> ReadPipelineDepth() {
         return 1;
     bool number = false;
     const int depth = value.toInt(&number);
-    if (number && depth >= 1 && depth <= kMostInFlight)
+    if (number && depth >= 1)
         return depth;
     return std::nullopt;
 }

@@ -19,8 +19,9 @@ void WritePort(const QString& port);
 // The default when the key is missing or blank.
 QString ReadUpgradeHost();
 QString FilePath();
-// The commands kept on the wire at once as the profile says (1 for "off"),
-// or nothing for the program's default ("on", missing or not understood).
+// The commands kept on the wire at once as the profile says (1 for "off"; the
+// session bounds a large count), or nothing for the program's default ("on",
+// missing or not understood).
 std::optional<int> ReadPipelineDepth();
 // The folder `ports` beside the profile file, holding COMn links.
 QString PortsFolder();

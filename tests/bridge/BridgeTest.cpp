@@ -30,6 +30,17 @@ QJsonObject Json(const QByteArray& payload) {
 
 class BridgeTest : public ::testing::Test {
 protected:
+    // Connects a console to the shared port once it listens, and asks it once.
+    static bool ConsoleAnswered(QTcpSocket& console, int port) {
+        return WaitFor([&] {
+            if (console.state() == QAbstractSocket::UnconnectedState)
+                console.connectToHost("127.0.0.1", static_cast<quint16>(port));
+            if (console.state() != QAbstractSocket::ConnectedState)
+                return false;
+            console.write("\rMain.Volume?\r");
+            return console.waitForReadyRead(200) && console.readAll().contains("Main.Volume=");
+        });
+    }
     // The bridge on a fresh simulator, online and read.
     void StartBridge(SimProcess::Line line, const QStringList& extra = {},
                      const QStringList& simExtra = {}) {
@@ -475,14 +486,7 @@ TEST_F(BridgeTest, ConsolesAreAnsweredWhileTheBrokerConnectionHangs) {
     m_bridge = std::make_unique<BridgeProcess>(m_sim->LinkPath(), ntohs(address.sin_port),
                                                QStringList{"--listen", QString::number(port)});
     QTcpSocket console;
-    ASSERT_TRUE(WaitFor([&] {
-        if (console.state() == QAbstractSocket::UnconnectedState)
-            console.connectToHost("127.0.0.1", static_cast<quint16>(port));
-        if (console.state() != QAbstractSocket::ConnectedState)
-            return false;
-        console.write("\rMain.Volume?\r");
-        return console.waitForReadyRead(200) && console.readAll().contains("Main.Volume=");
-    }));
+    ASSERT_TRUE(ConsoleAnswered(console, port));
     while (!m_bridge->Log().contains("did not answer the connection within 10 s")) {
         console.write("\rMain.Mute?\r");
         ASSERT_TRUE(WaitFor([&] { return console.readAll().contains("Main.Mute="); }, 1000));
@@ -530,14 +534,7 @@ TEST_F(BridgeTest, ConsolesAreAnsweredWhileTheBrokerNameLookupHangs) {
         return false;
     })) << (log += bridge.readAllStandardError()).constData();
     QTcpSocket console;
-    ASSERT_TRUE(WaitFor([&] {
-        if (console.state() == QAbstractSocket::UnconnectedState)
-            console.connectToHost("127.0.0.1", static_cast<quint16>(port));
-        if (console.state() != QAbstractSocket::ConnectedState)
-            return false;
-        console.write("\rMain.Volume?\r");
-        return console.waitForReadyRead(200) && console.readAll().contains("Main.Volume=");
-    }));
+    ASSERT_TRUE(ConsoleAnswered(console, port));
     while (!(log += bridge.readAllStandardError()).contains("within 10 s")) {
         ASSERT_NE(bridge.state(), QProcess::NotRunning) << log.constData();
         console.write("\rMain.Mute?\r");
