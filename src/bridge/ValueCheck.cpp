@@ -3,7 +3,6 @@
 #include "QueryTables.h"
 #include "Windows1252.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -32,21 +31,6 @@ SetCheck CheckText(const QByteArray& payload, int maximumLength) {
         return Refuse(QStringLiteral("the receiver cannot show the character %1").arg(shown));
     }
     return {ToWindows1252(text), {}};
-}
-
-// The number as a whole count of 10^-decimals; false for text, "4.55" with
-// one decimal place, or anything far out of any range.
-bool ParseScaled(const QByteArray& text, int decimals, long long* scaled) {
-    bool ok = false;
-    const double parsed = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(parsed) || std::fabs(parsed) > 1e6)
-        return false;
-    const double value = parsed * std::pow(10.0, decimals);
-    const double rounded = std::round(value);
-    if (std::fabs(value - rounded) > 1e-6)
-        return false;
-    *scaled = static_cast<long long>(rounded);
-    return true;
 }
 
 QString Scaled(long long scaled, int decimals) {
@@ -87,15 +71,12 @@ SetCheck CheckChoice(const KeyRule& rule, const QByteArray& payload) {
     return Refuse(QStringLiteral("not one of %1").arg(stored.join(QStringLiteral(", "))));
 }
 
-SetCheck CheckRecord(const QByteArray& payload, bool allowRaw) {
+SetCheck CheckRecord(const QByteArray& key, const QByteArray& payload, bool allowRaw) {
     if (!allowRaw)
         return Refuse(
             QStringLiteral("a preset record replaces a station whole: only with --allow-raw"));
     const QByteArray record = payload.trimmed();
-    const bool hex = std::all_of(record.cbegin(), record.cend(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-    });
-    if (record.size() != kPresetRecordLength || !hex)
+    if (!TakenAsItStands(key, record))
         return Refuse(
             QStringLiteral("a preset record is %1 hexadecimal digits").arg(kPresetRecordLength));
     return {record.toUpper(), {}};
@@ -154,7 +135,7 @@ SetCheck CheckSetValue(const QByteArray& key, const QByteArray& payload,
         case KeyKind::Text:
             return CheckText(payload, rule->maxLength);
         case KeyKind::Record:
-            return CheckRecord(payload, context.allowRaw);
+            return CheckRecord(key, payload, context.allowRaw);
         case KeyKind::Status:
             break;
     }

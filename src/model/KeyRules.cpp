@@ -1,9 +1,12 @@
 #include "KeyRules.h"
 
+#include "ByteText.h"
 #include "ReceiverShape.h"
 #include "SettingRanges.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -244,4 +247,42 @@ bool WholeRangeOf(const KeyRule& rule, WholeRange* range) {
     }
     *range = {numbers.front(), numbers.back(), step};
     return true;
+}
+
+bool ParseScaled(const QByteArray& text, int decimals, long long* scaled) {
+    bool ok = false;
+    const double parsed = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(parsed) || std::fabs(parsed) > 1e6)
+        return false;
+    const double value = parsed * std::pow(10.0, decimals);
+    const double rounded = std::round(value);
+    if (std::fabs(value - rounded) > 1e-6)
+        return false;
+    *scaled = static_cast<long long>(rounded);
+    return true;
+}
+
+bool TakenAsItStands(const QByteArray& key, const QByteArray& value) {
+    const KeyRule* rule = FindKeyRule(key);
+    if (rule == nullptr)
+        return true;
+    const QByteArray trimmed = TrimmedBytes(value);
+    long long number = 0;
+    switch (rule->kind) {
+        case KeyKind::Choice:
+            return FindStoredValue(rule->choices, trimmed) >= 0;
+        case KeyKind::Number:
+            return ParseScaled(trimmed, rule->decimals, &number) && number >= rule->minimum &&
+                   number <= rule->maximum && (number - rule->minimum) % rule->step == 0;
+        case KeyKind::Text:
+            return trimmed.size() <= rule->maxLength;
+        case KeyKind::Record:
+            return trimmed.size() == kPresetRecordLength &&
+                   std::all_of(trimmed.cbegin(), trimmed.cend(), [](char c) {
+                       return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+                   });
+        case KeyKind::Status:
+            break;
+    }
+    return false;
 }

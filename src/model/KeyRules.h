@@ -60,3 +60,14 @@ struct WholeRange {
     int step = 1;
 };
 bool WholeRangeOf(const KeyRule& rule, WholeRange* range);
+
+// The number as a whole count of 10^-decimals; false for text, "4.55" with
+// one decimal place, or anything far out of any range.
+bool ParseScaled(const QByteArray& text, int decimals, long long* scaled);
+
+// Whether the rule of `key` has `value` as one the receiver takes as it
+// stands: one of its list (letter case aside), in its range and step, no
+// longer than it takes, a whole preset record. Any other value a receiver
+// keeps clamped or cut, and a status it keeps as its own. True for a key
+// without a rule: nothing here can tell what it takes.
+bool TakenAsItStands(const QByteArray& key, const QByteArray& value);

@@ -4,6 +4,7 @@
 #include "CommandChannel.h"
 #include "Completion.h"
 #include "FailureText.h"
+#include "KeyRules.h"
 #include "Pipeline.h"
 #include "QueryTables.h"
 #include "SettingsStore.h"
@@ -265,10 +266,24 @@ QCoro::Task<RestoreResult> RestoreToReceiver(std::vector<QByteArray> lines, Comm
         progress->Begin(kRestoreLabel);
     const auto total = static_cast<qint64>(lines.size());
 
+    std::vector<QByteArray> problems;
+    // An answered line is confirmed, or kept differently with what the receiver kept.
+    const auto judge = [&](const QByteArray& line, const CommandChannel::Reply& reply) {
+        if (Compared(reply.line) == Compared(line)) {
+            ++result.confirmed;
+            return;
+        }
+        ++result.keptDifferently;
+        problems.push_back(QuotedForReport(line) + ": the receiver kept " +
+                           QuotedForReport(KeptValue(reply.line)));
+    };
+
     // The lines that go out, pipelined while the receiver keeps up; a line
-    // confirmed there is done. One answered with another value may have been
-    // taken garbled, so it goes again one at a time, as does every line after it.
-    std::vector<bool> confirmedEarly(lines.size(), false);
+    // answered there is done. A value the receiver cannot take as it stands
+    // comes back clamped or cut at any pace, so that answer is judged as it
+    // is. Any other value answered differently may have been taken garbled,
+    // so that line goes again one at a time, as does every line after it.
+    std::vector<bool> doneEarly(lines.size(), false);
     Pipelined pipelined;
     if (pipeline != nullptr) {
         std::vector<std::size_t> lineOf;
@@ -283,11 +298,15 @@ QCoro::Task<RestoreResult> RestoreToReceiver(std::vector<QByteArray> lines, Comm
             co_await SendPipelined(channel, steps, *pipeline, stop,
                                    [&](std::size_t step, const CommandChannel::Reply& reply) {
                                        const std::size_t i = lineOf[step];
-                                       if (Compared(reply.line) != Compared(lines[i]))
+                                       QByteArray key;
+                                       QByteArray value;
+                                       SplitLine(lines[i], &key, &value);
+                                       if (Compared(reply.line) != Compared(lines[i]) &&
+                                           TakenAsItStands(TrimmedBytes(key), value))
                                            return false;
-                                       confirmedEarly[i] = true;
+                                       doneEarly[i] = true;
                                        ++result.sent;
-                                       ++result.confirmed;
+                                       judge(lines[i], reply);
                                        if (progress != nullptr)
                                            progress->SetPercent(Percent(qint64(i) + 1, total));
                                        return true;
@@ -297,13 +316,12 @@ QCoro::Task<RestoreResult> RestoreToReceiver(std::vector<QByteArray> lines, Comm
     SilenceWatch watch(stop);
     if (pipelined.ended)
         watch.Checked({*pipelined.ended, {}});
-    std::vector<QByteArray> problems;
     std::vector<QByteArray> skipped;
     std::size_t i = 0;
     for (; i < lines.size(); ++i) {
         const QByteArray& line = lines[i];
         const QByteArray refusal = RefusalOf(line);
-        if (confirmedEarly[i])
+        if (doneEarly[i])
             continue;
         // Lines that would not go out are told apart up to the first that would.
         const bool sendable = refusal.isEmpty() && IsSettingLine(line);
@@ -332,13 +350,7 @@ QCoro::Task<RestoreResult> RestoreToReceiver(std::vector<QByteArray> lines, Comm
             if (watch.NeedsAliveCheck())
                 watch.AliveChecked(co_await Asked(channel, Kind::Query, kAliveQuery, stop));
             if (reply.Answered()) {
-                if (Compared(reply.line) == Compared(line)) {
-                    ++result.confirmed;
-                } else {
-                    ++result.keptDifferently;
-                    problems.push_back(QuotedForReport(line) + ": the receiver kept " +
-                                       QuotedForReport(KeptValue(reply.line)));
-                }
+                judge(line, reply);
             } else if (reply.outcome == Outcome::Timeout) {
                 ++result.unanswered;
                 problems.push_back(QuotedForReport(line) + ": " +
@@ -355,7 +367,7 @@ QCoro::Task<RestoreResult> RestoreToReceiver(std::vector<QByteArray> lines, Comm
 
     std::vector<QByteArray> unsent;
     for (; i < lines.size(); ++i) {
-        if (!confirmedEarly[i] && IsSettingLine(lines[i]) && RefusalOf(lines[i]).isEmpty()) {
+        if (!doneEarly[i] && IsSettingLine(lines[i]) && RefusalOf(lines[i]).isEmpty()) {
             ++result.notSent;
             unsent.push_back(QuotedForReport(lines[i]));
         }

@@ -17,8 +17,9 @@
 // query travels while the answer to the one before comes back. A real unit's
 // input buffer and parser are unknown, so the first two go out back to back as
 // a trial, and the first sign that the receiver cannot keep up (an answer that
-// does not come, comes out of order or holds another value than was sent, a
-// garbled line) ends pipelining for the rest of the session.
+// does not come, comes out of order, a garbled line, or a set answered with
+// another value than one the receiver takes as it stands) ends pipelining for
+// the rest of the session.
 struct Pipeline {
     static constexpr int kDefaultDepth = 2;
     static constexpr int kMaxDepth = 16;
@@ -37,7 +38,8 @@ struct PipelineStep {
 };
 
 // Takes a step's answer in order; false when the answer is not what the step
-// asked for (a set answered with another value), which counts as trouble.
+// asked for (a set of a sound value answered with another), which counts as
+// trouble.
 using StepSettled = std::function<bool(std::size_t step, const CommandChannel::Reply& reply)>;
 
 struct Pipelined {

@@ -20,9 +20,9 @@ protected:
         for (const QByteArray& line : lines)
             m_store.Append(line);
     }
-    int Restore() {
-        const RestoreResult result =
-            Await(RestoreToReceiver(m_store.Lines(), m_channel, &m_progress, m_stop.get_token()));
+    int Restore(Pipeline* pipeline = nullptr) {
+        const RestoreResult result = Await(RestoreToReceiver(
+            m_store.Lines(), m_channel, &m_progress, m_stop.get_token(), pipeline));
         if (!result.report.isEmpty())
             m_report = result.report;
         m_result = result;
@@ -73,25 +73,30 @@ TEST_F(RestoreTest, DefaultsAreTakenBySimulatedReceiver) {
 }
 
 // A line is confirmed by an answer with its key and value; a value the
-// receiver clamped or cut is what it keeps, reported once and not sent again.
+// receiver clamped or cut is what it keeps, reported once and not sent again,
+// one at a time or pipelined.
 TEST_F(RestoreTest, AnswerWithAnotherValueIsKeptDifferentlyAndNotResent) {
-    SimProcess sim({"--baud", "0"});
-    ASSERT_TRUE(sim.IsRunning());
-    ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
     const QByteArray longName(31, 'n');
-    Fill({"Main.Mute=on ", "Main.Bass=-100", "Main.Dolby.CenterWidth=70",
-          "Source1.Name=" + longName, "Main.Power=On"});
-    EXPECT_EQ(Restore(), 3);
-    EXPECT_EQ(m_result.sent, 5);
-    EXPECT_EQ(m_result.confirmed, 2);
-    EXPECT_EQ(m_result.keptDifferently, 3);
-    EXPECT_EQ(m_report,
-              "5 setting(s) sent: 2 confirmed, 3 kept differently by the receiver.\n"
-              "Main.Bass=-100: the receiver kept -10\n"
-              "Main.Dolby.CenterWidth=70: the receiver kept 7\n"
-              "Source1.Name=" +
-                  longName + ": the receiver kept " + longName.left(20) + "\n");
-    EXPECT_EQ(sim.ReceivedCommands().count("Main.Bass=-100"), 1);
+    for (const bool pipelined : {false, true}) {
+        SimProcess sim({"--baud", "0"});
+        ASSERT_TRUE(sim.IsRunning());
+        ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
+        Fill({"Main.Mute=on ", "Main.Bass=-100", "Main.Dolby.CenterWidth=70",
+              "Source1.Name=" + longName, "Main.Power=On"});
+        Pipeline pipeline{2, Pipeline::State::Proven};
+        EXPECT_EQ(Restore(pipelined ? &pipeline : nullptr), 3);
+        EXPECT_EQ(m_result.sent, 5);
+        EXPECT_EQ(m_result.confirmed, 2);
+        EXPECT_EQ(m_report,
+                  "5 setting(s) sent: 2 confirmed, 3 kept differently by the receiver.\n"
+                  "Main.Bass=-100: the receiver kept -10\n"
+                  "Main.Dolby.CenterWidth=70: the receiver kept 7\n"
+                  "Source1.Name=" +
+                      longName + ": the receiver kept " + longName.left(20) + "\n");
+        EXPECT_EQ(sim.ReceivedCommands().size(), 5);
+        EXPECT_EQ(pipeline.state, Pipeline::State::Proven);
+        m_port.Close();
+    }
 }
 
 // A receiver that stops answering ends the restore after two unanswered
