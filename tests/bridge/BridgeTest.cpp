@@ -41,9 +41,12 @@ protected:
             return console.waitForReadyRead(200) && console.readAll().contains("Main.Volume=");
         });
     }
-    // The bridge on a fresh simulator, online and read.
+    // The bridge on a fresh simulator, online and read. What an earlier
+    // bridge said is forgotten, so its "online" is not taken for this one's.
     void StartBridge(SimProcess::Line line, const QStringList& extra = {},
                      const QStringList& simExtra = {}) {
+        m_bridge.reset();
+        m_sub.Forget();
         m_sim = std::make_unique<SimProcess>(QStringList{"--baud", "0"} + simExtra, line);
         ASSERT_TRUE(m_sim->IsRunning());
         m_bridge = std::make_unique<BridgeProcess>(m_sim->LinkPath(), m_broker.Port(), extra);
@@ -191,17 +194,26 @@ TEST_F(BridgeTest, DiscoveryFollowsSourceNamesAndHomeAssistantRestarts) {
 struct LossCase {
     const char* label;
     SimProcess::Line line;
-    bool hangUp;  // else the receiver falls silent (and speaks again)
+    bool hangUp;                // else the receiver falls silent (and speaks again)
+    bool consolePolls = false;  // a console on the shared port asks twice a second
 };
 
 TEST_F(BridgeTest, AvailabilityFollowsReceiverAndBrokerLoss) {
     const LossCase cases[] = {
         {"silent on pty", SimProcess::Line::Pty, false},
+        {"silent while a console polls", SimProcess::Line::Pty, false, true},
         {"TCP drop", SimProcess::Line::Tcp, true},
     };
     for (const LossCase& c : cases) {
         const int listen = FreePort();
         StartBridge(c.line, {"--listen", QString::number(listen)});
+        QTcpSocket poller;
+        QTimer poll;
+        if (c.consolePolls) {
+            ASSERT_TRUE(ConsoleAnswered(poller, listen));
+            QObject::connect(&poll, &QTimer::timeout, [&] { poller.write("\rMain.Volume?\r"); });
+            poll.start(500);
+        }
         QElapsedTimer lost;
         lost.start();
         if (c.hangUp)
@@ -222,7 +234,8 @@ TEST_F(BridgeTest, AvailabilityFollowsReceiverAndBrokerLoss) {
             return Json(m_sub.Last(kBase + "error"))["topic"].toString().startsWith("console ");
         })) << m_bridge->Log().constData();
         m_sim->Signal(SIGUSR1);
-        EXPECT_TRUE(WaitFor([&] { return Online(); }, 20'000)) << c.label;
+        EXPECT_TRUE(WaitFor([&] { return Online(); }, 20'000))
+            << c.label << m_bridge->Log().constData();
     }
 
     // Broker gone: the bridge keeps the receiver and tells the new broker. A
