@@ -75,29 +75,31 @@ TEST_F(RestoreTest, DefaultsAreTakenBySimulatedReceiver) {
 // A line is confirmed by an answer with its key and value; a value the
 // receiver clamped or cut is what it keeps, reported once and not sent again,
 // one at a time or pipelined.
-TEST_F(RestoreTest, AnswerWithAnotherValueIsKeptDifferentlyAndNotResent) {
+class RestoreAtEitherPace : public RestoreTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(RestoreAtEitherPace, AnswerWithAnotherValueIsKeptDifferentlyAndNotResent) {
+    Pipeline pipeline{2, Pipeline::State::Proven};
+    SimProcess sim({"--baud", "0"});
+    ASSERT_TRUE(sim.IsRunning());
+    ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
     const QByteArray longName(31, 'n');
-    for (const bool pipelined : {false, true}) {
-        SimProcess sim({"--baud", "0"});
-        ASSERT_TRUE(sim.IsRunning());
-        ASSERT_TRUE(m_port.Open(sim.LinkPath())) << m_port.LastError().toStdString();
-        Fill({"Main.Mute=on ", "Main.Bass=-100", "Main.Dolby.CenterWidth=70",
-              "Source1.Name=" + longName, "Main.Power=On"});
-        Pipeline pipeline{2, Pipeline::State::Proven};
-        EXPECT_EQ(Restore(pipelined ? &pipeline : nullptr), 3);
-        EXPECT_EQ(m_result.sent, 5);
-        EXPECT_EQ(m_result.confirmed, 2);
-        EXPECT_EQ(m_report,
-                  "5 setting(s) sent: 2 confirmed, 3 kept differently by the receiver.\n"
-                  "Main.Bass=-100: the receiver kept -10\n"
-                  "Main.Dolby.CenterWidth=70: the receiver kept 7\n"
-                  "Source1.Name=" +
-                      longName + ": the receiver kept " + longName.left(20) + "\n");
-        EXPECT_EQ(sim.ReceivedCommands().size(), 5);
-        EXPECT_EQ(pipeline.state, Pipeline::State::Proven);
-        m_port.Close();
-    }
+    Fill({"Main.Mute=on ", "Main.Bass=-100", "Main.Dolby.CenterWidth=70",
+          "Source1.Name=" + longName, "Main.Power=On"});
+    EXPECT_EQ(Restore(GetParam() ? &pipeline : nullptr), 3);
+    EXPECT_EQ(m_result.sent, 5);
+    EXPECT_EQ(m_result.confirmed, 2);
+    EXPECT_EQ(m_result.keptDifferently, 3);
+    EXPECT_EQ(m_report,
+              "5 setting(s) sent: 2 confirmed, 3 kept differently by the receiver.\n"
+              "Main.Bass=-100: the receiver kept -10\n"
+              "Main.Dolby.CenterWidth=70: the receiver kept 7\n"
+              "Source1.Name=" +
+                  longName + ": the receiver kept " + longName.left(20) + "\n");
+    EXPECT_EQ(sim.ReceivedCommands().size(), 5);
+    EXPECT_EQ(pipeline.state, Pipeline::State::Proven);
 }
+
+INSTANTIATE_TEST_SUITE_P(Pipelined, RestoreAtEitherPace, ::testing::Bool());
 
 // A receiver that stops answering ends the restore after two unanswered
 // commands (the first line, sent twice) and an unanswered model query,
