@@ -338,14 +338,10 @@ TEST_F(CommandChannelTest, PipelinedCommandsShareTheWireAndReportTrouble) {
 // A `done` may destroy the channel's owner; every other command still ends once.
 // Whatever the build, a test program stops at a step completed twice.
 TEST(CompletionDeathTest, StepCompletedTwiceStopsTheTest) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const auto twice = []() -> QCoro::Task<int> {
-        co_return co_await Completion<int>([](std::function<void(int)> done) {
-            done(1);
-            done(2);
-        });
-    };
-    EXPECT_DEATH(Await(twice()), "completed twice");
+    EXPECT_DEATH(Await([]() -> QCoro::Task<int> {
+                     co_return co_await Completion<int>([](auto done) { done(1), done(2); });
+                 }()),
+                 "completed twice");
 }
 
 TEST(CommandChannelLifetime, DoneThatDestroysTheChannelStillEndsTheRest) {

@@ -1,9 +1,4 @@
 #include "Completion.h"
 
-namespace {
-
-// In a test program a step completed twice stops the run in every build; the
-// program itself lets the first word stand.
-[[maybe_unused]] const bool kStrict = (CompletedTwiceIsFatal() = true);
-
-}  // namespace
+// A test program stops at a step completed twice, in every build.
+[[maybe_unused]] static const bool kStrict = (CompletedTwiceIsFatal() = true);
