@@ -369,7 +369,6 @@ struct ExitCase {
 
 const ExitCase kExitCases[] = {
     {"HelpIsOk", Receiver::None, {"--help"}, 0, "", nullptr},
-    {"VersionIsOk", Receiver::None, {"--version"}, 0, "", "ampdesk-cli 1.2\n"},
     {"ModelIsOk", Receiver::Answering, {"--port", "PORT", "model"}, 0, "", "ZA11\n"},
     {"NoCommandIsUsage", Receiver::None, {}, 2, "no command given", ""},
     {"BadKeyIsUsage", Receiver::None, {"get", "Main.Volume?"}, 2, "not a setting key", ""},
